@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+
+namespace sorowa {
+
+// Raised before a DP table is allocated when it would not fit in the memory budget, so the
+// command ends with a message instead of the process being killed with the user's texts.
+class TableTooLargeError : public std::runtime_error {
+ public:
+  TableTooLargeError(std::size_t sourceLength, std::size_t targetLength, std::size_t bytes,
+                     std::size_t limit);
+  std::size_t sourceLength() const { return sourceLength_; }
+  std::size_t targetLength() const { return targetLength_; }
+
+ private:
+  std::size_t sourceLength_;
+  std::size_t targetLength_;
+};
+
+// The most bytes one alignment may allocate. By default half of physical memory (or of the
+// address-space limit, if that is lower).
+std::size_t DpMemoryLimit();
+// Overrides the limit; 0 restores the default. Meant for tests and the command line.
+void SetDpMemoryLimit(std::size_t bytes);
+
+// Throws TableTooLargeError when bytes exceed the limit.
+void CheckDpMemory(std::size_t sourceLength, std::size_t targetLength, std::size_t bytes);
+
+}  // namespace sorowa

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "align/match_status.h"
+
+namespace sorowa {
+
+// same when equal; partial when either text contains the other (an empty text counts only
+// as the container's partner, never as contained); different otherwise.
+MatchStatus ClassifyCell(std::u16string_view piece, std::u16string_view targetText);
+
+// Appends the two-row table: caption cell, the Source pieces over the Target texts, each
+// column classed once and shown with the same class in both rows.
+void WriteDpTable(std::u16string& report, std::u16string_view captionWord,
+                  const std::vector<std::u16string>& pieces,
+                  const std::vector<std::u16string>& targetTexts);
+
+}  // namespace sorowa

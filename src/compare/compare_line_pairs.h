@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+#include "compare/compare_options.h"
+#include "compare/report_document.h"
+#include "segment/morph_backend.h"
+
+namespace sorowa {
+
+struct CompareHooks {
+  // Messages from the analyser, such as MeCab's start-up error. May be empty.
+  MessageSink showMessage;
+  // Called before each pair (done of total) and once at the end (total of total). It may
+  // throw, e.g. CompareCancelled, to end the command. May be empty.
+  std::function<void(std::size_t done, std::size_t total)> progress;
+  // The morphological back-end; empty means the one this build links in.
+  MorphBackendFactory morphBackendFactory;
+};
+
+// Pairs the lines of the two texts by position and appends, per pair, the tables the options
+// ask for, each followed by <br>, then <hr><br>. Surplus lines of the longer text are ignored.
+void CompareLinePairs(const std::u16string& sourceText, const std::u16string& targetText,
+                      ReportBuffer& report, const CompareOptions& options,
+                      const CompareHooks& hooks = {});
+
+}  // namespace sorowa

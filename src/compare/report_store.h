@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string_view>
+
+namespace sorowa {
+
+// Where a finished report goes. Write either stores all of utf8 and returns where it went,
+// or throws ReportWriteError and leaves no partial file behind.
+class ReportStore {
+ public:
+  virtual ~ReportStore() = default;
+  virtual std::filesystem::path Write(std::string_view utf8) = 0;
+};
+
+// New files in the temporary directory: s<pid in base 32>.<sequence>.htm, the sequence
+// empty for the first report of a process. Files are created exclusively with mode 0600,
+// so an existing file or a planted symlink is never written through; a taken name is
+// skipped.
+class TempReportStore : public ReportStore {
+ public:
+  // An empty directory means std::filesystem::temp_directory_path() at each write.
+  explicit TempReportStore(std::filesystem::path directory = {});
+  std::filesystem::path Write(std::string_view utf8) override;
+
+  // The file name for a sequence number (0 for the first report).
+  static std::string FileName(std::uint64_t processId, std::uint32_t sequence);
+  static constexpr std::uint32_t kMaxSequence = 32766;
+
+ private:
+  std::filesystem::path directory_;
+  std::uint32_t nextSequence_ = 0;
+};
+
+// The store shared by every Compare of this process, so names keep counting up.
+TempReportStore& ProcessReportStore();
+
+// Replaces path atomically: a temporary file beside it, then a rename. A path that names a
+// device or a pipe is written directly instead.
+class FileReportStore : public ReportStore {
+ public:
+  explicit FileReportStore(std::filesystem::path path) : path_(std::move(path)) {}
+  std::filesystem::path Write(std::string_view utf8) override;
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Writes all bytes to fd, retrying short writes. Throws ReportWriteError naming what.
+void WriteAllOrThrow(int fd, std::string_view bytes, const std::filesystem::path& what);
+
+}  // namespace sorowa

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sorowa {
+
+// A message that an engine component wants the user to see, e.g. MeCab's start-up error.
+struct UserMessage {
+  std::string origin;  // short name of the component, e.g. "MeCab"; may be empty
+  std::string text;    // UTF-8
+};
+using MessageSink = std::function<void(const UserMessage&)>;
+
+// A morphological analyser. Analyze splits text into consecutive words and gives one word
+// index per UTF-16 code unit; false means the text could not be analysed.
+class MorphBackend {
+ public:
+  virtual ~MorphBackend() = default;
+  virtual bool Analyze(std::u16string_view text, std::vector<std::uint32_t>& wordIndex) = 0;
+};
+
+// Creates the back-end for one Compare. May report problems through showMessage and may
+// return null when no analyser is usable; it never throws for a missing analyser.
+using MorphBackendFactory =
+    std::function<std::unique_ptr<MorphBackend>(const MessageSink& showMessage)>;
+
+// The analyser this build links in.
+std::unique_ptr<MorphBackend> CreateDefaultMorphBackend(const MessageSink& showMessage);
+
+}  // namespace sorowa
