@@ -12,6 +12,8 @@ class TableTooLargeError : public std::runtime_error {
  public:
   TableTooLargeError(std::size_t sourceLength, std::size_t targetLength, std::size_t bytes,
                      std::size_t limit);
+  // The same error, naming the line pair (counted from 1) in which it happened.
+  TableTooLargeError(const TableTooLargeError& inner, std::size_t linePair);
   std::size_t sourceLength() const { return sourceLength_; }
   std::size_t targetLength() const { return targetLength_; }
 

@@ -1,0 +1,64 @@
+#include "align/dp_limits.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <limits>
+
+namespace sorowa {
+namespace {
+
+std::atomic<std::size_t> overrideLimit{0};
+
+std::string Megabytes(std::size_t bytes) {
+  if (bytes == std::numeric_limits<std::size_t>::max()) return "more than the address space";
+  return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MiB";
+}
+
+std::size_t DefaultLimit() {
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long pageSize = sysconf(_SC_PAGE_SIZE);
+  std::size_t physical = (pages > 0 && pageSize > 0)
+                             ? static_cast<std::size_t>(pages) * static_cast<std::size_t>(pageSize)
+                             : std::size_t{1} << 32;
+  std::size_t limit = physical / 2;
+  rlimit addressSpace{};
+  if (getrlimit(RLIMIT_AS, &addressSpace) == 0 && addressSpace.rlim_cur != RLIM_INFINITY) {
+    limit = std::min<std::size_t>(limit, addressSpace.rlim_cur / 2);
+  }
+  return limit;
+}
+
+}  // namespace
+
+TableTooLargeError::TableTooLargeError(std::size_t sourceLength, std::size_t targetLength,
+                                       std::size_t bytes, std::size_t limit)
+    : std::runtime_error("a line pair of " + std::to_string(sourceLength) + " and " +
+                         std::to_string(targetLength) +
+                         " elements is too long to align: its table would need " +
+                         Megabytes(bytes) + ", over the memory limit of " + Megabytes(limit) +
+                         "; split the long lines or turn off the character DP table"),
+      sourceLength_(sourceLength),
+      targetLength_(targetLength) {}
+
+TableTooLargeError::TableTooLargeError(const TableTooLargeError& inner, std::size_t linePair)
+    : std::runtime_error("line pair " + std::to_string(linePair) + ": " + inner.what()),
+      sourceLength_(inner.sourceLength_),
+      targetLength_(inner.targetLength_) {}
+
+std::size_t DpMemoryLimit() {
+  const std::size_t forced = overrideLimit.load(std::memory_order_relaxed);
+  if (forced != 0) return forced;
+  static const std::size_t defaultLimit = DefaultLimit();
+  return defaultLimit;
+}
+
+void SetDpMemoryLimit(std::size_t bytes) { overrideLimit.store(bytes, std::memory_order_relaxed); }
+
+void CheckDpMemory(std::size_t sourceLength, std::size_t targetLength, std::size_t bytes) {
+  const std::size_t limit = DpMemoryLimit();
+  if (bytes > limit) throw TableTooLargeError(sourceLength, targetLength, bytes, limit);
+}
+
+}  // namespace sorowa

@@ -1,0 +1,47 @@
+#include "align/dp_table.h"
+
+#include "align/escape_html.h"
+
+namespace sorowa {
+
+MatchStatus ClassifyCell(std::u16string_view piece, std::u16string_view targetText) {
+  if (piece == targetText) return MatchStatus::Same;
+  if (!targetText.empty() && piece.find(targetText) != std::u16string_view::npos) {
+    return MatchStatus::Partial;
+  }
+  if (!piece.empty() && targetText.find(piece) != std::u16string_view::npos) {
+    return MatchStatus::Partial;
+  }
+  return MatchStatus::Different;
+}
+
+namespace {
+
+void AppendCell(std::u16string& report, MatchStatus status, std::u16string_view text) {
+  report += u"<td class=\"";
+  report += ClassName(status);
+  report += u"\">";
+  report += EscapeHtml(text);
+  report += u"</td>\n";
+}
+
+}  // namespace
+
+void WriteDpTable(std::u16string& report, std::u16string_view captionWord,
+                  const std::vector<std::u16string>& pieces,
+                  const std::vector<std::u16string>& targetTexts) {
+  const std::size_t m = targetTexts.size();
+  std::vector<MatchStatus> classes(m);
+  report += u"<table>\n<tr>\n<td rowspan=2 width=50px><span class=\"caption\">";
+  report += captionWord;
+  report += u"単位でDPマッチング</span></td>\n";
+  for (std::size_t k = 0; k < m; ++k) {
+    classes[k] = ClassifyCell(pieces[k], targetTexts[k]);
+    AppendCell(report, classes[k], pieces[k]);
+  }
+  report += u"</tr>\n<tr>\n";
+  for (std::size_t k = 0; k < m; ++k) AppendCell(report, classes[k], targetTexts[k]);
+  report += u"</tr>\n</table>\n";
+}
+
+}  // namespace sorowa
