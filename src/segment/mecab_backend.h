@@ -38,6 +38,9 @@ class MecabBackend : public MorphBackend {
   MecabBackend(std::unique_ptr<MeCab::Model> model, std::unique_ptr<MeCab::Tagger> tagger,
                std::unique_ptr<MeCab::Lattice> lattice);
   void Encode(std::u16string_view text);
+  // Parses utf8_[from, to) and gives its words the next indices.
+  bool ParsePiece(std::size_t from, std::size_t to, std::vector<std::uint32_t>& wordIndex);
+  void AddWord(std::size_t fromByte, std::size_t toByte, std::vector<std::uint32_t>& wordIndex);
 
   // Declared first so that it goes last: the tagger and the lattice refer to it.
   std::unique_ptr<MeCab::Model> model_;
@@ -47,6 +50,7 @@ class MecabBackend : public MorphBackend {
   // For every byte of utf8_, the first code unit of the character it encodes; one more entry
   // at the end holds the text's length.
   std::vector<std::size_t> unitOfByte_;
+  std::uint32_t nextWord_ = 0;
 };
 
 // Whether a dictionary charset name means UTF-8 ("UTF-8", "utf8", any case).

@@ -1,0 +1,249 @@
+#include "segment/mecab_backend.h"
+
+#include <mecab.h>
+
+#include <algorithm>
+#include <utility>
+
+namespace sorowa {
+namespace {
+
+constexpr char kOrigin[] = "MeCab";
+
+void Show(const MessageSink& showMessage, std::string text) {
+  if (showMessage) showMessage(UserMessage{kOrigin, std::move(text)});
+}
+
+// MeCab's error text may quote file names, which are bytes on Linux; the message has to be
+// valid UTF-8 wherever it is shown, so anything that does not decode becomes U+FFFD.
+std::string ValidUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    std::size_t length = 0;
+    char32_t minimum = 0;
+    char32_t cp = 0;
+    if (lead < 0x80) {
+      length = 1;
+      cp = lead;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+      minimum = 0x80;
+      cp = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      minimum = 0x800;
+      cp = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      minimum = 0x10000;
+      cp = lead & 0x07;
+    }
+    bool valid = length != 0 && i + length <= bytes.size();
+    for (std::size_t k = 1; valid && k < length; ++k) {
+      const auto next = static_cast<unsigned char>(bytes[i + k]);
+      valid = (next & 0xC0) == 0x80;
+      cp = (cp << 6) | (next & 0x3F);
+    }
+    if (valid && length > 1) {
+      valid = cp >= minimum && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
+    }
+    if (valid) {
+      out.append(bytes.substr(i, length));
+      i += length;
+    } else {
+      out += "\xEF\xBF\xBD";
+      ++i;
+    }
+  }
+  return out;
+}
+
+std::string TaggerErrorOr(std::string_view fallback) {
+  const char* error = MeCab::getTaggerError();
+  if (error != nullptr && *error != '\0') return ValidUtf8(error);
+  return std::string(fallback);
+}
+
+void AppendUtf8(char32_t cp, std::string& out) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+bool IsAsciiBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Far below the 16-bit limit even with the longest node MeCab makes after the run.
+constexpr std::size_t kLongBlankRun = 4096;
+
+}  // namespace
+
+bool IsUtf8CharsetName(std::string_view charset) {
+  std::string lower(charset);
+  std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  });
+  return lower == "utf-8" || lower == "utf8";
+}
+
+std::unique_ptr<MecabBackend> MecabBackend::Create(const MessageSink& showMessage) {
+  // This is what createTagger() with no arguments does, in two steps: MeCab 0.996's
+  // createTagger overwrites the error text with an empty one when it fails, whereas
+  // createModel leaves the real reason (a missing dicrc, say) for getTaggerError.
+  // The text is read only after a failure, because a success does not clear an old one.
+  std::unique_ptr<MeCab::Model> model(MeCab::createModel(0, nullptr));
+  if (!model) {
+    Show(showMessage, TaggerErrorOr("MeCab could not load its resource file or dictionary."));
+    return nullptr;
+  }
+
+  // A dictionary in another charset would take our UTF-8 bytes for something else and cut
+  // characters in half, so such a set-up is not used at all.
+  for (const MeCab::DictionaryInfo* info = model->dictionary_info(); info != nullptr;
+       info = info->next) {
+    const std::string charset = info->charset != nullptr ? info->charset : "";
+    if (!IsUtf8CharsetName(charset)) {
+      const std::string file = info->filename != nullptr ? info->filename : "";
+      Show(showMessage,
+           ValidUtf8("the dictionary " + file + " uses the character set \"" + charset +
+                     "\", but only UTF-8 dictionaries can be used. Install "
+                     "mecab-ipadic-utf8, or choose a UTF-8 dictionary with "
+                     "MECABRC or the dicdir setting of a mecabrc file. "
+                     "Morphemes are left empty."));
+      return nullptr;
+    }
+  }
+
+  std::unique_ptr<MeCab::Tagger> tagger(model->createTagger());
+  std::unique_ptr<MeCab::Lattice> lattice(model->createLattice());
+  if (!tagger || !lattice) {
+    Show(showMessage, TaggerErrorOr("MeCab could not create its tagger."));
+    return nullptr;
+  }
+  return std::unique_ptr<MecabBackend>(
+      new MecabBackend(std::move(model), std::move(tagger), std::move(lattice)));
+}
+
+MecabBackend::MecabBackend(std::unique_ptr<MeCab::Model> model,
+                           std::unique_ptr<MeCab::Tagger> tagger,
+                           std::unique_ptr<MeCab::Lattice> lattice)
+    : model_(std::move(model)), tagger_(std::move(tagger)), lattice_(std::move(lattice)) {}
+
+MecabBackend::~MecabBackend() = default;
+
+void MecabBackend::Encode(std::u16string_view text) {
+  utf8_.clear();
+  unitOfByte_.clear();
+  for (std::size_t i = 0; i < text.size();) {
+    char32_t cp = text[i];
+    std::size_t units = 1;
+    if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+      cp = 0x10000 + ((static_cast<char32_t>(text[i]) - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      units = 2;
+    } else if (IsHighSurrogate(text[i]) || IsLowSurrogate(text[i])) {
+      // MeCab sees a replacement character; the word still owns the original code unit.
+      cp = 0xFFFD;
+    }
+    const std::size_t before = utf8_.size();
+    AppendUtf8(cp, utf8_);
+    unitOfByte_.insert(unitOfByte_.end(), utf8_.size() - before, i);
+    i += units;
+  }
+  unitOfByte_.push_back(text.size());
+}
+
+void MecabBackend::AddWord(std::size_t fromByte, std::size_t toByte,
+                           std::vector<std::uint32_t>& wordIndex) {
+  // A boundary that fell inside a character moves to that character's start, so the words
+  // still tile the text.
+  const std::size_t first = unitOfByte_[fromByte];
+  const std::size_t last = unitOfByte_[toByte];
+  if (first >= last) return;
+  std::fill(wordIndex.begin() + static_cast<std::ptrdiff_t>(first),
+            wordIndex.begin() + static_cast<std::ptrdiff_t>(last), nextWord_++);
+}
+
+bool MecabBackend::ParsePiece(std::size_t from, std::size_t to,
+                              std::vector<std::uint32_t>& wordIndex) {
+  if (from == to) return true;
+  const char* const begin = utf8_.data() + from;
+  const std::size_t size = to - from;
+  // Given by length, so a NUL inside the line is just another character.
+  lattice_->set_sentence(begin, size);
+  if (!tagger_->parse(lattice_.get())) return false;
+
+  std::size_t covered = 0;
+  for (const MeCab::Node* node = lattice_->bos_node(); node != nullptr; node = node->next) {
+    if (node->stat == MECAB_BOS_NODE || node->stat == MECAB_EOS_NODE) continue;
+    const bool inside = node->surface >= begin && node->surface <= begin + size;
+    const std::size_t start = inside ? static_cast<std::size_t>(node->surface - begin) : 0;
+    const std::size_t end = start + node->length;
+    if (!inside || start < covered || end > size) return false;
+    // Whatever MeCab stepped over before this node (its whitespace) stands on its own.
+    AddWord(from + covered, from + start, wordIndex);
+    AddWord(from + start, from + end, wordIndex);
+    covered = end;
+  }
+  AddWord(from + covered, to, wordIndex);
+  return true;
+}
+
+bool MecabBackend::Analyze(std::u16string_view text, std::vector<std::uint32_t>& wordIndex) {
+  wordIndex.clear();
+  if (text.empty()) return true;
+  Encode(text);
+  wordIndex.resize(text.size());
+  nextWord_ = 0;
+
+  // MeCab keeps a node's length together with the whitespace before it in 16 bits; past
+  // that it quietly loses every node of the line. So a long run of blanks is taken out here
+  // and made a word directly, and the text on either side is parsed on its own.
+  const std::size_t size = utf8_.size();
+  std::size_t pieceStart = 0;
+  std::size_t i = 0;
+  bool ok = true;
+  while (ok && i < size) {
+    if (!IsAsciiBlank(utf8_[i])) {
+      ++i;
+      continue;
+    }
+    std::size_t runEnd = i;
+    while (runEnd < size && IsAsciiBlank(utf8_[runEnd])) ++runEnd;
+    if (runEnd - i >= kLongBlankRun) {
+      ok = ParsePiece(pieceStart, i, wordIndex);
+      AddWord(i, runEnd, wordIndex);
+      pieceStart = runEnd;
+    }
+    i = runEnd;
+  }
+  if (!ok || !ParsePiece(pieceStart, size, wordIndex)) {
+    wordIndex.clear();
+    return false;
+  }
+  return true;
+}
+
+std::unique_ptr<MorphBackend> CreateDefaultMorphBackend(const MessageSink& showMessage) {
+  return MecabBackend::Create(showMessage);
+}
+
+}  // namespace sorowa
