@@ -1,0 +1,117 @@
+#include "align/unit_match_table.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace sorowa {
+namespace {
+
+// Reads one row's spans back as "class:text" items.
+std::vector<std::u16string> Spans(std::u16string_view row) {
+  std::vector<std::u16string> spans;
+  const std::u16string_view open = u"<span class=\"";
+  std::size_t at = row.find(u"<td class=\"le\">");
+  while ((at = row.find(open, at)) != std::u16string_view::npos) {
+    at += open.size();
+    const std::size_t quote = row.find(u'"', at);
+    const std::size_t close = row.find(u"</span>\n", quote);
+    spans.push_back(std::u16string(row.substr(at, quote - at)) + u":" +
+                    std::u16string(row.substr(quote + 2, close - quote - 2)));
+    at = close;
+  }
+  return spans;
+}
+
+struct MatchCase {
+  const char* name;
+  SegmentList source, target;
+  std::vector<std::u16string> sourceSpans, targetSpans;
+};
+
+class UnitMatchTableTest : public testing::TestWithParam<MatchCase> {};
+
+TEST_P(UnitMatchTableTest, ClassesUnits) {
+  std::u16string report;
+  WriteUnitMatchTable(GetParam().source, GetParam().target, report, u"形態素");
+  const std::size_t secondRow = report.find(u"</td></tr>\n<tr>\n");
+  ASSERT_NE(secondRow, std::u16string::npos);
+  EXPECT_EQ(Spans(std::u16string_view(report).substr(0, secondRow)), GetParam().sourceSpans);
+  EXPECT_EQ(Spans(std::u16string_view(report).substr(secondRow)), GetParam().targetSpans);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UnitMatchTableTest,
+    testing::Values(
+        MatchCase{"Identical",
+                  {u"x", u"y"},
+                  {u"x", u"y"},
+                  {u"same:x", u"same:y"},
+                  {u"same:x", u"same:y"}},
+        MatchCase{"OrderIgnoredRowsKeepLineOrder",
+                  {u"x", u"y", u"z"},
+                  {u"z", u"y", u"x"},
+                  {u"same:x", u"same:y", u"same:z"},
+                  {u"same:z", u"same:y", u"same:x"}},
+        // xyz comes first in matching order and begins with xy, which ends xy's search.
+        MatchCase{"LongerPrefixShadowsIdentical",
+                  {u"xy"},
+                  {u"xyz", u"xy"},
+                  {u"partial:xy"},
+                  {u"partial:xyz", u"different:xy"}},
+        MatchCase{"LongerUnitClaimsFirst",
+                  {u"xy", u"xyz"},
+                  {u"xyz"},
+                  {u"different:xy", u"same:xyz"},
+                  {u"same:xyz"}},
+        MatchCase{"DuplicateSourceSmallerPositionWins",
+                  {u"xy", u"xy"},
+                  {u"xy"},
+                  {u"same:xy", u"different:xy"},
+                  {u"same:xy"}},
+        MatchCase{"FirstDuplicatePartial",
+                  {u"x", u"x"},
+                  {u"xyz"},
+                  {u"partial:x", u"different:x"},
+                  {u"partial:xyz"}},
+        MatchCase{"ContainedNotPrefix", {u"yz"}, {u"xyz"}, {u"partial:yz"}, {u"partial:xyz"}},
+        MatchCase{
+            "EqualLengthNeverPartial", {u"xy"}, {u"yx"}, {u"different:xy"}, {u"different:yx"}},
+        MatchCase{"SourceContainsTarget",
+                  {u"abc", u"c"},
+                  {u"b"},
+                  {u"partial:abc", u"different:c"},
+                  {u"partial:b"}},
+        MatchCase{"Escaped",
+                  {u"a b", u"<&>\""},
+                  {u"a b"},
+                  {u"same:a&nbsp;b", u"different:&lt;&amp;&gt;&quot;"},
+                  {u"same:a&nbsp;b"}},
+        MatchCase{"OneSideEmpty", {}, {u"x", u"y"}, {}, {u"different:x", u"different:y"}}),
+    [](const testing::TestParamInfo<MatchCase>& info) { return info.param.name; });
+
+TEST(UnitMatchTableMarkupTest, BothEmptyStillWritesTable) {
+  std::u16string report;
+  WriteUnitMatchTable({}, {}, report, u"疑似文節");
+  EXPECT_EQ(
+      report,
+      u"<table>\n<tr>\n"
+      u"<td rowspan=2 width=50px><span class=\"caption\">疑似文節単位でマッチング</span></td>\n"
+      u"<td class=\"le\"></td></tr>\n"
+      u"<tr>\n<td class=\"le\"></td></tr>\n</table>\n");
+}
+
+TEST(UnitMatchTableMarkupTest, OneSpanPerUnitWithLineFeed) {
+  std::u16string report;
+  WriteUnitMatchTable({u"私は", u"。"}, {u"私は"}, report, u"形態素");
+  EXPECT_EQ(report,
+            u"<table>\n<tr>\n"
+            u"<td rowspan=2 width=50px><span class=\"caption\">形態素単位でマッチング</span></td>\n"
+            u"<td class=\"le\"><span class=\"same\">私は</span>\n"
+            u"<span class=\"different\">。</span>\n</td></tr>\n"
+            u"<tr>\n<td class=\"le\"><span class=\"same\">私は</span>\n</td></tr>\n</table>\n");
+}
+
+}  // namespace
+}  // namespace sorowa

@@ -1,0 +1,166 @@
+#include "compare/compare_line_pairs.h"
+
+#include <gtest/gtest.h>
+
+#include "align/dp_limits.h"
+#include "fake_morph_backend.h"
+
+namespace sorowa {
+namespace {
+
+using testing_support::BackendLog;
+
+// The report's outline: each table named by its caption, separators as they are.
+std::vector<std::u16string> Outline(std::u16string_view report) {
+  std::vector<std::u16string> items;
+  std::size_t at = 0;
+  while (at < report.size()) {
+    if (report.substr(at).starts_with(u"<table>")) {
+      const std::size_t captionStart = report.find(u"caption\">", at) + 9;
+      const std::size_t captionEnd = report.find(u"</span>", captionStart);
+      items.emplace_back(report.substr(captionStart, captionEnd - captionStart));
+      at = report.find(u"</table>\n", at) + 9;
+    } else if (report.substr(at).starts_with(u"<hr><br>")) {
+      items.emplace_back(u"<hr><br>");
+      at += 8;
+    } else if (report.substr(at).starts_with(u"<br>")) {
+      items.emplace_back(u"<br>");
+      at += 4;
+    } else {
+      items.emplace_back(u"?");
+      break;
+    }
+  }
+  return items;
+}
+
+const std::u16string kCharDp = u"文字単位でDPマッチング";
+const std::u16string kMorphDp = u"形態素単位でDPマッチング";
+const std::u16string kBunsetsuDp = u"疑似文節単位でDPマッチング";
+const std::u16string kBunsetsuMatch = u"疑似文節単位でマッチング";
+const std::u16string kMorphMatch = u"形態素単位でマッチング";
+
+struct OutlineCase {
+  const char* name;
+  CompareOptions options;
+  bool withBackend;
+  std::vector<std::u16string> pairOutline;
+  int analysesPerPair;
+};
+
+class CompareOutlineTest : public testing::TestWithParam<OutlineCase> {};
+
+TEST_P(CompareOutlineTest, WritesTablesInFixedOrder) {
+  BackendLog log;
+  CompareHooks hooks;
+  hooks.morphBackendFactory = GetParam().withBackend ? testing_support::ClassRunFactory(&log)
+                                                     : testing_support::AbsentFactory(&log);
+  std::u16string report;
+  CompareLinePairs(u"私は学生です。\n本を読む\nextra", u"私が学生だ。\r\n本をよく読む", report,
+                   GetParam().options, hooks);
+  std::vector<std::u16string> expected = GetParam().pairOutline;
+  expected.insert(expected.end(), GetParam().pairOutline.begin(), GetParam().pairOutline.end());
+  EXPECT_EQ(Outline(report), expected);
+  EXPECT_EQ(log.created, 1);
+  EXPECT_EQ(log.destroyed, 1);
+  if (GetParam().withBackend) EXPECT_EQ(log.analyzed, 2 * GetParam().analysesPerPair);
+}
+
+const CompareOptions kAll{true, true, true, true, true};
+const CompareOptions kNone{false, false, false, false, false};
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CompareOutlineTest,
+    testing::Values(OutlineCase{"AllOptions",
+                                kAll,
+                                true,
+                                {kCharDp, u"<br>", kMorphDp, u"<br>", kBunsetsuDp, u"<br>",
+                                 kBunsetsuMatch, u"<br>", kMorphMatch, u"<br>", u"<hr><br>"},
+                                2},
+                    OutlineCase{"NoOptions", kNone, true, {u"<hr><br>"}, 0},
+                    OutlineCase{"OnlyCharDp",
+                                {true, false, false, false, false},
+                                true,
+                                {kCharDp, u"<br>", u"<hr><br>"},
+                                0},
+                    OutlineCase{"OnlyMorphemeMatchStillAnalyses",
+                                {false, false, false, false, true},
+                                true,
+                                {kMorphMatch, u"<br>", u"<hr><br>"},
+                                2},
+                    OutlineCase{"OnlyPseudoBunsetsuDpSkipsMorphemes",
+                                {false, false, true, false, false},
+                                true,
+                                {kBunsetsuDp, u"<br>", u"<hr><br>"},
+                                0},
+                    // No analyser: the morpheme DP table has nothing to show, but its <br> stays,
+                    // and the matching table is written with empty cells.
+                    OutlineCase{"MissingBackend",
+                                {false, true, false, false, true},
+                                false,
+                                {u"<br>", kMorphMatch, u"<br>", u"<hr><br>"},
+                                0}),
+    [](const testing::TestParamInfo<OutlineCase>& info) { return info.param.name; });
+
+TEST(CompareLinePairsTest, MissingBackendGivesEmptyMatchCells) {
+  BackendLog log;
+  CompareHooks hooks;
+  hooks.morphBackendFactory = testing_support::AbsentFactory(&log);
+  std::u16string report;
+  CompareLinePairs(u"あ", u"い", report, {false, false, false, false, true}, hooks);
+  EXPECT_NE(report.find(u"<td class=\"le\"></td></tr>\n<tr>\n<td class=\"le\"></td></tr>"),
+            std::u16string::npos);
+}
+
+TEST(CompareLinePairsTest, AnalyserLivesOncePerCallEvenWithoutLines) {
+  BackendLog log;
+  CompareHooks hooks;
+  hooks.morphBackendFactory = testing_support::ClassRunFactory(&log);
+  std::u16string report;
+  CompareLinePairs(u"", u"\r\n", report, kAll, hooks);
+  CompareLinePairs(u"a", u"", report, kNone, hooks);
+  EXPECT_EQ(report, u"");
+  EXPECT_EQ(log.created, 2);
+  EXPECT_EQ(log.destroyed, 2);
+}
+
+TEST(CompareLinePairsTest, ProgressCountsPairsAndCanStopTheRun) {
+  CompareHooks hooks;
+  std::vector<std::pair<std::size_t, std::size_t>> calls;
+  hooks.progress = [&](std::size_t done, std::size_t total) { calls.emplace_back(done, total); };
+  std::u16string report;
+  CompareLinePairs(u"a\nb\nc", u"a\nb", report, kNone, hooks);
+  EXPECT_EQ(calls, (std::vector<std::pair<std::size_t, std::size_t>>{{0, 2}, {1, 2}, {2, 2}}));
+
+  struct Stop {};
+  hooks.progress = [](std::size_t done, std::size_t) {
+    if (done == 1) throw Stop{};
+  };
+  report.clear();
+  EXPECT_THROW(CompareLinePairs(u"a\nb\nc", u"a\nb", report, kNone, hooks), Stop);
+  EXPECT_EQ(report, u"<hr><br>");
+}
+
+TEST(CompareLinePairsTest, TooLargePairNamesItsLineAndReleasesAnalyser) {
+  BackendLog log;
+  CompareHooks hooks;
+  hooks.morphBackendFactory = testing_support::ClassRunFactory(&log);
+  SetDpMemoryLimit(4096);
+  std::u16string report;
+  const std::u16string source = u"short\n" + std::u16string(300, u'x');
+  const std::u16string target = u"short\n" + std::u16string(200, u'y');
+  try {
+    CompareLinePairs(source, target, report, {true, false, false, false, false}, hooks);
+    ADD_FAILURE() << "expected TableTooLargeError";
+  } catch (const TableTooLargeError& error) {
+    const std::string message = error.what();
+    EXPECT_NE(message.find("line pair 2"), std::string::npos) << message;
+    EXPECT_NE(message.find("300 and 200"), std::string::npos) << message;
+  }
+  SetDpMemoryLimit(0);
+  EXPECT_EQ(log.created, 1);
+  EXPECT_EQ(log.destroyed, 1);
+}
+
+}  // namespace
+}  // namespace sorowa

@@ -1,0 +1,90 @@
+#include "compare/report_store.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "compare/compare_errors.h"
+
+namespace sorowa {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(TempReportStoreNameTest, ProcessIdInBase32AndSequence) {
+  EXPECT_EQ(TempReportStore::FileName(0, 0), "s0..htm");
+  EXPECT_EQ(TempReportStore::FileName(31, 0), "sv..htm");
+  EXPECT_EQ(TempReportStore::FileName(32, 1), "s10.1.htm");
+  EXPECT_EQ(TempReportStore::FileName(12345, 32766), "sc1p.vvu.htm");
+}
+
+class ReportStoreTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/sorowa-store-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  static std::string Read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+  }
+  fs::path dir_;
+};
+
+TEST_F(ReportStoreTest, SkipsTakenNamesAndNeverFollowsLinks) {
+  const fs::path victim = dir_ / "victim";
+  std::ofstream(victim) << "precious";
+  fs::create_symlink(victim, dir_ / TempReportStore::FileName(getpid(), 0));
+  std::ofstream(dir_ / TempReportStore::FileName(getpid(), 1)) << "someone else's";
+
+  TempReportStore store(dir_);
+  const fs::path path = store.Write("report");
+  EXPECT_EQ(path.filename().string(), TempReportStore::FileName(getpid(), 2));
+  EXPECT_EQ(Read(path), "report");
+  EXPECT_EQ(Read(victim), "precious");
+  EXPECT_EQ(Read(dir_ / TempReportStore::FileName(getpid(), 1)), "someone else's");
+}
+
+TEST_F(ReportStoreTest, NoNameLeftIsAnErrorNotAFileBesideTheDirectory) {
+  for (std::uint32_t sequence = 0; sequence <= TempReportStore::kMaxSequence; ++sequence) {
+    std::ofstream(dir_ / TempReportStore::FileName(getpid(), sequence));
+  }
+  TempReportStore store(dir_);
+  EXPECT_THROW(store.Write("report"), ReportWriteError);
+  EXPECT_FALSE(fs::exists(dir_.string() + ".htm"));
+}
+
+TEST_F(ReportStoreTest, FileStoreReplacesAtomicallyAndLeavesNoTemporary) {
+  const fs::path target = dir_ / "out.htm";
+  std::ofstream(target) << "old";
+  fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  FileReportStore store(target);
+  EXPECT_EQ(store.Write("new"), target);
+  EXPECT_EQ(Read(target), "new");
+  EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 1);
+}
+
+TEST_F(ReportStoreTest, FileStoreFailuresLeaveNothing) {
+  const fs::path missing = dir_ / "no-such-folder" / "out.htm";
+  EXPECT_THROW(FileReportStore(missing).Write("x"), ReportWriteError);
+  if (fs::exists("/dev/full")) {
+    try {
+      FileReportStore("/dev/full").Write("x");
+      ADD_FAILURE() << "writing to a full device must fail";
+    } catch (const ReportWriteError& error) {
+      EXPECT_NE(std::string(error.what()).find("/dev/full"), std::string::npos);
+    }
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 0);
+}
+
+}  // namespace
+}  // namespace sorowa
