@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Configures and builds Sorowa into build/ (or $SOROWA_BUILD_DIR).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${SOROWA_BUILD_DIR:-build}
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+cmake --build "$build" -j2
