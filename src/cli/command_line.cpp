@@ -1,0 +1,212 @@
+#include "command_line.h"
+
+#include <array>
+#include <limits>
+
+#include "input_decoding.h"
+
+#ifndef SOROWA_VERSION
+#define SOROWA_VERSION "1.0.0"
+#endif
+
+namespace sorowa {
+namespace {
+
+struct TableSwitch {
+  std::string_view name;
+  bool CompareOptions::*field;
+};
+
+// In the order the tables appear in a report.
+constexpr std::array<TableSwitch, 5> kTableSwitches{{
+    {"char-dp", &CompareOptions::charDp},
+    {"morpheme-dp", &CompareOptions::morphemeDp},
+    {"pseudo-bunsetsu-dp", &CompareOptions::pseudoBunsetsuDp},
+    {"pseudo-bunsetsu-match", &CompareOptions::pseudoBunsetsuMatch},
+    {"morpheme-match", &CompareOptions::morphemeMatch},
+}};
+
+void SetAllTables(CompareOptions& options, bool on) {
+  for (const auto& table : kTableSwitches) options.*table.field = on;
+}
+
+// Returns true when name is a table switch (with or without "no-") and applies it.
+bool ApplyTableSwitch(std::string_view name, CompareOptions& options) {
+  bool on = true;
+  if (name.starts_with("no-")) {
+    on = false;
+    name.remove_prefix(3);
+  }
+  for (const auto& table : kTableSwitches) {
+    if (table.name == name) {
+      options.*table.field = on;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+std::size_t ParseByteCount(std::string_view text) {
+  const std::string quoted = "'" + std::string(text) + "'";
+  std::size_t multiplier = 1;
+  if (!text.empty()) {
+    switch (text.back()) {
+      case 'K':
+      case 'k':
+        multiplier = std::size_t{1} << 10;
+        break;
+      case 'M':
+      case 'm':
+        multiplier = std::size_t{1} << 20;
+        break;
+      case 'G':
+      case 'g':
+        multiplier = std::size_t{1} << 30;
+        break;
+      default:
+        break;
+    }
+    if (multiplier != 1) text.remove_suffix(1);
+  }
+  if (text.empty()) throw UsageError("invalid byte count " + quoted);
+  constexpr std::size_t kMax = std::numeric_limits<std::size_t>::max();
+  std::size_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') throw UsageError("invalid byte count " + quoted);
+    const auto digit = static_cast<std::size_t>(c - '0');
+    if (value > (kMax - digit) / 10) throw UsageError("byte count " + quoted + " is too large");
+    value = value * 10 + digit;
+  }
+  if (value > kMax / multiplier) throw UsageError("byte count " + quoted + " is too large");
+  value *= multiplier;
+  if (value == 0) throw UsageError("byte count " + quoted + " must be above zero");
+  return value;
+}
+
+CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
+  CommandLine line;
+  std::vector<std::string_view> operands;
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    if (optionsEnded || arg == "-" || !arg.starts_with('-')) {
+      operands.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+
+    // Split "--name=value" and "-oVALUE" into a name and an attached value.
+    std::string_view name;
+    std::optional<std::string_view> attached;
+    if (arg.starts_with("--")) {
+      name = arg.substr(2);
+      if (const auto equals = name.find('='); equals != std::string_view::npos) {
+        attached = name.substr(equals + 1);
+        name = name.substr(0, equals);
+      }
+    } else {
+      name = arg.substr(1, 1);
+      if (arg.size() > 2) attached = arg.substr(2);
+    }
+    const std::string shown(arg.starts_with("--") ? "--" + std::string(name)
+                                                  : "-" + std::string(name));
+    auto takeValue = [&]() -> std::string_view {
+      if (attached) return *attached;
+      if (i + 1 >= args.size()) throw UsageError("option " + shown + " needs a value");
+      return args[++i];
+    };
+    auto noValue = [&] {
+      if (attached) throw UsageError("option " + shown + " takes no value");
+    };
+
+    if (name == "help" || name == "h") {
+      noValue();
+      line.action = CommandLine::Action::Help;
+      return line;
+    }
+    if (name == "version") {
+      noValue();
+      line.action = CommandLine::Action::Version;
+      return line;
+    }
+    if (name == "o" || name == "output") {
+      const std::string_view value = takeValue();
+      if (value.empty()) throw UsageError("option " + shown + " needs a file name");
+      line.output = std::string(value);
+    } else if (name == "encoding") {
+      const std::string_view value = takeValue();
+      if (!IsKnownEncoding(value)) {
+        throw UsageError("unknown encoding '" + std::string(value) +
+                         "' (iconv --list shows the names this system knows)");
+      }
+      line.encoding = std::string(value);
+    } else if (name == "max-table-memory") {
+      line.maxTableMemory = ParseByteCount(takeValue());
+    } else if (name == "all" || name == "none") {
+      noValue();
+      SetAllTables(line.options, name == "all");
+    } else if (arg.starts_with("--") && ApplyTableSwitch(name, line.options)) {
+      noValue();
+    } else {
+      throw UsageError("unknown option " + shown);
+    }
+  }
+
+  if (operands.size() != 2) {
+    throw UsageError(operands.size() < 2 ? "missing SOURCE or TARGET file"
+                                         : "too many files: give exactly SOURCE and TARGET");
+  }
+  if (operands[0] == "-" && operands[1] == "-") {
+    throw UsageError("only one of SOURCE and TARGET can be standard input ('-')");
+  }
+  line.source = std::string(operands[0]);
+  line.target = std::string(operands[1]);
+  return line;
+}
+
+std::string HelpText() {
+  return R"(Usage: sorowa-compare [OPTIONS] SOURCE TARGET
+Compare two Japanese texts line by line and write an HTML report.
+
+Lines are paired by position. SOURCE or TARGET may be '-' for standard input (only one
+of them). Without -o, the report is written as a new file into the temporary directory
+($TMPDIR, else /tmp) and its path is printed on standard output.
+
+Tables (later options override earlier ones):
+      --char-dp                character-level DP alignment (default: off)
+      --morpheme-dp            morpheme-level DP alignment (default: on)
+      --pseudo-bunsetsu-dp     pseudo-bunsetsu-level DP alignment (default: on)
+      --pseudo-bunsetsu-match  pseudo-bunsetsu matching table (default: on)
+      --morpheme-match         morpheme matching table (default: on)
+      --no-char-dp, --no-morpheme-dp, ...
+                               leave that table out
+      --all                    all five tables
+      --none                   no tables (only the separators between line pairs)
+
+Input and output:
+      --encoding NAME          read both files in encoding NAME, any name iconv knows
+                               (e.g. CP932, SHIFT_JIS, EUC-JP, UTF-16LE). Default: UTF-8,
+                               or UTF-16 when the file starts with a UTF-16 byte order mark
+  -o, --output FILE            write the report to FILE (replaced atomically);
+                               '-' writes it to standard output
+
+Advanced:
+      --max-table-memory BYTES the most memory one alignment table may take; suffixes
+                               K, M, G. Default: derived from physical memory
+
+  -h, --help                   show this help and exit
+      --version                show the version and exit
+
+Exit status: 0 on success, 1 when the comparison or the report failed, 2 for a usage
+error.
+)";
+}
+
+std::string VersionText() { return "sorowa-compare " SOROWA_VERSION "\n"; }
+
+}  // namespace sorowa

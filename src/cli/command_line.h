@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "compare/compare_options.h"
+
+namespace sorowa {
+
+// The command line cannot be understood. The program prints the message with a hint to
+// --help and exits with status 2.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct CommandLine {
+  enum class Action { Compare, Help, Version };
+  Action action = Action::Compare;
+  CompareOptions options;  // starts as the window's start-up state
+  std::string encoding;    // empty: UTF-8, or UTF-16 by its byte order mark
+  // Absent: a new file in the temporary directory. "-": standard output.
+  std::optional<std::string> output;
+  std::size_t maxTableMemory = 0;  // 0 keeps the engine's own limit
+  std::string source;              // "-" is standard input
+  std::string target;
+};
+
+// Parses the arguments after the program name. Options are taken in order, so a later
+// option overrides an earlier one; --help and --version end parsing where they stand.
+// Throws UsageError.
+CommandLine ParseCommandLine(const std::vector<std::string_view>& args);
+
+// Parses a byte count: decimal digits with an optional K, M or G suffix (powers of 1024).
+// Throws UsageError.
+std::size_t ParseByteCount(std::string_view text);
+
+std::string HelpText();
+std::string VersionText();
+
+}  // namespace sorowa

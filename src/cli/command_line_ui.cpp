@@ -1,0 +1,106 @@
+#include "command_line_ui.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <utility>
+
+namespace sorowa {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The progress line is redrawn at most this often so that the terminal is not flooded.
+constexpr auto kProgressInterval = std::chrono::milliseconds(100);
+
+}  // namespace
+
+CommandLineUi::CommandLineUi(std::u16string sourceText, std::u16string targetText,
+                             CompareOptions options, bool printReportPath, std::FILE* out,
+                             std::FILE* err, Clock::duration progressDelay)
+    : sourceText_(std::move(sourceText)),
+      targetText_(std::move(targetText)),
+      options_(options),
+      printReportPath_(printReportPath),
+      out_(out),
+      err_(err),
+      errIsTerminal_(isatty(fileno(err)) == 1),
+      progressDelay_(progressDelay),
+      start_(Clock::now()) {}
+
+CommandLineUi::~CommandLineUi() { EndProgress(); }
+
+std::u16string CommandLineUi::EditorText(Editor editor) const {
+  return editor == Editor::Source ? sourceText_ : targetText_;
+}
+
+void CommandLineUi::SetEditorText(Editor editor, const std::u16string& text) {
+  (editor == Editor::Source ? sourceText_ : targetText_) = text;
+}
+
+bool CommandLineUi::IsOptionChecked(OptionId option) const {
+  switch (option) {
+    case OptionId::CharDp:
+      return options_.charDp;
+    case OptionId::MorphemeDp:
+      return options_.morphemeDp;
+    case OptionId::PseudoBunsetsuDp:
+      return options_.pseudoBunsetsuDp;
+    case OptionId::PseudoBunsetsuMatch:
+      return options_.pseudoBunsetsuMatch;
+    case OptionId::MorphemeMatch:
+      return options_.morphemeMatch;
+  }
+  return false;
+}
+
+void CommandLineUi::ShowReport(const std::filesystem::path& path) {
+  EndProgress();
+  if (!printReportPath_) return;
+  std::fputs(path.c_str(), out_);
+  std::fputc('\n', out_);
+  std::fflush(out_);
+}
+
+void CommandLineUi::ReportError(const std::string& message) {
+  failed_ = true;
+  PrintError("sorowa-compare: " + message);
+}
+
+void CommandLineUi::ShowMessage(const UserMessage& message) {
+  PrintError(message.origin.empty() ? "sorowa-compare: " + message.text
+                                    : "sorowa-compare: " + message.origin + ": " + message.text);
+}
+
+bool CommandLineUi::ReportProgress(std::size_t done, std::size_t total) {
+  if (!errIsTerminal_) return true;
+  const auto now = Clock::now();
+  if (now - start_ < progressDelay_) return true;
+  if (progressWidth_ != 0 && now - lastProgress_ < kProgressInterval && done < total) return true;
+  lastProgress_ = now;
+  const std::string line =
+      "sorowa-compare: pair " + std::to_string(done) + " of " + std::to_string(total);
+  // Pad over a longer previous line.
+  const std::size_t width = line.size();
+  std::fprintf(err_, "\r%s%*s", line.c_str(),
+               static_cast<int>(progressWidth_ > width ? progressWidth_ - width : 0), "");
+  std::fflush(err_);
+  progressWidth_ = std::max(progressWidth_, width);
+  return true;
+}
+
+void CommandLineUi::EndProgress() {
+  if (progressWidth_ == 0) return;
+  std::fprintf(err_, "\r%*s\r", static_cast<int>(progressWidth_), "");
+  std::fflush(err_);
+  progressWidth_ = 0;
+}
+
+void CommandLineUi::PrintError(const std::string& line) {
+  EndProgress();
+  std::fputs(line.c_str(), err_);
+  std::fputc('\n', err_);
+  std::fflush(err_);
+}
+
+}  // namespace sorowa

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace sorowa {
+
+// The bytes of an input file are not valid in the encoding they were read as.
+class InputDecodingError : public std::runtime_error {
+ public:
+  InputDecodingError(std::size_t offset, const std::string& message)
+      : std::runtime_error(message), offset_(offset) {}
+  // Offset from the start of the file (byte order mark included) of the first byte that
+  // could not be decoded.
+  std::size_t offset() const { return offset_; }
+
+ private:
+  std::size_t offset_;
+};
+
+// The encoding name is not one the system's iconv can convert from.
+class UnknownEncodingError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Decodes the whole content of a text file into UTF-16. Pure: no I/O, no global state.
+//
+// With an empty encoding, a UTF-16 byte order mark (FF FE or FE FF) selects UTF-16 and
+// anything else must be strict UTF-8, whose byte order mark is dropped. Otherwise encoding
+// is any name iconv knows. UTF-8 and UTF-16 are decoded here rather than by iconv: UTF-8 so
+// that every fault is reported the same way, UTF-16 so that lone surrogates reach the
+// comparison as the code units they are. A leading byte order mark of the named Unicode
+// encoding is dropped.
+//
+// Throws InputDecodingError or UnknownEncodingError.
+std::u16string DecodeInput(std::string_view bytes, std::string_view encoding = {});
+
+// Whether DecodeInput accepts encoding as a name.
+bool IsKnownEncoding(std::string_view encoding);
+
+}  // namespace sorowa

@@ -1,0 +1,152 @@
+// sorowa-compare: the Compare command of the window, run over two files.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "align/dp_limits.h"
+#include "command_line.h"
+#include "command_line_ui.h"
+#include "compare/on_compare.h"
+#include "compare/report_store.h"
+#include "input_decoding.h"
+#include "stdout_report_store.h"
+
+namespace sorowa {
+namespace {
+
+// Fails the run after the command line was understood; the message is printed as is.
+class CommandError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// English whatever the locale: the engine switches to a Japanese one.
+std::string ErrorText(int error) {
+  const char* text = strerrordesc_np(error);
+  return text != nullptr ? text : "error " + std::to_string(error);
+}
+
+std::string DisplayName(const std::string& operand) {
+  return operand == "-" ? "standard input" : operand;
+}
+
+std::string ReadAll(const std::string& operand) {
+  int fd = 0;
+  if (operand != "-") {
+    fd = ::open(operand.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw CommandError("cannot open '" + operand + "': " + ErrorText(errno));
+  }
+  std::string bytes;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got == 0) break;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      const int error = errno;
+      if (fd != 0) ::close(fd);
+      throw CommandError("cannot read " +
+                         (operand == "-" ? DisplayName(operand) : "'" + operand + "'") + ": " +
+                         ErrorText(error));
+    }
+    bytes.append(buffer, static_cast<std::size_t>(got));
+  }
+  if (fd != 0) ::close(fd);
+  return bytes;
+}
+
+std::u16string ReadText(const std::string& operand, const std::string& encoding) {
+  const std::string bytes = ReadAll(operand);
+  try {
+    return DecodeInput(bytes, encoding);
+  } catch (const InputDecodingError& e) {
+    const std::string hint =
+        encoding.empty()
+            ? "; if the file is not UTF-8, name its encoding with --encoding (for example "
+              "--encoding CP932)"
+            : "; check that --encoding " + encoding + " is the file's encoding";
+    throw CommandError(DisplayName(operand) + ": " + e.what() + hint);
+  }
+}
+
+// Output that stdio still holds (the report path, the help) can fail only now.
+int FinishStandardOutput(int status) {
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fprintf(stderr, "sorowa-compare: cannot write to standard output: %s\n",
+                 ErrorText(errno).c_str());
+    return 1;
+  }
+  return status;
+}
+
+int Run(const CommandLine& line) {
+  std::u16string sourceText = ReadText(line.source, line.encoding);
+  std::u16string targetText = ReadText(line.target, line.encoding);
+  if (line.maxTableMemory != 0) SetDpMemoryLimit(line.maxTableMemory);
+
+  std::unique_ptr<ReportStore> namedStore;
+  if (line.output == "-") {
+    namedStore = std::make_unique<StdoutReportStore>();
+  } else if (line.output) {
+    namedStore = std::make_unique<FileReportStore>(*line.output);
+  }
+  ReportStore& store = namedStore ? *namedStore : ProcessReportStore();
+
+  CommandLineUi ui(std::move(sourceText), std::move(targetText), line.options,
+                   /*printReportPath=*/!line.output);
+  OnCompare(ui, store);
+  ui.EndProgress();
+  return ui.failed() ? 1 : 0;
+}
+
+}  // namespace
+}  // namespace sorowa
+
+int main(int argc, char** argv) {
+  using namespace sorowa;
+  // A reader that goes away must give a message and status 1, not a silent death.
+  std::signal(SIGPIPE, SIG_IGN);
+
+  CommandLine line;
+  try {
+    line = ParseCommandLine(std::vector<std::string_view>(argv + 1, argv + argc));
+  } catch (const UsageError& e) {
+    std::fprintf(stderr, "sorowa-compare: %s\nTry 'sorowa-compare --help' for more information.\n",
+                 e.what());
+    return 2;
+  }
+
+  switch (line.action) {
+    case CommandLine::Action::Help:
+      std::fputs(HelpText().c_str(), stdout);
+      return FinishStandardOutput(0);
+    case CommandLine::Action::Version:
+      std::fputs(VersionText().c_str(), stdout);
+      return FinishStandardOutput(0);
+    case CommandLine::Action::Compare:
+      break;
+  }
+
+  int status;
+  try {
+    status = Run(line);
+  } catch (const std::bad_alloc&) {
+    std::fputs("sorowa-compare: out of memory\n", stderr);
+    return 1;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "sorowa-compare: %s\n", e.what());
+    return 1;
+  }
+  return FinishStandardOutput(status);
+}

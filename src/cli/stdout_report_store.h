@@ -1,0 +1,22 @@
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+
+#include "compare/report_store.h"
+
+namespace sorowa {
+
+// Sends the report to a file descriptor that is already open, standard output by default.
+// A failed write (a closed pipe, a full disk) throws ReportWriteError; what was written
+// before cannot be taken back, but the exit status tells the reader not to trust it.
+class StdoutReportStore : public ReportStore {
+ public:
+  explicit StdoutReportStore(int fd = 1) : fd_(fd) {}
+  std::filesystem::path Write(std::string_view utf8) override;
+
+ private:
+  int fd_;
+};
+
+}  // namespace sorowa

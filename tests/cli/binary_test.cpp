@@ -1,0 +1,502 @@
+// sorowa-compare as a user runs it: a child process with its own TMPDIR, standard streams
+// on pipes, and only the exit status, the streams and the files to look at.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <iconv.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "compare/report_store.h"
+
+extern char** environ;
+
+namespace sorowa {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kBinary = SOROWA_COMPARE_BINARY;
+const fs::path kExamples = SOROWA_EXAMPLES_DIR;
+
+constexpr std::string_view kHead =
+    "<html><meta http-equiv=\"Content-Type\" content=\"text/html; charset=UTF-8\">\n"
+    "<style type=\"text/css\">\n"
+    "<!--\n"
+    ".caption{ font-size: 60%; }\n"
+    "table{ font-size: 70%; border-collapse: collapse; border: 0px; }\n"
+    "td{ white-space: nowrap; vertical-align: middle; }\n"
+    ".le{ text-align: left; }\n"
+    ".same{ background:#ffffff; text-align: center; }\n"
+    ".partial{ background:#ffcccc; text-align: center; }\n"
+    ".different{ background:#ef7774; text-align: center; }\n"
+    "-->\n"
+    "</style></head><body>\n";
+constexpr std::string_view kFoot = "</body></html>";
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const fs::path& path, std::string_view bytes) {
+  std::ofstream(path, std::ios::binary).write(bytes.data(), std::ssize(bytes));
+}
+
+std::string ToEncoding(std::string_view utf8, const char* encoding) {
+  iconv_t cd = iconv_open(encoding, "UTF-8");
+  EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1)) << encoding;
+  std::string out(utf8.size() * 4 + 16, '\0');
+  char* in = const_cast<char*>(utf8.data());
+  std::size_t inLeft = utf8.size();
+  char* outPtr = out.data();
+  std::size_t outLeft = out.size();
+  EXPECT_NE(iconv(cd, &in, &inLeft, &outPtr, &outLeft), static_cast<std::size_t>(-1));
+  iconv_close(cd);
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
+std::size_t CountLines(const std::string& text) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+struct RunOptions {
+  std::string input = {};  // standard input
+  int stdoutFd = -1;       // when set, the child's standard output instead of a pipe
+  // Runs in the child just before exec, where getpid() is already the program's pid.
+  std::function<void()> beforeExec = {};
+};
+
+struct RunResult {
+  int status = -1;  // exit status, or 128 + signal
+  std::string out;
+  std::string err;
+  pid_t pid = -1;
+};
+
+class BinaryTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "sorowa-cli-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    work_ = pattern;
+    tmp_ = work_ / "tmp";
+    fs::create_directory(tmp_);
+    source_ = work_ / "source.txt";
+    target_ = work_ / "target.txt";
+    WriteFile(source_, ReadFile(kExamples / "source.txt"));
+    WriteFile(target_, ReadFile(kExamples / "target.txt"));
+  }
+  void TearDown() override { fs::remove_all(work_); }
+
+  // Files in the private TMPDIR, sorted.
+  std::vector<std::string> TmpEntries() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(tmp_)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  RunResult Run(const std::vector<std::string>& args, const RunOptions& options = {}) {
+    std::vector<std::string> envStrings;
+    for (char** e = environ; *e != nullptr; ++e) {
+      if (std::strncmp(*e, "TMPDIR=", 7) != 0) envStrings.emplace_back(*e);
+    }
+    envStrings.push_back("TMPDIR=" + tmp_.string());
+    std::vector<char*> envp;
+    for (auto& s : envStrings) envp.push_back(s.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> argStrings{kBinary};
+    argStrings.insert(argStrings.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& s : argStrings) argv.push_back(s.data());
+    argv.push_back(nullptr);
+
+    int in[2], out[2], err[2];
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
+      ADD_FAILURE() << "pipe: " << std::strerror(errno);
+      return {};
+    }
+    RunResult result;
+    result.pid = fork();
+    if (result.pid == 0) {
+      dup2(in[0], 0);
+      dup2(options.stdoutFd >= 0 ? options.stdoutFd : out[1], 1);
+      dup2(err[1], 2);
+      // The program itself must cope with a closed reader; do not lend it our SIG_IGN.
+      signal(SIGPIPE, SIG_DFL);
+      if (options.beforeExec) options.beforeExec();
+      execve(kBinary, argv.data(), envp.data());
+      _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    close(err[1]);
+
+    std::size_t written = 0;
+    int inFd = in[1];
+    if (options.input.empty()) {
+      close(inFd);
+      inFd = -1;
+    } else {
+      fcntl(inFd, F_SETFL, O_NONBLOCK);
+    }
+    int outFd = out[0];
+    int errFd = err[0];
+    while (outFd >= 0 || errFd >= 0 || inFd >= 0) {
+      pollfd fds[3] = {{inFd, POLLOUT, 0}, {outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+      if (poll(fds, 3, -1) < 0) {
+        if (errno == EINTR) continue;
+        break;
+      }
+      if (inFd >= 0 && fds[0].revents != 0) {
+        const ssize_t n =
+            write(inFd, options.input.data() + written, options.input.size() - written);
+        if (n > 0) written += static_cast<std::size_t>(n);
+        if (n < 0 || written == options.input.size()) {
+          close(inFd);
+          inFd = -1;
+        }
+      }
+      for (auto [index, fd, text] :
+           {std::tuple{1, &outFd, &result.out}, std::tuple{2, &errFd, &result.err}}) {
+        if (*fd < 0 || fds[index].revents == 0) continue;
+        char buffer[65536];
+        const ssize_t n = read(*fd, buffer, sizeof buffer);
+        if (n > 0) {
+          text->append(buffer, static_cast<std::size_t>(n));
+        } else {
+          close(*fd);
+          *fd = -1;
+        }
+      }
+    }
+    int status = 0;
+    waitpid(result.pid, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return result;
+  }
+
+  // The report bytes, taken from standard output.
+  std::string Report(std::vector<std::string> args, const RunOptions& options = {}) {
+    args.insert(args.begin(), {"-o", "-"});
+    const RunResult r = Run(args, options);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    return r.out;
+  }
+
+  fs::path work_;
+  fs::path tmp_;
+  fs::path source_;
+  fs::path target_;
+};
+
+// A failure is one line on standard error that starts with the program's name.
+void ExpectOneMessage(const RunResult& r, std::string_view part) {
+  EXPECT_EQ(r.err.rfind("sorowa-compare: ", 0), 0u) << r.err;
+  EXPECT_EQ(CountLines(r.err), 1u) << r.err;
+  EXPECT_NE(r.err.find(part), std::string::npos) << r.err;
+}
+
+TEST_F(BinaryTest, DefaultRunWritesANewReportIntoTmpdirAndPrintsItsPath) {
+  const RunResult r = Run({source_.string(), target_.string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");  // no progress line: standard error is not a terminal
+  const std::string name = TempReportStore::FileName(static_cast<std::uint64_t>(r.pid), 0);
+  EXPECT_EQ(r.out, (tmp_ / name).string() + "\n");
+  EXPECT_EQ(TmpEntries(), std::vector<std::string>{name});
+
+  const std::string report = ReadFile(tmp_ / name);
+  EXPECT_TRUE(report.starts_with(kHead));
+  EXPECT_TRUE(report.ends_with(kFoot));
+  EXPECT_NE(report.find("駅前"), std::string::npos);  // UTF-8, not escaped away
+  struct stat info {};
+  ASSERT_EQ(stat((tmp_ / name).c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  // The same report, byte for byte, whichever way it leaves the program.
+  EXPECT_EQ(Report({source_.string(), target_.string()}), report);
+}
+
+TEST_F(BinaryTest, StandardOutputGetsTheExactReport) {
+  // Three source lines against two target lines, mixed line breaks, no tables: two pairs,
+  // each only the separator.
+  WriteFile(source_, "a\r\n\r\nb\rc");
+  WriteFile(target_, "x\n\ny\n");
+  EXPECT_EQ(Report({"--none", source_.string(), target_.string()}),
+            std::string(kHead) + "<hr><br><hr><br>" + std::string(kFoot));
+  EXPECT_EQ(TmpEntries(), std::vector<std::string>{});
+
+  WriteFile(source_, "");
+  EXPECT_EQ(Report({"--all", source_.string(), target_.string()}),
+            std::string(kHead) + std::string(kFoot));
+}
+
+TEST_F(BinaryTest, OptionsReachTheReport) {
+  const std::string none = Report({"--none", source_.string(), target_.string()});
+  const std::string charOnly = Report({"--none", "--char-dp", source_.string(), target_.string()});
+  EXPECT_EQ(Report({"--all", "--none", "--char-dp", source_.string(), target_.string()}), charOnly);
+  EXPECT_NE(charOnly, none);
+  EXPECT_NE(Report({source_.string(), target_.string()}),
+            Report({"--char-dp", source_.string(), target_.string()}));
+  // The character table of the first pair: 少しだけ lost だけ.
+  EXPECT_NE(charOnly.find("<td class=\"same\">少</td>"), std::string::npos);
+}
+
+struct StatusCase {
+  const char* name;
+  std::vector<std::string> args;
+  int status;
+  const char* message;  // part of standard error
+};
+
+void PrintTo(const StatusCase& c, std::ostream* os) { *os << c.name; }
+
+class ExitStatus : public BinaryTest, public testing::WithParamInterface<StatusCase> {};
+
+TEST_P(ExitStatus, UsageErrorsAndFailuresLeaveNoReport) {
+  const StatusCase& c = GetParam();
+  std::vector<std::string> args;
+  for (const std::string& arg : c.args) {
+    args.push_back(arg == "SOURCE" ? source_.string() : arg == "TARGET" ? target_.string() : arg);
+  }
+  const RunResult r = Run(args);
+  EXPECT_EQ(r.status, c.status) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(TmpEntries(), std::vector<std::string>{});
+  if (c.status == 2) {
+    EXPECT_EQ(r.err.rfind("sorowa-compare: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("--help"), std::string::npos) << r.err;
+  } else {
+    ExpectOneMessage(r, c.message);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ExitStatus,
+    testing::Values(
+        StatusCase{"NoFiles", {}, 2, "missing"}, StatusCase{"OneFile", {"SOURCE"}, 2, "missing"},
+        StatusCase{"ThreeFiles", {"SOURCE", "TARGET", "TARGET"}, 2, "too many"},
+        StatusCase{"BothStdin", {"-", "-"}, 2, "standard input"},
+        StatusCase{"UnknownOption", {"--frobnicate", "SOURCE", "TARGET"}, 2, "--frobnicate"},
+        StatusCase{"UnknownEncoding", {"--encoding", "KLINGON", "SOURCE", "TARGET"}, 2, "KLINGON"},
+        StatusCase{"BadByteCount", {"--max-table-memory", "many", "SOURCE", "TARGET"}, 2, "many"},
+        StatusCase{"MissingSource", {"no-such-file", "TARGET"}, 1, "no-such-file"},
+        StatusCase{"MissingTarget", {"SOURCE", "/nonexistent/t.txt"}, 1, "/nonexistent/t.txt"},
+        StatusCase{"DirectoryAsInput", {"SOURCE", "/"}, 1, "Is a directory"},
+        StatusCase{"OutputInMissingFolder",
+                   {"-o", "/nonexistent/r.htm", "SOURCE", "TARGET"},
+                   1,
+                   "/nonexistent"},
+        StatusCase{"OutputToFullDevice",
+                   {"-o", "/dev/full", "SOURCE", "TARGET"},
+                   1,
+                   "No space left on device"}),
+    [](const testing::TestParamInfo<StatusCase>& info) { return info.param.name; });
+
+TEST_F(BinaryTest, HelpAndVersion) {
+  RunResult r = Run({"--help"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_TRUE(r.out.starts_with("Usage: sorowa-compare [OPTIONS] SOURCE TARGET\n")) << r.out;
+  for (const char* option : {"--char-dp", "--morpheme-dp", "--pseudo-bunsetsu-dp",
+                             "--pseudo-bunsetsu-match", "--morpheme-match", "--all", "--none",
+                             "--encoding", "-o", "--max-table-memory", "--version"}) {
+    EXPECT_NE(r.out.find(option), std::string::npos) << option;
+  }
+  r = Run({"--version"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "sorowa-compare 1.0.0\n");
+  // Help that cannot be written is a failure, not a silent success.
+  const int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
+  ASSERT_GE(full, 0);
+  r = Run({"--help"}, {.stdoutFd = full});
+  close(full);
+  EXPECT_EQ(r.status, 1);
+  ExpectOneMessage(r, "standard output");
+}
+
+struct BadInputCase {
+  const char* name;
+  std::string bytes;
+  std::string offset;
+};
+
+void PrintTo(const BadInputCase& c, std::ostream* os) { *os << c.name; }
+
+class InvalidInput : public BinaryTest, public testing::WithParamInterface<BadInputCase> {};
+
+TEST_P(InvalidInput, NamesFileAndOffsetAndWritesNothing) {
+  const fs::path bad = work_ / "bad input.txt";
+  WriteFile(bad, GetParam().bytes);
+  const fs::path existing = work_ / "old.htm";
+  WriteFile(existing, "old report");
+  for (const bool asTarget : {false, true}) {
+    for (const bool toFile : {false, true}) {
+      std::vector<std::string> args;
+      if (toFile) args = {"-o", existing.string()};
+      args.push_back(asTarget ? source_.string() : bad.string());
+      args.push_back(asTarget ? bad.string() : target_.string());
+      const RunResult r = Run(args);
+      EXPECT_EQ(r.status, 1);
+      ExpectOneMessage(r, bad.string());
+      EXPECT_NE(r.err.find("byte offset " + GetParam().offset), std::string::npos) << r.err;
+      EXPECT_NE(r.err.find("--encoding"), std::string::npos) << r.err;
+      EXPECT_EQ(r.out, "");
+    }
+  }
+  EXPECT_EQ(TmpEntries(), std::vector<std::string>{});
+  EXPECT_EQ(ReadFile(existing), "old report");
+  EXPECT_EQ(std::distance(fs::directory_iterator(work_), fs::directory_iterator()), 5);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, InvalidInput,
+    testing::Values(BadInputCase{"Continuation", "日本語\n\x80", "10"},
+                    BadInputCase{"Overlong", "abc\xC0\xAF", "3"},
+                    BadInputCase{"EncodedSurrogate", "\xEF\xBB\xBF\xED\xA0\x80", "3"},
+                    BadInputCase{"Truncated", "あい\xE3\x81", "6"},
+                    BadInputCase{"Utf16OddLength", std::string("\xFF\xFE\x42\x30\x0A", 5), "4"}),
+    [](const testing::TestParamInfo<BadInputCase>& info) { return info.param.name; });
+
+TEST_F(BinaryTest, OtherEncodingsGiveTheSameReportAsUtf8) {
+  const std::string source = ReadFile(source_);
+  const std::string target = ReadFile(target_);
+  const std::string expected = Report({"--all", source_.string(), target_.string()});
+
+  const fs::path sjisSource = work_ / "source-cp932.txt";
+  const fs::path sjisTarget = work_ / "target-cp932.txt";
+  WriteFile(sjisSource, ToEncoding(source, "CP932"));
+  WriteFile(sjisTarget, ToEncoding(target, "CP932"));
+  EXPECT_EQ(Report({"--all", "--encoding", "cp932", sjisSource.string(), sjisTarget.string()}),
+            expected);
+  // Without the option the same bytes are refused rather than garbled.
+  RunResult r = Run({sjisSource.string(), sjisTarget.string()});
+  EXPECT_EQ(r.status, 1);
+  ExpectOneMessage(r, "byte offset 0");
+
+  // A UTF-16 byte order mark is recognised without any option, in either byte order.
+  const fs::path le = work_ / "source-utf16le.txt";
+  const fs::path be = work_ / "target-utf16be.txt";
+  WriteFile(le, "\xFF\xFE" + ToEncoding(source, "UTF-16LE"));
+  WriteFile(be, "\xFE\xFF" + ToEncoding(target, "UTF-16BE"));
+  EXPECT_EQ(Report({"--all", le.string(), be.string()}), expected);
+
+  const fs::path eucSource = work_ / "source-eucjp.txt";
+  WriteFile(eucSource, ToEncoding(source, "EUC-JP"));
+  WriteFile(target_, ToEncoding(target, "EUC-JP"));
+  EXPECT_EQ(Report({"--all", "--encoding=EUC-JP", eucSource.string(), target_.string()}), expected);
+}
+
+TEST_F(BinaryTest, StandardInputStandsForEitherFile) {
+  const std::string expected = Report({"--all", source_.string(), target_.string()});
+  EXPECT_EQ(Report({"--all", "-", target_.string()}, {.input = ReadFile(source_)}), expected);
+  EXPECT_EQ(Report({"--all", source_.string(), "-"}, {.input = ReadFile(target_)}), expected);
+
+  // Bad bytes on standard input are reported under that name.
+  const RunResult r = Run({"-", target_.string()}, {.input = "\xFF"});
+  EXPECT_EQ(r.status, 1);
+  ExpectOneMessage(r, "standard input: invalid UTF-8 at byte offset 0");
+}
+
+TEST_F(BinaryTest, OutputFileIsReplacedWithoutLeavingTemporaryFiles) {
+  const fs::path outDir = work_ / "out";
+  fs::create_directory(outDir);
+  const fs::path output = outDir / "report.htm";
+  WriteFile(output, "an older report that is longer than nothing");
+  const RunResult r = Run({"-o", output.string(), source_.string(), target_.string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "");  // the user named the file; no path to print
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(ReadFile(output), Report({source_.string(), target_.string()}));
+  EXPECT_EQ(std::distance(fs::directory_iterator(outDir), fs::directory_iterator()), 1);
+  EXPECT_EQ(TmpEntries(), std::vector<std::string>{});
+}
+
+TEST_F(BinaryTest, StandardOutputThatFailsEndsWithOneMessage) {
+  const int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
+  ASSERT_GE(full, 0);
+  RunResult r = Run({"-o", "-", source_.string(), target_.string()}, {.stdoutFd = full});
+  close(full);
+  EXPECT_EQ(r.status, 1);
+  ExpectOneMessage(r, "standard output: No space left on device");
+
+  // A reader that has gone away: a message and status 1, not death by SIGPIPE.
+  int gone[2];
+  ASSERT_EQ(pipe2(gone, O_CLOEXEC), 0);
+  close(gone[0]);
+  r = Run({"-o", "-", source_.string(), target_.string()}, {.stdoutFd = gone[1]});
+  close(gone[1]);
+  EXPECT_EQ(r.status, 1);
+  ExpectOneMessage(r, "standard output: Broken pipe");
+  EXPECT_EQ(TmpEntries(), std::vector<std::string>{});
+}
+
+TEST_F(BinaryTest, TakenNamesInTmpdirAreSkippedAndNeverWrittenThrough) {
+  const fs::path victim = work_ / "victim.txt";
+  WriteFile(victim, "precious");
+  const fs::path dangling = work_ / "made-through-link";
+  const std::string tmp = tmp_.string();
+  // The child plants the names for its own pid; the pid survives exec. This test process has
+  // one thread, so allocating between fork and exec is safe here.
+  const RunResult r = Run({source_.string(), target_.string()}, {.beforeExec = [&] {
+                            const auto pid = static_cast<std::uint64_t>(getpid());
+                            const std::string first = tmp + "/" + TempReportStore::FileName(pid, 0);
+                            const std::string second =
+                                tmp + "/" + TempReportStore::FileName(pid, 1);
+                            const std::string third = tmp + "/" + TempReportStore::FileName(pid, 2);
+                            if (symlink(victim.c_str(), first.c_str()) != 0) _exit(120);
+                            if (symlink(dangling.c_str(), second.c_str()) != 0) _exit(121);
+                            const int fd = open(third.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+                            if (fd < 0 || write(fd, "taken", 5) != 5) _exit(122);
+                            close(fd);
+                          }});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto pid = static_cast<std::uint64_t>(r.pid);
+  EXPECT_EQ(r.out, (tmp_ / TempReportStore::FileName(pid, 3)).string() + "\n");
+  EXPECT_TRUE(ReadFile(tmp_ / TempReportStore::FileName(pid, 3)).starts_with(kHead));
+  EXPECT_EQ(ReadFile(victim), "precious");
+  EXPECT_FALSE(fs::exists(dangling));
+  EXPECT_TRUE(fs::is_symlink(tmp_ / TempReportStore::FileName(pid, 0)));
+  EXPECT_EQ(ReadFile(tmp_ / TempReportStore::FileName(pid, 2)), "taken");
+  EXPECT_EQ(TmpEntries().size(), 4u);
+}
+
+TEST_F(BinaryTest, TableOverTheMemoryLimitEndsWithBothLengths) {
+  WriteFile(source_, std::string(137, 'a') + "\n");
+  std::string target;
+  for (int i = 0; i < 151; ++i) target += "あ";
+  WriteFile(target_, target + "\n");
+  const RunResult r =
+      Run({"--none", "--char-dp", "--max-table-memory", "1K", source_.string(), target_.string()});
+  EXPECT_EQ(r.status, 1);
+  ExpectOneMessage(r, "137");
+  EXPECT_NE(r.err.find("151"), std::string::npos) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(TmpEntries(), std::vector<std::string>{});
+
+  // The same texts within the default limit compare fine.
+  const RunResult ok = Run({"--none", "--char-dp", source_.string(), target_.string()});
+  EXPECT_EQ(ok.status, 0) << ok.err;
+}
+
+}  // namespace
+}  // namespace sorowa

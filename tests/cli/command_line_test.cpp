@@ -1,0 +1,137 @@
+#include "command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sorowa {
+namespace {
+
+// Options as a string of five flags in report order: char DP, morpheme DP, pseudo-bunsetsu
+// DP, pseudo-bunsetsu match, morpheme match.
+std::string Flags(const CompareOptions& o) {
+  std::string flags;
+  for (bool on :
+       {o.charDp, o.morphemeDp, o.pseudoBunsetsuDp, o.pseudoBunsetsuMatch, o.morphemeMatch}) {
+    flags += on ? '1' : '0';
+  }
+  return flags;
+}
+
+struct OptionsCase {
+  std::vector<std::string_view> args;
+  const char* flags;
+};
+
+void PrintArgs(const std::vector<std::string_view>& args, std::ostream* os) {
+  for (std::string_view arg : args) *os << ' ' << arg;
+}
+void PrintTo(const OptionsCase& c, std::ostream* os) { PrintArgs(c.args, os); }
+
+class TableOptions : public testing::TestWithParam<OptionsCase> {};
+
+TEST_P(TableOptions, LaterOptionsOverrideEarlierOnes) {
+  std::vector<std::string_view> args = GetParam().args;
+  args.push_back("a.txt");
+  args.push_back("b.txt");
+  const CommandLine line = ParseCommandLine(args);
+  EXPECT_EQ(Flags(line.options), GetParam().flags);
+  EXPECT_EQ(line.source, "a.txt");
+  EXPECT_EQ(line.target, "b.txt");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TableOptions,
+    testing::Values(OptionsCase{{}, "01111"},  // the window's start-up state
+                    OptionsCase{{"--char-dp"}, "11111"}, OptionsCase{{"--no-morpheme-dp"}, "00111"},
+                    OptionsCase{{"--no-pseudo-bunsetsu-dp"}, "01011"},
+                    OptionsCase{{"--no-pseudo-bunsetsu-match"}, "01101"},
+                    OptionsCase{{"--no-morpheme-match"}, "01110"}, OptionsCase{{"--none"}, "00000"},
+                    OptionsCase{{"--all"}, "11111"}, OptionsCase{{"--all", "--none"}, "00000"},
+                    OptionsCase{{"--none", "--all"}, "11111"},
+                    OptionsCase{{"--none", "--morpheme-match", "--char-dp"}, "10001"},
+                    OptionsCase{{"--char-dp", "--no-char-dp"}, "01111"},
+                    OptionsCase{{"--no-char-dp", "--char-dp"}, "11111"},
+                    OptionsCase{{"--pseudo-bunsetsu-match", "--none"}, "00000"},
+                    OptionsCase{{"--all", "--no-morpheme-dp", "--no-morpheme-match"}, "10110"}));
+
+TEST(CommandLineTest, OperandsAndValues) {
+  CommandLine line = ParseCommandLine({"-", "b.txt"});
+  EXPECT_EQ(line.source, "-");
+  EXPECT_FALSE(line.output.has_value());
+  EXPECT_TRUE(line.encoding.empty());
+  EXPECT_EQ(line.maxTableMemory, 0u);
+
+  // Values attached or separate, options after the operands, "--" before a file named "-x".
+  line = ParseCommandLine({"a", "-o", "-", "--encoding=cp932", "--", "-x"});
+  EXPECT_EQ(line.output, "-");
+  EXPECT_EQ(line.encoding, "cp932");
+  EXPECT_EQ(line.source, "a");
+  EXPECT_EQ(line.target, "-x");
+
+  line = ParseCommandLine({"-oout.htm", "--max-table-memory", "2K", "a", "b"});
+  EXPECT_EQ(line.output, "out.htm");
+  EXPECT_EQ(line.maxTableMemory, 2048u);
+  line = ParseCommandLine({"--output=x", "-o", "y", "a", "b"});
+  EXPECT_EQ(line.output, "y");
+}
+
+TEST(CommandLineTest, HelpAndVersionWinWhereTheyStand) {
+  EXPECT_EQ(ParseCommandLine({"--help"}).action, CommandLine::Action::Help);
+  EXPECT_EQ(ParseCommandLine({"a", "-h"}).action, CommandLine::Action::Help);
+  EXPECT_EQ(ParseCommandLine({"--version", "--bogus"}).action, CommandLine::Action::Version);
+  EXPECT_THROW(ParseCommandLine({"--bogus", "--help"}), UsageError);
+  EXPECT_NE(HelpText().find("--max-table-memory"), std::string::npos);
+  EXPECT_EQ(VersionText().rfind("sorowa-compare ", 0), 0u);
+}
+
+struct UsageCase {
+  std::vector<std::string_view> args;
+  const char* message;  // part of the error message
+};
+
+void PrintTo(const UsageCase& c, std::ostream* os) { PrintArgs(c.args, os); }
+
+class UsageErrors : public testing::TestWithParam<UsageCase> {};
+
+TEST_P(UsageErrors, AreRejectedWithAMessage) {
+  try {
+    ParseCommandLine(GetParam().args);
+    FAIL() << "accepted";
+  } catch (const UsageError& e) {
+    EXPECT_NE(std::string(e.what()).find(GetParam().message), std::string::npos) << e.what();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UsageErrors,
+    testing::Values(UsageCase{{}, "missing"}, UsageCase{{"a"}, "missing"},
+                    UsageCase{{"a", "b", "c"}, "too many"}, UsageCase{{"-", "-"}, "standard input"},
+                    UsageCase{{"--bogus", "a", "b"}, "unknown option --bogus"},
+                    UsageCase{{"-x", "a", "b"}, "unknown option -x"},
+                    // Switches exist only in their long form.
+                    UsageCase{{"--no-all", "a", "b"}, "unknown option --no-all"},
+                    UsageCase{{"--char-dp=yes", "a", "b"}, "takes no value"},
+                    UsageCase{{"a", "b", "-o"}, "needs a value"},
+                    UsageCase{{"-o", "", "a", "b"}, "needs a file name"},
+                    UsageCase{{"--encoding", "NO-SUCH-THING", "a", "b"}, "unknown encoding"},
+                    UsageCase{{"--max-table-memory", "lots", "a", "b"}, "invalid byte count"},
+                    UsageCase{{"--max-table-memory=0", "a", "b"}, "above zero"}));
+
+TEST(ParseByteCountTest, AcceptsSuffixesAndRejectsOverflow) {
+  EXPECT_EQ(ParseByteCount("1"), 1u);
+  EXPECT_EQ(ParseByteCount("1000"), 1000u);
+  EXPECT_EQ(ParseByteCount("3k"), 3u * 1024);
+  EXPECT_EQ(ParseByteCount("5M"), 5u * 1024 * 1024);
+  EXPECT_EQ(ParseByteCount("2G"), std::size_t{2} << 30);
+  EXPECT_EQ(ParseByteCount("18446744073709551615"), 18446744073709551615u);
+  for (const char* bad :
+       {"", "K", "-1", "1.5", "12x", " 1", "18446744073709551616", "17179869184G"}) {
+    EXPECT_THROW(ParseByteCount(bad), UsageError) << bad;
+  }
+}
+
+}  // namespace
+}  // namespace sorowa
