@@ -123,19 +123,6 @@ TEST(MecabCompareTest, TaggerIsReleasedWhenTheCompareIsCancelled) {
   EXPECT_EQ(counter.alive, 0);
 }
 
-TEST(MecabCompareTest, WorkingMecabFillsTheMorphemeTables) {
-  ScopedMecabrc rc(kIpadicUtf8Dir);
-  CompareOptions options{false, true, false, false, true};
-  std::vector<UserMessage> messages;
-  CompareHooks hooks;
-  hooks.showMessage = [&](const UserMessage& m) { messages.push_back(m); };
-  ReportBuffer report;
-  CompareLinePairs(u"私は学生です。", u"私が学生だ。", report, options, hooks);
-  EXPECT_TRUE(messages.empty());
-  EXPECT_NE(report.find(u"学生"), report.npos);
-  EXPECT_NE(report.rfind(u"<br>", 0), 0u) << "the morpheme DP table is missing";
-}
-
 TEST(MecabCompareTest, MissingDictionaryIsReportedOncePerCompareAndTheReportIsWritten) {
   ScopedMecabrc rc(std::filesystem::path("/nonexistent/sorowa/dic"));
   FakeUi ui;
