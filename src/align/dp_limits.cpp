@@ -13,7 +13,10 @@ std::atomic<std::size_t> overrideLimit{0};
 
 std::string Megabytes(std::size_t bytes) {
   if (bytes == std::numeric_limits<std::size_t>::max()) return "more than the address space";
-  return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MiB";
+  if (bytes < (std::size_t{1} << 20)) return std::to_string(bytes) + " bytes";
+  // One decimal, so that two figures near each other never read as the same number.
+  const std::size_t tenths = bytes / ((std::size_t{1} << 20) / 10);
+  return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MiB";
 }
 
 std::size_t DefaultLimit() {

@@ -17,7 +17,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Reason(int error) { return std::strerror(error); }
+// Always English: the Japanese locale may be installed by then, and these messages are not.
+std::string Reason(int error) {
+  const char* description = ::strerrordesc_np(error);
+  return description ? description : "error " + std::to_string(error);
+}
 
 std::string Base32(std::uint64_t value) {
   static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuv";
