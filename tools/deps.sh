@@ -9,6 +9,7 @@ packages=(
   mecab libmecab-dev mecab-ipadic-utf8
   qt6-base-dev qt6-webengine-dev fonts-noto-cjk
   xvfb xauth
+  debian-reference-ja
 )
 
 missing=()
