@@ -2,6 +2,10 @@
 
 // The alignment behind both DP tables. Elements are anything with ==; the character table
 // aligns code units, the unit table aligns interned unit ids, so both share one engine.
+//
+// DpAlign picks one of three ways to get the same answer: the plain reference for small
+// tables, an exact band around the main diagonal for similar sequences, and the full table
+// filled with SIMD along anti-diagonals otherwise. The latter two store steps in 2 bits.
 
 #include <algorithm>
 #include <cstddef>
@@ -9,130 +13,114 @@
 #include <limits>
 #include <span>
 #include <string>
+#include <type_traits>
 #include <vector>
 
-#include "align/dp_limits.h"
+#include "align/dp_align_reference.h"
 
 namespace sorowa {
 
-enum class DpStep : std::uint8_t { SkipSource = 0, SkipTarget = 1, Pair = 2, Swap = 3 };
+enum class DpInstructionSet { Best, Sse2, Avx2 };
 
-// Entry k is the index of the first Source element shown in column k; m+1 entries.
-using ColumnStarts = std::vector<std::int32_t>;
+// Knobs of the fast paths; the defaults are what DpAlign uses. Tests and benchmarks force the
+// others to reach every code path.
+struct DpFastOptions {
+  DpInstructionSet instructionSet = DpInstructionSet::Best;
+  // 32-bit costs even where 16 bits would do (they are needed above 32,000 elements).
+  bool wideCosts = false;
+  // The first band half-width tried; 0 picks one from the lengths. Raised to |n - m| if lower.
+  std::size_t firstBandWidth = 0;
+};
+
+// Whether this processor runs the AVX2 kernels.
+bool DpHasAvx2();
 
 namespace detail {
 
-inline std::size_t ReferenceDpBytes(std::size_t n, std::size_t m) {
-  constexpr std::size_t kMax = std::numeric_limits<std::size_t>::max();
-  if (m + 1 > kMax / (n + 1)) return kMax;
-  std::size_t steps = (n + 1) * (m + 1);
-  std::size_t rows = 3 * (m + 1) * sizeof(std::int32_t);
-  return steps > kMax - rows ? kMax : steps + rows;
+enum class DiagonalStrategy { Full, Band, Auto };
+
+// The symbols are any integers compared for equality; fitsIn16Bits says they are all below
+// 65536, which 16-bit lanes need.
+ColumnStarts AlignDiagonals(std::span<const std::uint32_t> source,
+                            std::span<const std::uint32_t> target, bool fitsIn16Bits,
+                            DiagonalStrategy strategy, const DpFastOptions& options);
+
+// Tables up to this many cells go to the reference: setting up the fast paths costs more.
+inline constexpr std::size_t kReferenceCells = 48 * 48;
+
+// Copies both sequences as 32-bit symbols that are equal exactly when the elements are.
+// Values of 65536 and more are renumbered densely, so that 16-bit lanes usually suffice.
+template <class T>
+bool ToSymbols(std::span<const T> source, std::span<const T> target,
+               std::vector<std::uint32_t>& sourceSymbols,
+               std::vector<std::uint32_t>& targetSymbols) {
+  static_assert(std::is_integral_v<T> && sizeof(T) <= sizeof(std::uint32_t),
+                "the fast alignment needs integer elements of at most 32 bits");
+  sourceSymbols.assign(source.begin(), source.end());
+  targetSymbols.assign(target.begin(), target.end());
+  if constexpr (sizeof(T) <= 2) {
+    if constexpr (std::is_signed_v<T>) {
+      for (auto* symbols : {&sourceSymbols, &targetSymbols}) {
+        for (std::uint32_t& x : *symbols) x &= 0xFFFFu;
+      }
+    }
+    return true;
+  } else {
+    const auto wide = [](std::uint32_t x) { return x > 0xFFFFu; };
+    if (std::none_of(sourceSymbols.begin(), sourceSymbols.end(), wide) &&
+        std::none_of(targetSymbols.begin(), targetSymbols.end(), wide)) {
+      return true;
+    }
+    std::vector<std::uint32_t> values(sourceSymbols);
+    values.insert(values.end(), targetSymbols.begin(), targetSymbols.end());
+    std::sort(values.begin(), values.end());
+    values.erase(std::unique(values.begin(), values.end()), values.end());
+    for (auto* symbols : {&sourceSymbols, &targetSymbols}) {
+      for (std::uint32_t& x : *symbols) {
+        x = static_cast<std::uint32_t>(std::lower_bound(values.begin(), values.end(), x) -
+                                       values.begin());
+      }
+    }
+    return values.size() <= 0x10000u;
+  }
 }
 
-// Follows the stored steps from (n, m) back to the border. The border keeps SkipSource,
-// which walks up column 0 and finally off row 0; columns the walk never reaches keep 0.
-template <class StepAt>
-ColumnStarts TraceBack(std::size_t n, std::size_t m, StepAt stepAt) {
-  ColumnStarts starts(m + 1, 0);
-  auto i = static_cast<std::ptrdiff_t>(n);
-  auto j = static_cast<std::ptrdiff_t>(m);
-  while (i >= 0 && j >= 0) {
-    starts[j] = static_cast<std::int32_t>(i);
-    DpStep step = (i == 0 || j == 0) ? DpStep::SkipSource : stepAt(i, j);
-    switch (step) {
-      case DpStep::SkipSource:
-        --i;
-        break;
-      case DpStep::SkipTarget:
-        --j;
-        break;
-      case DpStep::Pair:
-        --i;
-        --j;
-        break;
-      case DpStep::Swap:
-        starts[j - 1] = static_cast<std::int32_t>(i - 1);
-        i -= 2;
-        j -= 2;
-        break;
-    }
-  }
-  return starts;
+template <class T>
+ColumnStarts AlignDiagonalsOf(std::span<const T> source, std::span<const T> target,
+                              DiagonalStrategy strategy, const DpFastOptions& options) {
+  std::vector<std::uint32_t> sourceSymbols;
+  std::vector<std::uint32_t> targetSymbols;
+  const bool fitsIn16Bits = ToSymbols(source, target, sourceSymbols, targetSymbols);
+  return AlignDiagonals(sourceSymbols, targetSymbols, fitsIn16Bits, strategy, options);
 }
 
 }  // namespace detail
 
-// The plain full-table DP: one row-major pass storing every step, then the traceback.
-// Everything faster is checked against this one.
-//
-// Ties prefer Pair, then SkipTarget, then SkipSource. A swap of two neighbours is only
-// considered from (3, 3) on and only replaces a strictly cheaper choice; both quirks decide
-// which of several least-cost alignments the user sees, so they must not change.
+// The full table filled with SIMD, whatever the lengths. Requires both sequences non-empty.
 template <class T>
-ColumnStarts DpAlignReference(std::span<const T> source, std::span<const T> target) {
-  const std::size_t n = source.size();
-  const std::size_t m = target.size();
-  CheckDpMemory(n, m, detail::ReferenceDpBytes(n, m));
+ColumnStarts DpAlignSimd(std::span<const T> source, std::span<const T> target,
+                         const DpFastOptions& options = {}) {
+  return detail::AlignDiagonalsOf(source, target, detail::DiagonalStrategy::Full, options);
+}
 
-  const std::size_t width = m + 1;
-  std::vector<std::uint8_t> steps((n + 1) * width, static_cast<std::uint8_t>(DpStep::SkipSource));
-  std::vector<std::int32_t> rowStorage(3 * width);
-  std::int32_t* back2 = rowStorage.data();          // row i-2
-  std::int32_t* back1 = rowStorage.data() + width;  // row i-1
-  std::int32_t* row = rowStorage.data() + 2 * width;
-  for (std::size_t j = 0; j <= m; ++j) back1[j] = static_cast<std::int32_t>(j);
-
-  for (std::size_t i = 1; i <= n; ++i) {
-    row[0] = static_cast<std::int32_t>(i);
-    std::uint8_t* stepRow = steps.data() + i * width;
-    const T& s1 = source[i - 1];
-    for (std::size_t j = 1; j <= m; ++j) {
-      const std::int32_t diagonal = back1[j - 1] + (s1 == target[j - 1] ? 0 : 1);
-      const std::int32_t left = row[j - 1] + 1;
-      const std::int32_t above = back1[j] + 1;
-      std::int32_t value;
-      DpStep step;
-      if (left < diagonal) {
-        if (above < left) {
-          value = above;
-          step = DpStep::SkipSource;
-        } else {
-          value = left;
-          step = DpStep::SkipTarget;
-        }
-      } else if (above < diagonal) {
-        value = above;
-        step = DpStep::SkipSource;
-      } else {
-        value = diagonal;
-        step = DpStep::Pair;
-      }
-      if (i >= 3 && j >= 3) {
-        const std::int32_t swap = back2[j - 2] + 1 + (source[i - 2] == target[j - 1] ? 0 : 1) +
-                                  (s1 == target[j - 2] ? 0 : 1);
-        if (swap < value) {
-          value = swap;
-          step = DpStep::Swap;
-        }
-      }
-      row[j] = value;
-      stepRow[j] = static_cast<std::uint8_t>(step);
-    }
-    std::int32_t* oldest = back2;
-    back2 = back1;
-    back1 = row;
-    row = oldest;
-  }
-
-  return detail::TraceBack(n, m, [&](std::ptrdiff_t i, std::ptrdiff_t j) {
-    return static_cast<DpStep>(steps[static_cast<std::size_t>(i) * width + j]);
-  });
+// Only the band around the main diagonal, widened until it provably holds the alignment of
+// the full table. Requires both sequences non-empty.
+template <class T>
+ColumnStarts DpAlignBand(std::span<const T> source, std::span<const T> target,
+                         const DpFastOptions& options = {}) {
+  return detail::AlignDiagonalsOf(source, target, detail::DiagonalStrategy::Band, options);
 }
 
 // The alignment the tables use. Requires both sequences to be non-empty.
 template <class T>
 ColumnStarts DpAlign(std::span<const T> source, std::span<const T> target) {
+  if constexpr (std::is_integral_v<T> && sizeof(T) <= sizeof(std::uint32_t)) {
+    const std::size_t n = source.size();
+    const std::size_t m = target.size();
+    if (n > detail::kReferenceCells / std::max<std::size_t>(m, 1)) {
+      return detail::AlignDiagonalsOf(source, target, detail::DiagonalStrategy::Auto, {});
+    }
+  }
   return DpAlignReference(source, target);
 }
 
