@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <chrono>
+#include <cstddef>
+#include <memory>
+
+class QProgressDialog;
+class QWidget;
+
+namespace sorowa {
+
+// What the user sees while a Compare runs on the user-interface thread: a busy cursor at
+// once, and after a delay a progress dialog with the pairs done out of the total and a
+// Cancel button. Lives for one Compare.
+class CompareProgress {
+ public:
+  CompareProgress(QWidget* window, std::chrono::milliseconds dialogDelay);
+  ~CompareProgress();
+  CompareProgress(const CompareProgress&) = delete;
+  CompareProgress& operator=(const CompareProgress&) = delete;
+
+  // Called before each pair. Keeps the window painted and returns false once the user has
+  // asked to cancel.
+  bool Update(std::size_t done, std::size_t total);
+  void Cancel() { cancelled_ = true; }
+  bool Cancelled() const { return cancelled_; }
+
+ private:
+  void ShowDialog(std::size_t total);
+
+  QPointer<QWidget> window_;
+  std::chrono::milliseconds dialogDelay_;
+  QElapsedTimer clock_;
+  qint64 lastEventsAt_ = -1;
+  std::unique_ptr<QProgressDialog> dialog_;
+  bool cancelled_ = false;
+};
+
+}  // namespace sorowa

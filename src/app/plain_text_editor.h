@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QPlainTextEdit>
+#include <QString>
+#include <optional>
+
+class QMimeData;
+
+namespace sorowa {
+
+// The text that a paste or a drop of data may insert: its plain-text form. Formatted text
+// gives its characters without formatting; data without a plain-text form gives nothing, and
+// so does a list of files whose only text is those files' names.
+std::optional<QString> PlainTextOf(const QMimeData& data);
+
+// One of the two text editors: plain text only, no wrapping, so that each displayed line is
+// one text line, and no context menu.
+class PlainTextEditor : public QPlainTextEdit {
+  Q_OBJECT
+
+ public:
+  explicit PlainTextEditor(QWidget* parent = nullptr);
+
+  // The characters exactly as typed, lines separated by LF. Unlike toPlainText(), this keeps
+  // no-break spaces and line separators (U+2028) as they are: the comparison must see them.
+  QString Text() const;
+  // Replaces the whole text as one step that Undo can take back. Leaves the editor alone
+  // when the text would not change, so the caret and the scroll position stay.
+  void ReplaceText(const QString& text);
+  // The number of lines as displayed; an empty editor has one.
+  int DisplayedLineCount() const { return blockCount(); }
+
+ protected:
+  bool canInsertFromMimeData(const QMimeData* source) const override;
+  void insertFromMimeData(const QMimeData* source) override;
+  void keyPressEvent(QKeyEvent* event) override;
+};
+
+}  // namespace sorowa

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QIcon>
+#include <string>
+
+namespace sorowa {
+
+// Where the process can find a display, as the environment and the command line tell.
+struct DisplayEnvironment {
+  const char* display = nullptr;         // DISPLAY
+  const char* waylandDisplay = nullptr;  // WAYLAND_DISPLAY
+  const char* qpaPlatform = nullptr;     // QT_QPA_PLATFORM
+  bool platformArgument = false;         // -platform on the command line
+};
+
+DisplayEnvironment CurrentDisplayEnvironment(int argc, char** argv);
+
+// An English message for the terminal when the window cannot be shown for want of a
+// display; empty when a display or an explicit platform is there.
+std::string MissingDisplayMessage(const DisplayEnvironment& environment);
+
+// Must run before the QApplication is created. Chromium, inside the report view, refuses to
+// start as root with its sandbox on, so root sessions (containers, CI) run it without.
+void PrepareWebEngine();
+
+QIcon AppIcon();
+
+}  // namespace sorowa

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QPrinter>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+#include "app/dialogs.h"
+
+namespace sorowa::testing {
+
+// Records what the window would have shown and answers its questions, so that no test ever
+// waits on a modal dialog.
+class FakeDialogs : public Dialogs {
+ public:
+  struct Error {
+    QString text;
+    QString details;
+  };
+
+  void ShowError(QWidget*, const QString& text, const QString& details) override {
+    errors.push_back({text, details});
+  }
+  void ShowMessage(QWidget*, const QString& text) override { messages.push_back(text); }
+  QString AskSavePath(QWidget*, const QString& suggestedPath) override {
+    suggestedPaths.push_back(suggestedPath);
+    return savePath;
+  }
+  bool AskPrintSettings(QWidget*, QPrinter& printer) override {
+    ++printDialogs;
+    if (setUpPrinter) setUpPrinter(printer);
+    return acceptPrint;
+  }
+
+  QList<Error> errors;
+  QStringList messages;
+  QStringList suggestedPaths;
+  int printDialogs = 0;
+
+  QString savePath;  // empty: the user cancels the save dialog
+  bool acceptPrint = false;
+  std::function<void(QPrinter&)> setUpPrinter;
+};
+
+}  // namespace sorowa::testing

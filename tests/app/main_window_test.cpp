@@ -1,0 +1,734 @@
+// The window on the offscreen platform: its start-up state, counters, keys, layout, paste
+// filter, and the Compare, Save and Print commands with every dialog answered by a fake.
+#include "app/main_window.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QLabel>
+#include <QMimeData>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <memory>
+
+#include "app/plain_text_editor.h"
+#include "app/report_saver.h"
+#include "app/report_view.h"
+#include "app/startup.h"
+#include "compare/report_store.h"
+#include "fake_dialogs.h"
+
+using sorowa::MainWindow;
+using sorowa::PlainTextEditor;
+using sorowa::ReportView;
+using sorowa::testing::FakeDialogs;
+
+namespace {
+
+// Points TMPDIR somewhere for the life of the object, as the process-wide report store
+// reads it at every write.
+class ScopedTmpDir {
+ public:
+  explicit ScopedTmpDir(const QByteArray& path)
+      : old_(qgetenv("TMPDIR")), had_(qEnvironmentVariableIsSet("TMPDIR")) {
+    qputenv("TMPDIR", path);
+  }
+  ~ScopedTmpDir() {
+    if (had_) {
+      qputenv("TMPDIR", old_);
+    } else {
+      qunsetenv("TMPDIR");
+    }
+  }
+
+ private:
+  QByteArray old_;
+  bool had_;
+};
+
+QStringList ReportFiles(const QString& directory) {
+  return QDir(directory).entryList({QStringLiteral("*.htm")}, QDir::Files, QDir::Name);
+}
+
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init();
+  void cleanup();
+
+  void StartUpState();
+  void ScreenAndTabOrder();
+  void CountersFollowTheText_data();
+  void CountersFollowTheText();
+  void CounterUpdatesWhileTyping();
+  void EscapeDoesNothing();
+  void LayoutAfterResize_data();
+  void LayoutAfterResize();
+  void WindowKeepsItsMinimumSize();
+  void PlainTextOfMimeData_data();
+  void PlainTextOfMimeData();
+  void PasteInsertsPlainTextOnly_data();
+  void PasteInsertsPlainTextOnly();
+  void DropOfFilesInsertsNothing();
+  void EditorsShowNoContextMenu();
+  void EditorKeepsSpecialCharacters();
+  void CompareWritesReportIntoTmpDir();
+  void CompareFailureShowsErrorBox_data();
+  void CompareFailureShowsErrorBox();
+  void CompareShowsBusyCursorAndEngineMessages();
+  void CancelKeepsEarlierReport();
+  void SaveAndPrintWithoutReport();
+  void SaveCopiesShownReport();
+  void SaveFailureShowsErrorBox();
+  void SaveCancelledWritesNothing();
+  void PrintCancelledPrintsNothing();
+
+ private:
+  template <typename T>
+  T* Child(const char* name) const {
+    T* child = window_->findChild<T*>(QLatin1String(name));
+    if (child == nullptr) qFatal("no child %s", name);
+    return child;
+  }
+  PlainTextEditor* Source() const { return Child<PlainTextEditor>("sourceEditor"); }
+  PlainTextEditor* Target() const { return Child<PlainTextEditor>("targetEditor"); }
+  ReportView* View() const { return Child<ReportView>("reportView"); }
+  QString RunCompareInto(const QString& directory);
+
+  std::unique_ptr<QTemporaryDir> tmp_;
+  std::unique_ptr<FakeDialogs> dialogs_;
+  std::unique_ptr<sorowa::TempReportStore> store_;
+  std::unique_ptr<MainWindow> window_;
+};
+
+void MainWindowTest::init() {
+  tmp_ = std::make_unique<QTemporaryDir>();
+  QVERIFY(tmp_->isValid());
+  dialogs_ = std::make_unique<FakeDialogs>();
+  store_ = std::make_unique<sorowa::TempReportStore>(tmp_->path().toStdString());
+  window_ = std::make_unique<MainWindow>(*dialogs_, *store_);
+}
+
+void MainWindowTest::cleanup() {
+  window_.reset();
+  store_.reset();
+  dialogs_.reset();
+  tmp_.reset();
+}
+
+QString MainWindowTest::RunCompareInto(const QString& directory) {
+  const QStringList before = ReportFiles(directory);
+  window_->Compare();
+  QStringList after = ReportFiles(directory);
+  for (const QString& name : before) after.removeOne(name);
+  return after.size() == 1 ? QDir(directory).filePath(after.front()) : QString();
+}
+
+void MainWindowTest::StartUpState() {
+  QCOMPARE(window_->windowTitle(), QStringLiteral("Sorowa 1.0"));
+  QVERIFY(!window_->windowIcon().isNull());
+
+  QCOMPARE(Child<QPushButton>("compareButton")->text(), QStringLiteral("比較(&C)"));
+  QCOMPARE(Child<QPushButton>("saveButton")->text(), QStringLiteral("保存(&S)"));
+  QCOMPARE(Child<QPushButton>("printButton")->text(), QStringLiteral("印刷(&P)"));
+  QCOMPARE(Child<QLabel>("sourceCaption")->text(), QStringLiteral("Source"));
+  QCOMPARE(Child<QLabel>("targetCaption")->text(), QStringLiteral("Target"));
+
+  struct Box {
+    const char* name;
+    const char* caption;
+    bool checked;
+  };
+  const Box boxes[] = {
+      {"charDpBox", "文字&&DP(&D)", false},
+      {"morphemeDpBox", "形態素&&DP(&K)", true},
+      {"pseudoBunsetsuDpBox", "疑似文節&&DP(&G)", true},
+      {"pseudoBunsetsuMatchBox", "疑似文節(&B)", true},
+      {"morphemeMatchBox", "形態素(&M)", true},
+  };
+  for (const Box& box : boxes) {
+    auto* widget = Child<QCheckBox>(box.name);
+    QCOMPARE(widget->text(), QString::fromUtf8(box.caption));
+    QCOMPARE(widget->isChecked(), box.checked);
+    QVERIFY(!widget->isTristate());
+  }
+  QCOMPARE(window_->IsOptionChecked(sorowa::OptionId::CharDp), false);
+  QCOMPARE(window_->IsOptionChecked(sorowa::OptionId::MorphemeDp), true);
+  QCOMPARE(window_->IsOptionChecked(sorowa::OptionId::PseudoBunsetsuDp), true);
+  QCOMPARE(window_->IsOptionChecked(sorowa::OptionId::PseudoBunsetsuMatch), true);
+  QCOMPARE(window_->IsOptionChecked(sorowa::OptionId::MorphemeMatch), true);
+
+  QCOMPARE(Child<QLabel>("sourceLineCount")->text(), QStringLiteral("1"));
+  QCOMPARE(Child<QLabel>("targetLineCount")->text(), QStringLiteral("1"));
+  QVERIFY(Source()->toPlainText().isEmpty());
+  QVERIFY(Target()->toPlainText().isEmpty());
+  QVERIFY(!View()->HasReport());
+  QVERIFY(View()->url().isEmpty());
+  QCOMPARE(Source()->lineWrapMode(), QPlainTextEdit::NoWrap);
+  QCOMPARE(Target()->lineWrapMode(), QPlainTextEdit::NoWrap);
+}
+
+void MainWindowTest::ScreenAndTabOrder() {
+  window_->show();
+  QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+
+  // Left to right along the button row.
+  const char* row[] = {"compareButton",
+                       "saveButton",
+                       "printButton",
+                       "charDpBox",
+                       "morphemeDpBox",
+                       "pseudoBunsetsuDpBox",
+                       "pseudoBunsetsuMatchBox",
+                       "morphemeMatchBox"};
+  for (std::size_t i = 0; i + 1 < std::size(row); ++i) {
+    const QWidget* left = Child<QWidget>(row[i]);
+    const QWidget* right = Child<QWidget>(row[i + 1]);
+    QVERIFY2(left->geometry().right() < right->geometry().left(), row[i + 1]);
+  }
+
+  // Tab visits the controls in the original dialog's order, which puts the pseudo-bunsetsu
+  // DP box last although it stands in the middle of the row.
+  const QStringList expected = {"sourceEditor",     "targetEditor",       "compareButton",
+                                "charDpBox",        "morphemeDpBox",      "pseudoBunsetsuMatchBox",
+                                "morphemeMatchBox", "reportView",         "saveButton",
+                                "printButton",      "pseudoBunsetsuDpBox"};
+  auto nameOf = [this](QWidget* widget) {
+    // The view takes focus through the browser widget inside it.
+    if (widget != nullptr && widget == View()->focusProxy()) return View()->objectName();
+    return widget != nullptr ? widget->objectName() : QString();
+  };
+  // The browser widget inside the view arrives after the window is shown.
+  QTRY_VERIFY(View()->focusProxy() != nullptr);
+  QApplication::processEvents();
+  QStringList visited;
+  Source()->setFocus();
+  QTRY_VERIFY(Source()->hasFocus());
+  visited << nameOf(QApplication::focusWidget());
+  for (int i = 1; i < expected.size(); ++i) {
+    QWidget* before = QApplication::focusWidget();
+    QTest::keyClick(before, Qt::Key_Tab);
+    // The page decides in its own process whether Tab leaves it, and answers later.
+    (void)QTest::qWaitFor([before] { return QApplication::focusWidget() != before; }, 5000);
+    visited << nameOf(QApplication::focusWidget());
+  }
+  QCOMPARE(visited, expected);
+}
+
+void MainWindowTest::CountersFollowTheText_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QString>("count");
+  QTest::newRow("empty") << QString() << "1";
+  QTest::newRow("one line") << "吾輩は猫である"
+                            << "1";
+  QTest::newRow("LF") << "a\nb"
+                      << "2";
+  QTest::newRow("trailing LF") << "a\n"
+                               << "2";
+  QTest::newRow("CR LF") << "a\r\nb\r\n"
+                         << "3";
+  QTest::newRow("CR alone") << "x\ry"
+                            << "2";
+  QTest::newRow("blank lines") << "\n\n\n"
+                               << "4";
+  QTest::newRow("long line does not wrap") << QString(5000, QChar(u'あ')) << "1";
+}
+
+void MainWindowTest::CountersFollowTheText() {
+  QFETCH(QString, text);
+  QFETCH(QString, count);
+  window_->show();
+  Source()->setPlainText(text);
+  QCOMPARE(Child<QLabel>("sourceLineCount")->text(), count);
+  QCOMPARE(Child<QLabel>("targetLineCount")->text(), QStringLiteral("1"));
+  window_->SetEditorText(sorowa::Editor::Target, text.toStdU16String());
+  QCOMPARE(Child<QLabel>("targetLineCount")->text(), count);
+}
+
+void MainWindowTest::CounterUpdatesWhileTyping() {
+  window_->show();
+  QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+  Target()->setFocus();
+  QTest::keyClicks(Target(), QStringLiteral("abc"));
+  QCOMPARE(Child<QLabel>("targetLineCount")->text(), QStringLiteral("1"));
+  QTest::keyClick(Target(), Qt::Key_Return);
+  QTest::keyClick(Target(), Qt::Key_Return);
+  QCOMPARE(Child<QLabel>("targetLineCount")->text(), QStringLiteral("3"));
+  QTest::keyClick(Target(), Qt::Key_Backspace);
+  QCOMPARE(Child<QLabel>("targetLineCount")->text(), QStringLiteral("2"));
+  QCOMPARE(Child<QLabel>("sourceLineCount")->text(), QStringLiteral("1"));
+}
+
+void MainWindowTest::EscapeDoesNothing() {
+  window_->show();
+  QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+  Source()->setPlainText(QStringLiteral("本文"));
+  for (const char* name : {"sourceEditor", "compareButton", "charDpBox"}) {
+    QWidget* target = Child<QWidget>(name);
+    target->setFocus();
+    QTest::keyClick(target, Qt::Key_Escape);
+    QVERIFY2(window_->isVisible(), name);
+  }
+  QTest::keyClick(window_.get(), Qt::Key_Escape);
+  QVERIFY(window_->isVisible());
+  QCOMPARE(Source()->toPlainText(), QStringLiteral("本文"));
+  QVERIFY(!Child<QCheckBox>("charDpBox")->isChecked());
+  QVERIFY(dialogs_->errors.isEmpty());
+}
+
+void MainWindowTest::LayoutAfterResize_data() {
+  QTest::addColumn<QSize>("size");
+  QTest::newRow("minimum") << QSize(0, 0);
+  QTest::newRow("medium") << QSize(900, 600);
+  QTest::newRow("wide") << QSize(1601, 700);
+  QTest::newRow("tall") << QSize(800, 1200);
+}
+
+void MainWindowTest::LayoutAfterResize() {
+  QFETCH(QSize, size);
+  window_->show();
+  QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+  window_->resize(size.expandedTo(window_->minimumSize()));
+  QTRY_COMPARE(window_->size(), size.expandedTo(window_->minimumSize()));
+  QApplication::processEvents();
+
+  const QRect source = Source()->geometry();
+  const QRect target = Target()->geometry();
+  const QRect view = View()->geometry();
+  const QRect compare = Child<QWidget>("compareButton")->geometry();
+  const int width = window_->width();
+
+  QCOMPARE(source.height(), MainWindow::kEditorHeight);
+  QCOMPARE(target.height(), MainWindow::kEditorHeight);
+  QVERIFY2(qAbs(source.width() - target.width()) <= 1,
+           qPrintable(QStringLiteral("%1 vs %2").arg(source.width()).arg(target.width())));
+  QCOMPARE(source.top(), target.top());
+  QVERIFY(source.right() < target.left());
+  // Together with the margins and the gap between them, the editors span the window.
+  QVERIFY(source.left() <= 10);
+  QVERIFY(target.right() >= width - 11);
+  QVERIFY(source.width() * 2 >= width - 30);
+
+  for (const auto& [counterName, editor] :
+       {std::pair{"sourceLineCount", source}, std::pair{"targetLineCount", target}}) {
+    const QLabel* counter = Child<QLabel>(counterName);
+    QVERIFY(counter->alignment() & Qt::AlignRight);
+    QCOMPARE(counter->geometry().right(), editor.right());
+    QVERIFY(counter->geometry().bottom() < editor.top());
+  }
+  QVERIFY(Child<QLabel>("targetCaption")->geometry().left() == target.left());
+
+  QVERIFY(compare.top() > source.bottom());
+  QVERIFY(view.top() > compare.bottom());
+  QVERIFY(view.bottom() >= window_->height() - 11);
+  QVERIFY(view.width() >= width - 20);
+}
+
+void MainWindowTest::WindowKeepsItsMinimumSize() {
+  QVERIFY(window_->minimumWidth() >= MainWindow::kMinimumSize.width());
+  QVERIFY(window_->minimumHeight() >= MainWindow::kMinimumSize.height());
+  window_->show();
+  QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+  window_->resize(200, 100);
+  QApplication::processEvents();
+  QVERIFY(window_->width() >= MainWindow::kMinimumSize.width());
+  QVERIFY(window_->height() >= MainWindow::kMinimumSize.height());
+  // Every control still fits: the button row is not clipped at the minimum width.
+  const QWidget* last = Child<QWidget>("morphemeMatchBox");
+  QVERIFY(last->geometry().right() < window_->width());
+}
+
+void MainWindowTest::PlainTextOfMimeData_data() {
+  QTest::addColumn<QString>("kind");
+  QTest::addColumn<bool>("accepted");
+  QTest::addColumn<QString>("text");
+  QTest::newRow("HTML and text") << "html+text" << true << "太字と斜体";
+  QTest::newRow("HTML only") << "html" << false << QString();
+  QTest::newRow("image only") << "image" << false << QString();
+  QTest::newRow("URLs only") << "urls" << false << QString();
+  QTest::newRow("files with their names as text") << "files+names" << false << QString();
+  QTest::newRow("URL with other text") << "url+title" << true << "例のページ";
+  QTest::newRow("empty text") << "empty" << false << QString();
+}
+
+void MainWindowTest::PlainTextOfMimeData() {
+  QFETCH(QString, kind);
+  QFETCH(bool, accepted);
+  QFETCH(QString, text);
+  QMimeData data;
+  if (kind == QLatin1String("html+text")) {
+    data.setHtml(QStringLiteral("<b>太字</b>と<i>斜体</i>"));
+    data.setText(QStringLiteral("太字と斜体"));
+  } else if (kind == QLatin1String("html")) {
+    data.setHtml(QStringLiteral("<p>形式だけ</p>"));
+  } else if (kind == QLatin1String("image")) {
+    data.setImageData(QImage(8, 8, QImage::Format_RGB32));
+  } else if (kind == QLatin1String("urls")) {
+    data.setUrls({QUrl::fromLocalFile(QStringLiteral("/home/user/a.txt")),
+                  QUrl(QStringLiteral("https://example.org/"))});
+  } else if (kind == QLatin1String("files+names")) {
+    // What file managers put on the clipboard for copied files.
+    data.setUrls({QUrl::fromLocalFile(QStringLiteral("/home/user/原文.txt"))});
+    data.setText(QStringLiteral("/home/user/原文.txt\n"));
+  } else if (kind == QLatin1String("url+title")) {
+    data.setUrls({QUrl(QStringLiteral("https://example.org/"))});
+    data.setText(QStringLiteral("例のページ"));
+  } else {
+    data.setText(QString());
+  }
+  const std::optional<QString> result = sorowa::PlainTextOf(data);
+  QCOMPARE(result.has_value(), accepted);
+  if (accepted) QCOMPARE(*result, text);
+}
+
+void MainWindowTest::PasteInsertsPlainTextOnly_data() {
+  QTest::addColumn<QString>("kind");
+  QTest::addColumn<QString>("inserted");
+  QTest::newRow("HTML and text") << "html"
+                                 << "見出しと本文";
+  QTest::newRow("image only") << "image" << QString();
+  QTest::newRow("URLs only") << "urls" << QString();
+}
+
+void MainWindowTest::PasteInsertsPlainTextOnly() {
+  QFETCH(QString, kind);
+  QFETCH(QString, inserted);
+  auto* data = new QMimeData;  // the clipboard takes it over
+  if (kind == QLatin1String("html")) {
+    data->setHtml(QStringLiteral("<h1 style='color:red'>見出し</h1><img src='x.png'>と本文"));
+    data->setText(QStringLiteral("見出しと本文"));
+  } else if (kind == QLatin1String("image")) {
+    data->setImageData(QImage(4, 4, QImage::Format_ARGB32));
+  } else {
+    data->setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/source.txt"))});
+  }
+  QApplication::clipboard()->setMimeData(data);
+
+  window_->show();
+  Source()->setPlainText(QStringLiteral("前"));
+  Source()->moveCursor(QTextCursor::End);
+  Source()->paste();
+  QCOMPARE(Source()->toPlainText(), QStringLiteral("前") + inserted);
+  // Nothing but characters went in: no images, no character formats.
+  QVERIFY(!Source()->toPlainText().contains(QChar::ObjectReplacementCharacter));
+  QTextCursor cursor(Source()->document());
+  cursor.movePosition(QTextCursor::End);
+  QVERIFY(!cursor.charFormat().foreground().color().isValid() ||
+          cursor.charFormat().foreground().color() != QColor(Qt::red));
+  QVERIFY(dialogs_->errors.isEmpty());
+  QVERIFY(dialogs_->messages.isEmpty());
+}
+
+void MainWindowTest::DropOfFilesInsertsNothing() {
+  window_->show();
+  QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+  QMimeData files;
+  files.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/target.txt"))});
+  QMimeData text;
+  text.setText(QStringLiteral("落とした文"));
+
+  QWidget* viewport = Target()->viewport();
+  const QPoint at(10, 10);
+  for (QMimeData* data : {&files, &text}) {
+    QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &enter);
+    QDragMoveEvent move(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &move);
+    QDropEvent drop(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &drop);
+    if (data == &files) QVERIFY(Target()->toPlainText().isEmpty());
+  }
+  QCOMPARE(Target()->toPlainText(), QStringLiteral("落とした文"));
+}
+
+void MainWindowTest::EditorsShowNoContextMenu() {
+  window_->show();
+  QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+  for (PlainTextEditor* editor : {Source(), Target()}) {
+    QCOMPARE(editor->contextMenuPolicy(), Qt::NoContextMenu);
+    const QPoint at(5, 5);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, editor->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(editor->viewport(), &event);
+    QApplication::processEvents();
+    QVERIFY(QApplication::activePopupWidget() == nullptr);
+  }
+}
+
+void MainWindowTest::EditorKeepsSpecialCharacters() {
+  // No-break spaces and U+2028 are characters of the line; toPlainText() would turn them
+  // into a space and a line break and change what gets compared.
+  const QString text = QStringLiteral("a\u00a0b\u2028c\nd");
+  window_->SetEditorText(sorowa::Editor::Source, text.toStdU16String());
+  QCOMPARE(QString::fromStdU16String(window_->EditorText(sorowa::Editor::Source)), text);
+  // The editor hands text on as a copy of its code units, a lone surrogate included.
+  const std::u16string lone = {u'x', char16_t(0xD800), u'y'};
+  window_->SetEditorText(sorowa::Editor::Target, lone);
+  QCOMPARE(window_->EditorText(sorowa::Editor::Target), lone);
+}
+
+void MainWindowTest::CompareWritesReportIntoTmpDir() {
+  // The real process-wide store, pointed at a private temporary directory.
+  QTemporaryDir tmpDir;
+  ScopedTmpDir scoped(QFile::encodeName(tmpDir.path()));
+  window_ = std::make_unique<MainWindow>(*dialogs_, sorowa::ProcessReportStore());
+  window_->show();
+
+  Source()->setPlainText(QStringLiteral("吾輩は猫である。\r\n\r\n名前はまだ無い。"));
+  Target()->setPlainText(QStringLiteral("吾輩は犬である。\n名前はもう有る。\n"));
+  Child<QCheckBox>("charDpBox")->setChecked(true);
+  QTest::mouseClick(Child<QPushButton>("compareButton"), Qt::LeftButton);
+
+  const QStringList files = ReportFiles(tmpDir.path());
+  QCOMPARE(files.size(), 1);
+  const QString path = QDir(tmpDir.path()).filePath(files.front());
+  QVERIFY(QRegularExpression(QStringLiteral("^s[0-9a-v]+\\.[0-9a-v]*\\.htm$"))
+              .match(files.front())
+              .hasMatch());
+  const QByteArray report = ReadAll(path);
+  QVERIFY(report.startsWith("<html><meta"));
+  QVERIFY(report.endsWith("</body></html>"));
+  QCOMPARE(report.count("<hr><br>"), 2);
+  QVERIFY(report.contains(QStringLiteral("猫").toUtf8()));
+  QVERIFY(report.contains("class=\"different\""));
+
+  // The editors hold the normalised texts; the view was given the file by its path.
+  QCOMPARE(Source()->Text(), QStringLiteral("吾輩は猫である。\n名前はまだ無い。\n"));
+  QCOMPARE(Target()->Text(), QStringLiteral("吾輩は犬である。\n名前はもう有る。\n"));
+  QCOMPARE(Child<QLabel>("sourceLineCount")->text(), QStringLiteral("3"));
+  QCOMPARE(View()->ReportPath(), path);
+  QTRY_COMPARE_WITH_TIMEOUT(View()->url(), QUrl::fromLocalFile(path), 20000);
+  QVERIFY(dialogs_->errors.isEmpty());
+
+  // A second Compare writes a second file and shows it instead.
+  window_->Compare();
+  QTRY_COMPARE(ReportFiles(tmpDir.path()).size(), 2);
+  const QString second = QDir(tmpDir.path()).filePath(ReportFiles(tmpDir.path()).at(1));
+  QVERIFY(second != path);
+  QTRY_COMPARE_WITH_TIMEOUT(View()->url(), QUrl::fromLocalFile(View()->ReportPath()), 20000);
+  QVERIFY(View()->ReportPath() != path);
+}
+
+void MainWindowTest::CompareFailureShowsErrorBox_data() {
+  QTest::addColumn<QString>("kind");
+  QTest::newRow("missing directory") << "missing";
+  QTest::newRow("not a directory") << "file";
+  QTest::newRow("read-only directory") << "readonly";
+}
+
+void MainWindowTest::CompareFailureShowsErrorBox() {
+  QFETCH(QString, kind);
+  QTemporaryDir good;
+  QTemporaryDir bad;
+  QString badPath;
+  if (kind == QLatin1String("missing")) {
+    badPath = bad.filePath(QStringLiteral("gone"));
+  } else if (kind == QLatin1String("file")) {
+    badPath = bad.filePath(QStringLiteral("plain-file"));
+    QFile file(badPath);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+  } else if (geteuid() == 0) {
+    // Permission bits do not stop root; /proc refuses new files to everyone.
+    badPath = QStringLiteral("/proc/self");
+  } else {
+    badPath = bad.path();
+    QVERIFY(QFile::setPermissions(badPath, QFile::ReadOwner | QFile::ExeOwner));
+  }
+
+  window_ = std::make_unique<MainWindow>(*dialogs_, sorowa::ProcessReportStore());
+  window_->show();
+  Source()->setPlainText(QStringLiteral("一行目\n\n二行目"));
+  Target()->setPlainText(QStringLiteral("一行目\n二行目"));
+  QString shown;
+  {
+    ScopedTmpDir scoped(QFile::encodeName(good.path()));
+    window_->Compare();
+    shown = View()->ReportPath();
+    QVERIFY(!shown.isEmpty());
+  }
+  Source()->setPlainText(QStringLiteral("三行目\r\n\r\n"));
+  {
+    ScopedTmpDir scoped(QFile::encodeName(badPath));
+    window_->Compare();
+  }
+  QFile::setPermissions(bad.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+  QCOMPARE(dialogs_->errors.size(), 1);
+  QCOMPARE(dialogs_->errors.front().text, QStringLiteral("比較を最後まで行えませんでした。"));
+  QVERIFY2(dialogs_->errors.front().details.contains(QStringLiteral("report")) ||
+               dialogs_->errors.front().details.contains(QStringLiteral("temporary")),
+           qPrintable(dialogs_->errors.front().details));
+  // Nothing else changed: the earlier report stays, the editors keep the normalised text,
+  // the window stays open.
+  QCOMPARE(View()->ReportPath(), shown);
+  QCOMPARE(Source()->Text(), QStringLiteral("三行目\n"));
+  QVERIFY(window_->isVisible());
+  QCOMPARE(ReportFiles(good.path()).size(), 1);
+  if (kind != QLatin1String("readonly") || geteuid() != 0) {
+    QVERIFY(ReportFiles(badPath).isEmpty());
+  }
+}
+
+void MainWindowTest::CompareShowsBusyCursorAndEngineMessages() {
+  bool busyDuringCompare = false;
+  window_->SetMorphBackendFactory([&](const sorowa::MessageSink& show) {
+    const QCursor* cursor = QApplication::overrideCursor();
+    busyDuringCompare = cursor != nullptr && cursor->shape() == Qt::WaitCursor;
+    show({"MeCab", "辞書が見つかりません"});
+    return std::unique_ptr<sorowa::MorphBackend>();
+  });
+  Source()->setPlainText(QStringLiteral("あ"));
+  Target()->setPlainText(QStringLiteral("い"));
+  window_->Compare();
+  QVERIFY(busyDuringCompare);
+  QVERIFY(QApplication::overrideCursor() == nullptr);
+  QCOMPARE(dialogs_->messages, QStringList{QStringLiteral("辞書が見つかりません")});
+  QVERIFY(dialogs_->errors.isEmpty());
+  QCOMPARE(ReportFiles(tmp_->path()).size(), 1);
+}
+
+void MainWindowTest::CancelKeepsEarlierReport() {
+  window_->show();
+  Source()->setPlainText(QStringLiteral("短い\n"));
+  Target()->setPlainText(QStringLiteral("短く\n"));
+  const QString first = RunCompareInto(tmp_->path());
+  QVERIFY(!first.isEmpty());
+
+  QString many;
+  for (int i = 0; i < 3000; ++i) many += QStringLiteral("行%1の文です\n\n").arg(i);
+  Source()->setPlainText(many);
+  Target()->setPlainText(many);
+
+  // The dialog appears at once and the first chance to press Cancel is taken.
+  window_->SetProgressDelay(std::chrono::milliseconds(0));
+  QString label;
+  bool modal = false;
+  QTimer::singleShot(0, window_.get(), [&] {
+    auto* dialog = window_->findChild<QProgressDialog*>();
+    if (dialog == nullptr) return;
+    label = dialog->labelText();
+    modal = dialog->isModal() || dialog->windowModality() != Qt::NonModal;
+    auto* cancel = dialog->findChild<QPushButton*>();
+    if (cancel != nullptr) QTest::mouseClick(cancel, Qt::LeftButton);
+  });
+  const QString second = RunCompareInto(tmp_->path());
+
+  QVERIFY2(label.contains(QStringLiteral("/ 3000")), qPrintable(label));
+  QVERIFY(modal);
+  QVERIFY(second.isEmpty());
+  QCOMPARE(ReportFiles(tmp_->path()).size(), 1);
+  QCOMPARE(View()->ReportPath(), first);
+  QVERIFY(dialogs_->errors.isEmpty());
+  QVERIFY(window_->findChild<QProgressDialog*>() == nullptr);
+  QVERIFY(QApplication::overrideCursor() == nullptr);
+  // The editors were normalised before the pairs were compared, and stay so.
+  QCOMPARE(Source()->blockCount(), 3001);
+}
+
+void MainWindowTest::SaveAndPrintWithoutReport() {
+  window_->show();
+  QTest::mouseClick(Child<QPushButton>("saveButton"), Qt::LeftButton);
+  QCOMPARE(dialogs_->errors.size(), 1);
+  QVERIFY(dialogs_->errors.at(0).text.contains(QStringLiteral("保存するレポートがまだありません")));
+  QVERIFY(dialogs_->suggestedPaths.isEmpty());
+
+  QTest::mouseClick(Child<QPushButton>("printButton"), Qt::LeftButton);
+  QCOMPARE(dialogs_->errors.size(), 2);
+  QVERIFY(dialogs_->errors.at(1).text.contains(QStringLiteral("印刷するレポートがまだありません")));
+  QCOMPARE(dialogs_->printDialogs, 0);
+}
+
+void MainWindowTest::SaveCopiesShownReport() {
+  Source()->setPlainText(QStringLiteral("保存する文\n"));
+  Target()->setPlainText(QStringLiteral("保存した文\n"));
+  const QString report = RunCompareInto(tmp_->path());
+  QVERIFY(!report.isEmpty());
+
+  QTemporaryDir out;
+  dialogs_->savePath = out.filePath(QStringLiteral("結果.html"));
+  // An existing file is replaced as a whole.
+  QFile existing(dialogs_->savePath);
+  QVERIFY(existing.open(QIODevice::WriteOnly));
+  existing.write(QByteArray(100000, 'x'));
+  existing.close();
+
+  window_->Save();
+  QCOMPARE(dialogs_->suggestedPaths.size(), 1);
+  QCOMPARE(QFileInfo(dialogs_->suggestedPaths.front()).fileName(), QFileInfo(report).fileName());
+  QVERIFY(dialogs_->errors.isEmpty());
+  QCOMPARE(ReadAll(dialogs_->savePath), ReadAll(report));
+}
+
+void MainWindowTest::SaveFailureShowsErrorBox() {
+  Source()->setPlainText(QStringLiteral("あ"));
+  Target()->setPlainText(QStringLiteral("い"));
+  const QString report = RunCompareInto(tmp_->path());
+  QVERIFY(!report.isEmpty());
+
+  dialogs_->savePath = tmp_->filePath(QStringLiteral("no/such/folder/report.htm"));
+  window_->Save();
+  QCOMPARE(dialogs_->errors.size(), 1);
+  QCOMPARE(dialogs_->errors.front().text, QStringLiteral("レポートを保存できませんでした。"));
+  QVERIFY(dialogs_->errors.front().details.contains(QStringLiteral("report.htm")));
+
+  // The shown report has gone from the temporary directory: the copy fails cleanly and
+  // leaves nothing behind.
+  QVERIFY(QFile::remove(report));
+  dialogs_->savePath = tmp_->filePath(QStringLiteral("copy.htm"));
+  window_->Save();
+  QCOMPARE(dialogs_->errors.size(), 2);
+  QVERIFY(!QFile::exists(dialogs_->savePath));
+}
+
+void MainWindowTest::SaveCancelledWritesNothing() {
+  Source()->setPlainText(QStringLiteral("あ"));
+  Target()->setPlainText(QStringLiteral("い"));
+  QVERIFY(!RunCompareInto(tmp_->path()).isEmpty());
+  dialogs_->savePath.clear();
+  window_->Save();
+  QCOMPARE(dialogs_->suggestedPaths.size(), 1);
+  QVERIFY(dialogs_->errors.isEmpty());
+  QCOMPARE(ReportFiles(tmp_->path()).size(), 1);
+}
+
+void MainWindowTest::PrintCancelledPrintsNothing() {
+  Source()->setPlainText(QStringLiteral("あ"));
+  Target()->setPlainText(QStringLiteral("い"));
+  QVERIFY(!RunCompareInto(tmp_->path()).isEmpty());
+  dialogs_->acceptPrint = false;
+  QSignalSpy finished(View(), &QWebEngineView::printFinished);
+  window_->Print();
+  QCOMPARE(dialogs_->printDialogs, 1);
+  QVERIFY(dialogs_->errors.isEmpty());
+  QTest::qWait(200);
+  QCOMPARE(finished.count(), 0);
+}
+
+int main(int argc, char** argv) {
+  sorowa::PrepareWebEngine();
+  QApplication app(argc, argv);
+  MainWindowTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "main_window_test.moc"
