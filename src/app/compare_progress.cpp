@@ -54,6 +54,10 @@ bool CompareProgress::Update(std::size_t done, std::size_t total) {
   return !cancelled_;
 }
 
+void CompareProgress::HideDialog() {
+  if (dialog_) dialog_->hide();
+}
+
 void CompareProgress::ShowDialog(std::size_t total) {
   dialog_ = std::make_unique<QProgressDialog>(window_);
   dialog_->setWindowTitle(QStringLiteral("Sorowa"));

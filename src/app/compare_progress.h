@@ -25,6 +25,8 @@ class CompareProgress {
   // asked to cancel.
   bool Update(std::size_t done, std::size_t total);
   void Cancel() { cancelled_ = true; }
+  // Takes the dialog down before a message box about this Compare appears.
+  void HideDialog();
   bool Cancelled() const { return cancelled_; }
 
  private:

@@ -21,6 +21,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationVersion(QStringLiteral("1.0"));
   QApplication::setDesktopFileName(QStringLiteral("sorowa"));
   QApplication::setWindowIcon(sorowa::AppIcon());
+  sorowa::InstallJapaneseQtTranslations(app);
   // After the application object: on Unix it sets the C locale from the environment.
   sorowa::InstallJapaneseLocale();
 

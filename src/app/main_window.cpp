@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -36,6 +37,16 @@ QPushButton* MakeButton(const QString& caption, const char* name, QWidget* paren
   button->setAutoDefault(false);
   return button;
 }
+
+// A message box shown in the middle of a Compare gets the ordinary arrow, not the busy
+// cursor: the box waits for the user. Override cursors stack, so the busy one comes back.
+class ArrowCursor {
+ public:
+  ArrowCursor() { QApplication::setOverrideCursor(Qt::ArrowCursor); }
+  ~ArrowCursor() { QApplication::restoreOverrideCursor(); }
+  ArrowCursor(const ArrowCursor&) = delete;
+  ArrowCursor& operator=(const ArrowCursor&) = delete;
+};
 
 void ShowLineCount(const PlainTextEditor* editor, QLabel* counter) {
   counter->setText(QString::asprintf("%d", editor->DisplayedLineCount()));
@@ -203,11 +214,14 @@ void MainWindow::ShowReport(const std::filesystem::path& path) {
 }
 
 void MainWindow::ReportError(const std::string& message) {
+  if (progress_ != nullptr) progress_->HideDialog();
+  ArrowCursor arrow;
   dialogs_.ShowError(this, QStringLiteral("比較を最後まで行えませんでした。"),
                      QString::fromStdString(message));
 }
 
 void MainWindow::ShowMessage(const UserMessage& message) {
+  ArrowCursor arrow;
   dialogs_.ShowMessage(this, QString::fromStdString(message.text));
 }
 

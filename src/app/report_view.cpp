@@ -1,5 +1,7 @@
 #include "app/report_view.h"
 
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 
@@ -18,6 +20,17 @@ ReportView::ReportView(QWidget* parent) : QWebEngineView(parent) {
       emit ReportLoadFailed(info.errorString());
     }
   });
+}
+
+void ReportView::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu(this);
+  QAction* copy = pageAction(QWebEnginePage::Copy);
+  copy->setText(QStringLiteral("コピー(&C)"));
+  menu.addAction(copy);
+  QAction* selectAll = pageAction(QWebEnginePage::SelectAll);
+  selectAll->setText(QStringLiteral("すべて選択(&A)"));
+  menu.addAction(selectAll);
+  menu.exec(event->globalPos());
 }
 
 void ReportView::ShowReport(const QString& filePath) {

@@ -20,6 +20,11 @@ class ReportView : public QWebEngineView {
   // The report file shown now; empty before the first Compare.
   QString ReportPath() const { return reportPath_; }
 
+ protected:
+  // Only what makes sense for a report: copying. Back, forward and reload would show some
+  // other page than the last Compare's report.
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
  signals:
   // The shown report could not be loaded; description is the browser's own wording.
   void ReportLoadFailed(const QString& description);

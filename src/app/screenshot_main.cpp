@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   sorowa::InstallJapaneseLocale();
   QApplication::setWindowIcon(sorowa::AppIcon());
+  sorowa::InstallJapaneseQtTranslations(app);
 
   QSize size(960, 640);
   if (argc > 4) {

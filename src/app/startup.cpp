@@ -3,6 +3,9 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <cstring>
 
 namespace sorowa {
@@ -44,6 +47,16 @@ void PrepareWebEngine() {
   // Qt WebEngine shares OpenGL contexts with the widgets; it must be said before the
   // application object exists.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
+void InstallJapaneseQtTranslations(QCoreApplication& app) {
+  auto* translator = new QTranslator(&app);
+  if (translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qt"),
+                       QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QCoreApplication::installTranslator(translator);
+  } else {
+    delete translator;
+  }
 }
 
 QIcon AppIcon() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QIcon>
 #include <string>
 
@@ -22,6 +23,10 @@ std::string MissingDisplayMessage(const DisplayEnvironment& environment);
 // Must run before the QApplication is created. Chromium, inside the report view, refuses to
 // start as root with its sandbox on, so root sessions (containers, CI) run it without.
 void PrepareWebEngine();
+
+// Qt's own dialogs (file, print, message box buttons) speak the window's language, Japanese,
+// where Qt's translations are installed; otherwise they stay in English.
+void InstallJapaneseQtTranslations(QCoreApplication& app);
 
 QIcon AppIcon();
 

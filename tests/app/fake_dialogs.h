@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QApplication>
+#include <QCursor>
 #include <QPrinter>
 #include <QString>
 #include <QStringList>
@@ -20,8 +22,12 @@ class FakeDialogs : public Dialogs {
 
   void ShowError(QWidget*, const QString& text, const QString& details) override {
     errors.push_back({text, details});
+    RecordCursor();
   }
-  void ShowMessage(QWidget*, const QString& text) override { messages.push_back(text); }
+  void ShowMessage(QWidget*, const QString& text) override {
+    messages.push_back(text);
+    RecordCursor();
+  }
   QString AskSavePath(QWidget*, const QString& suggestedPath) override {
     suggestedPaths.push_back(suggestedPath);
     return savePath;
@@ -32,6 +38,8 @@ class FakeDialogs : public Dialogs {
     return acceptPrint;
   }
 
+  // The cursor shape while each box was up; Qt::ArrowCursor when no override was set.
+  QList<Qt::CursorShape> cursorsWhileShown;
   QList<Error> errors;
   QStringList messages;
   QStringList suggestedPaths;
@@ -40,6 +48,12 @@ class FakeDialogs : public Dialogs {
   QString savePath;  // empty: the user cancels the save dialog
   bool acceptPrint = false;
   std::function<void(QPrinter&)> setUpPrinter;
+
+ private:
+  void RecordCursor() {
+    const QCursor* cursor = QApplication::overrideCursor();
+    cursorsWhileShown.push_back(cursor != nullptr ? cursor->shape() : Qt::ArrowCursor);
+  }
 };
 
 }  // namespace sorowa::testing

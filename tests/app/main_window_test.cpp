@@ -98,6 +98,7 @@ class MainWindowTest : public QObject {
   void CompareFailureShowsErrorBox();
   void CompareShowsBusyCursorAndEngineMessages();
   void CancelKeepsEarlierReport();
+  void ClosingDuringCompareCancelsIt();
   void SaveAndPrintWithoutReport();
   void SaveCopiesShownReport();
   void SaveFailureShowsErrorBox();
@@ -575,6 +576,7 @@ void MainWindowTest::CompareFailureShowsErrorBox() {
 
   QCOMPARE(dialogs_->errors.size(), 1);
   QCOMPARE(dialogs_->errors.front().text, QStringLiteral("比較を最後まで行えませんでした。"));
+  QCOMPARE(dialogs_->cursorsWhileShown, QList<Qt::CursorShape>{Qt::ArrowCursor});
   QVERIFY2(dialogs_->errors.front().details.contains(QStringLiteral("report")) ||
                dialogs_->errors.front().details.contains(QStringLiteral("temporary")),
            qPrintable(dialogs_->errors.front().details));
@@ -603,6 +605,8 @@ void MainWindowTest::CompareShowsBusyCursorAndEngineMessages() {
   QVERIFY(busyDuringCompare);
   QVERIFY(QApplication::overrideCursor() == nullptr);
   QCOMPARE(dialogs_->messages, QStringList{QStringLiteral("辞書が見つかりません")});
+  // The box itself waits for the user and shows the ordinary arrow.
+  QCOMPARE(dialogs_->cursorsWhileShown, QList<Qt::CursorShape>{Qt::ArrowCursor});
   QVERIFY(dialogs_->errors.isEmpty());
   QCOMPARE(ReportFiles(tmp_->path()).size(), 1);
 }
@@ -643,6 +647,26 @@ void MainWindowTest::CancelKeepsEarlierReport() {
   QVERIFY(QApplication::overrideCursor() == nullptr);
   // The editors were normalised before the pairs were compared, and stay so.
   QCOMPARE(Source()->blockCount(), 3001);
+}
+
+void MainWindowTest::ClosingDuringCompareCancelsIt() {
+  window_->show();
+  QString many;
+  for (int i = 0; i < 3000; ++i) many += QStringLiteral("閉じる前の行%1\n").arg(i);
+  Source()->setPlainText(many);
+  Target()->setPlainText(many);
+  window_->SetProgressDelay(std::chrono::milliseconds(0));
+  bool visibleAfterClose = true;
+  QTimer::singleShot(0, window_.get(), [&] {
+    window_->close();
+    // Compare is still on the stack; the window must not go away under it.
+    visibleAfterClose = window_->isVisible();
+  });
+  const QString written = RunCompareInto(tmp_->path());
+  QVERIFY(visibleAfterClose);
+  QVERIFY(written.isEmpty());
+  QVERIFY(!window_->isVisible());
+  QVERIFY(dialogs_->errors.isEmpty());
 }
 
 void MainWindowTest::SaveAndPrintWithoutReport() {
