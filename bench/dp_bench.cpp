@@ -76,6 +76,17 @@ void Paths(benchmark::internal::Benchmark* bench) {
 BENCHMARK(BM_CharDpProse5000)->Apply(Paths);
 BENCHMARK(BM_CharDpRandom5000)->Apply(Paths);
 
+// Short revised lines around the size where DpAlign stops using the reference: the fast paths
+// must not lose there either.
+void BM_CharDpShort(benchmark::State& state) {
+  const auto length = static_cast<std::size_t>(state.range(1));
+  const auto pair = bench::ProseLinePairs(1, length, 0.1, 40 + length).front();
+  AlignBench(state, pair.first.substr(0, length), pair.second.substr(0, length));
+}
+BENCHMARK(BM_CharDpShort)
+    ->ArgNames({"path", "length"})
+    ->ArgsProduct({{0, 1, 3, 4}, {16, 32, 48, 64, 128, 512}});
+
 // A whole report: 2,000 revised line pairs of about 60 characters, with the character table
 // and the pseudo-bunsetsu tables (the morpheme tables have their own benchmark).
 void BM_ReportPseudoBunsetsu(benchmark::State& state) {

@@ -202,13 +202,19 @@ ColumnStarts AlignDiagonals(std::span<const std::uint32_t> source,
   const auto sn = static_cast<std::ptrdiff_t>(n);
   const auto sm = static_cast<std::ptrdiff_t>(m);
   const std::ptrdiff_t fullWidth = sn + sm;
+  const std::ptrdiff_t lengthGap = sn > sm ? sn - sm : sm - sn;
 
+  // A band of half-width w has at most (2w + 1) cells per row of the shorter side; where a
+  // third of that already covers the table, the first band could not pay off.
+  if (strategy == DiagonalStrategy::Auto && options.firstBandWidth == 0 &&
+      3 * (2 * (lengthGap + kFirstBandSlack) + 1) >= std::max(sn, sm)) {
+    strategy = DiagonalStrategy::Full;
+  }
   if (strategy == DiagonalStrategy::Full) {
     const DiagonalPass pass(source, target, fullWidth, machine);
     return TraceBackPass(n, m, pass);
   }
 
-  const std::ptrdiff_t lengthGap = sn > sm ? sn - sm : sm - sn;
   std::ptrdiff_t w = options.firstBandWidth != 0
                          ? static_cast<std::ptrdiff_t>(std::min<std::size_t>(
                                options.firstBandWidth, static_cast<std::size_t>(fullWidth)))
