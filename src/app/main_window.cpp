@@ -12,6 +12,7 @@
 
 #include "app/compare_progress.h"
 #include "app/dialogs.h"
+#include "app/flow_layout.h"
 #include "app/plain_text_editor.h"
 #include "app/report_printer.h"
 #include "app/report_saver.h"
@@ -60,6 +61,7 @@ MainWindow::MainWindow(Dialogs& dialogs, ReportStore& store, QWidget* parent)
   setWindowIcon(AppIcon());
   BuildControls();
   BuildLayout();
+  ApplyTabOrder();
   saver_ = std::make_unique<ReportSaver>(*view_, dialogs_);
   printer_ = new ReportPrinter(*view_, dialogs_, this);
 
@@ -116,7 +118,6 @@ void MainWindow::BuildControls() {
   // The browser widget inside the view is created later and moves the view in the focus
   // chain when it arrives; put the order back each time.
   view_->installEventFilter(this);
-  ApplyTabOrder();
 }
 
 void MainWindow::BuildLayout() {
@@ -139,18 +140,22 @@ void MainWindow::BuildLayout() {
   addColumn(0, sourceCaption_, sourceCount_, sourceEditor_);
   addColumn(1, targetCaption_, targetCount_, targetEditor_);
 
-  auto* commands = new QHBoxLayout;
-  commands->setSpacing(4);
-  commands->addWidget(compareButton_);
-  commands->addSpacing(4);
-  commands->addWidget(saveButton_);
-  commands->addWidget(printButton_);
-  commands->addSpacing(12);
+  // The buttons stay together; the option boxes follow on the same line and wrap under
+  // them when the window is too narrow for one line.
+  auto* buttons = new QWidget(this);
+  auto* buttonRow = new QHBoxLayout(buttons);
+  buttonRow->setContentsMargins(0, 0, 0, 0);
+  buttonRow->setSpacing(4);
+  buttonRow->addWidget(compareButton_);
+  buttonRow->addSpacing(4);
+  buttonRow->addWidget(saveButton_);
+  buttonRow->addWidget(printButton_);
+  auto* commands = new FlowLayout(12, 4);
+  commands->addWidget(buttons);
   for (QCheckBox* box : {charDpBox_, morphemeDpBox_, pseudoBunsetsuDpBox_, pseudoBunsetsuMatchBox_,
                          morphemeMatchBox_}) {
     commands->addWidget(box);
   }
-  commands->addStretch(1);
 
   auto* window = new QVBoxLayout(this);
   window->setContentsMargins(6, 6, 6, 6);

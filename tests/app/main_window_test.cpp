@@ -116,6 +116,10 @@ class MainWindowTest : public QObject {
   PlainTextEditor* Target() const { return Child<PlainTextEditor>("targetEditor"); }
   ReportView* View() const { return Child<ReportView>("reportView"); }
   QString RunCompareInto(const QString& directory);
+  // A child's rectangle in the window's coordinates, however deep it sits.
+  QRect InWindow(const QWidget* widget) const {
+    return QRect(widget->mapTo(window_.get(), QPoint(0, 0)), widget->size());
+  }
 
   std::unique_ptr<QTemporaryDir> tmp_;
   std::unique_ptr<FakeDialogs> dialogs_;
@@ -204,9 +208,9 @@ void MainWindowTest::ScreenAndTabOrder() {
                        "pseudoBunsetsuMatchBox",
                        "morphemeMatchBox"};
   for (std::size_t i = 0; i + 1 < std::size(row); ++i) {
-    const QWidget* left = Child<QWidget>(row[i]);
-    const QWidget* right = Child<QWidget>(row[i + 1]);
-    QVERIFY2(left->geometry().right() < right->geometry().left(), row[i + 1]);
+    const QRect left = InWindow(Child<QWidget>(row[i]));
+    const QRect right = InWindow(Child<QWidget>(row[i + 1]));
+    QVERIFY2(left.right() < right.left(), row[i + 1]);
   }
 
   // Tab visits the controls in the original dialog's order, which puts the pseudo-bunsetsu
@@ -314,10 +318,10 @@ void MainWindowTest::LayoutAfterResize() {
   QTRY_COMPARE(window_->size(), size.expandedTo(window_->minimumSize()));
   QApplication::processEvents();
 
-  const QRect source = Source()->geometry();
-  const QRect target = Target()->geometry();
-  const QRect view = View()->geometry();
-  const QRect compare = Child<QWidget>("compareButton")->geometry();
+  const QRect source = InWindow(Source());
+  const QRect target = InWindow(Target());
+  const QRect view = InWindow(View());
+  const QRect compare = InWindow(Child<QWidget>("compareButton"));
   const int width = window_->width();
 
   QCOMPARE(source.height(), MainWindow::kEditorHeight);
@@ -335,10 +339,11 @@ void MainWindowTest::LayoutAfterResize() {
        {std::pair{"sourceLineCount", source}, std::pair{"targetLineCount", target}}) {
     const QLabel* counter = Child<QLabel>(counterName);
     QVERIFY(counter->alignment() & Qt::AlignRight);
-    QCOMPARE(counter->geometry().right(), editor.right());
-    QVERIFY(counter->geometry().bottom() < editor.top());
+    QCOMPARE(InWindow(counter).right(), editor.right());
+    QVERIFY(InWindow(counter).bottom() < editor.top());
   }
-  QVERIFY(Child<QLabel>("targetCaption")->geometry().left() == target.left());
+  QCOMPARE(InWindow(Child<QLabel>("targetCaption")).left(), target.left());
+  QCOMPARE(compare.left(), source.left());
 
   QVERIFY(compare.top() > source.bottom());
   QVERIFY(view.top() > compare.bottom());
@@ -347,17 +352,34 @@ void MainWindowTest::LayoutAfterResize() {
 }
 
 void MainWindowTest::WindowKeepsItsMinimumSize() {
-  QVERIFY(window_->minimumWidth() >= MainWindow::kMinimumSize.width());
-  QVERIFY(window_->minimumHeight() >= MainWindow::kMinimumSize.height());
+  QCOMPARE(window_->minimumSize(), MainWindow::kMinimumSize);
   window_->show();
   QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
   window_->resize(200, 100);
   QApplication::processEvents();
   QVERIFY(window_->width() >= MainWindow::kMinimumSize.width());
   QVERIFY(window_->height() >= MainWindow::kMinimumSize.height());
-  // Every control still fits: the button row is not clipped at the minimum width.
-  const QWidget* last = Child<QWidget>("morphemeMatchBox");
-  QVERIFY(last->geometry().right() < window_->width());
+  // Every control still shows whole: the option boxes wrap under the buttons rather than
+  // being cut off, and nothing overlaps.
+  const char* names[] = {"compareButton",
+                         "saveButton",
+                         "printButton",
+                         "charDpBox",
+                         "morphemeDpBox",
+                         "pseudoBunsetsuDpBox",
+                         "pseudoBunsetsuMatchBox",
+                         "morphemeMatchBox"};
+  QList<QRect> placed;
+  for (const char* name : names) {
+    const QWidget* widget = Child<QWidget>(name);
+    const QRect rect = InWindow(widget);
+    QVERIFY2(QRect(QPoint(0, 0), window_->size()).contains(rect), name);
+    QVERIFY2(rect.width() >= widget->sizeHint().width(), name);
+    QVERIFY2(rect.top() > Source()->geometry().bottom(), name);
+    QVERIFY2(rect.bottom() < View()->geometry().top(), name);
+    for (const QRect& other : placed) QVERIFY2(!rect.intersects(other), name);
+    placed << rect;
+  }
 }
 
 void MainWindowTest::PlainTextOfMimeData_data() {
