@@ -1,0 +1,476 @@
+// sorowa-compare under faults, run as a child process the way a user or a script runs it.
+// A failure must end with exit status 1 and exactly one line on standard error, no report
+// file or half of one anywhere, and an earlier report left byte for byte as it was. Inputs
+// that are merely strange must give a report. Big inputs must finish in time, with a
+// report or the memory-limit error, and are never killed.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "compare/report_document.h"
+#include "compare/report_store.h"
+#include "compare/utf8.h"
+
+extern char** environ;
+
+namespace sorowa {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kBinary = SOROWA_COMPARE_BINARY;
+// Far beyond any case here; a child still running then has hung and is killed.
+constexpr auto kHangLimit = std::chrono::seconds(90);
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+void WriteFile(const fs::path& path, std::string_view bytes) {
+  std::ofstream(path, std::ios::binary).write(bytes.data(), std::ssize(bytes));
+}
+
+std::size_t Count(std::string_view text, std::string_view what) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(what); at != text.npos; at = text.find(what, at + 1)) ++count;
+  return count;
+}
+
+struct RunResult {
+  int status = -1;      // exit status, or 128 + signal
+  bool killed = false;  // it hung and was killed
+  std::string out;
+  std::string err;
+  double seconds = 0;
+  double cpuSeconds = 0;   // user and system time of the child
+  long peakKilobytes = 0;  // the child's maximum resident set size
+};
+
+struct RunSetup {
+  std::map<std::string, std::string> env = {};  // set or, with an empty value, removed
+  // Runs in the child before exec, where getpid() is already the program's pid.
+  std::function<void()> beforeExec = {};
+};
+
+class CliFaultTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "sorowa-faults-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    work_ = pattern;
+    tmp_ = work_ / "tmp";
+    fs::create_directory(tmp_);
+    source_ = work_ / "source.txt";
+    target_ = work_ / "target.txt";
+    WriteFile(source_, "私は学生です。\n今日は、いい天気\n");
+    WriteFile(target_, "私は先生です。\n今日は いい天気です\n");
+    earlier_ = work_ / "out" / "earlier.htm";
+    fs::create_directory(earlier_.parent_path());
+    WriteFile(earlier_, "<html>an earlier report</html>");
+  }
+  void TearDown() override { fs::remove_all(work_); }
+
+  // Standard output and error go to files, so a child that writes a lot cannot block on a
+  // pipe, and the parent only has to wait, with a deadline.
+  RunResult Run(const std::vector<std::string>& args, const RunSetup& setup = {}) {
+    std::map<std::string, std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+      const std::string entry = *e;
+      const std::size_t eq = entry.find('=');
+      env[entry.substr(0, eq)] = entry.substr(eq + 1);
+    }
+    env["TMPDIR"] = tmp_.string();
+    for (const auto& [name, value] : setup.env) {
+      if (value.empty()) {
+        env.erase(name);
+      } else {
+        env[name] = value;
+      }
+    }
+    std::vector<std::string> envStrings;
+    for (const auto& [name, value] : env) envStrings.push_back(name + "=" + value);
+    std::vector<char*> envp;
+    for (std::string& s : envStrings) envp.push_back(s.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> argStrings{kBinary};
+    argStrings.insert(argStrings.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& s : argStrings) argv.push_back(s.data());
+    argv.push_back(nullptr);
+
+    const fs::path outPath = work_ / "stdout";
+    const fs::path errPath = work_ / "stderr";
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      const int in = ::open("/dev/null", O_RDONLY);
+      const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (in < 0 || out < 0 || err < 0) ::_exit(125);
+      ::dup2(in, 0);
+      ::dup2(out, 1);
+      ::dup2(err, 2);
+      if (setup.beforeExec) setup.beforeExec();
+      ::execve(kBinary, argv.data(), envp.data());
+      ::_exit(127);
+    }
+    RunResult result;
+    int status = 0;
+    rusage usage{};
+    for (;;) {
+      const pid_t done = ::wait4(pid, &status, WNOHANG, &usage);
+      if (done == pid) break;
+      if (std::chrono::steady_clock::now() - start > kHangLimit) {
+        ::kill(pid, SIGKILL);
+        ::wait4(pid, &status, 0, &usage);
+        result.killed = true;
+        break;
+      }
+      const timespec pause{0, 5'000'000};
+      ::nanosleep(&pause, nullptr);
+    }
+    result.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    result.peakKilobytes = usage.ru_maxrss;
+    result.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                        static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = ReadFile(outPath);
+    result.err = ReadFile(errPath);
+    fs::remove(outPath);
+    fs::remove(errPath);
+    return result;
+  }
+
+  std::vector<std::string> TmpEntries() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(tmp_)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  // Exit status 1, one line on standard error naming the cause, nothing on standard output,
+  // no file in TMPDIR, and the earlier report alone and unchanged in its folder.
+  void ExpectCleanFailure(const RunResult& r, std::string_view cause) {
+    EXPECT_FALSE(r.killed);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(r.err.starts_with("sorowa-compare: ")) << r.err;
+    EXPECT_EQ(Count(r.err, "\n"), 1u) << r.err;
+    EXPECT_NE(r.err.find(cause), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(TmpEntries(), std::vector<std::string>{});
+    EXPECT_EQ(ReadFile(earlier_), "<html>an earlier report</html>");
+    EXPECT_EQ(std::distance(fs::directory_iterator(earlier_.parent_path()), {}), 1)
+        << "a temporary file was left beside the earlier report";
+  }
+
+  // Exit status 0, nothing on standard error, and a report in TMPDIR whose path was printed.
+  std::string ExpectReport(const RunResult& r) {
+    EXPECT_FALSE(r.killed);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const std::vector<std::string> entries = TmpEntries();
+    EXPECT_EQ(entries.size(), 1u);
+    if (entries.size() != 1) return {};
+    EXPECT_EQ(r.out, (tmp_ / entries[0]).string() + "\n");
+    const std::string report = ReadFile(tmp_ / entries[0]);
+    EXPECT_TRUE(report.starts_with(ToUtf8(ReportHead())));
+    EXPECT_TRUE(report.ends_with(ToUtf8(ReportFoot())));
+    return report;
+  }
+
+  fs::path work_;
+  fs::path tmp_;
+  fs::path source_;
+  fs::path target_;
+  fs::path earlier_;
+};
+
+// Writes may add at most maxBytes to any file, as on a nearly full disk; the signal that
+// would kill the program is ignored (and stays ignored across exec), so write gets EFBIG.
+std::function<void()> FileSizeLimit(rlim_t maxBytes) {
+  return [maxBytes] {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{maxBytes, maxBytes};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(124);
+  };
+}
+
+struct FailureCase {
+  const char* name;
+  std::vector<std::string> args;  // SOURCE, TARGET and EARLIER stand for the test's files
+  RunSetup setup;
+  const char* cause;
+  // Prepares the test's folder; gets the TMPDIR and the work folder.
+  std::function<void(const fs::path& tmp, const fs::path& work)> arrange = {};
+};
+
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+
+class CliFailure : public CliFaultTest, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(CliFailure, EndsWithOneMessageAndLeavesNothing) {
+  const FailureCase& c = GetParam();
+  if (c.arrange) c.arrange(tmp_, work_);
+  // The long texts make a report of some 100 KB, over the size limits below.
+  std::string longSource;
+  std::string longTarget;
+  for (int i = 0; i < 200; ++i) {
+    longSource += "今日はいい天気です\n";
+    longTarget += "今日は悪い天気でした\n";
+  }
+  WriteFile(source_, longSource);
+  WriteFile(target_, longTarget);
+  std::vector<std::string> args;
+  for (const std::string& arg : c.args) {
+    args.push_back(arg == "SOURCE"            ? source_.string()
+                   : arg == "TARGET"          ? target_.string()
+                   : arg == "EARLIER"         ? earlier_.string()
+                   : arg.starts_with("WORK/") ? (work_ / arg.substr(5)).string()
+                                              : arg);
+  }
+  RunSetup setup = c.setup;
+  for (auto& [name, value] : setup.env) {
+    if (value.starts_with("WORK/")) value = (work_ / value.substr(5)).string();
+  }
+  const RunResult r = Run(args, setup);
+  ExpectCleanFailure(r, c.cause);
+}
+
+std::string RandomBytes(std::size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string bytes(size, '\0');
+  for (char& b : bytes) b = static_cast<char>(random() & 0xFF);
+  return bytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliFailure,
+    ::testing::Values(
+        FailureCase{"DiskFullWritingANewReport",
+                    {"SOURCE", "TARGET"},
+                    {.beforeExec = FileSizeLimit(8192)},
+                    "File too large"},
+        FailureCase{"DiskFullReplacingANamedReport",
+                    {"-o", "EARLIER", "SOURCE", "TARGET"},
+                    {.beforeExec = FileSizeLimit(8192)},
+                    "File too large"},
+        FailureCase{"FullDevice", {"-o", "/dev/full", "SOURCE", "TARGET"}, {}, "No space left"},
+        FailureCase{"TmpdirMissing",
+                    {"SOURCE", "TARGET"},
+                    {.env = {{"TMPDIR", "WORK/no-such-folder"}}},
+                    "temporary directory"},
+        // Permission bits do not stop root, so these are places nobody can create a file in.
+        FailureCase{"TmpdirIsAFile",
+                    {"SOURCE", "TARGET"},
+                    {.env = {{"TMPDIR", "WORK/plain"}}},
+                    "temporary directory",
+                    [](const fs::path&, const fs::path& work) {
+                      WriteFile(work / "plain", "not a folder");
+                    }},
+        FailureCase{"TmpdirRefusesFiles",
+                    {"SOURCE", "TARGET"},
+                    {.env = {{"TMPDIR", "/proc"}}},
+                    "cannot create the report /proc/"},
+        FailureCase{"NamedReportInAFile",
+                    {"-o", "WORK/plain/report.htm", "SOURCE", "TARGET"},
+                    {},
+                    "Not a directory",
+                    [](const fs::path&, const fs::path& work) {
+                      WriteFile(work / "plain", "not a folder");
+                    }},
+        FailureCase{"OverTheMemoryLimit",
+                    {"--char-dp", "--max-table-memory", "100", "-o", "EARLIER", "SOURCE", "TARGET"},
+                    {},
+                    "line pair 1: a line pair of 9 and 10 elements is too long"},
+        FailureCase{"RandomBinaryAsUtf8",
+                    {"-o", "EARLIER", "WORK/binary", "TARGET"},
+                    {},
+                    "byte offset",
+                    [](const fs::path&, const fs::path& work) {
+                      WriteFile(work / "binary", "ok\n" + RandomBytes(4096, 1));
+                    }},
+        FailureCase{"OddUtf16",
+                    {"--encoding", "UTF-16LE", "SOURCE", "WORK/odd"},
+                    {},
+                    "odd number of bytes",
+                    [](const fs::path&, const fs::path& work) { WriteFile(work / "odd", "abc"); }}),
+    [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
+
+TEST_F(CliFaultTest, NoReportNameLeft) {
+  const std::string tmp = tmp_.string();
+  // The child takes every name for its own pid, which it keeps across exec.
+  const RunResult r =
+      Run({source_.string(), target_.string()}, {.beforeExec = [tmp] {
+            const auto pid = static_cast<std::uint64_t>(::getpid());
+            for (std::uint32_t s = 0; s <= TempReportStore::kMaxSequence; ++s) {
+              const std::string name = tmp + "/" + TempReportStore::FileName(pid, s);
+              const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+              if (fd < 0) ::_exit(123);
+              ::close(fd);
+            }
+          }});
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_TRUE(r.err.starts_with("sorowa-compare: no unused report name")) << r.err;
+  EXPECT_EQ(Count(r.err, "\n"), 1u);
+  EXPECT_EQ(r.out, "");
+  const std::vector<std::string> entries = TmpEntries();
+  EXPECT_EQ(entries.size(), std::size_t{TempReportStore::kMaxSequence} + 1);
+  EXPECT_TRUE(std::all_of(entries.begin(), entries.end(), [&](const std::string& name) {
+    return fs::file_size(tmp_ / name) == 0;
+  })) << "a taken name was written to";
+  EXPECT_FALSE(fs::exists(tmp + ".htm")) << "no report beside the temporary folder";
+}
+
+// Text that is odd but decodable is compared like any other.
+TEST_F(CliFaultTest, NulBytesAreCompared) {
+  WriteFile(source_, std::string("a\0b\nc\0\0\n", 8));
+  WriteFile(target_, std::string("a\0b\n\0\n", 6));
+  const std::string report = ExpectReport(Run({"--all", source_.string(), target_.string()}));
+  EXPECT_EQ(Count(report, "<hr><br>"), 2u);
+  EXPECT_NE(report.find(std::string("<td class=\"same\">\0</td>", 23)), std::string::npos);
+}
+
+TEST_F(CliFaultTest, LoneSurrogatesThroughUtf16) {
+  // x, a lone high surrogate, y, LF, a lone low surrogate, then a proper pair.
+  WriteFile(source_, std::string("x\0\x00\xD8y\0\n\0\x00\xDC\x3D\xD8\x00\xDE", 14));
+  WriteFile(target_, std::string("x\0y\0\n\0\x3D\xD8\x00\xDE", 10));
+  const std::string report =
+      ExpectReport(Run({"--all", "--encoding", "UTF-16LE", source_.string(), target_.string()}));
+  EXPECT_EQ(Count(report, "<hr><br>"), 2u);
+  EXPECT_NE(report.find("\xEF\xBF\xBD"), std::string::npos) << "a lone surrogate shows as U+FFFD";
+  EXPECT_NE(report.find("\xF0\x9F\x98\x80"), std::string::npos) << "a pair stays one character";
+  for (std::size_t i = 0; i + 1 < report.size(); ++i) {
+    ASSERT_FALSE(static_cast<unsigned char>(report[i]) == 0xED &&
+                 static_cast<unsigned char>(report[i + 1]) >= 0xA0)
+        << "a surrogate's own bytes at " << i;
+  }
+}
+
+TEST_F(CliFaultTest, RandomBinaryThroughUtf16IsText) {
+  WriteFile(source_, RandomBytes(8000, 2));
+  WriteFile(target_, RandomBytes(8000, 3));
+  ExpectReport(Run({"--all", "--encoding", "UTF-16LE", source_.string(), target_.string()}));
+}
+
+TEST_F(CliFaultTest, MixedLineBreaks) {
+  WriteFile(source_, "one\rtwo\nthree\r\n\r\nfour\n\rfive\r\r\n");
+  WriteFile(target_, "one\r\ntwo\r\nthree\r\nfour\r\nfive");
+  const std::string report = ExpectReport(Run({"--all", source_.string(), target_.string()}));
+  EXPECT_EQ(Count(report, "<hr><br>"), 5u);
+  EXPECT_EQ(report.find("class=\"different\""), std::string::npos);
+  EXPECT_EQ(report.find("class=\"partial\""), std::string::npos);
+}
+
+TEST_F(CliFaultTest, MecabThatCannotStart) {
+  fs::create_directory(work_ / "home");
+  const RunResult r = Run({source_.string(), target_.string()},
+                          {.env = {{"MECABRC", (work_ / "no-such-mecabrc").string()},
+                                   {"HOME", (work_ / "home").string()}}});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(r.err.starts_with("sorowa-compare: MeCab: ")) << r.err;
+  EXPECT_EQ(Count(r.err, "\n"), 1u) << "the reason is shown once: " << r.err;
+  const std::vector<std::string> entries = TmpEntries();
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(r.out, (tmp_ / entries[0]).string() + "\n");
+  const std::string report = ReadFile(tmp_ / entries[0]);
+  EXPECT_EQ(Count(report, "形態素単位でDPマッチング"), 0u);
+  EXPECT_EQ(Count(report, "疑似文節単位でDPマッチング"), 2u);
+  EXPECT_EQ(Count(report,
+                  "形態素単位でマッチング</span></td>\n<td class=\"le\"></td></tr>\n<tr>\n"
+                  "<td class=\"le\"></td></tr>\n</table>\n"),
+            2u);
+}
+
+// Big inputs: within a minute, a report or the memory-limit error, never a kill.
+struct BigCase {
+  const char* name;
+  std::function<std::string()> make;
+  std::vector<std::string> options;
+};
+
+void PrintTo(const BigCase& c, std::ostream* os) { *os << c.name; }
+
+class CliBigInput : public CliFaultTest, public ::testing::WithParamInterface<BigCase> {};
+
+std::string OneLongLine() {
+  // 20 MB of ordinary Japanese text in UTF-8, without a line break.
+  const std::string sentence = "今日はいい天気ですね。東京タワーへ行った。";
+  std::string text;
+  text.reserve(20 * 1000 * 1000 + sentence.size());
+  while (text.size() < 20 * 1000 * 1000) text += sentence;
+  return text + "\n";
+}
+
+std::string ManyShortLines() {
+  // 300,000 lines of 10 characters.
+  const char* const words[] = {"今日は良い天気です", "東京タワーへ行った", "カタカナと漢字だ"};
+  std::string text;
+  for (int i = 0; i < 300000; ++i) {
+    text += words[i % 3];
+    text += std::to_string(i % 10);
+    text += "\n";
+  }
+  return text;
+}
+
+TEST_P(CliBigInput, FinishesInTimeWithAReportOrTheLimitError) {
+  const std::string text = GetParam().make();
+  WriteFile(source_, text);
+  WriteFile(target_, text);
+  std::vector<std::string> args = GetParam().options;
+  args.push_back(source_.string());
+  args.push_back(target_.string());
+  const RunResult r = Run(args);
+  RecordProperty("seconds", std::to_string(r.seconds));
+  RecordProperty("cpu_seconds", std::to_string(r.cpuSeconds));
+  RecordProperty("peak_rss_mb", std::to_string(r.peakKilobytes / 1024));
+  std::printf("[ figures  ] %s: %.1f s, %.1f s of CPU, peak resident %ld MB, exit %d\n",
+              GetParam().name, r.seconds, r.cpuSeconds, r.peakKilobytes / 1024, r.status);
+  EXPECT_FALSE(r.killed) << "hung";
+  // CPU time, not wall time: the limit is about the program, not about a busy test machine.
+  EXPECT_LT(r.cpuSeconds, 60.0);
+  if (r.status == 0) {
+    ExpectReport(r);
+  } else {
+    ExpectCleanFailure(r, "is too long to align");
+  }
+}
+
+// One line of 20 MB with the window's start-up tables does not finish yet: the matching
+// tables pair units in time quadratic in their number (a 3 MB line takes some 30 s, 20 MB
+// would take many minutes), and MeCab spends some 15 s and 1.5 GB on each such line before
+// giving up. Run it with --gtest_also_run_disabled_tests once those are bounded.
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliBigInput,
+    ::testing::Values(BigCase{"DISABLED_OneLineOf20MB", OneLongLine, {}},
+                      BigCase{"OneLineOf20MBCharacterTable", OneLongLine, {"--none", "--char-dp"}},
+                      BigCase{"ManyShortLines", ManyShortLines, {}}),
+    [](const ::testing::TestParamInfo<BigCase>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace sorowa

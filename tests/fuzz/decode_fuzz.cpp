@@ -1,0 +1,93 @@
+// Decoding of sorowa-compare's input files: any bytes in any of the encodings a user may
+// name either decode or raise InputDecodingError naming an offset inside the input. UTF-8
+// and UTF-16 are checked against decoders written here: strict UTF-8 decodes exactly when
+// it is well-formed, the error names the start of the first bad sequence, and what decodes
+// converts back to the same bytes.
+//
+// Input: one byte choosing the encoding, then the file's bytes.
+
+#include <iterator>
+
+#include "compare/utf8.h"
+#include "fuzz_support.h"
+#include "input_decoding.h"
+
+namespace {
+
+constexpr const char* kEncodings[] = {"",       "UTF-8",   "utf8",       "UTF-16LE", "UTF-16BE",
+                                      "UTF-16", "CP932",   "SHIFT_JIS",  "EUC-JP",   "ISO-2022-JP",
+                                      "UTF-32", "GB18030", "ISO-8859-1", "UTF-7"};
+
+// Offset of the lead byte of the first ill-formed sequence, or npos.
+std::size_t FirstBadUtf8(std::string_view bytes) {
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    std::size_t length = 1;
+    while (length <= 4 && !sorowa::fuzz::IsValidUtf8(bytes.substr(i, length))) ++length;
+    if (length > 4 || i + length > bytes.size()) return i;
+    i += length;
+  }
+  return std::string_view::npos;
+}
+
+std::string Utf16Bytes(std::u16string_view text, bool little) {
+  std::string out;
+  for (char16_t c : text) {
+    const char low = static_cast<char>(c & 0xFF);
+    const char high = static_cast<char>(c >> 8);
+    out += little ? low : high;
+    out += little ? high : low;
+  }
+  return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace sorowa;
+  using sorowa::fuzz::Printable;
+  if (size == 0) return 0;
+  const std::string encoding = kEncodings[data[0] % std::size(kEncodings)];
+  const std::string_view bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
+  const std::string what = "encoding '" + encoding + "'";
+
+  const bool utf16Bom = bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
+  const bool strictUtf8 =
+      (encoding.empty() && !utf16Bom) || encoding == "UTF-8" || encoding == "utf8";
+  const std::size_t utf8Start = bytes.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+  bool little = encoding == "UTF-16LE" || (encoding.empty() && bytes.starts_with("\xFF\xFE")) ||
+                (encoding == "UTF-16" && bytes.starts_with("\xFF\xFE"));
+  const bool utf16 = encoding.starts_with("UTF-16") || (encoding.empty() && utf16Bom);
+  std::size_t utf16Start = 0;
+  if (utf16 && (bytes.starts_with(little ? "\xFF\xFE" : "\xFE\xFF"))) utf16Start = 2;
+
+  try {
+    const std::u16string text = DecodeInput(bytes, encoding);
+    if (strictUtf8) {
+      const std::string_view body = bytes.substr(utf8Start);
+      FUZZ_CHECK(FirstBadUtf8(body) == std::string_view::npos,
+                 what + ": ill-formed UTF-8 was accepted");
+      FUZZ_CHECK(ToUtf8(text) == body,
+                 what + ": decoding does not round-trip, got " + Printable(text));
+    } else if (utf16) {
+      FUZZ_CHECK(Utf16Bytes(text, little) == bytes.substr(utf16Start),
+                 what + ": code units differ from the bytes");
+    }
+  } catch (const InputDecodingError& error) {
+    const std::string message = error.what();
+    FUZZ_CHECK(error.offset() < bytes.size(),
+               what + ": offset " + std::to_string(error.offset()) + " outside the input");
+    FUZZ_CHECK(message.find("byte offset " + std::to_string(error.offset())) != message.npos,
+               what + ": the message does not name the offset: " + message);
+    if (strictUtf8) {
+      const std::size_t bad = FirstBadUtf8(bytes.substr(utf8Start));
+      FUZZ_CHECK(bad != std::string_view::npos, what + ": well-formed UTF-8 refused: " + message);
+      FUZZ_CHECK(error.offset() == utf8Start + bad,
+                 what + ": first bad byte at " + std::to_string(utf8Start + bad) + ": " + message);
+    } else if (utf16) {
+      FUZZ_CHECK((bytes.size() - utf16Start) % 2 == 1 && error.offset() == bytes.size() - 1,
+                 what + ": UTF-16 refused for something other than an odd length: " + message);
+    }
+  }
+  return 0;
+}
