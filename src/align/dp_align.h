@@ -46,7 +46,7 @@ ColumnStarts AlignDiagonals(std::span<const std::uint32_t> source,
                             DiagonalStrategy strategy, const DpFastOptions& options);
 
 // Tables up to this many cells go to the reference: setting up the fast paths costs more.
-inline constexpr std::size_t kReferenceCells = 48 * 48;
+inline constexpr std::size_t kReferenceCells = 36 * 36;
 
 // Copies both sequences as 32-bit symbols that are equal exactly when the elements are.
 // Values of 65536 and more are renumbered densely, so that 16-bit lanes usually suffice.

@@ -188,7 +188,10 @@ ColumnStarts TraceBackPass(std::size_t n, std::size_t m, const DiagonalPass& pas
 }
 
 // A first band of this much slack beyond |n - m| settles lines with a few edits in one pass.
-constexpr std::ptrdiff_t kFirstBandSlack = 40;
+// Narrower bands do not pay: with fewer than about six registers per diagonal, each diagonal
+// waits for the stores of the one before to reach the cache, and a pass of half-width 40
+// takes longer than one of 120.
+constexpr std::ptrdiff_t kFirstBandSlack = 120;
 
 }  // namespace
 
@@ -222,7 +225,7 @@ ColumnStarts AlignDiagonals(std::span<const std::uint32_t> source,
   w = std::max(w, lengthGap);
 
   // Auto gives up on the band when it stops paying: a first pass that may fail must be cheap
-  // next to the full table, and all band passes together may cost at most a third of it, so
+  // next to the full table, and all band passes together may cost at most a quarter of it, so
   // unrelated lines, which no band short of the whole table settles, lose little.
   std::size_t fullRegisters = 0;
   std::size_t spent = 0;
@@ -237,7 +240,7 @@ ColumnStarts AlignDiagonals(std::span<const std::uint32_t> source,
     if (strategy == DiagonalStrategy::Auto && fullFits) {
       const std::size_t band = SizeOfPass(sn, sm, w, machine).registers;
       if (w == fullWidth ||
-          (first ? 3 * band > fullRegisters : 3 * (spent + band) > fullRegisters)) {
+          (first ? 3 * band > fullRegisters : 4 * (spent + band) > fullRegisters)) {
         const DiagonalPass pass(source, target, fullWidth, machine);
         return TraceBackPass(n, m, pass);
       }
