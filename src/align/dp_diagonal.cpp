@@ -32,11 +32,14 @@
 // next width is the smaller of that and 2w, so the widths at most double until they pass
 // (C* + g) / 2, and no pass after the first costs more than twice what C* requires.
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <new>
 #include <stdexcept>
 #include <vector>
 
@@ -102,6 +105,39 @@ PassSize SizeOfPass(std::ptrdiff_t n, std::ptrdiff_t m, std::ptrdiff_t w, const 
   return size;
 }
 
+// The steps of one pass. Large tables are mapped with transparent huge pages where the
+// system allows them: a 20,000 x 20,000 table is 100 MB, and faulting it in 4 KiB pages took
+// longer than filling it.
+class StepStorage {
+ public:
+  explicit StepStorage(std::size_t bytes) {
+    constexpr std::size_t kHugePage = std::size_t{2} << 20;
+    if (bytes < 2 * kHugePage) {
+      small_.reset(new std::uint8_t[bytes]);
+      data_ = small_.get();
+      return;
+    }
+    mapped_ = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    void* mapping =
+        mmap(nullptr, mapped_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapping == MAP_FAILED) throw std::bad_alloc();
+    madvise(mapping, mapped_, MADV_HUGEPAGE);  // only a hint; fine if refused
+    data_ = static_cast<std::uint8_t*>(mapping);
+  }
+  StepStorage(const StepStorage&) = delete;
+  StepStorage& operator=(const StepStorage&) = delete;
+  ~StepStorage() {
+    if (mapped_ != 0) munmap(data_, mapped_);
+  }
+
+  std::uint8_t* data() const { return data_; }
+
+ private:
+  std::unique_ptr<std::uint8_t[]> small_;
+  std::uint8_t* data_ = nullptr;
+  std::size_t mapped_ = 0;
+};
+
 // One filled pass: its steps stay until the traceback has read them.
 class DiagonalPass {
  public:
@@ -125,7 +161,7 @@ class DiagonalPass {
       }
     }
     // Every register store writes whole bytes, so a few spare ones cover the last diagonal.
-    steps_.reset(new std::uint8_t[offset + 8]);
+    steps_ = std::make_unique<StepStorage>(offset + 8);
     cost_ = machine.wide ? Fill<std::int32_t>(source, target, machine)
                          : Fill<std::int16_t>(source, target, machine);
   }
@@ -139,7 +175,7 @@ class DiagonalPass {
     DiagonalRange(d, n_, m_, w_, lo, hi);
     if (i < lo || i > hi) throw std::logic_error("alignment traceback left the computed band");
     const std::size_t k = static_cast<std::size_t>(i - lo);
-    const std::uint8_t byte = steps_[offsets_[static_cast<std::size_t>(d)] + k / 4];
+    const std::uint8_t byte = steps_->data()[offsets_[static_cast<std::size_t>(d)] + k / 4];
     return static_cast<DpStep>((byte >> (2 * (k % 4))) & 3u);
   }
 
@@ -170,7 +206,7 @@ class DiagonalPass {
     for (std::size_t k = 0; k < 5; ++k) {
       job.diagonals[k] = diagonals.data() + k * diagonalLength + kDiagonalPad;
     }
-    job.steps = steps_.get();
+    job.steps = steps_->data();
     job.offsets = offsets_.data();
     return machine.avx2 ? FillDiagonalsAvx2(job) : FillDiagonalsSse2(job);
   }
@@ -179,7 +215,7 @@ class DiagonalPass {
   std::ptrdiff_t m_;
   std::ptrdiff_t w_;
   std::vector<std::size_t> offsets_;
-  std::unique_ptr<std::uint8_t[]> steps_;
+  std::unique_ptr<StepStorage> steps_;
   std::int64_t cost_ = 0;
 };
 
