@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QPrinter>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -58,7 +57,6 @@ class ReportViewEndToEndTest : public QObject {
   void ViewShowsEveryCellOfTheReport();
   void SecondCompareReplacesTheShownReport();
   void PrintWritesThePageShown();
-  void SaveWritesThePageShown();
 
  private:
   PlainTextEditor* Editor(const char* name) const {
@@ -169,26 +167,6 @@ void ReportViewEndToEndTest::PrintWritesThePageShown() {
   const QByteArray bytes = ReadAll(pdf);
   QVERIFY(bytes.startsWith("%PDF"));
   QVERIFY(bytes.size() > 1000);
-}
-
-void ReportViewEndToEndTest::SaveWritesThePageShown() {
-  Editor("sourceEditor")->setPlainText(QStringLiteral("保存する行"));
-  Editor("targetEditor")->setPlainText(QStringLiteral("保存した行"));
-  const QString path = CompareAndWait();
-  QVERIFY(!path.isEmpty());
-  dialogs_->savePath = tmp_->filePath(QStringLiteral("saved.htm"));
-  QTest::mouseClick(window_->findChild<QPushButton*>(QStringLiteral("saveButton")), Qt::LeftButton);
-  QVERIFY(dialogs_->errors.isEmpty());
-  QCOMPARE(ReadAll(dialogs_->savePath), ReadAll(path));
-
-  // The saved file loads as the same page.
-  QSignalSpy loaded(View(), &QWebEngineView::loadFinished);
-  View()->load(QUrl::fromLocalFile(dialogs_->savePath));
-  QVERIFY(loaded.wait(kLoadTimeoutMs));
-  QCOMPARE(loaded.takeFirst().at(0).toBool(), true);
-  QCOMPARE(
-      Evaluate(View(), QStringLiteral("document.querySelectorAll('td.different').length")).toInt(),
-      int(QString::fromUtf8(ReadAll(path)).count(QStringLiteral("<td class=\"different\""))));
 }
 
 int main(int argc, char** argv) {
