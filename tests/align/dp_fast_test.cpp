@@ -344,6 +344,43 @@ TEST(DpFastTest, UnitTableMatchesReference) {
   }
 }
 
+// Distinct elements with one dropped from the Target and one changed: the only least-cost
+// alignment pairs everything else straight, and the dropped element joins the next column.
+struct KnownPair {
+  std::u16string source;
+  std::u16string target;
+  ColumnStarts starts;
+};
+
+KnownPair DroppedAndChanged(std::size_t length, std::size_t dropped, std::size_t changed) {
+  KnownPair pair;
+  for (std::size_t k = 0; k < length; ++k) pair.source += static_cast<char16_t>(0x1000 + k);
+  pair.target = pair.source;
+  pair.target.erase(dropped, 1);
+  pair.target[changed] = u'#';
+  for (std::size_t k = 0; k <= pair.target.size(); ++k) {
+    pair.starts.push_back(static_cast<std::int32_t>(k <= dropped ? k : k + 1));
+  }
+  return pair;
+}
+
+TEST(DpFastTest, LinesBeyondSixteenBitCostsUseWideLanes) {
+  const KnownPair small = DroppedAndChanged(300, 120, 200);
+  ASSERT_EQ(DpAlignReference(std::span<const char16_t>(small.source),
+                             std::span<const char16_t>(small.target)),
+            small.starts);
+  // Over 32,000 elements the costs no longer fit 16-bit lanes; the reference would need a
+  // gigabyte here, so the known alignment stands in for it.
+  const KnownPair large = DroppedAndChanged(33000, 20000, 30000);
+  EXPECT_EQ(
+      DpAlign(std::span<const char16_t>(large.source), std::span<const char16_t>(large.target)),
+      large.starts);
+  EXPECT_EQ(
+      DpAlignBand(std::span<const char16_t>(large.source), std::span<const char16_t>(large.target),
+                  Options(DpInstructionSet::Sse2, false, 1)),
+      large.starts);
+}
+
 TEST(DpFastTest, BandNeedsNoMoreThanItsWidthInMemory) {
   // Two similar lines of 20,000 characters: the full 2-bit table would need 100 MB, the
   // band a few. A limit between the two proves which one ran.
