@@ -57,6 +57,7 @@ class ReportViewEndToEndTest : public QObject {
   void ViewShowsEveryCellOfTheReport();
   void SecondCompareReplacesTheShownReport();
   void PrintWritesThePageShown();
+  void MissingReportShowsErrorBox();
 
  private:
   PlainTextEditor* Editor(const char* name) const {
@@ -167,6 +168,15 @@ void ReportViewEndToEndTest::PrintWritesThePageShown() {
   const QByteArray bytes = ReadAll(pdf);
   QVERIFY(bytes.startsWith("%PDF"));
   QVERIFY(bytes.size() > 1000);
+}
+
+void ReportViewEndToEndTest::MissingReportShowsErrorBox() {
+  // A report removed from the temporary directory before the view got to it.
+  window_->ShowReport(
+      std::filesystem::path(tmp_->filePath(QStringLiteral("gone.htm")).toStdString()));
+  QTRY_COMPARE_WITH_TIMEOUT(dialogs_->errors.size(), 1, kLoadTimeoutMs);
+  QCOMPARE(dialogs_->errors.front().text, QStringLiteral("レポートを表示できませんでした。"));
+  QVERIFY(window_->isVisible());
 }
 
 int main(int argc, char** argv) {
