@@ -7,7 +7,7 @@ packages=(
   libboost-regex-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   mecab libmecab-dev mecab-ipadic-utf8
-  qt6-base-dev qt6-webengine-dev fonts-noto-cjk
+  qt6-base-dev qt6-webengine-dev qt6-translations-l10n fonts-noto-cjk
   xvfb xauth
   debian-reference-ja
 )
