@@ -236,15 +236,15 @@ ColumnStarts AlignDiagonals(std::span<const std::uint32_t> source,
                             DiagonalStrategy strategy, const DpFastOptions& options) {
   const std::size_t n = source.size();
   const std::size_t m = target.size();
-  if (n == 0 || m == 0) throw std::invalid_argument("DpAlign needs two non-empty sequences");
+  if (n == 0 || m == 0) return DpAlignReference(source, target);  // the writers never ask
   const Machine machine = ChooseMachine(n, m, fitsIn16Bits, options);
   const auto sn = static_cast<std::ptrdiff_t>(n);
   const auto sm = static_cast<std::ptrdiff_t>(m);
   const std::ptrdiff_t fullWidth = sn + sm;
   const std::ptrdiff_t lengthGap = sn > sm ? sn - sm : sm - sn;
 
-  // A band of half-width w has at most (2w + 1) cells per row of the shorter side; where a
-  // third of that already covers the table, the first band could not pay off.
+  // A band of half-width w has at most 2w + 1 cells in each row of the shorter side; where
+  // three such bands would cover the table, the first band could not pay off.
   if (strategy == DiagonalStrategy::Auto && options.firstBandWidth == 0 &&
       3 * (2 * (lengthGap + kFirstBandSlack) + 1) >= std::max(sn, sm)) {
     strategy = DiagonalStrategy::Full;
