@@ -50,8 +50,12 @@
 namespace sorowa {
 
 bool DpHasAvx2() {
+#if defined(__x86_64__)
   static const bool hasAvx2 = __builtin_cpu_supports("avx2");
   return hasAvx2;
+#else
+  return false;
+#endif
 }
 
 namespace detail {
@@ -208,7 +212,13 @@ class DiagonalPass {
     }
     job.steps = steps_->data();
     job.offsets = offsets_.data();
+#if defined(__x86_64__)
     return machine.avx2 ? FillDiagonalsAvx2(job) : FillDiagonalsSse2(job);
+#else
+    static_cast<void>(machine);
+    static_cast<void>(job);
+    return 0;  // never reached: AlignDiagonals uses the reference here
+#endif
   }
 
   std::ptrdiff_t n_;
@@ -237,6 +247,13 @@ ColumnStarts AlignDiagonals(std::span<const std::uint32_t> source,
   const std::size_t n = source.size();
   const std::size_t m = target.size();
   if (n == 0 || m == 0) return DpAlignReference(source, target);  // the writers never ask
+#if !defined(__x86_64__)
+  // No vector kernels on this processor family: same result, plain speed.
+  static_cast<void>(fitsIn16Bits);
+  static_cast<void>(strategy);
+  static_cast<void>(options);
+  return DpAlignReference(source, target);
+#endif
   const Machine machine = ChooseMachine(n, m, fitsIn16Bits, options);
   const auto sn = static_cast<std::ptrdiff_t>(n);
   const auto sm = static_cast<std::ptrdiff_t>(m);
