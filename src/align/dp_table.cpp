@@ -21,7 +21,7 @@ void AppendCell(std::u16string& report, MatchStatus status, std::u16string_view 
   report += u"<td class=\"";
   report += ClassName(status);
   report += u"\">";
-  report += EscapeHtml(text);
+  AppendEscapedHtml(report, text);
   report += u"</td>\n";
 }
 

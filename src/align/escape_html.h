@@ -14,4 +14,8 @@ void ReplaceAll(std::u16string& target, std::u16string_view pattern,
 // order, so that no entity is escaped twice and runs of spaces keep their width.
 std::u16string EscapeHtml(std::u16string_view text);
 
+// Appends EscapeHtml(text) to out in one pass, without the intermediate copies; the table
+// writers use it for every cell.
+void AppendEscapedHtml(std::u16string& out, std::u16string_view text);
+
 }  // namespace sorowa

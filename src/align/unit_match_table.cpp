@@ -79,7 +79,7 @@ void AppendRow(std::u16string& report, const std::vector<UnitMatchEntry>& entrie
     report += u"<span class=\"";
     report += ClassName(entry.status);
     report += u"\">";
-    report += EscapeHtml(entry.text);
+    AppendEscapedHtml(report, entry.text);
     report += u"</span>\n";
   }
   report += u"</td></tr>\n";

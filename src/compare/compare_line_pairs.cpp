@@ -78,6 +78,7 @@ void CompareLinePairs(const std::u16string& sourceText, const std::u16string& ta
       throw TableTooLargeError(error, i + 1);
     }
     report += kPairSeparator;
+    if (hooks.pairWritten) hooks.pairWritten(report);
   }
   if (hooks.progress) hooks.progress(pairs, pairs);
 }

@@ -16,6 +16,9 @@ struct CompareHooks {
   // Called before each pair (done of total) and once at the end (total of total). It may
   // throw, e.g. CompareCancelled, to end the command. May be empty.
   std::function<void(std::size_t done, std::size_t total)> progress;
+  // Called after each pair's fragment is complete. It may take the text out of the report
+  // (and clear it), so that a long report never has to sit whole in one UTF-16 buffer.
+  std::function<void(ReportBuffer& report)> pairWritten;
   // The morphological back-end; empty means the one this build links in.
   MorphBackendFactory morphBackendFactory;
 };

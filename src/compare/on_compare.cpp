@@ -1,5 +1,6 @@
 #include "compare/on_compare.h"
 
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -44,14 +45,27 @@ void OnCompare(CompareUi& ui, ReportStore& store, const MorphBackendFactory& mor
       if (!ui.ReportProgress(done, total)) throw CompareCancelled();
     };
     hooks.morphBackendFactory = morphFactory;
+    // The report goes to its file as it is written, a megabyte at a time, so neither the
+    // UTF-16 text nor the file's bytes ever sit whole in memory. Should anything below fail,
+    // or the user cancel, the writer takes the partial file away again.
+    std::unique_ptr<ReportWriter> writer = store.Begin();
+    std::string bytes;
+    constexpr std::size_t kFlushBytes = std::size_t{1} << 20;
+    hooks.pairWritten = [&](ReportBuffer& fragment) {
+      AppendUtf8(bytes, fragment);
+      fragment.clear();
+      if (bytes.size() >= kFlushBytes) {
+        writer->Append(bytes);
+        bytes.clear();
+      }
+    };
 
     ReportBuffer report(ReportHead());
     CompareLinePairs(sourceText, targetText, report, options, hooks);
     report += ReportFoot();
-
-    std::string bytes = ToUtf8(report);
-    report = ReportBuffer();  // the UTF-16 copy is no longer needed; give its memory back
-    const std::filesystem::path path = store.Write(bytes);
+    AppendUtf8(bytes, report);
+    writer->Append(bytes);
+    const std::filesystem::path path = writer->Commit();
     ui.ShowReport(path);
   } catch (const CompareCancelled&) {
     // The user asked for it: no report, no message.

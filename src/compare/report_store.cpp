@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "compare/compare_errors.h"
 
@@ -33,20 +34,64 @@ std::string Base32(std::uint64_t value) {
   return digits;
 }
 
-// Closes fd; on any failure removes the file so no half report is left behind.
-void FinishOrRemove(int fd, std::string_view bytes, const fs::path& path) {
-  try {
-    WriteAllOrThrow(fd, bytes, path);
-  } catch (...) {
-    ::close(fd);
-    ::unlink(path.c_str());
-    throw;
+// Writes into a file it created; unless committed, the file is removed again. The rename
+// target, when there is one, is only replaced at Commit.
+class FileWriter : public ReportWriter {
+ public:
+  FileWriter(int fd, fs::path path, fs::path renameTo, bool removeOnAbandon)
+      : fd_(fd),
+        path_(std::move(path)),
+        renameTo_(std::move(renameTo)),
+        removeOnAbandon_(removeOnAbandon) {}
+  ~FileWriter() override {
+    if (fd_ >= 0) ::close(fd_);
+    if (!committed_ && removeOnAbandon_) ::unlink(path_.c_str());
   }
-  if (::close(fd) != 0) {
-    const int error = errno;
-    ::unlink(path.c_str());
-    throw ReportWriteError("cannot write the report " + path.string() + ": " + Reason(error));
+
+  void Append(std::string_view bytes) override {
+    if (fd_ < 0) throw ReportWriteError("the report " + Shown().string() + " was already closed");
+    WriteAllOrThrow(fd_, bytes, Shown());
   }
+
+  fs::path Commit() override {
+    const int fd = std::exchange(fd_, -1);
+    if (fd < 0 || ::close(fd) != 0) {
+      throw ReportWriteError("cannot write the report " + Shown().string() + ": " +
+                             Reason(fd < 0 ? EBADF : errno));
+    }
+    if (!renameTo_.empty() && ::rename(path_.c_str(), renameTo_.c_str()) != 0) {
+      throw ReportWriteError("cannot replace " + renameTo_.string() + ": " + Reason(errno));
+    }
+    committed_ = true;
+    return Shown();
+  }
+
+ private:
+  const fs::path& Shown() const { return renameTo_.empty() ? path_ : renameTo_; }
+
+  int fd_;
+  fs::path path_;
+  fs::path renameTo_;
+  bool removeOnAbandon_;
+  bool committed_ = false;
+};
+
+// Collects the pieces for a store that can only take a whole report.
+class CollectingWriter : public ReportWriter {
+ public:
+  explicit CollectingWriter(ReportStore& store) : store_(store) {}
+  void Append(std::string_view bytes) override { bytes_.append(bytes); }
+  fs::path Commit() override { return store_.Write(std::exchange(bytes_, std::string())); }
+
+ private:
+  ReportStore& store_;
+  std::string bytes_;
+};
+
+fs::path WriteWhole(ReportStore& store, std::string_view utf8) {
+  std::unique_ptr<ReportWriter> writer = store.Begin();
+  writer->Append(utf8);
+  return writer->Commit();
 }
 
 }  // namespace
@@ -69,15 +114,17 @@ std::string TempReportStore::FileName(std::uint64_t processId, std::uint32_t seq
          ".htm";
 }
 
-fs::path TempReportStore::Write(std::string_view utf8) {
+fs::path TempReportStore::Write(std::string_view utf8) { return WriteWhole(*this, utf8); }
+
+std::unique_ptr<ReportWriter> TempReportStore::Begin() {
   fs::path directory = directory_;
   if (directory.empty()) {
     std::error_code error;
     directory = fs::temp_directory_path(error);
     if (error) {
+      const char* tmpdir = std::getenv("TMPDIR");
       throw ReportWriteError("cannot use the temporary directory (" +
-                             std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
-                             "): " + error.message());
+                             std::string(tmpdir ? tmpdir : "/tmp") + "): " + error.message());
     }
   }
   const auto processId = static_cast<std::uint64_t>(::getpid());
@@ -91,8 +138,7 @@ fs::path TempReportStore::Write(std::string_view utf8) {
       throw ReportWriteError("cannot create the report " + path.string() + ": " + Reason(errno));
     }
     nextSequence_ = sequence + 1;
-    FinishOrRemove(fd, utf8, path);
-    return path;
+    return std::make_unique<FileWriter>(fd, path, fs::path(), /*removeOnAbandon=*/true);
   }
   nextSequence_ = kMaxSequence + 1;
   throw ReportWriteError("no unused report name is left in " + directory.string() +
@@ -104,7 +150,13 @@ TempReportStore& ProcessReportStore() {
   return store;
 }
 
-fs::path FileReportStore::Write(std::string_view utf8) {
+std::unique_ptr<ReportWriter> ReportStore::Begin() {
+  return std::make_unique<CollectingWriter>(*this);
+}
+
+fs::path FileReportStore::Write(std::string_view utf8) { return WriteWhole(*this, utf8); }
+
+std::unique_ptr<ReportWriter> FileReportStore::Begin() {
   fs::path target = path_;
   std::error_code error;
   if (fs::is_symlink(fs::symlink_status(target, error))) {
@@ -120,11 +172,7 @@ fs::path FileReportStore::Write(std::string_view utf8) {
     if (fd < 0) {
       throw ReportWriteError("cannot open " + target.string() + " for writing: " + Reason(errno));
     }
-    WriteAllOrThrow(fd, utf8, target);
-    if (::close(fd) != 0) {
-      throw ReportWriteError("cannot write the report " + target.string() + ": " + Reason(errno));
-    }
-    return target;
+    return std::make_unique<FileWriter>(fd, target, fs::path(), /*removeOnAbandon=*/false);
   }
 
   fs::path directory = target.parent_path();
@@ -134,6 +182,7 @@ fs::path FileReportStore::Write(std::string_view utf8) {
   if (fd < 0) {
     throw ReportWriteError("cannot create a file in " + directory.string() + ": " + Reason(errno));
   }
+  auto writer = std::make_unique<FileWriter>(fd, temporary, target, /*removeOnAbandon=*/true);
   mode_t mode = exists ? (info.st_mode & 07777) : 0;
   if (!exists) {
     const mode_t mask = ::umask(0);
@@ -141,19 +190,9 @@ fs::path FileReportStore::Write(std::string_view utf8) {
     mode = 0666 & ~mask;
   }
   if (::fchmod(fd, mode) != 0) {
-    const int fchmodError = errno;
-    ::close(fd);
-    ::unlink(temporary.c_str());
-    throw ReportWriteError("cannot write the report " + target.string() + ": " +
-                           Reason(fchmodError));
+    throw ReportWriteError("cannot write the report " + target.string() + ": " + Reason(errno));
   }
-  FinishOrRemove(fd, utf8, temporary);
-  if (::rename(temporary.c_str(), target.c_str()) != 0) {
-    const int renameError = errno;
-    ::unlink(temporary.c_str());
-    throw ReportWriteError("cannot replace " + target.string() + ": " + Reason(renameError));
-  }
-  return target;
+  return writer;
 }
 
 }  // namespace sorowa

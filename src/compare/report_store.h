@@ -2,9 +2,22 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <string>
 #include <string_view>
 
 namespace sorowa {
+
+// One report being stored piece by piece. Nothing counts until Commit; a writer destroyed
+// without a successful Commit removes whatever it had written, so no half report is left.
+class ReportWriter {
+ public:
+  virtual ~ReportWriter() = default;
+  // Throws ReportWriteError.
+  virtual void Append(std::string_view bytes) = 0;
+  // Finishes the report and returns where it went. Throws ReportWriteError.
+  virtual std::filesystem::path Commit() = 0;
+};
 
 // Where a finished report goes. Write either stores all of utf8 and returns where it went,
 // or throws ReportWriteError and leaves no partial file behind.
@@ -12,6 +25,9 @@ class ReportStore {
  public:
   virtual ~ReportStore() = default;
   virtual std::filesystem::path Write(std::string_view utf8) = 0;
+  // Starts a report that arrives in pieces. By default the pieces are collected and handed to
+  // Write at Commit; stores that own a file stream them into it instead.
+  virtual std::unique_ptr<ReportWriter> Begin();
 };
 
 // New files in the temporary directory: s<pid in base 32>.<sequence>.htm, the sequence
@@ -23,6 +39,7 @@ class TempReportStore : public ReportStore {
   // An empty directory means std::filesystem::temp_directory_path() at each write.
   explicit TempReportStore(std::filesystem::path directory = {});
   std::filesystem::path Write(std::string_view utf8) override;
+  std::unique_ptr<ReportWriter> Begin() override;
 
   // The file name for a sequence number (0 for the first report).
   static std::string FileName(std::uint64_t processId, std::uint32_t sequence);
@@ -42,6 +59,7 @@ class FileReportStore : public ReportStore {
  public:
   explicit FileReportStore(std::filesystem::path path) : path_(std::move(path)) {}
   std::filesystem::path Write(std::string_view utf8) override;
+  std::unique_ptr<ReportWriter> Begin() override;
 
  private:
   std::filesystem::path path_;

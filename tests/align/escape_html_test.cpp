@@ -61,3 +61,25 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace sorowa
+
+namespace sorowa {
+namespace {
+
+TEST(AppendEscapedHtmlTest, AgreesWithFivePassEscape) {
+  const char16_t pool[] = {u'&', u'"', u'<', u'>', u' ', u'a', u';', u'あ', u'\xD800', u'\0'};
+  unsigned state = 12345;
+  for (int round = 0; round < 2000; ++round) {
+    std::u16string text;
+    const int length = round % 17;
+    for (int k = 0; k < length; ++k) {
+      state = state * 1103515245u + 12345u;
+      text += pool[(state >> 16) % std::size(pool)];
+    }
+    std::u16string appended = u"prefix";
+    AppendEscapedHtml(appended, text);
+    ASSERT_EQ(appended, u"prefix" + EscapeHtml(text)) << "round " << round;
+  }
+}
+
+}  // namespace
+}  // namespace sorowa

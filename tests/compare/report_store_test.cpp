@@ -86,5 +86,29 @@ TEST_F(ReportStoreTest, FileStoreFailuresLeaveNothing) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 0);
 }
 
+TEST_F(ReportStoreTest, AbandonedWritersLeaveNothingBehind) {
+  const fs::path target = dir_ / "out.htm";
+  std::ofstream(target) << "old";
+  {
+    TempReportStore temp(dir_);
+    std::unique_ptr<ReportWriter> writer = temp.Begin();
+    writer->Append("half a report");
+    FileReportStore file(target);
+    std::unique_ptr<ReportWriter> replacing = file.Begin();
+    replacing->Append("half a report");
+  }
+  EXPECT_EQ(Read(target), "old");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 1) << "only the old file is left";
+}
+
+TEST_F(ReportStoreTest, StreamedPiecesArriveInOrder) {
+  TempReportStore store(dir_);
+  std::unique_ptr<ReportWriter> writer = store.Begin();
+  writer->Append("a");
+  writer->Append("");
+  writer->Append("bc");
+  EXPECT_EQ(Read(writer->Commit()), "abc");
+}
+
 }  // namespace
 }  // namespace sorowa

@@ -77,5 +77,15 @@ INSTANTIATE_TEST_SUITE_P(
                              "\xEF\xBF\xBD\xF0\x90\x80\x80"}),
     [](const testing::TestParamInfo<Utf8Case>& info) { return info.param.name; });
 
+TEST(AppendUtf8Test, AppendsAfterExistingBytes) {
+  std::string out = "x";
+  AppendUtf8(out, u"\xD800あ");
+  AppendUtf8(out, u"");
+  AppendUtf8(out, u"a");
+  EXPECT_EQ(out,
+            "x\xEF\xBF\xBD\xE3\x81\x82"
+            "a");
+}
+
 }  // namespace
 }  // namespace sorowa
