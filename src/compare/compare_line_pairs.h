@@ -13,12 +13,16 @@ namespace sorowa {
 struct CompareHooks {
   // Messages from the analyser, such as MeCab's start-up error. May be empty.
   MessageSink showMessage;
-  // Called before each pair (done of total) and once at the end (total of total). It may
-  // throw, e.g. CompareCancelled, to end the command. May be empty.
+  // Called on the calling thread before each pair (done of total), again about every 100 ms
+  // while a pair takes long, and once at the end (total of total). It may throw, e.g.
+  // CompareCancelled, to end the command. May be empty.
   std::function<void(std::size_t done, std::size_t total)> progress;
-  // Called after each pair's fragment is complete. It may take the text out of the report
+  // Called after one or more pairs' fragments are complete. It may take the text out of the report
   // (and clear it), so that a long report never has to sit whole in one UTF-16 buffer.
   std::function<void(ReportBuffer& report)> pairWritten;
+  // How many threads write line pairs at once; 0 lets the engine choose. The report is the
+  // same whatever the number.
+  std::size_t threads = 0;
   // The morphological back-end; empty means the one this build links in.
   MorphBackendFactory morphBackendFactory;
 };

@@ -143,12 +143,20 @@ std::unique_ptr<MecabBackend> MecabBackend::Create(const MessageSink& showMessag
       new MecabBackend(std::move(model), std::move(tagger), std::move(lattice)));
 }
 
-MecabBackend::MecabBackend(std::unique_ptr<MeCab::Model> model,
+MecabBackend::MecabBackend(std::shared_ptr<MeCab::Model> model,
                            std::unique_ptr<MeCab::Tagger> tagger,
                            std::unique_ptr<MeCab::Lattice> lattice)
     : model_(std::move(model)), tagger_(std::move(tagger)), lattice_(std::move(lattice)) {}
 
 MecabBackend::~MecabBackend() = default;
+
+std::unique_ptr<MorphBackend> MecabBackend::Clone() const {
+  std::unique_ptr<MeCab::Tagger> tagger(model_->createTagger());
+  std::unique_ptr<MeCab::Lattice> lattice(model_->createLattice());
+  if (!tagger || !lattice) return nullptr;
+  return std::unique_ptr<MorphBackend>(
+      new MecabBackend(model_, std::move(tagger), std::move(lattice)));
+}
 
 void MecabBackend::Encode(std::u16string_view text) {
   utf8_.clear();

@@ -33,9 +33,12 @@ class MecabBackend : public MorphBackend {
   // Every node's surface is one word, and every run of characters MeCab passes over (the
   // dictionary's whitespace) is a word of its own, so the words always cover the whole text.
   bool Analyze(std::u16string_view text, std::vector<std::uint32_t>& wordIndex) override;
+  // A tagger and lattice of its own over the shared model: MeCab's model may serve several
+  // threads, each parsing with its own lattice.
+  std::unique_ptr<MorphBackend> Clone() const override;
 
  private:
-  MecabBackend(std::unique_ptr<MeCab::Model> model, std::unique_ptr<MeCab::Tagger> tagger,
+  MecabBackend(std::shared_ptr<MeCab::Model> model, std::unique_ptr<MeCab::Tagger> tagger,
                std::unique_ptr<MeCab::Lattice> lattice);
   void Encode(std::u16string_view text);
   // Parses utf8_[from, to) and gives its words the next indices.
@@ -43,7 +46,7 @@ class MecabBackend : public MorphBackend {
   void AddWord(std::size_t fromByte, std::size_t toByte, std::vector<std::uint32_t>& wordIndex);
 
   // Declared first so that it goes last: the tagger and the lattice refer to it.
-  std::unique_ptr<MeCab::Model> model_;
+  std::shared_ptr<MeCab::Model> model_;
   std::unique_ptr<MeCab::Tagger> tagger_;
   std::unique_ptr<MeCab::Lattice> lattice_;
   std::string utf8_;

@@ -8,7 +8,19 @@ namespace sorowa {
 MorphAnalyzer::MorphAnalyzer(const MessageSink& showMessage, const MorphBackendFactory& factory)
     : backend_(factory ? factory(showMessage) : CreateDefaultMorphBackend(showMessage)) {}
 
+MorphAnalyzer::MorphAnalyzer(std::unique_ptr<MorphBackend> backend, std::int32_t language)
+    : language_(language), backend_(std::move(backend)) {}
+
 MorphAnalyzer::~MorphAnalyzer() = default;
+
+std::unique_ptr<MorphAnalyzer> MorphAnalyzer::CloneForThread() const {
+  std::unique_ptr<MorphBackend> backend;
+  if (backend_) {
+    backend = backend_->Clone();
+    if (!backend) return nullptr;
+  }
+  return std::unique_ptr<MorphAnalyzer>(new MorphAnalyzer(std::move(backend), language_));
+}
 
 void MorphAnalyzer::SetLanguage(std::int32_t language) {
   language_ = language;

@@ -19,6 +19,10 @@ class MorphAnalyzer {
   explicit MorphAnalyzer(const MessageSink& showMessage = {},
                          const MorphBackendFactory& factory = {});
   ~MorphAnalyzer();
+
+  // An analyser for another thread, sharing this one's loaded model and language; null when
+  // the back-end cannot be shared.
+  std::unique_ptr<MorphAnalyzer> CloneForThread() const;
   MorphAnalyzer(const MorphAnalyzer&) = delete;
   MorphAnalyzer& operator=(const MorphAnalyzer&) = delete;
 
@@ -39,6 +43,8 @@ class MorphAnalyzer {
   void SplitPseudoBunsetsu(const std::u16string& line, SegmentList& list) const;
 
  private:
+  explicit MorphAnalyzer(std::unique_ptr<MorphBackend> backend, std::int32_t language);
+
   std::int32_t language_ = -1;
   std::unique_ptr<MorphBackend> backend_;
   std::vector<std::uint32_t> lastResult_;

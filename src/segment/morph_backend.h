@@ -22,6 +22,9 @@ class MorphBackend {
  public:
   virtual ~MorphBackend() = default;
   virtual bool Analyze(std::u16string_view text, std::vector<std::uint32_t>& wordIndex) = 0;
+  // Another analyser over the same loaded model, for use on another thread at the same time
+  // as this one; null when the back-end cannot be shared that way.
+  virtual std::unique_ptr<MorphBackend> Clone() const { return nullptr; }
 };
 
 // Creates the back-end for one Compare. May report problems through showMessage and may

@@ -3,6 +3,7 @@
 // A deterministic stand-in for the morphological analyser: every run of code units of the
 // same character class is one word. It counts its own life so tests can check the analyser's.
 
+#include <atomic>
 #include <memory>
 
 #include "segment/char_class.h"
@@ -11,15 +12,22 @@
 namespace sorowa::testing_support {
 
 struct BackendLog {
-  int created = 0;
-  int destroyed = 0;
-  int analyzed = 0;
+  int created = 0;    // by the factory, once per Compare
+  int destroyed = 0;  // the factory's back-end only
+  std::atomic<int> analyzed{0};
 };
 
 class ClassRunBackend : public MorphBackend {
  public:
-  explicit ClassRunBackend(BackendLog* log) : log_(log) { ++log_->created; }
-  ~ClassRunBackend() override { ++log_->destroyed; }
+  explicit ClassRunBackend(BackendLog* log, bool isClone = false) : log_(log), isClone_(isClone) {
+    if (!isClone_) ++log_->created;
+  }
+  ~ClassRunBackend() override {
+    if (!isClone_) ++log_->destroyed;
+  }
+  std::unique_ptr<MorphBackend> Clone() const override {
+    return std::make_unique<ClassRunBackend>(log_, true);
+  }
   bool Analyze(std::u16string_view text, std::vector<std::uint32_t>& wordIndex) override {
     ++log_->analyzed;
     wordIndex.clear();
@@ -33,6 +41,7 @@ class ClassRunBackend : public MorphBackend {
 
  private:
   BackendLog* log_;
+  bool isClone_;
 };
 
 inline MorphBackendFactory ClassRunFactory(BackendLog* log, std::string startupMessage = {}) {

@@ -87,5 +87,32 @@ TEST(AppendUtf8Test, AppendsAfterExistingBytes) {
             "a");
 }
 
+// The vectorised ASCII runs must hand over to the scalar path at any offset.
+TEST(AppendUtf8Test, LongMixedTextsMatchCodePointByCodePoint) {
+  const char16_t pool[] = {u'a', u'<', u'\u00E9', u'\u3042', u'\xD83D', u'\xDE00', u'\0'};
+  unsigned state = 99;
+  for (int round = 0; round < 300; ++round) {
+    std::u16string text;
+    const int length = round % 40;
+    for (int k = 0; k < length; ++k) {
+      state = state * 1103515245u + 12345u;
+      // Mostly ASCII, so that runs of eight and more occur often.
+      const char16_t c = (state >> 20) % 4 ? u'a' + (state >> 8) % 26 : pool[(state >> 16) % 7];
+      text += c;
+    }
+    std::string direct;
+    AppendUtf8(direct, text);
+    // The same text converted one character (or surrogate pair) at a time.
+    std::string viaPieces;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const bool pair = text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() &&
+                        text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+      viaPieces += ToUtf8(std::u16string_view(text).substr(i, pair ? 2 : 1));
+      if (pair) ++i;
+    }
+    ASSERT_EQ(direct, viaPieces) << "round " << round;
+  }
+}
+
 }  // namespace
 }  // namespace sorowa
