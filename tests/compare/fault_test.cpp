@@ -334,6 +334,35 @@ INSTANTIATE_TEST_SUITE_P(
                   "line pair 1: a line pair of 1 and 1 elements"}),
     [](const ::testing::TestParamInfo<LimitCase>& info) { return info.param.name; });
 
+// The report is written while the pairs are compared, so by the time a late pair fails, much
+// of it is on disk already; that part must go, and the earlier report must stay.
+TEST_F(FaultTest, LatePairOverTheLimitRemovesWhatWasAlreadyWritten) {
+  FakeUi ui;
+  TempReportStore store(reports_);
+  CompareOnce(ui, store);
+  std::u16string source;
+  std::u16string target;
+  for (int i = 0; i < 3000; ++i) {
+    source += u"今日はいい天気です\n";
+    target += u"今日は悪い天気でした\n";
+  }
+  source += std::u16string(60, u'a') + u"\n";
+  target += std::u16string(60, u'b') + u"\n";
+  ui.texts[0] = source;
+  ui.texts[1] = target;
+  // Every early pair's table (at most 11 x 11 entries and three rows) fits; 61 x 61 does not.
+  SetDpMemoryLimit(1000);
+  OnCompare(ui, store, testing_support::ClassRunFactory(&log_));
+  ASSERT_EQ(ui.errors.size(), 1u);
+  EXPECT_NE(ui.errors[0].find("line pair 3001: a line pair of 60 and 60 elements"),
+            std::string::npos)
+      << ui.errors[0];
+  EXPECT_EQ(ui.shown.size(), 1u);
+  EXPECT_EQ(ReadFile(earlier_), earlierBytes_);
+  EXPECT_EQ(std::distance(fs::directory_iterator(reports_), {}), 1) << "the partial report is gone";
+  EXPECT_EQ(log_.created, log_.destroyed);
+}
+
 // Whatever code units the editors hold, the report is valid UTF-8 with the head and foot,
 // and the editors end up holding the same lines.
 TEST_F(FaultTest, ArbitraryCodeUnitsGiveAWellFormedReport) {

@@ -188,19 +188,34 @@ class CliFaultTest : public ::testing::Test {
         << "a temporary file was left beside the earlier report";
   }
 
-  // Exit status 0, nothing on standard error, and a report in TMPDIR whose path was printed.
-  std::string ExpectReport(const RunResult& r) {
+  // Exit status 0, nothing on standard error, and a report in TMPDIR whose path was printed,
+  // with the head and the foot. Returns the report's path.
+  fs::path ExpectReportFile(const RunResult& r) {
     EXPECT_FALSE(r.killed);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     const std::vector<std::string> entries = TmpEntries();
     EXPECT_EQ(entries.size(), 1u);
     if (entries.size() != 1) return {};
-    EXPECT_EQ(r.out, (tmp_ / entries[0]).string() + "\n");
-    const std::string report = ReadFile(tmp_ / entries[0]);
-    EXPECT_TRUE(report.starts_with(ToUtf8(ReportHead())));
-    EXPECT_TRUE(report.ends_with(ToUtf8(ReportFoot())));
-    return report;
+    const fs::path path = tmp_ / entries[0];
+    EXPECT_EQ(r.out, path.string() + "\n");
+    // Only the two ends are read: a big input's report runs to hundreds of megabytes.
+    const std::string head = ToUtf8(ReportHead());
+    const std::string foot = ToUtf8(ReportFoot());
+    std::ifstream in(path, std::ios::binary);
+    std::string start(head.size(), '\0');
+    std::string end(foot.size(), '\0');
+    in.read(start.data(), std::ssize(start));
+    in.seekg(-std::ssize(end), std::ios::end);
+    in.read(end.data(), std::ssize(end));
+    EXPECT_EQ(start, head);
+    EXPECT_EQ(end, foot);
+    return path;
+  }
+
+  std::string ExpectReport(const RunResult& r) {
+    const fs::path path = ExpectReportFile(r);
+    return path.empty() ? std::string() : ReadFile(path);
   }
 
   fs::path work_;
@@ -409,13 +424,38 @@ TEST_F(CliFaultTest, MecabThatCannotStart) {
 // Big inputs: within a minute, a report or the memory-limit error, never a kill.
 struct BigCase {
   const char* name;
-  std::function<std::string()> make;
+  std::function<std::string()> makeSource;
+  std::function<std::string()> makeTarget;  // empty: the same text as the Source
   std::vector<std::string> options;
 };
 
 void PrintTo(const BigCase& c, std::ostream* os) { *os << c.name; }
 
-class CliBigInput : public CliFaultTest, public ::testing::WithParamInterface<BigCase> {};
+class CliBigInput : public CliFaultTest, public ::testing::WithParamInterface<BigCase> {
+ protected:
+  void ExpectToFinish(const BigCase& c) {
+    const std::string text = c.makeSource();
+    WriteFile(source_, text);
+    WriteFile(target_, c.makeTarget ? c.makeTarget() : text);
+    std::vector<std::string> args = c.options;
+    args.push_back(source_.string());
+    args.push_back(target_.string());
+    const RunResult r = Run(args);
+    RecordProperty("seconds", std::to_string(r.seconds));
+    RecordProperty("cpu_seconds", std::to_string(r.cpuSeconds));
+    RecordProperty("peak_rss_mb", std::to_string(r.peakKilobytes / 1024));
+    std::printf("[ figures  ] %s: %.1f s, %.1f s of CPU, peak resident %ld MB, exit %d\n", c.name,
+                r.seconds, r.cpuSeconds, r.peakKilobytes / 1024, r.status);
+    EXPECT_FALSE(r.killed) << "hung";
+    // CPU time, not wall time: the limit is about the program, not about a busy test machine.
+    EXPECT_LT(r.cpuSeconds, 60.0);
+    if (r.status == 0) {
+      ExpectReportFile(r);
+    } else {
+      ExpectCleanFailure(r, "is too long to align");
+    }
+  }
+};
 
 std::string OneLongLine() {
   // 20 MB of ordinary Japanese text in UTF-8, without a line break.
@@ -438,39 +478,26 @@ std::string ManyShortLines() {
   return text;
 }
 
-TEST_P(CliBigInput, FinishesInTimeWithAReportOrTheLimitError) {
-  const std::string text = GetParam().make();
-  WriteFile(source_, text);
-  WriteFile(target_, text);
-  std::vector<std::string> args = GetParam().options;
-  args.push_back(source_.string());
-  args.push_back(target_.string());
-  const RunResult r = Run(args);
-  RecordProperty("seconds", std::to_string(r.seconds));
-  RecordProperty("cpu_seconds", std::to_string(r.cpuSeconds));
-  RecordProperty("peak_rss_mb", std::to_string(r.peakKilobytes / 1024));
-  std::printf("[ figures  ] %s: %.1f s, %.1f s of CPU, peak resident %ld MB, exit %d\n",
-              GetParam().name, r.seconds, r.cpuSeconds, r.peakKilobytes / 1024, r.status);
-  EXPECT_FALSE(r.killed) << "hung";
-  // CPU time, not wall time: the limit is about the program, not about a busy test machine.
-  EXPECT_LT(r.cpuSeconds, 60.0);
-  if (r.status == 0) {
-    ExpectReport(r);
-  } else {
-    ExpectCleanFailure(r, "is too long to align");
-  }
-}
+TEST_P(CliBigInput, FinishesInTimeWithAReportOrTheLimitError) { ExpectToFinish(GetParam()); }
 
-// One line of 20 MB with the window's start-up tables does not finish yet: the matching
-// tables pair units in time quadratic in their number (a 3 MB line takes some 30 s, 20 MB
-// would take many minutes), and MeCab spends some 15 s and 1.5 GB on each such line before
-// giving up. Run it with --gtest_also_run_disabled_tests once those are bounded.
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliBigInput,
-    ::testing::Values(BigCase{"DISABLED_OneLineOf20MB", OneLongLine, {}},
-                      BigCase{"OneLineOf20MBCharacterTable", OneLongLine, {"--none", "--char-dp"}},
-                      BigCase{"ManyShortLines", ManyShortLines, {}}),
+    ::testing::Values(
+        BigCase{"OneLineOf20MBCharacterTable", OneLongLine, {}, {"--none", "--char-dp"}},
+        BigCase{"OneLineOf20MBAgainstAShortLine",
+                OneLongLine,
+                [] { return std::string("今日はいい天気です。\n"); },
+                {}},
+        BigCase{"ManyShortLines", ManyShortLines, {}, {}}),
     [](const ::testing::TestParamInfo<BigCase>& info) { return info.param.name; });
+
+// Two lines of 20 MB with the window's start-up tables do not finish yet: the matching tables
+// pair units in time quadratic in their number (a 3 MB line takes some 30 s, 20 MB would
+// take many minutes), and MeCab spends some 15 s and 1.5 GB on each such line before giving
+// up. Run it with --gtest_also_run_disabled_tests once those are bounded.
+TEST_F(CliBigInput, DISABLED_TwoLinesOf20MBWithStartupTables) {
+  ExpectToFinish({"TwoLinesOf20MBWithStartupTables", OneLongLine, {}, {}});
+}
 
 }  // namespace
 }  // namespace sorowa

@@ -1,10 +1,15 @@
 // Differential check of the alignment: whatever DpAlign runs for an input must give exactly
 // the column starts of the plain full-table reference, for both element types the tables use.
+// The SIMD full table and the band are also run on their own, with the instruction set, the
+// cost width and the first band width the input asks for, so that every path is reached
+// whatever DpAlign would pick.
 //
 // Input: one byte choosing the element type (bit 7), whether unit ids are spread over the
 // whole 32-bit range (bit 6) and the alphabet size (bits 0-4, 2 to 33 symbols; small
 // alphabets give many ties, where alignments differ most easily), two bytes of Source
-// length, then one element per byte, Source first.
+// length, one byte for the fast paths (bit 0: SSE2 rather than the best instruction set,
+// bit 1: 32-bit costs, bits 2-7: first band width, 0 for automatic), then one element per
+// byte, Source first.
 
 #include <span>
 
@@ -15,14 +20,27 @@ namespace sorowa::fuzz {
 namespace {
 
 template <class T>
-void CheckAlignment(const std::vector<T>& source, const std::vector<T>& target) {
+void CheckAgainst(const ColumnStarts& expected, const ColumnStarts& actual, const char* path,
+                  const std::vector<T>& source, const std::vector<T>& target);
+
+template <class T>
+void CheckAlignment(const std::vector<T>& source, const std::vector<T>& target,
+                    const DpFastOptions& options) {
   const std::span<const T> s(source);
   const std::span<const T> t(target);
   const ColumnStarts expected = DpAlignReference(s, t);
-  const ColumnStarts actual = DpAlign(s, t);
-  FUZZ_CHECK(actual.size() == target.size() + 1, "wrong number of column starts");
+  CheckAgainst(expected, DpAlign(s, t), "DpAlign", source, target);
+  CheckAgainst(expected, DpAlignSimd(s, t, options), "DpAlignSimd", source, target);
+  CheckAgainst(expected, DpAlignBand(s, t, options), "DpAlignBand", source, target);
+}
+
+template <class T>
+void CheckAgainst(const ColumnStarts& expected, const ColumnStarts& actual, const char* path,
+                  const std::vector<T>& source, const std::vector<T>& target) {
+  FUZZ_CHECK(actual.size() == target.size() + 1,
+             std::string(path) + ": wrong number of column starts");
   if (actual != expected) {
-    std::string detail = "n=" + std::to_string(source.size()) +
+    std::string detail = std::string(path) + ": n=" + std::to_string(source.size()) +
                          " m=" + std::to_string(target.size()) + " first difference at column ";
     std::size_t k = 0;
     while (k < actual.size() && actual[k] == expected[k]) ++k;
@@ -54,6 +72,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const unsigned alphabet = 2 + (header & 0x1F);
   const bool asUnits = (header & 0x80) != 0;
   const std::size_t n = in.Word() % (in.remaining() + 1);
+  const std::uint8_t paths = in.Byte();
+  sorowa::DpFastOptions options;
+  options.instructionSet = (paths & 1) != 0 || !sorowa::DpHasAvx2()
+                               ? sorowa::DpInstructionSet::Sse2
+                               : sorowa::DpInstructionSet::Avx2;
+  options.wideCosts = (paths & 2) != 0;
+  options.firstBandWidth = paths >> 2;
   std::vector<std::uint32_t> source;
   std::vector<std::uint32_t> target;
   for (std::size_t i = 0; i < n; ++i) source.push_back(in.Byte() % alphabet);
@@ -68,14 +93,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (std::uint32_t& x : *ids) x = x * 0x9E3779B1u;
       }
     }
-    CheckAlignment(source, target);
+    CheckAlignment(source, target, options);
   } else {
     // Code units near the top of the range catch sign and width slips in a vectorised path.
     std::vector<char16_t> s;
     std::vector<char16_t> t;
     for (std::uint32_t x : source) s.push_back(static_cast<char16_t>(x == 0 ? 0xFFFF : 0x3040 + x));
     for (std::uint32_t x : target) t.push_back(static_cast<char16_t>(x == 0 ? 0xFFFF : 0x3040 + x));
-    CheckAlignment(s, t);
+    CheckAlignment(s, t, options);
   }
   return 0;
 }
