@@ -95,6 +95,9 @@ bool IsAsciiBlank(char c) {
 // Far below the 16-bit limit even with the longest node MeCab makes after the run.
 constexpr std::size_t kLongBlankRun = 4096;
 
+// The most bytes handed to MeCab at once; a stretch is cut near here, at a sentence end.
+constexpr std::size_t kMaxParseBytes = 16384;
+
 }  // namespace
 
 bool IsUtf8CharsetName(std::string_view charset) {
@@ -215,6 +218,33 @@ bool MecabBackend::ParsePiece(std::size_t from, std::size_t to,
   return true;
 }
 
+std::size_t MecabBackend::FindCut(std::size_t from, std::size_t limit) const {
+  static constexpr std::string_view kSentenceEnds[] = {"\u3002", "\uFF0E", "\uFF01", "\uFF1F",
+                                                       ".",      "!",      "?"};
+  const std::string_view bytes(utf8_);
+  for (std::size_t end = limit; end > from + (limit - from) / 2; --end) {
+    for (std::string_view mark : kSentenceEnds) {
+      if (end >= mark.size() && bytes.substr(end - mark.size(), mark.size()) == mark) return end;
+    }
+  }
+  std::size_t end = limit;
+  while (end > from + 1 && (static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80) --end;
+  return end;
+}
+
+bool MecabBackend::ParseStretch(std::size_t from, std::size_t to,
+                                std::vector<std::uint32_t>& wordIndex) {
+  // MeCab builds one lattice over all it is given; for a line of megabytes that means
+  // gigabytes and minutes, and then it gives up. Sentences do not share morphemes, so a
+  // long stretch is cut after a sentence-final mark and parsed piece by piece.
+  while (to - from > kMaxParseBytes) {
+    const std::size_t cut = FindCut(from, from + kMaxParseBytes);
+    if (!ParsePiece(from, cut, wordIndex)) return false;
+    from = cut;
+  }
+  return ParsePiece(from, to, wordIndex);
+}
+
 bool MecabBackend::Analyze(std::u16string_view text, std::vector<std::uint32_t>& wordIndex) {
   wordIndex.clear();
   if (text.empty()) return true;
@@ -237,13 +267,13 @@ bool MecabBackend::Analyze(std::u16string_view text, std::vector<std::uint32_t>&
     std::size_t runEnd = i;
     while (runEnd < size && IsAsciiBlank(utf8_[runEnd])) ++runEnd;
     if (runEnd - i >= kLongBlankRun) {
-      ok = ParsePiece(pieceStart, i, wordIndex);
+      ok = ParseStretch(pieceStart, i, wordIndex);
       AddWord(i, runEnd, wordIndex);
       pieceStart = runEnd;
     }
     i = runEnd;
   }
-  if (!ok || !ParsePiece(pieceStart, size, wordIndex)) {
+  if (!ok || !ParseStretch(pieceStart, size, wordIndex)) {
     wordIndex.clear();
     return false;
   }

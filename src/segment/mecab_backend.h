@@ -43,6 +43,11 @@ class MecabBackend : public MorphBackend {
   void Encode(std::u16string_view text);
   // Parses utf8_[from, to) and gives its words the next indices.
   bool ParsePiece(std::size_t from, std::size_t to, std::vector<std::uint32_t>& wordIndex);
+  // The same for a stretch of any length, parsed a sentence or so at a time.
+  bool ParseStretch(std::size_t from, std::size_t to, std::vector<std::uint32_t>& wordIndex);
+  // Where to end a piece that starts at from and may reach limit: after the last
+  // sentence-final mark in its second half, or else at the last character boundary.
+  std::size_t FindCut(std::size_t from, std::size_t limit) const;
   void AddWord(std::size_t fromByte, std::size_t toByte, std::vector<std::uint32_t>& wordIndex);
 
   // Declared first so that it goes last: the tagger and the lattice refer to it.

@@ -138,6 +138,24 @@ TEST_F(MecabBackendTest, LongSkippedRunsStayWhole) {
             (SegmentList{u"私", u" " + spaces, u"は", u" ", u"学生"}));
 }
 
+// A line far longer than MeCab is handed at once is parsed sentence by sentence: every
+// sentence still gets its own words, whether or not the line has sentence-final marks.
+TEST_F(MecabBackendTest, LongLinesAreParsedInPiecesWithoutLosingWords) {
+  std::u16string withMarks, withoutMarks;
+  for (int i = 0; i < 3000; ++i) withMarks += u"私は学生です。";
+  for (int i = 0; i < 8000; ++i) withoutMarks += u"学生";
+  const SegmentList sentences = Split(withMarks);
+  ASSERT_EQ(sentences.size(), 5u * 3000);
+  for (std::size_t k = 0; k < sentences.size(); k += 5) {
+    ASSERT_EQ(SegmentList(sentences.begin() + k, sentences.begin() + k + 5),
+              (SegmentList{u"私", u"は", u"学生", u"です", u"。"}))
+        << "sentence " << k / 5;
+  }
+  std::u16string joined;
+  for (const Segment& segment : Split(withoutMarks)) joined += segment;
+  EXPECT_EQ(joined, withoutMarks);
+}
+
 TEST(MecabCharsetTest, RecognisesUtf8Names) {
   for (const char* name : {"UTF-8", "utf-8", "UTF8", "utf8", "Utf-8"}) {
     EXPECT_TRUE(IsUtf8CharsetName(name)) << name;
