@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "align/dp_limits.h"
+#include "align/stop_request.h"
 
 namespace sorowa {
 
@@ -83,6 +84,7 @@ ColumnStarts DpAlignReference(std::span<const T> source, std::span<const T> targ
   for (std::size_t j = 0; j <= m; ++j) back1[j] = static_cast<std::int32_t>(j);
 
   for (std::size_t i = 1; i <= n; ++i) {
+    if ((i & 63) == 0) ThrowIfStopped();
     row[0] = static_cast<std::int32_t>(i);
     std::uint8_t* stepRow = steps.data() + i * width;
     const T& s1 = source[i - 1];

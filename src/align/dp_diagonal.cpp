@@ -46,6 +46,7 @@
 #include "align/dp_align.h"
 #include "align/dp_diagonal_job.h"
 #include "align/dp_limits.h"
+#include "align/stop_request.h"
 
 namespace sorowa {
 
@@ -212,8 +213,11 @@ class DiagonalPass {
     }
     job.steps = steps_->data();
     job.offsets = offsets_.data();
+    job.stopRequested = &StopRequested;
 #if defined(__x86_64__)
-    return machine.avx2 ? FillDiagonalsAvx2(job) : FillDiagonalsSse2(job);
+    const std::int64_t cost = machine.avx2 ? FillDiagonalsAvx2(job) : FillDiagonalsSse2(job);
+    ThrowIfStopped();
+    return cost;
 #else
     static_cast<void>(machine);
     static_cast<void>(job);

@@ -24,6 +24,7 @@ struct DiagonalJob {
                         // kInfinity
   std::uint8_t* steps;  // 2 bits per cell, diagonal by diagonal
   const std::size_t* offsets;  // byte offset of each diagonal's steps; n + m + 1 entries
+  bool (*stopRequested)();     // asked now and then; when it says yes the fill ends early
 };
 
 inline constexpr std::ptrdiff_t kDiagonalPad = 64;

@@ -53,6 +53,9 @@ std::int64_t FillDiagonals(const DiagonalJob<typename Ops::Lane>& job) {
 
   Lane* current = nullptr;
   for (std::ptrdiff_t d = 0; d <= n + m; ++d) {
+    // A cancelled Compare must not wait for the rest of a table of billions of cells; the
+    // caller sees the request too and discards what was filled.
+    if ((d & 255) == 0 && job.stopRequested()) return 0;
     current = job.diagonals[d % 5];
     const Lane* back1 = job.diagonals[(d + 4) % 5];
     const Lane* back2 = job.diagonals[(d + 3) % 5];

@@ -6,6 +6,7 @@
 
 #include "align/escape_html.h"
 #include "align/match_status.h"
+#include "align/stop_request.h"
 
 namespace sorowa {
 namespace {
@@ -117,6 +118,7 @@ void PairContained(std::vector<UnitMatchEntry>& source, std::vector<UnitMatchEnt
   }
   for (UnitMatchEntry& s : source) {
     if (s.status != MatchStatus::Different) continue;
+    ThrowIfStopped();  // the pass is quadratic in the units left unpaired
     for (auto it = open.begin(); it != open.end(); ++it) {
       UnitMatchEntry& t = target[*it];
       const bool contained = s.text.size() < t.text.size()

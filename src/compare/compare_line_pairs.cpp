@@ -12,6 +12,7 @@
 
 #include "align/char_dp_table.h"
 #include "align/dp_limits.h"
+#include "align/stop_request.h"
 #include "align/unit_dp_table.h"
 #include "align/unit_match_table.h"
 #include "compare/split_lines.h"
@@ -155,9 +156,10 @@ class PairScheduler {
   }
 
   void Work(MorphAnalyzer& analyzer) {
+    const ScopedStopFlag stopFlag(stop_);
     for (;;) {
       const std::size_t index = next_.fetch_add(1);
-      if (index >= blocks_.size() || stop_) return;
+      if (index >= blocks_.size() || index > firstError_ || stop_) return;
       PairBlock& block = blocks_[index];
       ReportBuffer text = TakeSpare();
       std::vector<std::size_t> pairEnds;
@@ -167,6 +169,8 @@ class PairScheduler {
           WritePair(analyzer, sourceLines_[pair], targetLines_[pair], pair, text, options_);
           pairEnds.push_back(text.size());
         }
+      } catch (const WorkStopped&) {
+        return;  // nobody waits for this block any more
       } catch (...) {
         error = std::current_exception();
       }
@@ -178,7 +182,12 @@ class PairScheduler {
         block.done = true;
       }
       finished_.notify_all();
-      if (error) stop_ = true;  // later pairs will never be shown
+      if (error) {
+        // Pairs after a failed one will never be shown; earlier ones still will.
+        std::size_t known = firstError_.load();
+        while (index < known && !firstError_.compare_exchange_weak(known, index)) {
+        }
+      }
     }
   }
 
@@ -191,6 +200,7 @@ class PairScheduler {
   std::condition_variable finished_;
   std::atomic<std::size_t> next_{0};
   std::atomic<bool> stop_{false};
+  std::atomic<std::size_t> firstError_{static_cast<std::size_t>(-1)};
   std::vector<std::thread> threads_;
 };
 

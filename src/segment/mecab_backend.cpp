@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "align/stop_request.h"
+
 namespace sorowa {
 namespace {
 
@@ -238,6 +240,7 @@ bool MecabBackend::ParseStretch(std::size_t from, std::size_t to,
   // gigabytes and minutes, and then it gives up. Sentences do not share morphemes, so a
   // long stretch is cut after a sentence-final mark and parsed piece by piece.
   while (to - from > kMaxParseBytes) {
+    ThrowIfStopped();
     const std::size_t cut = FindCut(from, from + kMaxParseBytes);
     if (!ParsePiece(from, cut, wordIndex)) return false;
     from = cut;

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "align/dp_limits.h"
+#include "compare/compare_errors.h"
 #include "fake_morph_backend.h"
 
 namespace sorowa {
@@ -219,6 +222,36 @@ TEST(CompareLinePairsThreadsTest, LargePairsFailAsOnOneThread) {
     EXPECT_NE(std::string(error.what()).find("line pair 151"), std::string::npos) << error.what();
   }
   SetDpMemoryLimit(0);
+}
+
+}  // namespace
+}  // namespace sorowa
+
+namespace sorowa {
+namespace {
+
+// Cancelling must not wait for the rest of a pair that would take minutes: the work in
+// flight stops at its next check.
+TEST(CompareLinePairsThreadsTest, CancelStopsALongPairSoon) {
+  std::u16string source, target;
+  unsigned state = 1;
+  auto unit = [&state] {
+    state = state * 1103515245u + 12345u;
+    std::u16string text(1, static_cast<char16_t>(u'\u4E00' + (state >> 8) % 20000));
+    return text + static_cast<char16_t>(u'\u3041' + (state >> 20) % 80);
+  };
+  for (int i = 0; i < 60000; ++i) source += unit();
+  for (int i = 0; i < 60000; ++i) target += unit();
+
+  CompareHooks hooks;
+  hooks.progress = [](std::size_t, std::size_t) { throw CompareCancelled(); };
+  const auto start = std::chrono::steady_clock::now();
+  std::u16string report;
+  EXPECT_THROW(CompareLinePairs(source + u"\n", target + u"\n", report,
+                                {false, false, false, true, false}, hooks),
+               CompareCancelled);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(report, u"");
 }
 
 }  // namespace
