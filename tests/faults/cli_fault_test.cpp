@@ -38,8 +38,9 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kBinary = SOROWA_COMPARE_BINARY;
-// Far beyond any case here; a child still running then has hung and is killed.
-constexpr auto kHangLimit = std::chrono::seconds(90);
+// Far beyond any case here, even on a busy machine; a child still running then has hung and
+// is killed.
+constexpr auto kHangLimit = std::chrono::seconds(140);
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -482,22 +483,15 @@ TEST_P(CliBigInput, FinishesInTimeWithAReportOrTheLimitError) { ExpectToFinish(G
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliBigInput,
-    ::testing::Values(
-        BigCase{"OneLineOf20MBCharacterTable", OneLongLine, {}, {"--none", "--char-dp"}},
-        BigCase{"OneLineOf20MBAgainstAShortLine",
-                OneLongLine,
-                [] { return std::string("今日はいい天気です。\n"); },
-                {}},
-        BigCase{"ManyShortLines", ManyShortLines, {}, {}}),
+    ::testing::Values(BigCase{"TwoLinesOf20MB", OneLongLine, {}, {}},
+                      BigCase{
+                          "OneLineOf20MBCharacterTable", OneLongLine, {}, {"--none", "--char-dp"}},
+                      BigCase{"OneLineOf20MBAgainstAShortLine",
+                              OneLongLine,
+                              [] { return std::string("今日はいい天気です。\n"); },
+                              {}},
+                      BigCase{"ManyShortLines", ManyShortLines, {}, {}}),
     [](const ::testing::TestParamInfo<BigCase>& info) { return info.param.name; });
-
-// Two lines of 20 MB with the window's start-up tables do not finish yet: the matching tables
-// pair units in time quadratic in their number (a 3 MB line takes some 30 s, 20 MB would
-// take many minutes), and MeCab spends some 15 s and 1.5 GB on each such line before giving
-// up. Run it with --gtest_also_run_disabled_tests once those are bounded.
-TEST_F(CliBigInput, DISABLED_TwoLinesOf20MBWithStartupTables) {
-  ExpectToFinish({"TwoLinesOf20MBWithStartupTables", OneLongLine, {}, {}});
-}
 
 }  // namespace
 }  // namespace sorowa
