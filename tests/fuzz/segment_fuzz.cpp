@@ -12,7 +12,7 @@
 namespace sorowa::fuzz {
 namespace {
 
-constexpr std::size_t kMaxLineLength = 2000;
+constexpr std::size_t kMaxLineLength = 8000;
 
 void CheckSegments(const SegmentList& units, const std::u16string& line, const char* what) {
   std::u16string joined;
