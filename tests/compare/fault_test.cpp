@@ -23,6 +23,7 @@
 #include "compare/on_compare.h"
 #include "compare/report_document.h"
 #include "compare/utf8.h"
+#include "compare_test_support.h"
 #include "fake_morph_backend.h"
 
 namespace sorowa {
@@ -30,32 +31,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class FakeUi : public CompareUi {
- public:
-  std::u16string texts[2];
-  bool options[5] = {true, true, true, true, true};
-  std::vector<fs::path> shown;
-  std::vector<std::string> errors;
-  std::vector<UserMessage> messages;
-
-  std::u16string EditorText(Editor editor) const override {
-    return texts[static_cast<int>(editor)];
-  }
-  void SetEditorText(Editor editor, const std::u16string& text) override {
-    texts[static_cast<int>(editor)] = text;
-  }
-  bool IsOptionChecked(OptionId option) const override { return options[static_cast<int>(option)]; }
-  void ShowReport(const fs::path& path) override { shown.push_back(path); }
-  void ReportError(const std::string& message) override { errors.push_back(message); }
-  void ShowMessage(const UserMessage& message) override { messages.push_back(message); }
-};
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
+using testing_support::FakeUi;
+using testing_support::ReadFile;
 
 // Sets an environment variable for one scope.
 class ScopedEnv {

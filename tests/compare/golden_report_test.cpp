@@ -6,17 +6,13 @@
 
 #include "compare/compare_line_pairs.h"
 #include "compare/utf8.h"
+#include "compare_test_support.h"
 #include "fake_morph_backend.h"
 
 namespace sorowa {
 namespace {
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
+using testing_support::ReadFile;
 
 // Texts are UTF-8; decoding here keeps the test free of the command line's decoder.
 std::u16string DecodeUtf8(const std::string& bytes) {

@@ -9,6 +9,7 @@
 #include "align/dp_limits.h"
 #include "compare/report_document.h"
 #include "compare/utf8.h"
+#include "compare_test_support.h"
 #include "fake_morph_backend.h"
 
 namespace sorowa {
@@ -16,48 +17,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class FakeUi : public CompareUi {
- public:
-  std::u16string texts[2];
-  bool options[5] = {false, true, true, true, true};
-  std::vector<fs::path> shown;
-  std::vector<std::string> errors;
-  std::vector<UserMessage> messages;
-  std::size_t cancelAt = static_cast<std::size_t>(-1);
-
-  std::u16string EditorText(Editor editor) const override {
-    return texts[static_cast<int>(editor)];
-  }
-  void SetEditorText(Editor editor, const std::u16string& text) override {
-    texts[static_cast<int>(editor)] = text;
-  }
-  bool IsOptionChecked(OptionId option) const override { return options[static_cast<int>(option)]; }
-  void ShowReport(const fs::path& path) override { shown.push_back(path); }
-  void ReportError(const std::string& message) override { errors.push_back(message); }
-  void ShowMessage(const UserMessage& message) override { messages.push_back(message); }
-  bool ReportProgress(std::size_t done, std::size_t) override { return done < cancelAt; }
-};
+using testing_support::FakeUi;
+using testing_support::ReadFile;
 
 class OnCompareTest : public testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/sorowa-oncompare-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  static std::string Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-  }
+  void SetUp() override { ASSERT_FALSE(dir_.empty()); }
   std::size_t FileCount() const {
     return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir_), {}));
   }
 
-  fs::path dir_;
+  testing_support::TempDir temp_;
+  fs::path dir_ = temp_.path();
   testing_support::BackendLog log_;
 };
 
@@ -73,7 +44,7 @@ TEST_F(OnCompareTest, NormalisesEditorsAndShowsTheWrittenReport) {
   EXPECT_TRUE(ui.errors.empty());
   EXPECT_EQ(ui.shown[0].parent_path(), dir_);
   EXPECT_EQ(ui.shown[0].filename().string(), TempReportStore::FileName(getpid(), 0));
-  const std::string report = Read(ui.shown[0]);
+  const std::string report = ReadFile(ui.shown[0]);
   EXPECT_TRUE(report.starts_with(ToUtf8(ReportHead())));
   EXPECT_TRUE(report.ends_with("<hr><br></body></html>"));
   EXPECT_EQ(fs::status(ui.shown[0]).permissions() & fs::perms::all,
@@ -86,7 +57,7 @@ TEST_F(OnCompareTest, EmptyEditorsGiveHeadAndFootOnly) {
   TempReportStore store(dir_);
   OnCompare(ui, store, testing_support::ClassRunFactory(&log_));
   ASSERT_EQ(ui.shown.size(), 1u);
-  EXPECT_EQ(Read(ui.shown[0]), ToUtf8(ReportHead()) + "</body></html>");
+  EXPECT_EQ(ReadFile(ui.shown[0]), ToUtf8(ReportHead()) + "</body></html>");
   EXPECT_EQ(ui.texts[0], u"");
   EXPECT_EQ(log_.created, 1);
 }

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "compare/compare_errors.h"
+#include "compare_test_support.h"
 
 namespace sorowa {
 namespace {
@@ -22,19 +23,10 @@ TEST(TempReportStoreNameTest, ProcessIdInBase32AndSequence) {
 
 class ReportStoreTest : public testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/sorowa-store-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  static std::string Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-  }
-  fs::path dir_;
+  void SetUp() override { ASSERT_FALSE(dir_.empty()); }
+  static std::string Read(const fs::path& path) { return testing_support::ReadFile(path); }
+  testing_support::TempDir temp_;
+  fs::path dir_ = temp_.path();
 };
 
 TEST_F(ReportStoreTest, SkipsTakenNamesAndNeverFollowsLinks) {
