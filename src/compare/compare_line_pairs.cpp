@@ -7,6 +7,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -103,7 +104,14 @@ class PairScheduler {
     }
     threads_.reserve(workers);
     for (MorphAnalyzer* analyzer : analyzers) {
-      threads_.emplace_back([this, analyzer] { Work(*analyzer); });
+      try {
+        threads_.emplace_back([this, analyzer] { Work(*analyzer); });
+      } catch (const std::system_error&) {
+        // Out of threads: the ones already running do all the work. With none running,
+        // the error ends the command (no running thread is left behind to join).
+        if (threads_.empty()) throw;
+        break;
+      }
     }
   }
 
