@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "compare/compare_errors.h"
+
 namespace sorowa {
 namespace {
 
@@ -191,7 +193,7 @@ std::u16string DecodeWithIconv(std::string_view bytes, const std::string& name) 
     if (error == EINVAL) {
       throw InputDecodingError(offset, where + ": sequence cut short by the end of the input");
     }
-    throw InputDecodingError(offset, where + ": " + strerrordesc_np(error));
+    throw InputDecodingError(offset, where + ": " + ErrorDescription(error));
   }
   std::u16string text;
   text.reserve(used / 2);

@@ -17,6 +17,7 @@
 #include "align/dp_limits.h"
 #include "command_line.h"
 #include "command_line_ui.h"
+#include "compare/compare_errors.h"
 #include "compare/on_compare.h"
 #include "compare/report_store.h"
 #include "input_decoding.h"
@@ -31,12 +32,6 @@ class CommandError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// English whatever the locale: the engine switches to a Japanese one.
-std::string ErrorText(int error) {
-  const char* text = strerrordesc_np(error);
-  return text != nullptr ? text : "error " + std::to_string(error);
-}
-
 std::string DisplayName(const std::string& operand) {
   return operand == "-" ? "standard input" : operand;
 }
@@ -45,7 +40,7 @@ std::string ReadAll(const std::string& operand) {
   int fd = 0;
   if (operand != "-") {
     fd = ::open(operand.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw CommandError("cannot open '" + operand + "': " + ErrorText(errno));
+    if (fd < 0) throw CommandError("cannot open '" + operand + "': " + ErrorDescription(errno));
   }
   std::string bytes;
   char buffer[65536];
@@ -58,7 +53,7 @@ std::string ReadAll(const std::string& operand) {
       if (fd != 0) ::close(fd);
       throw CommandError("cannot read " +
                          (operand == "-" ? DisplayName(operand) : "'" + operand + "'") + ": " +
-                         ErrorText(error));
+                         ErrorDescription(error));
     }
     bytes.append(buffer, static_cast<std::size_t>(got));
   }
@@ -84,7 +79,7 @@ std::u16string ReadText(const std::string& operand, const std::string& encoding)
 int FinishStandardOutput(int status) {
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
     std::fprintf(stderr, "sorowa-compare: cannot write to standard output: %s\n",
-                 ErrorText(errno).c_str());
+                 ErrorDescription(errno).c_str());
     return 1;
   }
   return status;

@@ -15,10 +15,8 @@ std::filesystem::path StdoutReportStore::Write(std::string_view utf8) {
     const ssize_t written = ::write(fd_, utf8.data(), utf8.size());
     if (written < 0) {
       if (errno == EINTR) continue;
-      // strerrordesc_np rather than strerror: the engine may have switched the locale to
-      // Japanese, and command-line messages are English.
-      throw ReportWriteError(std::string("cannot write the report to standard output: ") +
-                             strerrordesc_np(errno));
+      throw ReportWriteError("cannot write the report to standard output: " +
+                             ErrorDescription(errno));
     }
     utf8.remove_prefix(static_cast<std::size_t>(written));
   }

@@ -18,12 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Always English: the Japanese locale may be installed by then, and these messages are not.
-std::string Reason(int error) {
-  const char* description = ::strerrordesc_np(error);
-  return description ? description : "error " + std::to_string(error);
-}
-
 std::string Base32(std::uint64_t value) {
   static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuv";
   std::string digits;
@@ -57,10 +51,11 @@ class FileWriter : public ReportWriter {
     const int fd = std::exchange(fd_, -1);
     if (fd < 0 || ::close(fd) != 0) {
       throw ReportWriteError("cannot write the report " + Shown().string() + ": " +
-                             Reason(fd < 0 ? EBADF : errno));
+                             ErrorDescription(fd < 0 ? EBADF : errno));
     }
     if (!renameTo_.empty() && ::rename(path_.c_str(), renameTo_.c_str()) != 0) {
-      throw ReportWriteError("cannot replace " + renameTo_.string() + ": " + Reason(errno));
+      throw ReportWriteError("cannot replace " + renameTo_.string() + ": " +
+                             ErrorDescription(errno));
     }
     committed_ = true;
     return Shown();
@@ -101,7 +96,8 @@ void WriteAllOrThrow(int fd, std::string_view bytes, const fs::path& what) {
     const ssize_t written = ::write(fd, bytes.data(), bytes.size());
     if (written < 0) {
       if (errno == EINTR) continue;
-      throw ReportWriteError("cannot write the report " + what.string() + ": " + Reason(errno));
+      throw ReportWriteError("cannot write the report " + what.string() + ": " +
+                             ErrorDescription(errno));
     }
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
@@ -135,7 +131,8 @@ std::unique_ptr<ReportWriter> TempReportStore::Begin() {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
       if (errno == EEXIST) continue;
-      throw ReportWriteError("cannot create the report " + path.string() + ": " + Reason(errno));
+      throw ReportWriteError("cannot create the report " + path.string() + ": " +
+                             ErrorDescription(errno));
     }
     nextSequence_ = sequence + 1;
     return std::make_unique<FileWriter>(fd, path, fs::path(), /*removeOnAbandon=*/true);
@@ -170,7 +167,8 @@ std::unique_ptr<ReportWriter> FileReportStore::Begin() {
     // A device or a pipe (/dev/stdout, a FIFO) cannot be replaced by a rename.
     const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0) {
-      throw ReportWriteError("cannot open " + target.string() + " for writing: " + Reason(errno));
+      throw ReportWriteError("cannot open " + target.string() +
+                             " for writing: " + ErrorDescription(errno));
     }
     return std::make_unique<FileWriter>(fd, target, fs::path(), /*removeOnAbandon=*/false);
   }
@@ -180,7 +178,8 @@ std::unique_ptr<ReportWriter> FileReportStore::Begin() {
   std::string temporary = (directory / ("." + target.filename().string() + ".XXXXXX")).string();
   const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
   if (fd < 0) {
-    throw ReportWriteError("cannot create a file in " + directory.string() + ": " + Reason(errno));
+    throw ReportWriteError("cannot create a file in " + directory.string() + ": " +
+                           ErrorDescription(errno));
   }
   auto writer = std::make_unique<FileWriter>(fd, temporary, target, /*removeOnAbandon=*/true);
   mode_t mode = exists ? (info.st_mode & 07777) : 0;
@@ -190,7 +189,8 @@ std::unique_ptr<ReportWriter> FileReportStore::Begin() {
     mode = 0666 & ~mask;
   }
   if (::fchmod(fd, mode) != 0) {
-    throw ReportWriteError("cannot write the report " + target.string() + ": " + Reason(errno));
+    throw ReportWriteError("cannot write the report " + target.string() + ": " +
+                           ErrorDescription(errno));
   }
   return writer;
 }

@@ -63,7 +63,32 @@ std::size_t Utf8Length(std::u16string_view text) {
   return bytes;
 }
 
+// Writes c as UTF-8 at p and returns the end of what it wrote.
+char* EncodeCodePoint(char32_t c, char* p) {
+  if (c < 0x80) {
+    *p++ = static_cast<char>(c);
+  } else if (c < 0x800) {
+    *p++ = static_cast<char>(0xC0 | (c >> 6));
+    *p++ = static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    *p++ = static_cast<char>(0xE0 | (c >> 12));
+    *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *p++ = static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    *p++ = static_cast<char>(0xF0 | (c >> 18));
+    *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *p++ = static_cast<char>(0x80 | (c & 0x3F));
+  }
+  return p;
+}
+
 }  // namespace
+
+void AppendCodePointUtf8(std::string& out, char32_t codePoint) {
+  char bytes[4];
+  out.append(bytes, EncodeCodePoint(codePoint, bytes));
+}
 
 void AppendUtf8(std::string& out, std::u16string_view text) {
   // Sized first and then filled through a pointer: reports run to tens of megabytes, and
@@ -88,19 +113,7 @@ void AppendUtf8(std::string& out, std::u16string_view text) {
           c = 0xFFFD;  // a lone surrogate has no UTF-8 form
         }
       }
-      if (c < 0x800) {
-        *p++ = static_cast<char>(0xC0 | (c >> 6));
-        *p++ = static_cast<char>(0x80 | (c & 0x3F));
-      } else if (c < 0x10000) {
-        *p++ = static_cast<char>(0xE0 | (c >> 12));
-        *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        *p++ = static_cast<char>(0x80 | (c & 0x3F));
-      } else {
-        *p++ = static_cast<char>(0xF0 | (c >> 18));
-        *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        *p++ = static_cast<char>(0x80 | (c & 0x3F));
-      }
+      p = EncodeCodePoint(c, p);
     }
   }
 }

@@ -10,5 +10,7 @@ namespace sorowa {
 std::string ToUtf8(std::u16string_view text);
 // The same conversion, appended to out.
 void AppendUtf8(std::string& out, std::u16string_view text);
+// Appends one code point (at most U+10FFFF, not a surrogate) as UTF-8.
+void AppendCodePointUtf8(std::string& out, char32_t codePoint);
 
 }  // namespace sorowa

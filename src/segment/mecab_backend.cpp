@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "align/stop_request.h"
+#include "compare/utf8.h"
 
 namespace sorowa {
 namespace {
@@ -67,24 +68,6 @@ std::string TaggerErrorOr(std::string_view fallback) {
   const char* error = MeCab::getTaggerError();
   if (error != nullptr && *error != '\0') return ValidUtf8(error);
   return std::string(fallback);
-}
-
-void AppendUtf8(char32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
@@ -177,7 +160,7 @@ void MecabBackend::Encode(std::u16string_view text) {
       cp = 0xFFFD;
     }
     const std::size_t before = utf8_.size();
-    AppendUtf8(cp, utf8_);
+    AppendCodePointUtf8(utf8_, cp);
     unitOfByte_.insert(unitOfByte_.end(), utf8_.size() - before, i);
     i += units;
   }
