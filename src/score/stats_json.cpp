@@ -86,6 +86,26 @@ OrderedJson ConfusionsJson(const ConfusionCounts& counts, std::size_t limit) {
   return out;
 }
 
+// Writes value with its first `levels` levels of objects and lists one member per line.
+void AppendExpanded(std::string& text, const OrderedJson& value, int levels, int indent) {
+  if (levels == 0 || !value.is_structured() || value.empty()) {
+    text += value.dump();
+    return;
+  }
+  const std::string inner(static_cast<std::size_t>(indent) + 1, ' ');
+  text += value.is_object() ? "{" : "[";
+  bool first = true;
+  for (const auto& [key, member] : value.items()) {
+    text += first ? "\n" : ",\n";
+    first = false;
+    text += inner;
+    if (value.is_object()) text += OrderedJson(key).dump() + ": ";
+    AppendExpanded(text, member, levels - 1, indent + 1);
+  }
+  text +=
+      "\n" + std::string(static_cast<std::size_t>(indent), ' ') + (value.is_object() ? "}" : "]");
+}
+
 // ---- Reading ----
 
 // Walks a parsed document; every error names the file and the field.
@@ -454,7 +474,22 @@ std::string WriteStatsJson(const StatsDocument& d) {
     classes[std::string(kScoreClassNames[k])] = std::move(entry);
   }
   out["classes"] = std::move(classes);
-  return out.dump(1) + "\n";
+
+  // One line per pair, document, class and confusion: readable, and far smaller than one
+  // line per number. Every piece is still written by the library.
+  std::string text = "{\n";
+  bool firstKey = true;
+  for (const auto& [key, value] : out.items()) {
+    text += firstKey ? " " : ",\n ";
+    firstKey = false;
+    text += OrderedJson(key).dump() + ": ";
+    const int levels = key == "confusions" || key == "confusion_counts"           ? 2
+                       : key == "pairs" || key == "documents" || key == "classes" ? 1
+                                                                                  : 0;
+    AppendExpanded(text, value, levels, 1);
+  }
+  text += "\n}\n";
+  return text;
 }
 
 StatsDocument ReadStatsJson(std::string_view text, const std::string& name) {
