@@ -21,6 +21,7 @@
 #include "compare/on_compare.h"
 #include "compare/report_store.h"
 #include "input_decoding.h"
+#include "score/stats_json.h"
 #include "stdout_report_store.h"
 
 namespace sorowa {
@@ -85,7 +86,55 @@ int FinishStandardOutput(int status) {
   return status;
 }
 
+// --merge-stats: reads every input before writing anything, so a bad input leaves OUT as
+// it was.
+int MergeStatsFiles(const CommandLine& line) {
+  std::vector<StatsDocument> documents;
+  for (const std::string& input : line.mergeInputs) {
+    documents.push_back(ReadStatsJson(ReadAll(input), input));
+  }
+  const StatsDocument merged = MergeStats(documents, line.mergeInputs);
+  const std::string json = WriteStatsJson(merged);
+  if (line.mergeOutput == "-") {
+    StdoutReportStore().Write(json);
+  } else {
+    FileReportStore(line.mergeOutput).Write(json);
+  }
+  if (line.summary) std::fputs(FormatSummary(merged).c_str(), stderr);
+  return 0;
+}
+
+// Options whose parsing is in place but whose work is not wired into the Compare yet; they
+// are refused rather than ignored.
+void RefuseUnwiredOptions(const CommandLine& line) {
+  const char* option = nullptr;
+  if (line.action == CommandLine::Action::Batch) {
+    option = line.batchList.empty() ? "--batch" : "--batch-list";
+  } else if (line.stats) {
+    option = "--stats";
+  } else if (line.summary) {
+    option = "--summary";
+  } else if (line.noReport) {
+    option = "--no-report";
+  } else if (line.morphemeScores) {
+    option = "--stats-units";
+  } else if (line.normalization.form != UnicodeForm::None) {
+    option = "--normalize";
+  } else if (line.normalization.foldKana) {
+    option = "--fold-kana";
+  } else if (line.normalization.ignoreSpace) {
+    option = "--ignore-space";
+  } else if (line.normalization.ignorePunctuation) {
+    option = "--ignore-punctuation";
+  }
+  if (option != nullptr) {
+    throw CommandError(std::string(option) + " is not available in this build yet");
+  }
+}
+
 int Run(const CommandLine& line) {
+  if (line.action == CommandLine::Action::MergeStats) return MergeStatsFiles(line);
+  RefuseUnwiredOptions(line);
   std::u16string sourceText = ReadText(line.source, line.encoding);
   std::u16string targetText = ReadText(line.target, line.encoding);
   if (line.maxTableMemory != 0) SetDpMemoryLimit(line.maxTableMemory);
@@ -130,6 +179,8 @@ int main(int argc, char** argv) {
       std::fputs(VersionText().c_str(), stdout);
       return FinishStandardOutput(0);
     case CommandLine::Action::Compare:
+    case CommandLine::Action::MergeStats:
+    case CommandLine::Action::Batch:
       break;
   }
 
