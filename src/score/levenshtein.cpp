@@ -160,6 +160,7 @@ class LevenshteinAligner::Band {
     m_ = b.size();
     blocks_ = (n_ + kWordBits - 1) / kWordBits;
     passes_ = 0;
+    columnsKept_ = false;
 
     // The equality masks of each symbol, only for the blocks where it occurs, sorted by block
     // and closed by a sentinel block past every real one: a dense table of symbols by blocks
@@ -245,8 +246,23 @@ class LevenshteinAligner::Band {
     }
   }
 
-  // The chosen script, after Distance with keepStates and the distance it returned; ops are
-  // appended backwards.
+  // Whether the whole table is small enough to compute once with every column's masks kept:
+  // cheaper than bands, saved states and recomputation for short lines.
+  bool FitsFullTable() const { return blocks_ * m_ <= kFullTableBlocks; }
+
+  // The distance over the whole table, keeping every column's masks for Traceback.
+  std::size_t FullTable() {
+    keepStates_ = false;  // nothing to save: every column is kept
+    interval_ = m_;
+    SetStraightBand(n_);  // covers every row
+    ++passes_;
+    Recompute(0, m_);
+    columnsKept_ = true;
+    return LastValue();
+  }
+
+  // The chosen script, after Distance with keepStates (or FullTable) and the distance it
+  // returned; ops are appended backwards.
   void Traceback(std::size_t distance, std::vector<EditOp>& ops) {
     ops.clear();
     std::size_t i = n_;
@@ -255,14 +271,16 @@ class LevenshteinAligner::Band {
     std::size_t value = distance;
     while (i > 0 && j > 0) {
       const std::size_t start = (j - 1) / interval_ * interval_;
-      // The stretch back to the last saved column is recomputed for paths to the current
-      // cell only: within its value, and above its row.
-      SetPrunedBand(distance);
-      targetRow_ = static_cast<std::int64_t>(i);
-      targetColumn_ = static_cast<std::int64_t>(j);
-      k_ = static_cast<std::int64_t>(value);
-      lastCap_ = (i - 1) / kWordBits;
-      Recompute(start, j);
+      if (!columnsKept_) {
+        // The stretch back to the last saved column is recomputed for paths to the current
+        // cell only: within its value, and above its row.
+        SetPrunedBand(distance);
+        targetRow_ = static_cast<std::int64_t>(i);
+        targetColumn_ = static_cast<std::int64_t>(j);
+        k_ = static_cast<std::int64_t>(value);
+        lastCap_ = (i - 1) / kWordBits;
+        Recompute(start, j);
+      }
       while (i > 0 && j > start) {
         if (a_[i - 1] == b_[j - 1]) {
           ops.push_back(EditOp::Match);
@@ -425,8 +443,8 @@ class LevenshteinAligner::Band {
     std::int64_t low;
     std::int64_t high;
     if (straight_) {
-      const std::int64_t centre =
-          static_cast<std::int64_t>(static_cast<unsigned __int128>(j) * n_ / m_);
+      // No overflow: lines have fewer than 2^32 elements.
+      const auto centre = static_cast<std::int64_t>(std::uint64_t{j} * n_ / m_);
       low = centre - halfWidth_;
       high = centre + halfWidth_;
     } else {
@@ -575,9 +593,14 @@ class LevenshteinAligner::Band {
       if ((j & 1023) == 0) ThrowIfStopped();
       if (keepStates_ && j % interval_ == 0 && j < m_) SaveCheckpoint(j / interval_);
     }
+    if (last_ != blocks_ - 1) return std::nullopt;
+    return LastValue();
+  }
+
+  // D[n][m], once the last column holds the last block. Its score is the value of its last
+  // row; the padding rows past n are taken off.
+  std::size_t LastValue() const {
     const std::size_t lastBlock = blocks_ - 1;
-    if (last_ != lastBlock) return std::nullopt;
-    // The last block's score is the value of its last row; padding rows past n are taken off.
     const std::size_t used = n_ - lastBlock * kWordBits;
     const Word padding = used == kWordBits ? 0 : kAllOnes << used;
     const std::int64_t value = score_[lastBlock] - CountBits(pv_[lastBlock] & padding) +
@@ -632,6 +655,8 @@ class LevenshteinAligner::Band {
   }
 
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  // About 1 MiB of column masks.
+  static constexpr std::size_t kFullTableBlocks = 1 << 15;
 
   std::span<const std::uint32_t> a_;
   std::span<const std::uint32_t> b_;
@@ -655,6 +680,7 @@ class LevenshteinAligner::Band {
   std::uint32_t epoch_ = 0;
 
   bool keepStates_ = false;
+  bool columnsKept_ = false;  // FullTable kept every column: no recomputation
   bool prune_ = false;
   bool straight_ = false;
   bool coversAll_ = false;
@@ -699,7 +725,11 @@ std::size_t LevenshteinAligner::Align(std::span<const std::uint32_t> reference,
     return script_.size();
   }
   band_->Setup(reference, hypothesis);
-  const std::size_t distance = band_->Distance(options, /*keepStates=*/true);
+  // Knobs ask for the bands; short lines take the whole table otherwise.
+  const bool knobs = options.firstHalfWidth != 0 || options.checkpointInterval != 0;
+  const std::size_t distance = !knobs && band_->FitsFullTable()
+                                   ? band_->FullTable()
+                                   : band_->Distance(options, /*keepStates=*/true);
   band_->Traceback(distance, script_);
   std::reverse(script_.begin(), script_.end());
   return distance;
