@@ -9,6 +9,8 @@
 #include "bench_text.h"
 #include "score/code_points.h"
 #include "score/levenshtein.h"
+#include "score/pair_scorer.h"
+#include "score/stats_json.h"
 
 namespace sorowa {
 namespace {
@@ -81,6 +83,27 @@ void BM_ScoreShortPairs(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * pairs.size()));
 }
 BENCHMARK(BM_ScoreShortPairs)->Unit(benchmark::kMillisecond);
+
+// The same 2,000 pairs through everything --stats does after the pairing: the pair scorer
+// (script, classes, confusions), the run's totals and the JSON text.
+void BM_ScoreDocumentToJson(benchmark::State& state) {
+  const auto pairs = bench::ProseLinePairs(2000, 60, 0.1, 3);
+  PairScorer scorer;
+  PairDetail detail;
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    StatsDocument document;
+    for (std::size_t k = 0; k < pairs.size(); ++k) {
+      const std::string side = std::to_string(k + 1);
+      AddPair(document, scorer.Score({side, side, pairs[k].first, pairs[k].second}, detail),
+              detail);
+    }
+    bytes = WriteStatsJson(document).size();
+    benchmark::DoNotOptimize(bytes);
+  }
+  state.counters["json_bytes"] = static_cast<double>(bytes);
+}
+BENCHMARK(BM_ScoreDocumentToJson)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace sorowa

@@ -3,9 +3,14 @@
 #include <unicode/uchar.h>
 #include <unicode/uscript.h>
 
+#include <array>
+#include <atomic>
+
 namespace sorowa {
 
-ScoreClass ClassifyForScore(std::uint32_t element) {
+namespace {
+
+ScoreClass Classify(std::uint32_t element) {
   if (element >= 0xD800 && element <= 0xDFFF) return ScoreClass::Other;
   const auto c = static_cast<UChar32>(element);
   if (u_isUWhiteSpace(c)) return ScoreClass::Whitespace;
@@ -31,6 +36,23 @@ ScoreClass ClassifyForScore(std::uint32_t element) {
   }
   if (U_GET_GC_MASK(c) & (U_GC_P_MASK | U_GC_S_MASK)) return ScoreClass::Punctuation;
   return ScoreClass::Other;
+}
+
+// The classes of the BMP as they are first asked for, plus one (0: not known yet). Threads
+// that race on an entry store the same value.
+std::array<std::atomic<std::uint8_t>, 0x10000> bmpClasses{};
+
+}  // namespace
+
+ScoreClass ClassifyForScore(std::uint32_t element) {
+  if (element >= 0x10000) return Classify(element);
+  std::atomic<std::uint8_t>& known = bmpClasses[element];
+  std::uint8_t entry = known.load(std::memory_order_relaxed);
+  if (entry == 0) {
+    entry = static_cast<std::uint8_t>(static_cast<std::uint8_t>(Classify(element)) + 1);
+    known.store(entry, std::memory_order_relaxed);
+  }
+  return static_cast<ScoreClass>(entry - 1);
 }
 
 std::optional<ScoreClass> ScoreClassFromName(std::string_view name) {

@@ -1,5 +1,6 @@
 #include "score/stats_json.h"
 
+#include <algorithm>
 #include <charconv>
 #include <nlohmann/json.hpp>
 
@@ -33,78 +34,102 @@ std::string Utf8Char(char32_t c) {
   return out;
 }
 
-OrderedJson Rate(const std::optional<double>& rate) {
-  return rate ? OrderedJson(*rate) : OrderedJson(nullptr);
-}
+// The document is written piece by piece, one line per pair, document, class and
+// confusion: a tree of the whole document would cost several times the scoring itself. The
+// JSON library writes every string (escaping, and U+FFFD for bytes of a path that are not
+// UTF-8); numbers are written with std::to_chars, rates as the shortest decimal that reads
+// back as the same double.
+class JsonText {
+ public:
+  std::string& text() { return text_; }
 
-OrderedJson CountsJson(const ErrorCounts& c) {
-  OrderedJson out = OrderedJson::object();
-  out["n"] = c.n;
-  out["s"] = c.substitutions;
-  out["d"] = c.deletions;
-  out["i"] = c.insertions;
-  out["distance"] = c.distance();
-  out["rate"] = Rate(c.rate());
-  return out;
-}
-
-OrderedJson TotalsJson(const StatsTotals& t) {
-  OrderedJson out = OrderedJson::object();
-  out["pairs"] = t.pairs;
-  out["identical"] = t.identical;
-  out["changed"] = t.changed;
-  out["source_only"] = t.sourceOnly;
-  out["target_only"] = t.targetOnly;
-  out["chars"] = CountsJson(t.chars);
-  if (t.morphemes) out["morphemes"] = CountsJson(*t.morphemes);
-  return out;
-}
-
-OrderedJson ConfusionsJson(const ConfusionCounts& counts, std::size_t limit) {
-  OrderedJson out = OrderedJson::object();
-  OrderedJson substitutions = OrderedJson::array();
-  for (const Confusion& c : TopSubstitutions(counts, limit)) {
-    OrderedJson entry = OrderedJson::object();
-    entry["from"] = Utf8Char(c.from);
-    entry["to"] = Utf8Char(c.to);
-    entry["count"] = c.count;
-    substitutions.push_back(std::move(entry));
+  JsonText& Raw(std::string_view raw) {
+    text_ += raw;
+    return *this;
   }
-  auto singles = [](const std::vector<Confusion>& list) {
-    OrderedJson array = OrderedJson::array();
-    for (const Confusion& c : list) {
-      OrderedJson entry = OrderedJson::object();
-      entry["char"] = Utf8Char(c.from);
-      entry["count"] = c.count;
-      array.push_back(std::move(entry));
+  JsonText& String(std::string_view value) {
+    // Printable ASCII without quotes or backslashes (line numbers, most paths) is its own
+    // JSON form; anything else goes through the library.
+    const bool plain = std::all_of(value.begin(), value.end(), [](char c) {
+      return c >= 0x20 && c < 0x7F && c != '"' && c != '\\';
+    });
+    if (plain) {
+      text_ += '"';
+      text_ += value;
+      text_ += '"';
+    } else {
+      text_ += OrderedJson(value).dump(-1, ' ', false, OrderedJson::error_handler_t::replace);
     }
-    return array;
-  };
-  out["substitutions"] = std::move(substitutions);
-  out["deletions"] = singles(TopDeletions(counts, limit));
-  out["insertions"] = singles(TopInsertions(counts, limit));
-  return out;
-}
+    return *this;
+  }
+  // Keys are this program's own plain names.
+  JsonText& Key(std::string_view key) {
+    text_ += '"';
+    text_ += key;
+    text_ += "\":";
+    return *this;
+  }
+  JsonText& Number(std::uint64_t value) {
+    char digits[24];
+    text_.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+    return *this;
+  }
+  JsonText& Rate(const std::optional<double>& rate) {
+    if (!rate) return Raw("null");
+    char digits[32];
+    text_.append(digits, std::to_chars(digits, digits + sizeof digits, *rate).ptr);
+    return *this;
+  }
+  JsonText& Bool(bool value) { return Raw(value ? "true" : "false"); }
 
-// Writes value with its first `levels` levels of objects and lists one member per line.
-void AppendExpanded(std::string& text, const OrderedJson& value, int levels, int indent) {
-  if (levels == 0 || !value.is_structured() || value.empty()) {
-    text += value.dump();
-    return;
+  JsonText& Counts(const ErrorCounts& c) {
+    Raw("{").Key("n").Number(c.n).Raw(",").Key("s").Number(c.substitutions);
+    Raw(",").Key("d").Number(c.deletions).Raw(",").Key("i").Number(c.insertions);
+    Raw(",").Key("distance").Number(c.distance()).Raw(",").Key("rate").Rate(c.rate());
+    return Raw("}");
   }
-  const std::string inner(static_cast<std::size_t>(indent) + 1, ' ');
-  text += value.is_object() ? "{" : "[";
-  bool first = true;
-  for (const auto& [key, member] : value.items()) {
-    text += first ? "\n" : ",\n";
-    first = false;
-    text += inner;
-    if (value.is_object()) text += OrderedJson(key).dump() + ": ";
-    AppendExpanded(text, member, levels - 1, indent + 1);
+
+  JsonText& Totals(const StatsTotals& t) {
+    Raw("{").Key("pairs").Number(t.pairs).Raw(",").Key("identical").Number(t.identical);
+    Raw(",").Key("changed").Number(t.changed).Raw(",").Key("source_only").Number(t.sourceOnly);
+    Raw(",").Key("target_only").Number(t.targetOnly).Raw(",").Key("chars").Counts(t.chars);
+    if (t.morphemes) Raw(",").Key("morphemes").Counts(*t.morphemes);
+    return Raw("}");
   }
-  text +=
-      "\n" + std::string(static_cast<std::size_t>(indent), ' ') + (value.is_object() ? "}" : "]");
-}
+
+  // A list with one item per line; item(k) writes the k-th.
+  template <class Item>
+  JsonText& Lines(std::size_t count, int indent, const Item& item) {
+    if (count == 0) return Raw("[]");
+    const std::string inner = "\n" + std::string(static_cast<std::size_t>(indent) + 1, ' ');
+    Raw("[");
+    for (std::size_t k = 0; k < count; ++k) {
+      Raw(k == 0 ? inner : "," + inner);
+      item(k);
+    }
+    return Raw("\n" + std::string(static_cast<std::size_t>(indent), ' ') + "]");
+  }
+
+  JsonText& Confusions(const ConfusionCounts& counts, std::size_t limit) {
+    const std::vector<Confusion> substitutions = TopSubstitutions(counts, limit);
+    Raw("{\n  ").Key("substitutions").Lines(substitutions.size(), 2, [&](std::size_t k) {
+      Raw("{").Key("from").String(Utf8Char(substitutions[k].from));
+      Raw(",").Key("to").String(Utf8Char(substitutions[k].to));
+      Raw(",").Key("count").Number(substitutions[k].count).Raw("}");
+    });
+    for (const auto& [key, list] : {std::pair{"deletions", TopDeletions(counts, limit)},
+                                    std::pair{"insertions", TopInsertions(counts, limit)}}) {
+      Raw(",\n  ").Key(key).Lines(list.size(), 2, [&](std::size_t k) {
+        Raw("{").Key("char").String(Utf8Char(list[k].from));
+        Raw(",").Key("count").Number(list[k].count).Raw("}");
+      });
+    }
+    return Raw("\n }");
+  }
+
+ private:
+  std::string text_;
+};
 
 // ---- Reading ----
 
@@ -417,79 +442,57 @@ void CheckSums(const Reader& reader, const StatsDocument& d) {
 }  // namespace
 
 std::string WriteStatsJson(const StatsDocument& d) {
-  OrderedJson out = OrderedJson::object();
-  out["format"] = kFormatName;
-  out["version"] = kStatsFormatVersion;
+  JsonText json;
+  json.Raw("{\n ").Key("format").String(kFormatName);
+  json.Raw(",\n ").Key("version").Number(kStatsFormatVersion);
   if (!d.manyDocuments) {
-    out["source"] = d.source;
-    out["target"] = d.target;
+    json.Raw(",\n ").Key("source").String(d.source);
+    json.Raw(",\n ").Key("target").String(d.target);
   }
-  OrderedJson options = OrderedJson::object();
-  options["normalize"] = FormName(d.options.normalization.form);
-  options["fold_kana"] = d.options.normalization.foldKana;
-  options["ignore_space"] = d.options.normalization.ignoreSpace;
-  options["ignore_punctuation"] = d.options.normalization.ignorePunctuation;
-  options["align_lines"] = d.options.alignLines;
-  options["units"] = d.options.morphemes ? OrderedJson::array({"chars", "morphemes"})
-                                         : OrderedJson::array({"chars"});
-  options["top_confusions"] = d.options.topConfusions;
-  out["options"] = std::move(options);
+  const StatsOptions& o = d.options;
+  json.Raw(",\n ").Key("options").Raw("{").Key("normalize").String(FormName(o.normalization.form));
+  json.Raw(",").Key("fold_kana").Bool(o.normalization.foldKana);
+  json.Raw(",").Key("ignore_space").Bool(o.normalization.ignoreSpace);
+  json.Raw(",").Key("ignore_punctuation").Bool(o.normalization.ignorePunctuation);
+  json.Raw(",").Key("align_lines").Bool(o.alignLines);
+  json.Raw(",").Key("units").Raw(o.morphemes ? "[\"chars\",\"morphemes\"]" : "[\"chars\"]");
+  json.Raw(",").Key("top_confusions").Number(o.topConfusions).Raw("}");
 
   if (d.manyDocuments) {
-    OrderedJson documents = OrderedJson::array();
-    for (const DocumentEntry& entry : d.documents) {
-      OrderedJson item = OrderedJson::object();
-      item["source"] = entry.source;
-      item["target"] = entry.target;
+    json.Raw(",\n ").Key("documents").Lines(d.documents.size(), 1, [&](std::size_t k) {
+      const DocumentEntry& entry = d.documents[k];
+      json.Raw("{").Key("source").String(entry.source);
+      json.Raw(",").Key("target").String(entry.target).Raw(",");
       if (entry.totals) {
-        item["totals"] = TotalsJson(*entry.totals);
+        json.Key("totals").Totals(*entry.totals);
       } else {
-        item["error"] = entry.error;
+        json.Key("error").String(entry.error);
       }
-      documents.push_back(std::move(item));
-    }
-    out["documents"] = std::move(documents);
+      json.Raw("}");
+    });
   } else {
-    OrderedJson pairs = OrderedJson::array();
-    for (const PairScore& pair : d.pairs) {
-      OrderedJson item = OrderedJson::object();
-      item["source"] = pair.source;
-      item["target"] = pair.target;
-      item["status"] = PairStatusName(pair.status);
-      item["chars"] = CountsJson(pair.chars);
-      if (pair.morphemes) item["morphemes"] = CountsJson(*pair.morphemes);
-      pairs.push_back(std::move(item));
-    }
-    out["pairs"] = std::move(pairs);
+    json.Raw(",\n ").Key("pairs").Lines(d.pairs.size(), 1, [&](std::size_t k) {
+      const PairScore& pair = d.pairs[k];
+      json.Raw("{").Key("source").String(pair.source);
+      json.Raw(",").Key("target").String(pair.target);
+      json.Raw(",").Key("status").String(PairStatusName(pair.status));
+      json.Raw(",").Key("chars").Counts(pair.chars);
+      if (pair.morphemes) json.Raw(",").Key("morphemes").Counts(*pair.morphemes);
+      json.Raw("}");
+    });
   }
-  out["totals"] = TotalsJson(d.totals);
-  out["confusions"] = ConfusionsJson(d.confusions, d.options.topConfusions);
-  out["confusion_counts"] = ConfusionsJson(d.confusions, static_cast<std::size_t>(-1));
-  OrderedJson classes = OrderedJson::object();
+  json.Raw(",\n ").Key("totals").Totals(d.totals);
+  json.Raw(",\n ").Key("confusions").Confusions(d.confusions, o.topConfusions);
+  json.Raw(",\n ").Key("confusion_counts").Confusions(d.confusions, static_cast<std::size_t>(-1));
+  json.Raw(",\n ").Key("classes").Raw("{");
   for (std::size_t k = 0; k < kScoreClassCount; ++k) {
-    OrderedJson entry = OrderedJson::object();
-    entry["n"] = d.classes[k].n;
-    entry["errors"] = d.classes[k].errors;
-    entry["accuracy"] = Rate(d.classes[k].accuracy());
-    classes[std::string(kScoreClassNames[k])] = std::move(entry);
+    json.Raw(k == 0 ? "\n  " : ",\n  ").Key(kScoreClassNames[k]);
+    json.Raw("{").Key("n").Number(d.classes[k].n);
+    json.Raw(",").Key("errors").Number(d.classes[k].errors);
+    json.Raw(",").Key("accuracy").Rate(d.classes[k].accuracy()).Raw("}");
   }
-  out["classes"] = std::move(classes);
-
-  // One line per pair, document, class and confusion: readable, and far smaller than one
-  // line per number. Every piece is still written by the library.
-  std::string text = "{\n";
-  bool firstKey = true;
-  for (const auto& [key, value] : out.items()) {
-    text += firstKey ? " " : ",\n ";
-    firstKey = false;
-    text += OrderedJson(key).dump() + ": ";
-    const int levels = key == "confusions" || key == "confusion_counts"           ? 2
-                       : key == "pairs" || key == "documents" || key == "classes" ? 1
-                                                                                  : 0;
-    AppendExpanded(text, value, levels, 1);
-  }
-  text += "\n}\n";
-  return text;
+  json.Raw("\n }\n}\n");
+  return std::move(json.text());
 }
 
 StatsDocument ReadStatsJson(std::string_view text, const std::string& name) {
