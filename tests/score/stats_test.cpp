@@ -223,6 +223,20 @@ TEST(StatsTest, JsonReadsBackAndAgreesWithTsv) {
   EXPECT_FALSE(std::getline(tsv, row));
 }
 
+// Paths are bytes: quotes, tabs and bytes that are not UTF-8 must not break either format.
+TEST(StatsTest, OddPathsStayReadable) {
+  StatsDocument document;
+  document.source = "dir/\"q\"\t\xFF.txt";
+  document.target = "plain.txt";
+  const StatsDocument back = ReadStatsJson(WriteStatsJson(document), "odd.json");
+  EXPECT_EQ(back.source, "dir/\"q\"\t\xEF\xBF\xBD.txt");
+  EXPECT_EQ(back.target, "plain.txt");
+  StatsDocument many;
+  AddFailedDocument(many, document.source, "t", "line 1\nline 2");
+  const std::string tsv = WriteStatsTsv(many);
+  EXPECT_NE(tsv.find("dir/\"q\"\\t\xFF.txt\tt\tline 1\\nline 2\t"), std::string::npos) << tsv;
+}
+
 // Documents scored in shards, written, read back and merged, give what one run over all
 // of them gives; so do merges of merges.
 TEST(StatsTest, MergedShardsEqualOneRun) {
