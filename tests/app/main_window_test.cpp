@@ -598,8 +598,6 @@ void MainWindowTest::StatusLineSumsUpTheCompare_data() {
   QTest::addColumn<bool>("alignLines");
   QTest::addColumn<QString>("status");
   const QString three = QStringLiteral("吾輩は猫である。\n\n名前はまだ無い。\n猫だ。");
-  QTest::newRow("same count") << three << three << false
-                              << QStringLiteral("行の組 3 · 未対応 ソース 0 / ターゲット 0");
   QTest::newRow("by position")
       << three << QStringLiteral("吾輩は猫である。") << false
       << QStringLiteral(

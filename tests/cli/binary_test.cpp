@@ -314,15 +314,6 @@ INSTANTIATE_TEST_SUITE_P(
                   "1\t1\n2\t3\n",
                   "sorowa-compare: Source has 1 line more than Target; line 4 of SOURCE was not "
                   "compared; --align-lines pairs lines by content\n"},
-        PairsCase{"ByPositionLongerTarget",
-                  kTwo,
-                  kThree,
-                  {"-o", "/dev/null", "--pairs", "PAIRS", "SOURCE", "TARGET"},
-                  0,
-                  "",
-                  "1\t1\n3\t2\n",
-                  "sorowa-compare: Target has 1 line more than Source; line 4 of TARGET was not "
-                  "compared; --align-lines pairs lines by content\n"},
         // Every line shows up; a line with no counterpart alone.
         PairsCase{"ByContent",
                   kThree,
@@ -340,15 +331,6 @@ INSTANTIATE_TEST_SUITE_P(
                   "1\t1\n2\t2\n4\t4\n",
                   "",
                   ""},
-        PairsCase{"EmptyTarget",
-                  kThree,
-                  "\r\n\n",
-                  {"-o", "/dev/null", "--pairs", "PAIRS", "SOURCE", "TARGET"},
-                  0,
-                  "",
-                  "",
-                  "sorowa-compare: Target has no lines (TARGET is empty or holds only line "
-                  "breaks); lines 1\u20134 of SOURCE were not compared\n"},
         PairsCase{"PairsFolderMissing",
                   kTwo,
                   kTwo,
@@ -357,16 +339,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "",
                   "",
                   "sorowa-compare: cannot create a file in /nonexistent: No such file or "
-                  "directory\n"},
-        PairsCase{"BothOnStandardOutput",
-                  kTwo,
-                  kTwo,
-                  {"-o", "-", "--pairs", "-", "SOURCE", "TARGET"},
-                  2,
-                  "",
-                  "",
-                  "sorowa-compare: the report and the pairs cannot both go to standard output "
-                  "('-')\nTry 'sorowa-compare --help' for more information.\n"}),
+                  "directory\n"}),
     [](const testing::TestParamInfo<PairsCase>& info) { return info.param.name; });
 
 // Without -o the report's path would share standard output with the pairs; it moves to

@@ -128,7 +128,6 @@ INSTANTIATE_TEST_SUITE_P(
                   false,
                   "sorowa-compare: Target has 1 line more than Source; line 7 of b.txt was not "
                   "compared; --align-lines pairs lines by content\n"},
-        NotesCase{"SameCount", PairLinesByPosition(2, 2), {1, 2}, {2, 3}, false, ""},
         NotesCase{"EmptyTarget",
                   PairLinesByPosition(2, 0),
                   {1, 3},
@@ -136,13 +135,6 @@ INSTANTIATE_TEST_SUITE_P(
                   false,
                   "sorowa-compare: Target has no lines (b.txt is empty or holds only line "
                   "breaks); lines 1\u20133 of a.txt were not compared\n"},
-        NotesCase{"EmptySource",
-                  PairLinesByPosition(0, 1),
-                  {},
-                  {4},
-                  false,
-                  "sorowa-compare: Source has no lines (a.txt is empty or holds only line "
-                  "breaks); line 4 of b.txt was not compared\n"},
         NotesCase{"NoLinesAtAll",
                   {},
                   {},

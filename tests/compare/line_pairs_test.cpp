@@ -6,8 +6,6 @@
 
 #include "compare/compare_line_pairs.h"
 #include "compare/compare_result.h"
-#include "compare/on_compare.h"
-#include "compare_test_support.h"
 #include "fake_morph_backend.h"
 
 namespace sorowa {
@@ -99,70 +97,21 @@ TEST(LonePairTest, DeletedAndInsertedLinesShowEveryTable) {
                           caption + u"形態素" + insertedMatch + u"<hr><br>");
 }
 
-struct JoinCase {
-  const char* name;
-  std::u16string source;
-  std::u16string target;
+// A merge and a split, repeated so that several workers write them: the same report as the
+// joined texts compared line by line on one thread.
+TEST(JoinedLinesTest, AreComparedAsOneLineWithNothingBetween) {
+  std::u16string source, target, joinedSource, joinedTarget;
   LinePairing pairing;
-  // The same pairs as line i with line i.
-  std::u16string joinedSource;
-  std::u16string joinedTarget;
-};
-
-void PrintTo(const JoinCase& c, std::ostream* os) { *os << c.name; }
-
-class JoinedLinesTest : public testing::TestWithParam<JoinCase> {};
-
-TEST_P(JoinedLinesTest, AreComparedAsOneLineWithNothingBetween) {
-  const JoinCase& c = GetParam();
-  EXPECT_EQ(Report(c.source, c.target, &c.pairing),
-            Report(c.joinedSource, c.joinedTarget, nullptr));
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, JoinedLinesTest,
-                         testing::Values(JoinCase{"Merge",
-                                                  u"今日は\n晴れ\n明日",
-                                                  u"今日は晴れ\n明日も",
-                                                  {{0, 2, 0, 1}, {2, 1, 1, 1}},
-                                                  u"今日は晴れ\n明日",
-                                                  u"今日は晴れ\n明日も"},
-                                         JoinCase{"Split",
-                                                  u"東京へ行った。大阪にも",
-                                                  u"東京へ\r\n\r\n行った。\n大阪にも",
-                                                  {{0, 1, 0, 2}},
-                                                  u"東京へ行った。大阪にも",
-                                                  u"東京へ行った。"}),
-                         [](const testing::TestParamInfo<JoinCase>& info) {
-                           return info.param.name;
-                         });
-
-// Enough pairs for several workers: lone and joined pairs come out as on one thread.
-TEST(JoinedLinesThreadsTest, ReportIsTheSameOnAnyNumberOfThreads) {
-  std::u16string source, target;
-  LinePairing pairing;
-  for (std::size_t i = 0; i < 60; ++i) {
-    source += u"猫が好き\n犬も\n鳥は嫌い\n";
-    target += u"猫が好き犬も\n魚\n";
-    pairing.push_back({3 * i, 2, 2 * i, 1});
-    pairing.push_back({3 * i + 2, 1, 0, 0});
-    pairing.push_back({0, 0, 2 * i + 1, 1});
+  for (std::size_t i = 0; i < 40; ++i) {
+    source += u"今日は\n晴れ\n明日は雨。\n";
+    target += u"今日は晴れ\n明日は\r\n\r\n雨だ。\n";
+    joinedSource += u"今日は晴れ\n明日は雨。\n";
+    joinedTarget += u"今日は晴れ\n明日は雨だ。\n";
+    pairing.push_back({3 * i, 2, 3 * i, 1});
+    pairing.push_back({3 * i + 2, 1, 3 * i + 1, 2});
   }
-  const std::u16string one = Report(source, target, &pairing, 1);
-  EXPECT_EQ(Report(source, target, &pairing, 4), one);
-  EXPECT_EQ(Pairs(one).size(), pairing.size());
+  EXPECT_EQ(Report(source, target, &pairing, 4), Report(joinedSource, joinedTarget, nullptr, 1));
 }
-
-struct ResultCase {
-  const char* name;
-  std::u16string source;
-  std::u16string target;
-  std::optional<LinePairing> pairing;  // none: by position
-  std::string pairs;                   // as --pairs writes them
-  SideSummary sourceSummary;
-  SideSummary targetSummary;
-};
-
-void PrintTo(const ResultCase& c, std::ostream* os) { *os << c.name; }
 
 }  // namespace
 
@@ -173,62 +122,16 @@ void PrintTo(const SideSummary& s, std::ostream* os) {
 
 namespace {
 
-class CompareResultTest : public testing::TestWithParam<ResultCase> {};
-
-TEST_P(CompareResultTest, NamesLinesByTheirNumberInTheText) {
-  const ResultCase& c = GetParam();
+// Lines are named by their number in the text, empty lines counted; joined lines by both
+// numbers; a missing side by "-". Lines in no pair are counted and named range by range.
+TEST(CompareResultTest, NamesEveryKindOfPairAndTheLinesLeftOut) {
   std::u16string report;
-  const CompareOptions none{false, false, false, false, false};
-  const CompareResult result = c.pairing
-                                   ? CompareLinePairs(c.source, c.target, *c.pairing, report, none)
-                                   : CompareLinePairs(c.source, c.target, report, none);
-  EXPECT_EQ(FormatPairsText(result), c.pairs);
-  EXPECT_EQ(result.source, c.sourceSummary);
-  EXPECT_EQ(result.target, c.targetSummary);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, CompareResultTest,
-                         testing::Values(
-                             // Empty lines count; CR LF, LF and a lone CR each end one line.
-                             ResultCase{"SurplusSourceLines",
-                                        u"a\n\nb\r\n\r\nc\rd\n",
-                                        u"x\ny",
-                                        std::nullopt,
-                                        "1\t1\n3\t2\n",
-                                        {4, 2, 2, {{5, 6}}},
-                                        {2, 0, 0, {}}},
-                             ResultCase{"OneSurplusTargetLine",
-                                        u"a",
-                                        u"\n\nx\ny",
-                                        std::nullopt,
-                                        "1\t3\n",
-                                        {1, 0, 0, {}},
-                                        {2, 1, 1, {{4, 4}}}},
-                             ResultCase{"NoLines", u"\r\n", u"", std::nullopt, "", {}, {}},
-                             ResultCase{"EveryKindOfPair",
-                                        u"a\nb\n\nc\nd\ne",
-                                        u"\nx\ny\nz",
-                                        LinePairing{{0, 2, 0, 1}, {2, 1, 0, 0}, {3, 1, 1, 2}},
-                                        "1+2\t2\n4\t-\n5\t3+4\n",
-                                        {5, 2, 1, {{6, 6}}},
-                                        {3, 0, 0, {}}},
-                             // Lines left out in the middle are named range by range.
-                             ResultCase{"GapsInAGivenPairing",
-                                        u"a\nb\nc\nd\ne",
-                                        u"x",
-                                        LinePairing{{2, 1, 0, 1}},
-                                        "3\t1\n",
-                                        {5, 4, 4, {{1, 2}, {4, 5}}},
-                                        {1, 0, 0, {}}}),
-                         [](const testing::TestParamInfo<ResultCase>& info) {
-                           return info.param.name;
-                         });
-
-TEST(CompareResultTest, FormatsSidesAndRanges) {
-  EXPECT_EQ(FormatPairSide({}), "-");
-  EXPECT_EQ(FormatPairSide({1, {7, 0}}), "7");
-  EXPECT_EQ(FormatPairSide({2, {12, 14}}), "12+14");
-  EXPECT_EQ(FormatLineRanges({{41, 43}, {50, 50}}), "41\u201343, 50");
+  const CompareResult result =
+      CompareLinePairs(u"a\nb\n\nc\nd\ne\rf\r\ng", u"\nx\ny\nz",
+                       {{1, 2, 0, 1}, {3, 1, 0, 0}, {4, 1, 1, 2}}, report, kAll);
+  EXPECT_EQ(FormatPairsText(result), "2+4\t2\n5\t-\n6\t3+4\n");
+  EXPECT_EQ(result.source, (SideSummary{7, 4, 3, {{1, 1}, {7, 8}}}));
+  EXPECT_EQ(result.target, (SideSummary{3, 0, 0, {}}));
 }
 
 TEST(CompareResultTest, PairingNamingMissingLinesIsRefusedBeforeAnyTable) {
@@ -239,27 +142,6 @@ TEST(CompareResultTest, PairingNamingMissingLinesIsRefusedBeforeAnyTable) {
                  std::logic_error);
   }
   EXPECT_EQ(report, u"");
-}
-
-// The window's box reaches the engine, and the front end hears what was paired: with lines
-// paired by content no line is left out.
-TEST(CompareResultTest, OnCompareReadsThePairingOptionAndHandsOverTheResult) {
-  testing_support::TempDir temp;
-  TempReportStore store(temp.path());
-  testing_support::BackendLog log;
-  for (const bool aligned : {false, true}) {
-    testing_support::FakeUi ui;
-    ui.options[static_cast<int>(OptionId::AlignLines)] = aligned;
-    ui.texts[0] = u"a\nb\nc";
-    ui.texts[1] = u"a\n\nb";
-    OnCompare(ui, store, testing_support::ClassRunFactory(&log));
-    ASSERT_EQ(ui.results.size(), 1u);
-    EXPECT_EQ(ui.results[0].linesAligned, aligned);
-    EXPECT_EQ(ui.results[0].source.omitted, aligned ? 0u : 1u);
-    std::size_t sourceLines = 0;
-    for (const PairRecord& pair : ui.results[0].pairs) sourceLines += pair.source.count;
-    EXPECT_EQ(sourceLines, aligned ? 3u : 2u);
-  }
 }
 
 }  // namespace

@@ -36,48 +36,6 @@ INSTANTIATE_TEST_SUITE_P(
                     SplitCase{"Japanese", u"今日は\r\n晴れ", {u"今日は", u"晴れ"}}),
     [](const testing::TestParamInfo<SplitCase>& info) { return info.param.name; });
 
-// Line numbers against a plain count: turn CR LF and then lone CRs into LF, cut at every LF;
-// the k-th piece is line k + 1. The lines themselves must be those of the plain split.
-TEST(SplitLinesTest, NumbersCountEveryLineBreakOnce) {
-  const char16_t alphabet[] = {u'a', u'b', u'\r', u'\n', u'\u2028', u'\f'};
-  unsigned state = 7;
-  for (int round = 0; round < 2000; ++round) {
-    std::u16string text;
-    for (int k = round % 23; k > 0; --k) {
-      state = state * 1103515245u + 12345u;
-      text += alphabet[(state >> 16) % 6];
-    }
-    std::u16string plain = text;
-    for (std::size_t at = 0; (at = plain.find(u"\r\n", at)) != plain.npos;) plain.erase(at, 1);
-    for (char16_t& c : plain) c = c == u'\r' ? u'\n' : c;
-    std::vector<std::u16string> expectedLines;
-    std::vector<std::size_t> expectedNumbers;
-    std::size_t number = 1;
-    std::u16string piece;
-    for (std::size_t i = 0; i <= plain.size(); ++i) {
-      if (i < plain.size() && plain[i] != u'\n') {
-        piece += plain[i];
-        continue;
-      }
-      if (!piece.empty()) {
-        expectedLines.push_back(piece);
-        expectedNumbers.push_back(number);
-      }
-      piece.clear();
-      ++number;
-    }
-
-    std::vector<std::u16string> lines{u"stale"};
-    std::vector<std::size_t> numbers{99};
-    SplitLines(text, lines, numbers);
-    std::vector<std::u16string> plainLines;
-    SplitLines(text, plainLines);
-    ASSERT_EQ(lines, plainLines) << "round " << round;
-    ASSERT_EQ(lines, expectedLines) << "round " << round;
-    ASSERT_EQ(numbers, expectedNumbers) << "round " << round;
-  }
-}
-
 TEST(NormalizeTextTest, EveryLineEndsInCrLf) {
   EXPECT_EQ(NormalizeText({}), u"");
   EXPECT_EQ(NormalizeText({u"a", u"b"}), u"a\r\nb\r\n");
