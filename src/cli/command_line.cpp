@@ -184,10 +184,10 @@ std::string HelpText() {
 Compare two Japanese texts line by line and write an HTML report.
 
 Lines are paired by position unless --align-lines is given; lines of the longer text
-that find no partner are named on standard error. SOURCE or TARGET may be '-' for standard
-input (only one of them). Without -o, the report is written as a new file into the
-temporary directory ($TMPDIR, else /tmp) and its path is printed on standard output (on
-standard error when --pairs writes to standard output).
+left without a partner are named on standard error. SOURCE or TARGET may be '-' for
+standard input (only one of them). Without -o, the report is written as a new file into
+the temporary directory ($TMPDIR, else /tmp) and its path is printed on standard output
+(on standard error when --pairs writes to standard output).
 
 Tables (later options override earlier ones):
       --char-dp                character-level DP alignment (default: off)
