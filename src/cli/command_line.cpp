@@ -166,6 +166,13 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
       const std::string_view value = takeValue();
       if (value.empty()) throw UsageError("option " + shown + " needs a file name");
       line.output = std::string(value);
+    } else if (name == "pairs") {
+      const std::string_view value = takeValue();
+      if (value.empty()) throw UsageError("option " + shown + " needs a file name");
+      line.pairs = std::string(value);
+    } else if (name == "align-lines" || name == "no-align-lines") {
+      noValue();
+      line.options.alignLines = name == "align-lines";
     } else if (name == "encoding") {
       const std::string_view value = takeValue();
       if (!IsKnownEncoding(value)) {
@@ -254,8 +261,9 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
   }
 
   if (line.action == CommandLine::Action::MergeStats) {
-    if (line.stats || line.output || !line.outDir.empty() || line.shard || line.noReport ||
-        !line.batchList.empty() || line.morphemeScores || line.normalization.any()) {
+    if (line.stats || line.output || line.pairs || !line.outDir.empty() || line.shard ||
+        line.noReport || !line.batchList.empty() || line.morphemeScores ||
+        line.normalization.any()) {
       throw UsageError("--merge-stats combines finished results; only --summary goes with it");
     }
     if (operands.empty()) throw UsageError("--merge-stats needs the result files to combine");
@@ -292,8 +300,9 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
   if (line.noReport && line.output) {
     throw UsageError("--no-report writes no report; -o does not go with it");
   }
-  if (line.stats == "-" && line.output == "-") {
-    throw UsageError("the report and the stats cannot both go to standard output");
+  if (line.stats == "-" && (line.output == "-" || line.pairs == "-")) {
+    throw UsageError(std::string("the stats and the ") + (line.output == "-" ? "report" : "pairs") +
+                     " cannot both go to standard output ('-')");
   }
   if (operands.size() != 2) {
     throw UsageError(operands.size() < 2 ? "missing SOURCE or TARGET file"
@@ -301,6 +310,9 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
   }
   if (operands[0] == "-" && operands[1] == "-") {
     throw UsageError("only one of SOURCE and TARGET can be standard input ('-')");
+  }
+  if (line.output == "-" && line.pairs == "-") {
+    throw UsageError("the report and the pairs cannot both go to standard output ('-')");
   }
   line.source = std::string(operands[0]);
   line.target = std::string(operands[1]);
@@ -313,9 +325,11 @@ std::string HelpText() {
        sorowa-compare --merge-stats OUT.json IN.json...
 Compare two Japanese texts line by line and write an HTML report.
 
-Lines are paired by position. SOURCE or TARGET may be '-' for standard input (only one
-of them). Without -o, the report is written as a new file into the temporary directory
-($TMPDIR, else /tmp) and its path is printed on standard output.
+Lines are paired by position unless --align-lines is given; lines of the longer text
+left without a partner are named on standard error. SOURCE or TARGET may be '-' for
+standard input (only one of them). Without -o, the report is written as a new file into
+the temporary directory ($TMPDIR, else /tmp) and its path is printed on standard output
+(on standard error when --pairs writes to standard output).
 
 Tables (later options override earlier ones):
       --char-dp                character-level DP alignment (default: off)
@@ -328,12 +342,23 @@ Tables (later options override earlier ones):
       --all                    all five tables
       --none                   no tables (only the separators between line pairs)
 
+Pairing (not changed by --all and --none):
+      --align-lines            pair lines by content: inserted and deleted lines stand
+                               alone, a line split in two or two lines merged are
+                               compared joined (default: off, line i with line i)
+      --no-align-lines         pair line i with line i
+
 Input and output:
       --encoding NAME          read both files in encoding NAME, any name iconv knows
                                (e.g. CP932, SHIFT_JIS, EUC-JP, UTF-16LE). Default: UTF-8,
                                or UTF-16 when the file starts with a UTF-16 byte order mark
   -o, --output FILE            write the report to FILE (replaced atomically);
                                '-' writes it to standard output
+      --pairs FILE             also write the line pairs to FILE (replaced atomically;
+                               '-' for standard output), one pair a line in report order:
+                               Source lines, a tab, Target lines. Lines are numbered from
+                               1 counting empty ones; '12+13' for two lines joined, '-'
+                               for none
 
 Scores (docs/scores.md defines every figure; SOURCE is the reference, TARGET the
 hypothesis):

@@ -57,7 +57,8 @@ TEST(ScoreCommandLineTest, MisusesAreUsageErrors) {
   const std::pair<std::vector<std::string_view>, const char*> cases[] = {
       {{"--no-report", "a", "b"}, "--no-report needs --stats or --summary"},
       {{"--no-report", "--summary", "-o", "r.htm", "a", "b"}, "-o does not go with it"},
-      {{"--stats", "-", "-o", "-", "a", "b"}, "cannot both go to standard output"},
+      {{"--stats", "-", "-o", "-", "a", "b"}, "stats and the report cannot both go"},
+      {{"--stats", "-", "--pairs", "-", "a", "b"}, "stats and the pairs cannot both go"},
       {{"--stats", "", "a", "b"}, "--stats needs a file name"},
       {{"--stats-format=xml", "a", "b"}, "unknown stats format 'xml'"},
       {{"--stats-units=words", "a", "b"}, "unknown stats units 'words'"},
