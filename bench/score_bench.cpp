@@ -54,6 +54,29 @@ BENCHMARK(BM_ScoreProse)
     ->Args({10000, 100, 1})
     ->Unit(benchmark::kMillisecond);
 
+// The pair of make_bench_text's line12k and line20k files, for timing beside other tools on
+// the same text (docs/performance.md).
+void BM_ScoreBenchLine(benchmark::State& state) {
+  const auto length = static_cast<std::size_t>(state.range(0));
+  const auto [source, target] = length == 12000 ? bench::ProseLinePairs(1, 12000, 0.08, 12).front()
+                                                : bench::ProseLinePairs(1, 20000, 0.1, 20).front();
+  Pair pair;
+  ToCodePoints(source, pair.reference);
+  ToCodePoints(target, pair.hypothesis);
+  LevenshteinAligner aligner;
+  std::size_t distance = 0;
+  for (auto _ : state) {
+    distance = aligner.Align(pair.reference, pair.hypothesis);
+    benchmark::DoNotOptimize(distance);
+  }
+  state.counters["distance"] = static_cast<double>(distance);
+}
+BENCHMARK(BM_ScoreBenchLine)
+    ->ArgName("line")
+    ->Arg(12000)
+    ->Arg(20000)
+    ->Unit(benchmark::kMillisecond);
+
 void BM_ScoreUnrelated(benchmark::State& state) {
   const auto length = static_cast<std::size_t>(state.range(0));
   Pair pair;
