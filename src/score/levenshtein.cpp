@@ -143,13 +143,22 @@ inline int Difference(Word plus, Word minus, std::size_t bit) {
 
 }  // namespace
 
+namespace {
+
+std::string Mebibytes(std::size_t bytes) {
+  const std::size_t tenths = bytes / ((std::size_t{1} << 20) / 10);
+  return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MiB";
+}
+
+}  // namespace
+
 ScoreTooLargeError::ScoreTooLargeError(std::size_t referenceLength, std::size_t hypothesisLength,
                                        std::size_t bytes, std::size_t limit)
     : std::runtime_error("a line pair of " + std::to_string(referenceLength) + " and " +
                          std::to_string(hypothesisLength) +
                          " elements is too long to score: its edit script would need " +
-                         std::to_string(bytes >> 20) + " MiB, over the memory limit of " +
-                         std::to_string(limit >> 20) + " MiB; split the long lines") {}
+                         Mebibytes(bytes) + ", over the memory limit of " + Mebibytes(limit) +
+                         "; split the long lines") {}
 
 class LevenshteinAligner::Band {
  public:

@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "align/dp_limits.h"
 #include "score/levenshtein_reference.h"
 
 namespace sorowa {
@@ -143,6 +144,25 @@ TEST(LevenshteinTest, LongLinesAreExact) {
     aligner.Align(a, b, {1, 17});
     EXPECT_EQ(aligner.script(), script) << c.length;
   }
+}
+
+// A pair whose saved states would pass the memory limit ends with a message naming its
+// lengths, before the memory is taken.
+TEST(LevenshteinTest, MemoryLimitGivesAClearError) {
+  std::mt19937_64 random(2);
+  const std::vector<std::uint32_t> a = RandomSequence(30000, 50, 1, random);
+  const std::vector<std::uint32_t> b = RandomSequence(30000, 50, 1, random);
+  LevenshteinAligner aligner;
+  SetDpMemoryLimit(std::size_t{1} << 20);
+  try {
+    aligner.Align(a, b);
+    ADD_FAILURE() << "no error";
+  } catch (const ScoreTooLargeError& e) {
+    EXPECT_NE(std::string(e.what()).find("a line pair of 30000 and 30000 elements is too long"),
+              std::string::npos)
+        << e.what();
+  }
+  SetDpMemoryLimit(0);
 }
 
 }  // namespace
