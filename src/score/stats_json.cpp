@@ -117,9 +117,11 @@ class JsonText {
       Raw(",").Key("to").String(Utf8Char(substitutions[k].to));
       Raw(",").Key("count").Number(substitutions[k].count).Raw("}");
     });
-    for (const auto& [key, list] : {std::pair{"deletions", TopDeletions(counts, limit)},
-                                    std::pair{"insertions", TopInsertions(counts, limit)}}) {
-      Raw(",\n  ").Key(key).Lines(list.size(), 2, [&](std::size_t k) {
+    // No structured binding: a lambda may not capture one before clang 16.
+    for (const auto& entry : {std::pair{"deletions", TopDeletions(counts, limit)},
+                              std::pair{"insertions", TopInsertions(counts, limit)}}) {
+      const std::vector<Confusion>& list = entry.second;
+      Raw(",\n  ").Key(entry.first).Lines(list.size(), 2, [&](std::size_t k) {
         Raw("{").Key("char").String(Utf8Char(list[k].from));
         Raw(",").Key("count").Number(list[k].count).Raw("}");
       });
