@@ -10,10 +10,12 @@
 // optimal. docs/scores.md states the same rule for users.
 //
 // How: Myers' bit-parallel recurrence in Hyyro's block form, 64 reference elements per
-// machine word, restricted to Ukkonen's diagonal band for a bound k on the distance; the
-// bound grows until the band's result is at most k, which makes it exact. The script is
-// recovered from states saved every so many columns, recomputing one stretch of columns at a
-// time, so memory grows with the band times about the square root of the length.
+// machine word. A narrow band along the diagonal gives an upper bound on the distance; a
+// band pruned to the cells that can lie on a path within that bound gives the exact
+// distance. The script is recovered from states saved every so many columns, recomputing one
+// stretch of columns at a time towards the traceback's cell, so memory grows with the band
+// times about the square root of the length. Short pairs take the whole table in one pass.
+// levenshtein.cpp has the reasoning.
 
 #include <cstddef>
 #include <cstdint>
