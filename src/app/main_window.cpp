@@ -17,8 +17,11 @@
 #include <QSettings>
 #include <QSplitter>
 #include <QStandardPaths>
+#include <QStyle>
+#include <QTextLayout>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include "app/compare_progress.h"
 #include "app/dialogs.h"
@@ -73,7 +76,15 @@ void ShowLineCount(const PlainTextEditor* editor, QLabel* counter) {
 
 // High enough for the given number of lines, frame and margins included.
 int EditorHeightFor(const PlainTextEditor* editor, int lines) {
-  const int text = editor->fontMetrics().lineSpacing() * lines;
+  // A line of Japanese text: its glyphs come from a fallback font, often taller than the
+  // editor's own.
+  QTextLayout layout(QStringLiteral("漢字かなカナ"), editor->font());
+  layout.beginLayout();
+  const QTextLine line = layout.createLine();
+  layout.endLayout();
+  const int lineHeight =
+      std::max(editor->fontMetrics().lineSpacing(), static_cast<int>(std::ceil(line.height())));
+  const int text = lineHeight * lines;
   const int margins =
       2 * (editor->frameWidth() + static_cast<int>(editor->document()->documentMargin()));
   // Room for the horizontal scroll bar, which long lines bring.
@@ -247,7 +258,7 @@ void MainWindow::BuildLayout() {
   splitter_->addWidget(reportPane);
   splitter_->setStretchFactor(0, 0);
   splitter_->setStretchFactor(1, 1);
-  splitter_->setSizes({fontMetrics().horizontalAdvance(QStringLiteral("00000 相違 ")) + 24, 1000});
+  splitter_->setSizes({pairList_->PreferredWidth(), 1000});
 
   auto* window = new QVBoxLayout(this);
   window->setContentsMargins(6, 6, 6, 6);

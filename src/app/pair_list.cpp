@@ -3,6 +3,7 @@
 #include <QBrush>
 #include <QColor>
 #include <QHeaderView>
+#include <QStyle>
 
 #include "app/report_index.h"
 
@@ -58,12 +59,22 @@ PairList::PairList(QWidget* parent) : QTableView(parent) {
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   verticalHeader()->hide();
   verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+  // Fixed widths from the font: measuring every row of a long report would take long.
+  horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  horizontalHeader()->resizeSection(PairListModel::kPair,
+                                    fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 12);
   horizontalHeader()->setStretchLastSection(true);
   setWordWrap(false);
   connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex& current) {
             if (!selecting_ && current.isValid()) emit PairChosen(current.row());
           });
+}
+
+int PairList::PreferredWidth() const {
+  return horizontalHeader()->sectionSize(PairListModel::kPair) +
+         fontMetrics().horizontalAdvance(QStringLiteral("相違相違")) + 12 +
+         style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2 * frameWidth();
 }
 
 void PairList::SelectPair(int pair) {

@@ -39,6 +39,8 @@ class PairList : public QTableView {
   explicit PairList(QWidget* parent = nullptr);
 
   PairListModel& Model() { return model_; }
+  // A width that shows every column whole.
+  int PreferredWidth() const;
   // Marks the row of pair without moving the report again.
   void SelectPair(int pair);
 

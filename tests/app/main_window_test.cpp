@@ -37,8 +37,8 @@
 #include "app/report_view.h"
 #include "app/startup.h"
 #include "compare/report_store.h"
-#include "text/text_file.h"
 #include "fake_dialogs.h"
+#include "text/text_file.h"
 
 using sorowa::MainWindow;
 using sorowa::PlainTextEditor;
@@ -118,6 +118,7 @@ class MainWindowTest : public QObject {
   void MenuKeysAndMnemonicsDoNotClash();
   void NextAndPreviousChange();
   void SettingsSurviveARestart();
+  void TooBigReportOffersTheBrowser();
 
  private:
   template <typename T>
@@ -1008,6 +1009,25 @@ void MainWindowTest::SettingsSurviveARestart() {
                .filePath(QStringLiteral("sorowa-第一稿-%1.htm")
                              .arg(QDate::currentDate().toString(Qt::ISODate))));
   QCOMPARE(settings.value(QStringLiteral("files/lastFolder")).toString(), tmp_->path());
+}
+
+void MainWindowTest::TooBigReportOffersTheBrowser() {
+  // One pair larger than any part the view shows: said in Japanese with the path and size.
+  const QString path = tmp_->filePath(QStringLiteral("huge.htm"));
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write("<html><head></head><body><table><tr><td class=\"same\">");
+  file.write(QByteArray(ReportView::kMaxPageBytes + 1, 'x'));
+  file.write("</td></tr></table><hr><br></body></html>");
+  file.close();
+  window_->ShowReport(std::filesystem::path(path.toStdString()));
+  QCOMPARE(dialogs_->browserQuestions.size(), 1);
+  QVERIFY(dialogs_->browserQuestions.front().contains(QStringLiteral("huge.htm")));
+  QVERIFY(dialogs_->browserQuestions.front().contains(QStringLiteral("48.0 MB")));
+  // Save still copies the whole file.
+  dialogs_->savePath = tmp_->filePath(QStringLiteral("copy.htm"));
+  window_->Save();
+  QCOMPARE(QFileInfo(dialogs_->savePath).size(), QFileInfo(path).size());
 }
 
 int main(int argc, char** argv) {
