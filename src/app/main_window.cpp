@@ -24,6 +24,7 @@
 #include <cmath>
 
 #include "app/compare_progress.h"
+#include "app/compare_status.h"
 #include "app/dialogs.h"
 #include "app/error_texts.h"
 #include "app/find_bar.h"
@@ -174,6 +175,7 @@ void MainWindow::BuildControls() {
   pseudoBunsetsuMatchBox_ =
       MakeOptionBox(QStringLiteral("疑似文節(&B)"), "pseudoBunsetsuMatchBox", true, this);
   morphemeMatchBox_ = MakeOptionBox(QStringLiteral("形態素(&M)"), "morphemeMatchBox", true, this);
+  alignLinesBox_ = MakeOptionBox(QStringLiteral("行を対応付け(&L)"), "alignLinesBox", false, this);
 
   sourceFile_ = new QLabel(this);
   sourceFile_->setObjectName(QStringLiteral("sourceFile"));
@@ -196,6 +198,13 @@ void MainWindow::BuildControls() {
   pageBar_->setObjectName(QStringLiteral("pageBar"));
   pairList_ = new PairList(this);
   pairList_->setObjectName(QStringLiteral("pairList"));
+
+  status_ = new QLabel(this);
+  status_->setObjectName(QStringLiteral("compareStatus"));
+  // A long note wraps instead of widening the window past its minimum size.
+  status_->setWordWrap(true);
+  status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
   // The browser widget inside the view is created later and moves the view in the focus
   // chain when it arrives; put the order back each time.
@@ -240,7 +249,7 @@ void MainWindow::BuildLayout() {
   auto* commands = new FlowLayout(12, 4);
   commands->addWidget(buttons);
   for (QCheckBox* box : {charDpBox_, morphemeDpBox_, pseudoBunsetsuDpBox_, pseudoBunsetsuMatchBox_,
-                         morphemeMatchBox_}) {
+                         morphemeMatchBox_, alignLinesBox_}) {
     commands->addWidget(box);
   }
 
@@ -267,6 +276,7 @@ void MainWindow::BuildLayout() {
   window->addLayout(editors);
   window->addLayout(commands);
   window->addWidget(splitter_, 1);
+  window->addWidget(status_);
 
   window->activate();
   setMinimumSize(window->minimumSize().expandedTo(kMinimumSize));
@@ -279,8 +289,8 @@ void MainWindow::BuildLayout() {
 }
 
 QList<QCheckBox*> MainWindow::OptionBoxes() const {
-  return {charDpBox_, morphemeDpBox_, pseudoBunsetsuDpBox_, pseudoBunsetsuMatchBox_,
-          morphemeMatchBox_};
+  return {charDpBox_,        morphemeDpBox_, pseudoBunsetsuDpBox_, pseudoBunsetsuMatchBox_,
+          morphemeMatchBox_, alignLinesBox_};
 }
 
 void MainWindow::UseSettings(QSettings* settings) {
@@ -295,11 +305,11 @@ void MainWindow::UseSettings(QSettings* settings) {
 
 void MainWindow::ApplyTabOrder() {
   // The order in which Tab visits the controls; the pseudo-bunsetsu DP box sits between the
-  // two DP boxes on screen but comes last here.
+  // two DP boxes on screen but comes last of the five here, and the pairing box follows it.
   QWidget* const order[] = {
       sourceEditor_,           targetEditor_,     compareButton_, charDpBox_,  morphemeDpBox_,
       pseudoBunsetsuMatchBox_, morphemeMatchBox_, view_,          saveButton_, printButton_,
-      pseudoBunsetsuDpBox_};
+      pseudoBunsetsuDpBox_,    alignLinesBox_};
   for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 }
 
@@ -334,6 +344,8 @@ bool MainWindow::IsOptionChecked(OptionId option) const {
       return pseudoBunsetsuMatchBox_->isChecked();
     case OptionId::MorphemeMatch:
       return morphemeMatchBox_->isChecked();
+    case OptionId::AlignLines:
+      return alignLinesBox_->isChecked();
   }
   return false;
 }
@@ -441,6 +453,10 @@ QString MainWindow::SuggestedSavePath() const {
 void MainWindow::ShowMessage(const UserMessage& message) {
   ArrowCursor arrow;
   dialogs_.ShowMessage(this, QString::fromStdString(message.text));
+}
+
+void MainWindow::ShowResult(const CompareResult& result) {
+  status_->setText(CompareStatusText(result));
 }
 
 bool MainWindow::ReportProgress(std::size_t done, std::size_t total) {

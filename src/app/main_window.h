@@ -31,9 +31,10 @@ class ReportView;
 class WindowSettings;
 
 // The program's only window: the menu bar, the Source and Target editors with their line
-// counters and the files they came from, the Compare, Save and Print buttons, the option
-// boxes, and the report view with its find bar beside the list of line pairs. It is the
-// window side of the Compare command.
+// counters and the files they came from, the Compare, Save and Print buttons, the five table
+// boxes and the line pairing box, and the report view with its find bar beside the list of
+// line pairs, and the line under it that sums up the last Compare. It is the window side of
+// the Compare command.
 class MainWindow : public QWidget, public CompareUi {
   Q_OBJECT
 
@@ -68,6 +69,7 @@ class MainWindow : public QWidget, public CompareUi {
   void ReportFailure(const ErrorDetails& details, const std::string& message) override;
   void ShowMessage(const UserMessage& message) override;
   bool ReportProgress(std::size_t done, std::size_t total) override;
+  void ShowResult(const CompareResult& result) override;
 
  public slots:
   void Compare();
@@ -116,6 +118,7 @@ class MainWindow : public QWidget, public CompareUi {
   QCheckBox* pseudoBunsetsuDpBox_ = nullptr;
   QCheckBox* pseudoBunsetsuMatchBox_ = nullptr;
   QCheckBox* morphemeMatchBox_ = nullptr;
+  QCheckBox* alignLinesBox_ = nullptr;
   ReportView* view_ = nullptr;
   FindBar* findBar_ = nullptr;
   PageBar* pageBar_ = nullptr;
@@ -123,6 +126,7 @@ class MainWindow : public QWidget, public CompareUi {
   QSplitter* splitter_ = nullptr;
   PairNavigator* navigator_ = nullptr;
   std::unique_ptr<WindowSettings> settings_;
+  QLabel* status_ = nullptr;
   std::unique_ptr<ReportSaver> saver_;
   ReportPrinter* printer_ = nullptr;
 

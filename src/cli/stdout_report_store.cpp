@@ -18,7 +18,7 @@ std::filesystem::path StdoutReportStore::Write(std::string_view utf8) {
       const int error = errno;
       throw ReportWriteError(
           ErrorKind::ReportNotWritten, "-", error,
-          "cannot write the report to standard output: " + ErrorDescription(error));
+          "cannot write " + noun_ + " to standard output: " + ErrorDescription(error));
     }
     utf8.remove_prefix(static_cast<std::size_t>(written));
   }

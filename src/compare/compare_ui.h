@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "compare/compare_result.h"
 #include "compare/engine_error.h"
 #include "segment/morph_backend.h"
 
@@ -11,7 +12,14 @@ namespace sorowa {
 
 enum class Editor { Source, Target };
 
-enum class OptionId { CharDp, MorphemeDp, PseudoBunsetsuDp, PseudoBunsetsuMatch, MorphemeMatch };
+enum class OptionId {
+  CharDp,
+  MorphemeDp,
+  PseudoBunsetsuDp,
+  PseudoBunsetsuMatch,
+  MorphemeMatch,
+  AlignLines
+};
 
 // What the Compare command needs of the window (or of anything standing in for it).
 class CompareUi {
@@ -36,6 +44,9 @@ class CompareUi {
     (void)total;
     return true;
   }
+  // What a finished Compare wrote: its pairs and the lines left alone. Called after
+  // ShowReport, only when the report was stored.
+  virtual void ShowResult(const CompareResult& result) { (void)result; }
 };
 
 }  // namespace sorowa

@@ -32,21 +32,24 @@ std::string Base32(std::uint64_t value) {
 // target, when there is one, is only replaced at Commit.
 class FileWriter : public ReportWriter {
  public:
-  FileWriter(int fd, fs::path path, fs::path renameTo, bool removeOnAbandon)
+  FileWriter(int fd, fs::path path, fs::path renameTo, bool removeOnAbandon,
+             std::string noun = "the report")
       : fd_(fd),
         path_(std::move(path)),
         renameTo_(std::move(renameTo)),
-        removeOnAbandon_(removeOnAbandon) {}
+        removeOnAbandon_(removeOnAbandon),
+        noun_(std::move(noun)) {}
   ~FileWriter() override {
     if (fd_ >= 0) ::close(fd_);
     if (!committed_ && removeOnAbandon_) ::unlink(path_.c_str());
   }
 
   void Append(std::string_view bytes) override {
-    if (fd_ < 0)
+    if (fd_ < 0) {
       throw ReportWriteError(ErrorKind::ReportNotWritten, Shown().string(), EBADF,
-                             "the report " + Shown().string() + " was already closed");
-    WriteAllOrThrow(fd_, bytes, Shown());
+                             noun_ + " " + Shown().string() + " was already closed");
+    }
+    WriteAllOrThrow(fd_, bytes, Shown(), noun_);
   }
 
   fs::path Commit() override {
@@ -55,7 +58,7 @@ class FileWriter : public ReportWriter {
       const int error = fd < 0 ? EBADF : errno;
       throw ReportWriteError(
           ErrorKind::ReportNotWritten, Shown().string(), error,
-          "cannot write the report " + Shown().string() + ": " + ErrorDescription(error));
+          "cannot write " + noun_ + " " + Shown().string() + ": " + ErrorDescription(error));
     }
     if (!renameTo_.empty() && ::rename(path_.c_str(), renameTo_.c_str()) != 0) {
       const int error = errno;
@@ -74,6 +77,7 @@ class FileWriter : public ReportWriter {
   fs::path path_;
   fs::path renameTo_;
   bool removeOnAbandon_;
+  std::string noun_;
   bool committed_ = false;
 };
 
@@ -97,7 +101,8 @@ fs::path WriteWhole(ReportStore& store, std::string_view utf8) {
 
 }  // namespace
 
-void WriteAllOrThrow(int fd, std::string_view bytes, const fs::path& what) {
+void WriteAllOrThrow(int fd, std::string_view bytes, const fs::path& what,
+                     const std::string& noun) {
   while (!bytes.empty()) {
     const ssize_t written = ::write(fd, bytes.data(), bytes.size());
     if (written < 0) {
@@ -105,7 +110,7 @@ void WriteAllOrThrow(int fd, std::string_view bytes, const fs::path& what) {
       const int error = errno;
       throw ReportWriteError(
           ErrorKind::ReportNotWritten, what.string(), error,
-          "cannot write the report " + what.string() + ": " + ErrorDescription(error));
+          "cannot write " + noun + " " + what.string() + ": " + ErrorDescription(error));
     }
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
@@ -185,7 +190,7 @@ std::unique_ptr<ReportWriter> FileReportStore::Begin() {
           ErrorKind::ReportNotCreated, target.string(), error,
           "cannot open " + target.string() + " for writing: " + ErrorDescription(error));
     }
-    return std::make_unique<FileWriter>(fd, target, fs::path(), /*removeOnAbandon=*/false);
+    return std::make_unique<FileWriter>(fd, target, fs::path(), /*removeOnAbandon=*/false, noun_);
   }
 
   fs::path directory = target.parent_path();
@@ -198,7 +203,8 @@ std::unique_ptr<ReportWriter> FileReportStore::Begin() {
         ErrorKind::ReportNotCreated, directory.string(), error,
         "cannot create a file in " + directory.string() + ": " + ErrorDescription(error));
   }
-  auto writer = std::make_unique<FileWriter>(fd, temporary, target, /*removeOnAbandon=*/true);
+  auto writer =
+      std::make_unique<FileWriter>(fd, temporary, target, /*removeOnAbandon=*/true, noun_);
   mode_t mode = exists ? (info.st_mode & 07777) : 0;
   if (!exists) {
     const mode_t mask = ::umask(0);
@@ -209,7 +215,7 @@ std::unique_ptr<ReportWriter> FileReportStore::Begin() {
     const int error = errno;
     throw ReportWriteError(
         ErrorKind::ReportNotWritten, target.string(), error,
-        "cannot write the report " + target.string() + ": " + ErrorDescription(error));
+        "cannot write " + noun_ + " " + target.string() + ": " + ErrorDescription(error));
   }
   return writer;
 }
