@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QProgressDialog>
@@ -1033,6 +1034,17 @@ void MainWindowTest::NextAndPreviousChange() {
   QTest::keyClick(window, Qt::Key_F8, Qt::ShiftModifier);
   QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 3, 10000);
   QCOMPARE(shown.last().at(0).toInt(), 1);
+
+  // Ctrl+F opens the find bar; the browser counts the matches in the page.
+  QTest::keyClick(window, Qt::Key_F, Qt::ControlModifier);
+  auto* field = Child<QLineEdit>("findField");
+  QTRY_VERIFY(field->isVisible());
+  field->setText(QStringLiteral("最後"));
+  QTRY_VERIFY_WITH_TIMEOUT(Child<QLabel>("findMatches")->text().endsWith(QStringLiteral("件")),
+                           10000);
+  const QString count = Child<QLabel>("findMatches")->text();
+  QVERIFY2(count.startsWith(QStringLiteral("1 / ")) && !count.startsWith(QStringLiteral("1 / 0")),
+           qPrintable(count));
 }
 
 void MainWindowTest::SettingsSurviveARestart() {
