@@ -107,15 +107,22 @@ std::u16string NextProseLine(std::size_t& next, std::size_t length) {
   return line;
 }
 
+std::u16string SaladLine(std::size_t length, std::mt19937_64& random) {
+  const auto& pool = WordPool();
+  std::u16string line;
+  while (line.size() < length) line += pool[random() % pool.size()];
+  return line;
+}
+
 // Paragraphs of 1 to 7 lines whose lengths spread evenly on a log scale from 8 to 120 code
 // units: from headings and one-sentence lines to short paragraphs on a line.
-std::vector<std::u16string> NewParagraph(std::size_t& next, std::mt19937_64& random) {
+std::vector<std::u16string> NewParagraph(std::size_t& next, bool salad, std::mt19937_64& random) {
   std::uniform_real_distribution<double> logLength(std::log(8.0), std::log(120.0));
   const std::size_t lines = 1 + random() % 7;
   std::vector<std::u16string> paragraph;
   for (std::size_t k = 0; k < lines; ++k) {
-    paragraph.push_back(
-        NextProseLine(next, static_cast<std::size_t>(std::lround(std::exp(logLength(random))))));
+    const auto length = static_cast<std::size_t>(std::lround(std::exp(logLength(random))));
+    paragraph.push_back(salad ? SaladLine(length, random) : NextProseLine(next, length));
   }
   return paragraph;
 }
@@ -147,7 +154,7 @@ RevisedDocument MakeRevision(const RevisionOptions& options) {
   std::vector<std::vector<std::u16string>> paragraphs;
   std::size_t total = 0;
   while (total < options.sourceLines) {
-    paragraphs.push_back(NewParagraph(next, random));
+    paragraphs.push_back(NewParagraph(next, options.wordSalad, random));
     if (total + paragraphs.back().size() > options.sourceLines) {
       paragraphs.back().resize(options.sourceLines - total);
     }
@@ -157,7 +164,9 @@ RevisedDocument MakeRevision(const RevisionOptions& options) {
   std::size_t elsewhere = next;
 
   const auto revise = [&](const std::u16string& line) {
-    return ReviseWords(line, options.wordEditRate, random);
+    return chance(random) < options.editedLineShare
+               ? ReviseWords(line, options.wordEditRate, random)
+               : line;
   };
 
   RevisedDocument document;
@@ -165,7 +174,8 @@ RevisedDocument MakeRevision(const RevisionOptions& options) {
   std::size_t s = 0;
   for (const auto& paragraph : paragraphs) {
     if (chance(random) < options.paragraphInsertRate) {
-      for (auto& line : NewParagraph(elsewhere, random)) target.push_back({std::move(line), {}});
+      for (auto& line : NewParagraph(elsewhere, options.wordSalad, random))
+        target.push_back({std::move(line), {}});
     }
     const bool deleted = chance(random) < options.paragraphDeleteRate;
     for (std::size_t k = 0; k < paragraph.size(); ++k, ++s) {
@@ -207,6 +217,11 @@ RevisedDocument MakeRevision(const RevisionOptions& options) {
     }
   }
   return document;
+}
+
+std::u16string WordSaladLine(std::size_t length, std::uint64_t seed) {
+  std::mt19937_64 random(seed);
+  return SaladLine(length, random);
 }
 
 std::vector<Link> PairingLinks(const LinePairing& pairing) {

@@ -18,7 +18,8 @@ namespace sorowa::bench {
 
 struct RevisionOptions {
   std::size_t sourceLines = 1000;  // non-empty Source lines
-  double wordEditRate = 0.08;      // share of the words (pseudo-bunsetsu) edited in every line
+  double wordEditRate = 0.08;      // share of the words (pseudo-bunsetsu) edited in a line
+  double editedLineShare = 1.0;    // share of the lines whose words are edited
   double splitRate = 0.03;         // per Source line: split in two
   double mergeRate = 0.03;         // per Source line: merged with the next one
   double swapRate = 0.01;          // per Target line: swapped with the next one
@@ -26,6 +27,9 @@ struct RevisionOptions {
   double paragraphInsertRate = 0.05;  // per paragraph: a new paragraph before it
   double blankLineRate = 0.1;         // per line: an empty line before it
   std::uint64_t seed = 1;
+  // Lines of corpus words in random order instead of the corpus's sentences: any number of
+  // distinct lines, for documents longer than the corpus.
+  bool wordSalad = false;
 };
 
 // A link joins a Source line to a Target line it became (both numbers count non-empty lines
@@ -43,6 +47,9 @@ struct RevisedDocument {
 };
 
 RevisedDocument MakeRevision(const RevisionOptions& options);
+
+// Corpus words in random order, about `length` code units.
+std::u16string WordSaladLine(std::size_t length, std::uint64_t seed);
 
 // The links a pairing makes: one per (Source line, Target line) of every entry with both sides.
 std::vector<Link> PairingLinks(const LinePairing& pairing);

@@ -40,7 +40,7 @@ struct AlignLinesTuning {
   std::uint64_t exhaustiveWork = std::uint64_t{1} << 21;
 
   // Filtered gaps: half-width of the band around the guide path, in lines.
-  std::size_t bandHalfWidth = 8;
+  std::size_t bandHalfWidth = 4;
   // Filtered gaps: how many Target lines sharing rare bigrams each Source line keeps, from how
   // many of its rarest bigrams, skipping bigrams found in more than gramLineLimit lines.
   std::size_t gramCandidates = 6;

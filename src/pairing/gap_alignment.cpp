@@ -72,10 +72,11 @@ std::vector<CandidatePair> FilteredCandidates(const LineSet& lines, const Gap& g
     }
   }
 
-  // The neighbours of every bigram pair, where a split or merge would be.
+  // The neighbours of the best two bigram pairs of each line, where a split or merge would be.
   const std::size_t gramPairs = pairs.size();
   for (std::size_t k = 0; k < gramPairs; ++k) {
     const auto [i, j] = pairs[k];
+    if (k >= 2 && pairs[k - 2].source == i) continue;
     if (i > 0) pairs.push_back({i - 1, j});
     if (i + 1 < n) pairs.push_back({i + 1, j});
     if (j > 0) pairs.push_back({i, j - 1});
@@ -102,26 +103,44 @@ std::vector<CandidatePair> FilteredCandidates(const LineSet& lines, const Gap& g
     points.push_back({clearBest[box].sourceFirst, clearBest[box].targetFirst});
   }
   const GuidePath guide(std::move(points), n, m);
-  const auto width = static_cast<std::int64_t>(tuning.bandHalfWidth);
-  for (std::uint32_t i = 0; i < n; ++i) {
-    const std::int64_t centre = guide.TargetAt(i);
-    const std::int64_t first = std::max<std::int64_t>(0, centre - width);
-    const std::int64_t last = std::min<std::int64_t>(m - 1, centre + width);
-    for (std::int64_t j = first; j <= last; ++j)
-      pairs.push_back({i, static_cast<std::uint32_t>(j)});
-  }
-  for (std::uint32_t j = 0; j < m; ++j) {
-    const std::int64_t centre = guide.SourceAt(j);
-    const std::int64_t first = std::max<std::int64_t>(0, centre - width);
-    const std::int64_t last = std::min<std::int64_t>(n - 1, centre + width);
-    for (std::int64_t i = first; i <= last; ++i)
-      pairs.push_back({static_cast<std::uint32_t>(i), j});
-  }
-  meter.Add(pairs.size() * 4);
   std::sort(pairs.begin(), pairs.end());
   pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
   meter.Add(pairs.size() * 24);
-  return pairs;
+
+  // The band, row by row: around the guide's Target position for the row, and the Target
+  // lines whose guide Source position is near the row (contiguous, the guide being monotone);
+  // the row's band spans both. Merged with the other candidates in order.
+  const auto width = static_cast<std::int64_t>(tuning.bandHalfWidth);
+  std::vector<std::int64_t> across(m);
+  for (std::uint32_t j = 0; j < m; ++j) across[j] = guide.SourceAt(j);
+  std::vector<CandidatePair> merged;
+  merged.reserve(pairs.size() + static_cast<std::size_t>(n) * (2 * tuning.bandHalfWidth + 3));
+  std::size_t other = 0;
+  std::uint32_t nearFirst = 0;
+  std::uint32_t nearEnd = 0;
+  for (std::uint32_t i = 0; i < n; ++i) {
+    const std::int64_t centre = guide.TargetAt(i);
+    std::int64_t first = std::max<std::int64_t>(0, centre - width);
+    std::int64_t last = std::min<std::int64_t>(m - 1, centre + width);
+    while (nearFirst < m && across[nearFirst] < static_cast<std::int64_t>(i) - width) ++nearFirst;
+    nearEnd = std::max(nearEnd, nearFirst);
+    while (nearEnd < m && across[nearEnd] <= static_cast<std::int64_t>(i) + width) ++nearEnd;
+    if (nearEnd > nearFirst) {
+      first = std::min<std::int64_t>(first, nearFirst);
+      last = std::max<std::int64_t>(last, nearEnd - 1);
+    }
+    for (; other < pairs.size() && pairs[other].source == i && pairs[other].target < first;
+         ++other) {
+      merged.push_back(pairs[other]);
+    }
+    for (std::int64_t j = first; j <= last; ++j)
+      merged.push_back({i, static_cast<std::uint32_t>(j)});
+    for (; other < pairs.size() && pairs[other].source == i; ++other) {
+      if (pairs[other].target > last) merged.push_back(pairs[other]);
+    }
+  }
+  meter.Add(merged.size() * 4 + m * 8);
+  return merged;
 }
 
 // Where (i, j) is among candidates sorted by row, or -1.

@@ -52,8 +52,11 @@ bool GapIsExhaustive(const LineSet& lines, const Gap& gap, const AlignLinesTunin
 //  - a band of lines around a guide path through the gap, so that lines too common or too
 //    short to be found that way are still compared with their neighbourhood; the guide is
 //    the heaviest chain of the lines with one clear best match by bigrams, joined by straight
-//    lines, from one corner of the gap to the other;
-//  - the neighbours of each bigram pair on both sides, where a split or merge would be;
+//    lines, from one corner of the gap to the other. In each row the band spans the lines
+//    within bandHalfWidth of the guide's position across and the lines whose guide position
+//    is within bandHalfWidth of the row;
+//  - the neighbours on both sides of each line's best two bigram pairs, where a split or
+//    merge would be;
 //  - identical lines, for lines found at most four times in the gap's Target lines.
 // A split or merge is looked at only where all its line pairs are candidates.
 std::vector<CandidatePair> GapCandidates(const LineSet& lines, const Gap& gap,

@@ -39,7 +39,8 @@ void LineGrams(std::u16string_view line, std::vector<std::uint64_t>& grams) {
   const std::uint64_t bound =
       sample ? (~std::uint64_t{0} / count) * (4 * kMaxGramsPerLine) : ~std::uint64_t{0};
   for (std::size_t k = 0; k < count; ++k) {
-    const std::uint64_t key = (std::uint64_t{line[k]} << 16) | line[k + 1];
+    const std::uint64_t key =
+        (std::uint64_t{2} << 32) | (std::uint64_t{line[k]} << 16) | line[k + 1];
     if (!sample || Mix(key) <= bound) grams.push_back(key);
   }
   std::sort(grams.begin(), grams.end());
@@ -55,32 +56,65 @@ void LineGrams(std::u16string_view line, std::vector<std::uint64_t>& grams) {
 GramIndex::GramIndex(const std::vector<std::u16string>& lines, std::span<const std::uint32_t> which,
                      WorkMeter& meter)
     : size_(which.size()) {
-  std::vector<std::pair<std::uint64_t, std::uint32_t>> postings;
+  // Every line's grams one after the other, then counted per gram and laid out gram by gram
+  // with the lines in order: no sorting.
+  std::vector<std::uint64_t> all;
+  std::vector<std::uint32_t> lineEnds;
   std::vector<std::uint64_t> grams;
   for (std::size_t k = 0; k < which.size(); ++k) {
     const std::u16string& line = lines[which[k]];
     LineGrams(line, grams);
-    for (std::uint64_t gram : grams) postings.emplace_back(gram, static_cast<std::uint32_t>(k));
+    all.insert(all.end(), grams.begin(), grams.end());
+    lineEnds.push_back(static_cast<std::uint32_t>(all.size()));
     meter.Add(GramWork(line.size()));
   }
-  std::sort(postings.begin(), postings.end());
-  meter.Add(postings.size() * 24);
-  holders_.reserve(postings.size());
-  for (std::size_t k = 0; k < postings.size(); ++k) {
-    if (k == 0 || postings[k].first != postings[k - 1].first) {
-      keys_.push_back(postings[k].first);
-      starts_.push_back(static_cast<std::uint32_t>(k));
+  // Slots for the distinct grams, kept at most half full.
+  mask_ = 1023;
+  keys_.assign(mask_ + 1, 0);
+  std::size_t distinct = 0;
+  for (std::uint64_t gram : all) {
+    const std::size_t slot = Slot(gram);
+    if (keys_[slot] != 0) continue;
+    keys_[slot] = gram;
+    if (2 * ++distinct > mask_) {
+      std::vector<std::uint64_t> old;
+      old.swap(keys_);
+      mask_ = 2 * mask_ + 1;
+      keys_.assign(mask_ + 1, 0);
+      for (std::uint64_t key : old) {
+        if (key != 0) keys_[Slot(key)] = key;
+      }
     }
-    holders_.push_back(postings[k].second);
   }
-  starts_.push_back(static_cast<std::uint32_t>(holders_.size()));
+  const std::size_t capacity = mask_ + 1;
+  counts_.assign(capacity, 0);
+  starts_.assign(capacity, 0);
+  for (std::uint64_t gram : all) ++counts_[Slot(gram)];
+  std::uint32_t start = 0;
+  for (std::size_t slot = 0; slot < capacity; ++slot) {
+    starts_[slot] = start;
+    start += counts_[slot];
+  }
+  holders_.resize(all.size());
+  std::vector<std::uint32_t> filled(starts_);
+  std::size_t k = 0;
+  for (std::size_t line = 0; line < lineEnds.size(); ++line) {
+    for (; k < lineEnds[line]; ++k)
+      holders_[filled[Slot(all[k])]++] = static_cast<std::uint32_t>(line);
+  }
+  meter.Add(all.size() * 16 + capacity * 4);
+}
+
+std::size_t GramIndex::Slot(std::uint64_t gram) const {
+  std::size_t slot = static_cast<std::size_t>(Mix(gram)) & mask_;
+  while (keys_[slot] != 0 && keys_[slot] != gram) slot = (slot + 1) & mask_;
+  return slot;
 }
 
 std::span<const std::uint32_t> GramIndex::Holders(std::uint64_t gram) const {
-  const auto at = std::lower_bound(keys_.begin(), keys_.end(), gram);
-  if (at == keys_.end() || *at != gram) return {};
-  const auto k = static_cast<std::size_t>(at - keys_.begin());
-  return std::span<const std::uint32_t>(holders_).subspan(starts_[k], starts_[k + 1] - starts_[k]);
+  const std::size_t slot = Slot(gram);
+  if (keys_[slot] == 0) return {};
+  return std::span<const std::uint32_t>(holders_).subspan(starts_[slot], counts_[slot]);
 }
 
 bool GramMatches::ClearBest() const {

@@ -32,10 +32,15 @@ class GramIndex {
   std::span<const std::uint32_t> Holders(std::uint64_t gram) const;
 
  private:
+  // Open addressing: slot of a gram's entry, or of the empty entry where it would go.
+  std::size_t Slot(std::uint64_t gram) const;
+
   std::size_t size_;
-  std::vector<std::uint64_t> keys_;
-  std::vector<std::uint32_t> starts_;
-  std::vector<std::uint32_t> holders_;
+  std::size_t mask_ = 0;
+  std::vector<std::uint64_t> keys_;     // per slot; 0 is empty (no gram is 0)
+  std::vector<std::uint32_t> starts_;   // per slot: the first of its holders
+  std::vector<std::uint32_t> counts_;   // per slot: how many
+  std::vector<std::uint32_t> holders_;  // line numbers, gram by gram
 };
 
 // A line's best matches in an index: the indexed lines sharing most of its rarest bigrams.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <numeric>
-#include <unordered_map>
 
 namespace sorowa::pairing {
 namespace {
@@ -77,11 +76,18 @@ std::vector<std::size_t> HeaviestChain(std::span<const ChainBox> boxes, std::uin
   });
   meter.Add(count * 16);
 
-  const auto cell = [](std::uint32_t i, std::uint32_t j) { return (std::uint64_t{i} << 32) | j; };
+  // The boxes by where they end, for the ones ending exactly where another starts.
+  std::vector<std::size_t> byEndCell;
+  if (bonus != 0) {
+    byEndCell = byEnd;
+    std::stable_sort(byEndCell.begin(), byEndCell.end(), [&](std::size_t a, std::size_t b) {
+      return boxes[a].SourceEnd() != boxes[b].SourceEnd()
+                 ? boxes[a].SourceEnd() < boxes[b].SourceEnd()
+                 : boxes[a].TargetEnd() < boxes[b].TargetEnd();
+    });
+    meter.Add(count * 16);
+  }
   PrefixMaxima maxima(targetSize, boxes);
-  // The best chain ending exactly at each cell where a box ends.
-  std::unordered_map<std::uint64_t, Best> endingAt;
-  if (bonus != 0) endingAt.reserve(count);
   std::vector<std::int64_t> total(count);
   std::vector<std::size_t> previous(count, kNone);
   std::size_t inserted = 0;
@@ -93,19 +99,25 @@ std::vector<std::size_t> HeaviestChain(std::span<const ChainBox> boxes, std::uin
       const std::size_t done = byEnd[inserted++];
       const Best value{total[done], done};
       maxima.Raise(boxes[done].TargetEnd(), value);
-      if (bonus != 0) {
-        Best& here = endingAt[cell(boxes[done].SourceEnd(), boxes[done].TargetEnd())];
-        if (maxima.Better(value, here)) here = value;
-      }
     }
     Best before = maxima.Query(box.targetFirst);
     if (bonus != 0) {
       if (box.sourceFirst == 0 && box.targetFirst == 0) {
         before = {bonus, kNone};  // right after the gap's start
-      } else if (const auto found = endingAt.find(cell(box.sourceFirst, box.targetFirst));
-                 found != endingAt.end()) {
-        const Best adjacent{found->second.weight + bonus, found->second.box};
-        if (maxima.Better(adjacent, before)) before = adjacent;
+      } else {
+        // Those ending at this box's start; all of them are done.
+        auto at = std::lower_bound(byEndCell.begin(), byEndCell.end(), box,
+                                   [&](std::size_t a, const ChainBox& key) {
+                                     return boxes[a].SourceEnd() != key.sourceFirst
+                                                ? boxes[a].SourceEnd() < key.sourceFirst
+                                                : boxes[a].TargetEnd() < key.targetFirst;
+                                   });
+        for (; at != byEndCell.end() && boxes[*at].SourceEnd() == box.sourceFirst &&
+               boxes[*at].TargetEnd() == box.targetFirst;
+             ++at) {
+          const Best adjacent{total[*at] + bonus, *at};
+          if (maxima.Better(adjacent, before)) before = adjacent;
+        }
       }
     }
     total[next] = box.weight + before.weight;
