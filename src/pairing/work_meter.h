@@ -18,7 +18,7 @@ class WorkMeter {
   }
 
  private:
-  static constexpr std::uint64_t kInterval = std::uint64_t{1} << 21;
+  static constexpr std::uint64_t kInterval = std::uint64_t{1} << 19;
 
   void Tick() {
     next_ = done_ + kInterval;
