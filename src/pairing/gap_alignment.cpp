@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <unordered_map>
 
+#include "pairing/counting_order.h"
 #include "pairing/gram_index.h"
 
 namespace sorowa::pairing {
@@ -87,15 +88,16 @@ std::vector<CandidatePair> FilteredCandidates(const LineSet& lines, const Gap& g
   {
     std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> where;
     for (std::uint32_t j = 0; j < m; ++j) {
+      meter.Add(32);
       auto& places = where[lines.targetIds[gap.targetBegin + j]];
       if (places.size() <= kFewIdentical) places.push_back(j);
     }
     for (std::uint32_t i = 0; i < n; ++i) {
+      meter.Add(32);
       const auto found = where.find(lines.sourceIds[gap.sourceBegin + i]);
       if (found == where.end() || found->second.size() > kFewIdentical) continue;
       for (std::uint32_t j : found->second) pairs.push_back({i, j});
     }
-    meter.Add(32 * (n + m));
   }
 
   std::vector<CandidatePair> points;
@@ -103,9 +105,25 @@ std::vector<CandidatePair> FilteredCandidates(const LineSet& lines, const Gap& g
     points.push_back({clearBest[box].sourceFirst, clearBest[box].targetFirst});
   }
   const GuidePath guide(std::move(points), n, m);
-  std::sort(pairs.begin(), pairs.end());
-  pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
-  meter.Add(pairs.size() * 24);
+  // In order: rows by counting, each row's few pairs by sorting.
+  {
+    const auto row = [&](std::size_t k) { return std::size_t{pairs[k].source}; };
+    std::vector<CandidatePair> sorted;
+    sorted.reserve(pairs.size());
+    for (std::size_t k : CountingOrder(pairs.size(), n, row, meter)) sorted.push_back(pairs[k]);
+    pairs.clear();
+    for (std::size_t first = 0; first < sorted.size();) {
+      std::size_t end = first;
+      while (end < sorted.size() && sorted[end].source == sorted[first].source) ++end;
+      std::sort(sorted.begin() + static_cast<std::ptrdiff_t>(first),
+                sorted.begin() + static_cast<std::ptrdiff_t>(end));
+      for (std::size_t k = first; k < end; ++k) {
+        if (k == first || sorted[k] != sorted[k - 1]) pairs.push_back(sorted[k]);
+      }
+      meter.Add((end - first) * 32);
+      first = end;
+    }
+  }
 
   // The band, row by row: around the guide's Target position for the row, and the Target
   // lines whose guide Source position is near the row (contiguous, the guide being monotone);
@@ -135,11 +153,12 @@ std::vector<CandidatePair> FilteredCandidates(const LineSet& lines, const Gap& g
     }
     for (std::int64_t j = first; j <= last; ++j)
       merged.push_back({i, static_cast<std::uint32_t>(j)});
+    meter.Add(static_cast<std::uint64_t>(last - first + 1) * 4 + 16);
     for (; other < pairs.size() && pairs[other].source == i; ++other) {
       if (pairs[other].target > last) merged.push_back(pairs[other]);
     }
   }
-  meter.Add(merged.size() * 4 + m * 8);
+  meter.Add(m * 8);
   return merged;
 }
 

@@ -73,6 +73,7 @@ GramIndex::GramIndex(const std::vector<std::u16string>& lines, std::span<const s
   keys_.assign(mask_ + 1, 0);
   std::size_t distinct = 0;
   for (std::uint64_t gram : all) {
+    meter.Add(8);
     const std::size_t slot = Slot(gram);
     if (keys_[slot] != 0) continue;
     keys_[slot] = gram;
@@ -89,7 +90,10 @@ GramIndex::GramIndex(const std::vector<std::u16string>& lines, std::span<const s
   const std::size_t capacity = mask_ + 1;
   counts_.assign(capacity, 0);
   starts_.assign(capacity, 0);
-  for (std::uint64_t gram : all) ++counts_[Slot(gram)];
+  for (std::uint64_t gram : all) {
+    ++counts_[Slot(gram)];
+    meter.Add(8);
+  }
   std::uint32_t start = 0;
   for (std::size_t slot = 0; slot < capacity; ++slot) {
     starts_[slot] = start;
@@ -102,7 +106,7 @@ GramIndex::GramIndex(const std::vector<std::u16string>& lines, std::span<const s
     for (; k < lineEnds[line]; ++k)
       holders_[filled[Slot(all[k])]++] = static_cast<std::uint32_t>(line);
   }
-  meter.Add(all.size() * 16 + capacity * 4);
+  meter.Add(capacity * 4);
 }
 
 std::size_t GramIndex::Slot(std::uint64_t gram) const {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <numeric>
 
+#include "pairing/counting_order.h"
+
 namespace sorowa::pairing {
 namespace {
 
@@ -65,27 +67,17 @@ std::vector<std::size_t> HeaviestChain(std::span<const ChainBox> boxes, std::uin
                                        WorkMeter& meter) {
   const std::size_t count = boxes.size();
   if (count == 0) return {};
-  std::vector<std::size_t> byStart(count);
-  std::iota(byStart.begin(), byStart.end(), 0);
-  std::vector<std::size_t> byEnd = byStart;
-  std::stable_sort(byStart.begin(), byStart.end(), [&](std::size_t a, std::size_t b) {
-    return boxes[a].sourceFirst < boxes[b].sourceFirst;
-  });
-  std::stable_sort(byEnd.begin(), byEnd.end(), [&](std::size_t a, std::size_t b) {
-    return boxes[a].SourceEnd() < boxes[b].SourceEnd();
-  });
-  meter.Add(count * 16);
-
-  // The boxes by where they end, for the ones ending exactly where another starts.
+  // Boxes by where they start and by where they end on the Source side, and by their end
+  // cell (Source end, then Target end) for the ones ending exactly where another starts.
+  const auto sourceFirst = [&](std::size_t k) { return std::size_t{boxes[k].sourceFirst}; };
+  const auto sourceEnd = [&](std::size_t k) { return std::size_t{boxes[k].SourceEnd()}; };
+  const auto targetEnd = [&](std::size_t k) { return std::size_t{boxes[k].TargetEnd()}; };
+  const std::vector<std::size_t> byStart = CountingOrder(count, sourceSize, sourceFirst, meter);
+  const std::vector<std::size_t> byEnd = CountingOrder(count, sourceSize, sourceEnd, meter);
   std::vector<std::size_t> byEndCell;
   if (bonus != 0) {
-    byEndCell = byEnd;
-    std::stable_sort(byEndCell.begin(), byEndCell.end(), [&](std::size_t a, std::size_t b) {
-      return boxes[a].SourceEnd() != boxes[b].SourceEnd()
-                 ? boxes[a].SourceEnd() < boxes[b].SourceEnd()
-                 : boxes[a].TargetEnd() < boxes[b].TargetEnd();
-    });
-    meter.Add(count * 16);
+    const std::vector<std::size_t> byTargetEnd = CountingOrder(count, targetSize, targetEnd, meter);
+    byEndCell = CountingOrder(count, sourceSize, sourceEnd, meter, &byTargetEnd);
   }
   PrefixMaxima maxima(targetSize, boxes);
   std::vector<std::int64_t> total(count);

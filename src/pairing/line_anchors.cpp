@@ -64,17 +64,21 @@ AnchorCandidates FindAnchorCandidates(const LineIds& ids, const std::vector<std:
     std::uint32_t target = 0;
   };
   std::unordered_map<std::uint32_t, Occurrence> occurrences;
-  for (std::size_t i = head; i < n - tail; ++i) ++occurrences[ids.source[i]].sourceCount;
+  for (std::size_t i = head; i < n - tail; ++i) {
+    ++occurrences[ids.source[i]].sourceCount;
+    meter.Add(16);
+  }
   for (std::size_t j = head; j < m - tail; ++j) {
+    meter.Add(16);
     const auto found = occurrences.find(ids.target[j]);
     if (found == occurrences.end()) continue;
     ++found->second.targetCount;
     found->second.target = static_cast<std::uint32_t>(j - head);
   }
-  meter.Add(16 * (n + m));
   std::vector<bool> sourcePaired(middleN, false);
   std::vector<bool> targetPaired(middleM, false);
   for (std::size_t i = 0; i < middleN; ++i) {
+    meter.Add(16);
     const Occurrence& occurrence = occurrences[ids.source[head + i]];
     if (occurrence.sourceCount == 1 && occurrence.targetCount == 1) {
       candidates.boxes.push_back({static_cast<std::uint32_t>(i), occurrence.target, 1, 1,
