@@ -46,6 +46,12 @@ LinePairing AlignLines(const std::vector<std::u16string>& sourceLines,
   if (sourceLines.size() > kMostLines || targetLines.size() > kMostLines) {
     throw std::length_error("too many lines to pair");
   }
+  if (sourceLines.empty() || targetLines.empty()) {
+    LinePairing alone;
+    for (std::size_t i = 0; i < sourceLines.size(); ++i) alone.push_back({i, 1, 0, 0});
+    for (std::size_t j = 0; j < targetLines.size(); ++j) alone.push_back({0, 0, j, 1});
+    return alone;
+  }
   pairing::WorkMeter meter(options.checkpoint);
   const pairing::LineIds ids = pairing::InternLines(sourceLines, targetLines, meter);
   const pairing::LineSet lines{sourceLines, targetLines, ids.source, ids.target};
