@@ -346,6 +346,15 @@ bool MainWindow::IsOptionChecked(OptionId option) const {
       return morphemeMatchBox_->isChecked();
     case OptionId::AlignLines:
       return alignLinesBox_->isChecked();
+    case OptionId::NormalizeNfc:
+    case OptionId::NormalizeNfkc:
+    case OptionId::FoldKana:
+    case OptionId::IgnoreSpace:
+    case OptionId::IgnorePunctuation:
+    case OptionId::Scores:
+    case OptionId::MorphemeScores:
+    case OptionId::NoReport:
+      return false;  // not in the window's menus yet
   }
   return false;
 }

@@ -20,32 +20,71 @@
 #include "align/unit_match_table.h"
 #include "compare/split_lines.h"
 #include "pairing/align_lines.h"
+#include "score/levenshtein.h"
+#include "score/pair_scorer.h"
 #include "segment/morph_analyzer.h"
+#include "text/text_normalizer.h"
 
 namespace sorowa {
 namespace {
 
-// The line pairs to write: either side may be missing (an empty text, which a real line
+struct SplitText {
+  std::vector<std::u16string> lines;
+  std::vector<std::size_t> lineNumbers;
+};
+
+// The lines of a text with their line numbers, normalised when the options ask for it. A
+// line that normalisation empties is dropped as SplitLines drops an empty line: it has
+// nothing to compare and nothing to score, and the tables are never given an empty line.
+SplitText Split(const std::u16string& text, const TextNormalizer* normalizer) {
+  SplitText split;
+  SplitLines(text, split.lines, split.lineNumbers);
+  if (normalizer != nullptr) {
+    std::size_t kept = 0;
+    for (std::size_t k = 0; k < split.lines.size(); ++k) {
+      std::u16string line = normalizer->Apply(split.lines[k]);
+      if (line.empty()) continue;
+      split.lines[kept] = std::move(line);
+      split.lineNumbers[kept] = split.lineNumbers[k];
+      ++kept;
+    }
+    split.lines.resize(kept);
+    split.lineNumbers.resize(kept);
+  }
+  return split;
+}
+
+// The line pairs to work on: either side may be missing (an empty text, which a real line
 // never is), and either may be two lines joined.
 class PairTexts {
  public:
-  PairTexts(const std::vector<std::u16string>& sourceLines,
-            const std::vector<std::u16string>& targetLines, const LinePairing& pairing)
-      : sourceLines_(sourceLines), targetLines_(targetLines), pairing_(pairing) {}
+  PairTexts(const SplitText& source, const SplitText& target, const LinePairing& pairing)
+      : source_(source), target_(target), pairing_(pairing) {}
 
   std::size_t size() const { return pairing_.size(); }
   // The side's text of pair index; scratch holds it when lines are joined.
   const std::u16string& Source(std::size_t index, std::u16string& scratch) const {
-    return Join(sourceLines_, pairing_[index].sourceFirst, pairing_[index].sourceCount, scratch);
+    return Join(source_.lines, pairing_[index].sourceFirst, pairing_[index].sourceCount, scratch);
   }
   const std::u16string& Target(std::size_t index, std::u16string& scratch) const {
-    return Join(targetLines_, pairing_[index].targetFirst, pairing_[index].targetCount, scratch);
+    return Join(target_.lines, pairing_[index].targetFirst, pairing_[index].targetCount, scratch);
   }
   std::size_t SourceLength(std::size_t index) const {
-    return Length(sourceLines_, pairing_[index].sourceFirst, pairing_[index].sourceCount);
+    return Length(source_.lines, pairing_[index].sourceFirst, pairing_[index].sourceCount);
   }
   std::size_t TargetLength(std::size_t index) const {
-    return Length(targetLines_, pairing_[index].targetFirst, pairing_[index].targetCount);
+    return Length(target_.lines, pairing_[index].targetFirst, pairing_[index].targetCount);
+  }
+  bool HasSource(std::size_t index) const { return pairing_[index].sourceCount != 0; }
+  bool HasTarget(std::size_t index) const { return pairing_[index].targetCount != 0; }
+  // The sides as the pairs file writes them: "12", "12+13" or "-".
+  std::string SourceSide(std::size_t index) const {
+    const LinePair& pair = pairing_[index];
+    return FormatPairSide(MakePairSide(source_.lineNumbers, pair.sourceFirst, pair.sourceCount));
+  }
+  std::string TargetSide(std::size_t index) const {
+    const LinePair& pair = pairing_[index];
+    return FormatPairSide(MakePairSide(target_.lineNumbers, pair.targetFirst, pair.targetCount));
   }
 
  private:
@@ -66,8 +105,8 @@ class PairTexts {
     return length;
   }
 
-  const std::vector<std::u16string>& sourceLines_;
-  const std::vector<std::u16string>& targetLines_;
+  const SplitText& source_;
+  const SplitText& target_;
   const LinePairing& pairing_;
 };
 
@@ -90,22 +129,29 @@ void WriteUnitDp(const SegmentList& sourceUnits, const SegmentList& targetUnits,
   }
 }
 
+// The morphemes of a pair's two sides, once computed; the scores reuse the tables' ones.
+struct PairMorphemes {
+  SegmentList source;
+  SegmentList target;
+  bool computed = false;
+};
+
 // The tables of one pair that need segments: morphemes and pseudo-bunsetsu, each computed
 // at most once per line and only when a table asks for them, Source before Target. A
 // missing side has no units; the matching tables then show the other side's units alone.
 void WriteSegmentedSections(MorphAnalyzer& analyzer, const std::u16string& source,
                             const std::u16string& target, std::optional<LoneSide> lone,
-                            ReportBuffer& report, const CompareOptions& options) {
+                            ReportBuffer& report, const CompareOptions& options,
+                            PairMorphemes& morphemes) {
   const bool hasSource = lone != LoneSide::Target;
   const bool hasTarget = lone != LoneSide::Source;
-  SegmentList sourceMorphemes;
-  SegmentList targetMorphemes;
   if (options.morphemeDp || options.morphemeMatch) {
-    if (hasSource) analyzer.SplitMorphemes(source, sourceMorphemes);
-    if (hasTarget) analyzer.SplitMorphemes(target, targetMorphemes);
+    if (hasSource) analyzer.SplitMorphemes(source, morphemes.source);
+    if (hasTarget) analyzer.SplitMorphemes(target, morphemes.target);
+    morphemes.computed = true;
   }
   if (options.morphemeDp) {
-    WriteUnitDp(sourceMorphemes, targetMorphemes, lone, report, u"形態素");
+    WriteUnitDp(morphemes.source, morphemes.target, lone, report, u"形態素");
     report += kTableBreak;
   }
   if (options.pseudoBunsetsuDp || options.pseudoBunsetsuMatch) {
@@ -123,14 +169,15 @@ void WriteSegmentedSections(MorphAnalyzer& analyzer, const std::u16string& sourc
     }
   }
   if (options.morphemeMatch) {
-    WriteUnitMatchTable(sourceMorphemes, targetMorphemes, report, u"形態素");
+    WriteUnitMatchTable(morphemes.source, morphemes.target, report, u"形態素");
     report += kTableBreak;
   }
 }
 
 // One pair's tables, <br>s and separator. A pair too large to align names its number.
 void WritePair(MorphAnalyzer& analyzer, const std::u16string& source, const std::u16string& target,
-               std::size_t pairIndex, ReportBuffer& report, const CompareOptions& options) {
+               std::size_t pairIndex, ReportBuffer& report, const CompareOptions& options,
+               PairMorphemes& morphemes) {
   const std::optional<LoneSide> lone = LoneSideOf(source, target);
   try {
     if (options.charDp) {
@@ -141,19 +188,28 @@ void WritePair(MorphAnalyzer& analyzer, const std::u16string& source, const std:
       }
       report += kTableBreak;
     }
-    WriteSegmentedSections(analyzer, source, target, lone, report, options);
+    WriteSegmentedSections(analyzer, source, target, lone, report, options, morphemes);
   } catch (const TableTooLargeError& error) {
     throw TableTooLargeError(error, pairIndex + 1);
   }
   report += kPairSeparator;
 }
 
-// A run of consecutive pairs that one worker writes; the driver hands them on in order.
+// What the workers do besides writing tables.
+struct WorkPlan {
+  std::size_t reportPairs = 0;  // pairs beyond these are scored only (position mode's surplus)
+  bool scores = false;
+  bool morphemeScores = false;
+};
+
+// A run of consecutive pairs that one worker handles; the driver hands them on in order.
 struct PairBlock {
   std::size_t first = 0;
   std::size_t last = 0;
   ReportBuffer text;
-  std::vector<std::size_t> pairEnds;  // end of each pair's fragment in text
+  std::vector<std::size_t> pairEnds;  // end of each report pair's fragment in text
+  StatsDocument scores;               // the block's pairs and their sums
+  std::string scoreError;             // the first pair of the block that could not be scored
   std::exception_ptr error;
   bool done = false;
 };
@@ -164,9 +220,9 @@ struct PairBlock {
 // the number of workers: the first failing pair in line order is the one reported.
 class PairScheduler {
  public:
-  PairScheduler(const PairTexts& texts, const CompareOptions& options,
+  PairScheduler(const PairTexts& texts, const CompareOptions& options, const WorkPlan& plan,
                 std::vector<MorphAnalyzer*> analyzers)
-      : texts_(texts), options_(options) {
+      : texts_(texts), options_(options), plan_(plan) {
     const std::size_t pairs = texts.size();
     const std::size_t workers = analyzers.size();
     // Small blocks keep each worker's text well below the size at which every allocation
@@ -181,7 +237,7 @@ class PairScheduler {
     threads_.reserve(workers);
     for (MorphAnalyzer* analyzer : analyzers) {
       try {
-        threads_.emplace_back([this, analyzer] { Work(*analyzer); });
+        threads_.emplace_back([this, analyzer] { Work(analyzer); });
       } catch (const std::system_error&) {
         // Out of threads: the ones already running do all the work. With none running,
         // the error ends the command (no running thread is left behind to join).
@@ -196,8 +252,12 @@ class PairScheduler {
     for (std::thread& thread : threads_) thread.join();
   }
 
-  void Deliver(ReportBuffer& report, const CompareHooks& hooks, std::size_t pairs) {
+  // Appends the report pairs' text to report and returns the scores in pair order; scores
+  // that could not be computed leave scoreError set instead.
+  void Deliver(ReportBuffer& report, const CompareHooks& hooks,
+               std::optional<StatsDocument>& scores, std::string& scoreError) {
     using namespace std::chrono_literals;
+    const std::size_t pairs = texts_.size();
     for (PairBlock& block : blocks_) {
       std::unique_lock lock(mutex_);
       while (!block.done) {
@@ -216,6 +276,14 @@ class PairScheduler {
         if (hooks.progress) hooks.progress(block.first + k, pairs);
         report.append(block.text, begin, block.pairEnds[k] - begin);
         begin = block.pairEnds[k];
+      }
+      if (scores) {
+        if (!block.scoreError.empty()) {
+          scoreError = std::move(block.scoreError);
+          scores.reset();
+        } else {
+          AppendPairs(*scores, std::move(block.scores));
+        }
       }
       GiveSpare(std::move(block.text));
       if (hooks.pairWritten) hooks.pairWritten(report);
@@ -239,22 +307,66 @@ class PairScheduler {
     spares_.push_back(std::move(text));
   }
 
-  void Work(MorphAnalyzer& analyzer) {
+  // Scores one pair into the block, with the tables' morphemes when they were computed. A
+  // pair too long to score stops the block's scoring; later blocks skip theirs.
+  void ScorePair(std::size_t index, std::size_t pair, const std::u16string& source,
+                 const std::u16string& target, MorphAnalyzer* analyzer, PairMorphemes& morphemes,
+                 PairScorer& scorer, PairDetail& detail, PairBlock& block) {
+    if (!block.scoreError.empty() || index > firstScoreError_) return;
+    const bool hasSource = texts_.HasSource(pair);
+    const bool hasTarget = texts_.HasTarget(pair);
+    PairInput input;
+    input.sourceSide = texts_.SourceSide(pair);
+    input.targetSide = texts_.TargetSide(pair);
+    if (hasSource) input.reference = source;
+    if (hasTarget) input.hypothesis = target;
+    if (plan_.morphemeScores) {
+      if (!morphemes.computed) {
+        if (hasSource) analyzer->SplitMorphemes(source, morphemes.source);
+        if (hasTarget) analyzer->SplitMorphemes(target, morphemes.target);
+        morphemes.computed = true;
+      }
+      input.morphemes = true;
+      input.referenceMorphemes = &morphemes.source;
+      input.hypothesisMorphemes = &morphemes.target;
+    }
+    try {
+      AddPair(block.scores, scorer.Score(input, detail), detail);
+    } catch (const ScoreTooLargeError& error) {
+      block.scoreError =
+          "line pair " + std::to_string(pair + 1) + " cannot be scored: " + error.what();
+      std::size_t known = firstScoreError_.load();
+      while (index < known && !firstScoreError_.compare_exchange_weak(known, index)) {
+      }
+    }
+  }
+
+  void Work(MorphAnalyzer* analyzer) {
     const ScopedStopFlag stopFlag(stop_);
+    PairScorer scorer;
+    PairDetail detail;
     for (;;) {
       const std::size_t index = next_.fetch_add(1);
       if (index >= blocks_.size() || index > firstError_ || stop_) return;
       PairBlock& block = blocks_[index];
       ReportBuffer text = TakeSpare();
       std::vector<std::size_t> pairEnds;
+      StatsDocument scores;
       std::u16string sourceScratch;
       std::u16string targetScratch;
       std::exception_ptr error;
       try {
         for (std::size_t pair = block.first; pair < block.last && !stop_; ++pair) {
-          WritePair(analyzer, texts_.Source(pair, sourceScratch),
-                    texts_.Target(pair, targetScratch), pair, text, options_);
-          pairEnds.push_back(text.size());
+          const std::u16string& source = texts_.Source(pair, sourceScratch);
+          const std::u16string& target = texts_.Target(pair, targetScratch);
+          PairMorphemes morphemes;
+          if (options_.writeTables && pair < plan_.reportPairs) {
+            WritePair(*analyzer, source, target, pair, text, options_, morphemes);
+            pairEnds.push_back(text.size());
+          }
+          if (plan_.scores) {
+            ScorePair(index, pair, source, target, analyzer, morphemes, scorer, detail, block);
+          }
         }
       } catch (const WorkStopped&) {
         return;  // nobody waits for this block any more
@@ -280,6 +392,7 @@ class PairScheduler {
 
   const PairTexts& texts_;
   const CompareOptions& options_;
+  const WorkPlan plan_;
   std::vector<PairBlock> blocks_;
   std::vector<ReportBuffer> spares_;
   std::mutex mutex_;
@@ -287,6 +400,7 @@ class PairScheduler {
   std::atomic<std::size_t> next_{0};
   std::atomic<bool> stop_{false};
   std::atomic<std::size_t> firstError_{static_cast<std::size_t>(-1)};
+  std::atomic<std::size_t> firstScoreError_{static_cast<std::size_t>(-1)};
   std::vector<std::thread> threads_;
 };
 
@@ -323,54 +437,123 @@ void CheckPairing(const LinePairing& pairing, std::size_t sourceLines, std::size
   }
 }
 
-struct SplitText {
-  std::vector<std::u16string> lines;
-  std::vector<std::size_t> lineNumbers;
-};
-
-SplitText Split(const std::u16string& text) {
-  SplitText split;
-  SplitLines(text, split.lines, split.lineNumbers);
-  return split;
+// Whether the Compare needs the morphological analyser at all. It is set up for every
+// Compare that writes tables, even with none on or no lines, so its start-up message (if
+// any) is shown every time; a run of scores alone loads it only for morpheme figures.
+bool NeedsAnalyzer(const CompareOptions& options) {
+  return options.writeTables || options.scores == ScoreUnits::CharsAndMorphemes;
 }
 
-// Writes the pairs with the analyser already set up, and tells what was written.
+// Lines no pair holds: in position mode, the surplus lines of the longer text.
+void AppendUnpaired(const LinePairing& pairing, std::size_t sourceLines, std::size_t targetLines,
+                    LinePairing& work) {
+  std::vector<bool> sourceUsed(sourceLines, false);
+  std::vector<bool> targetUsed(targetLines, false);
+  for (const LinePair& pair : pairing) {
+    for (std::size_t k = 0; k < pair.sourceCount; ++k) sourceUsed[pair.sourceFirst + k] = true;
+    for (std::size_t k = 0; k < pair.targetCount; ++k) targetUsed[pair.targetFirst + k] = true;
+  }
+  for (std::size_t i = 0; i < sourceLines; ++i) {
+    if (!sourceUsed[i]) work.push_back({i, 1, targetLines, 0});
+  }
+  for (std::size_t i = 0; i < targetLines; ++i) {
+    if (!targetUsed[i]) work.push_back({sourceLines, 0, i, 1});
+  }
+}
+
+// Writes and scores the pairs with the analyser (if any) already set up, and tells what was
+// written.
 CompareResult WritePairs(const SplitText& source, const SplitText& target,
-                         const LinePairing& pairing, bool linesAligned, MorphAnalyzer& analyzer,
+                         const LinePairing& pairing, bool linesAligned, MorphAnalyzer* analyzer,
                          ReportBuffer& report, const CompareOptions& options,
                          const CompareHooks& hooks) {
   CheckPairing(pairing, source.lines.size(), target.lines.size());
-  const std::size_t pairs = pairing.size();
-  if (pairs > 0) {
-    const PairTexts texts(source.lines, target.lines, pairing);
-    std::vector<std::unique_ptr<MorphAnalyzer>> clones;
-    std::vector<MorphAnalyzer*> analyzers{&analyzer};
+  WorkPlan plan;
+  plan.reportPairs = pairing.size();
+  plan.scores = options.scores != ScoreUnits::None;
+  // Without a back-end every line would have no morphemes and the figures would be wrong;
+  // the analyser has already said why it is missing.
+  plan.morphemeScores = options.scores == ScoreUnits::CharsAndMorphemes && analyzer != nullptr &&
+                        analyzer->hasBackend();
+
+  std::optional<StatsDocument> scores;
+  LinePairing withUnpaired;
+  const LinePairing* work = &pairing;
+  if (plan.scores) {
+    scores.emplace();
+    scores->options.normalization = options.normalization;
+    scores->options.alignLines = linesAligned;
+    scores->options.morphemes = plan.morphemeScores;
+    if (plan.morphemeScores) scores->totals.morphemes.emplace();
+    withUnpaired = pairing;
+    AppendUnpaired(pairing, source.lines.size(), target.lines.size(), withUnpaired);
+    if (withUnpaired.size() > pairing.size()) work = &withUnpaired;
+  }
+
+  const std::size_t items = work->size();
+  std::string scoreError;
+  if (items > 0 && (options.writeTables || plan.scores)) {
+    const PairTexts texts(source, target, *work);
     const std::size_t workers = WorkerCount(texts, hooks.threads);
+    std::vector<std::unique_ptr<MorphAnalyzer>> clones;
+    std::vector<MorphAnalyzer*> analyzers{analyzer};
     while (analyzers.size() < workers) {
-      std::unique_ptr<MorphAnalyzer> clone = analyzer.CloneForThread();
+      if (analyzer == nullptr) {
+        analyzers.push_back(nullptr);
+        continue;
+      }
+      std::unique_ptr<MorphAnalyzer> clone = analyzer->CloneForThread();
       if (!clone) break;
       analyzers.push_back(clone.get());
       clones.push_back(std::move(clone));
     }
-    PairScheduler scheduler(texts, options, std::move(analyzers));
-    scheduler.Deliver(report, hooks, pairs);
+    PairScheduler scheduler(texts, options, plan, std::move(analyzers));
+    scheduler.Deliver(report, hooks, scores, scoreError);
   }
-  if (hooks.progress) hooks.progress(pairs, pairs);
-  return DescribePairing(pairing, source.lineNumbers, target.lineNumbers, linesAligned);
+  if (hooks.progress) hooks.progress(items, items);
+  CompareResult result =
+      DescribePairing(pairing, source.lineNumbers, target.lineNumbers, linesAligned);
+  result.scores = std::move(scores);
+  result.scoresError = std::move(scoreError);
+  return result;
 }
+
+// The lines of both texts, the analyser and the normaliser of one Compare.
+class CompareSetup {
+ public:
+  CompareSetup(const std::u16string& sourceText, const std::u16string& targetText,
+               const CompareOptions& options, const CompareHooks& hooks) {
+    if (options.normalization.any()) {
+      normalizer_ = std::make_unique<TextNormalizer>(options.normalization);
+    }
+    source = Split(sourceText, normalizer_.get());
+    target = Split(targetText, normalizer_.get());
+    analyzer = hooks.analyzer;
+    if (analyzer == nullptr && NeedsAnalyzer(options)) {
+      // Released on the way out, also by an exception.
+      own_ = std::make_unique<MorphAnalyzer>(hooks.showMessage, hooks.morphBackendFactory);
+      own_->SetLanguage(0);
+      analyzer = own_.get();
+    }
+  }
+
+  SplitText source;
+  SplitText target;
+  MorphAnalyzer* analyzer = nullptr;
+
+ private:
+  std::unique_ptr<TextNormalizer> normalizer_;
+  std::unique_ptr<MorphAnalyzer> own_;
+};
 
 }  // namespace
 
 CompareResult CompareLinePairs(const std::u16string& sourceText, const std::u16string& targetText,
                                ReportBuffer& report, const CompareOptions& options,
                                const CompareHooks& hooks) {
-  const SplitText source = Split(sourceText);
-  const SplitText target = Split(targetText);
-
-  // Set up for every Compare, even with no lines, so the analyser's start-up message (if
-  // any) is shown every time; released on the way out, also by an exception.
-  MorphAnalyzer analyzer(hooks.showMessage, hooks.morphBackendFactory);
-  analyzer.SetLanguage(0);
+  CompareSetup setup(sourceText, targetText, options, hooks);
+  const SplitText& source = setup.source;
+  const SplitText& target = setup.target;
 
   LinePairing pairing;
   if (options.alignLines) {
@@ -385,17 +568,16 @@ CompareResult CompareLinePairs(const std::u16string& sourceText, const std::u16s
   } else {
     pairing = PairLinesByPosition(source.lines.size(), target.lines.size());
   }
-  return WritePairs(source, target, pairing, options.alignLines, analyzer, report, options, hooks);
+  return WritePairs(source, target, pairing, options.alignLines, setup.analyzer, report, options,
+                    hooks);
 }
 
 CompareResult CompareLinePairs(const std::u16string& sourceText, const std::u16string& targetText,
                                const LinePairing& pairing, ReportBuffer& report,
                                const CompareOptions& options, const CompareHooks& hooks) {
-  const SplitText source = Split(sourceText);
-  const SplitText target = Split(targetText);
-  MorphAnalyzer analyzer(hooks.showMessage, hooks.morphBackendFactory);
-  analyzer.SetLanguage(0);
-  return WritePairs(source, target, pairing, options.alignLines, analyzer, report, options, hooks);
+  CompareSetup setup(sourceText, targetText, options, hooks);
+  return WritePairs(setup.source, setup.target, pairing, options.alignLines, setup.analyzer, report,
+                    options, hooks);
 }
 
 }  // namespace sorowa

@@ -12,6 +12,8 @@
 
 namespace sorowa {
 
+class MorphAnalyzer;
+
 struct CompareHooks {
   // Messages from the analyser, such as MeCab's start-up error. May be empty.
   MessageSink showMessage;
@@ -27,19 +29,26 @@ struct CompareHooks {
   std::size_t threads = 0;
   // The morphological back-end; empty means the one this build links in.
   MorphBackendFactory morphBackendFactory;
+  // An analyser already set up for Japanese, used instead of setting one up for this Compare
+  // (extra threads get clones of it): a run over many documents loads the dictionary once
+  // per thread, not once per document. Not owned; showMessage then goes unused.
+  MorphAnalyzer* analyzer = nullptr;
 };
 
 // Pairs the lines of the two texts and appends, per pair, the tables the options ask for,
 // each followed by <br>, then <hr><br>. Lines are paired by position (surplus lines of the
 // longer text are left out) or, with alignLines, by content (every line shows up, a line
-// with no counterpart alone). Joined lines are compared as one text. Returns the pairs
-// written and what became of each side's lines.
+// with no counterpart alone). Joined lines are compared as one text. With normalisation
+// on, each line is normalised first and a line left empty takes no part, as an empty line
+// never does; the others keep their line numbers. Returns the pairs written, what became
+// of each side's lines and, when asked for, the scores.
 CompareResult CompareLinePairs(const std::u16string& sourceText, const std::u16string& targetText,
                                ReportBuffer& report, const CompareOptions& options,
                                const CompareHooks& hooks = {});
 
-// The same over a pairing the caller chose, in indices into the lines SplitLines gives;
-// options.alignLines only says how the result describes it. A pair naming a line the texts
+// The same over a pairing the caller chose, in indices into the lines SplitLines gives (after
+// normalisation, without the lines it emptied); options.alignLines only says how the result
+// describes it. A pair naming a line the texts
 // do not have throws std::logic_error before anything is written.
 CompareResult CompareLinePairs(const std::u16string& sourceText, const std::u16string& targetText,
                                const LinePairing& pairing, ReportBuffer& report,

@@ -1,6 +1,11 @@
 #pragma once
 
+#include "text/text_normalizer.h"
+
 namespace sorowa {
+
+// Which scores a Compare computes beside its report (docs/scores.md).
+enum class ScoreUnits { None, Chars, CharsAndMorphemes };
 
 // Which tables each line pair gets, in the order the tables appear in the report, and how the
 // lines are paired.
@@ -13,6 +18,11 @@ struct CompareOptions {
   // Pair lines by content (inserted, deleted, split and merged lines) instead of line i with
   // line i. Not a table: switching all tables on or off leaves it as it is.
   bool alignLines = false;
+  // Applied to every line before anything else; a line it empties counts as an empty line.
+  NormalizationOptions normalization{};
+  ScoreUnits scores = ScoreUnits::None;
+  // Off: no tables and no separators are written at all, only the pairing and the scores.
+  bool writeTables = true;
 };
 
 }  // namespace sorowa

@@ -2,10 +2,12 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "pairing/line_pair.h"
+#include "score/stats_document.h"
 
 namespace sorowa {
 
@@ -59,6 +61,16 @@ struct CompareResult {
   std::vector<PairRecord> pairs;
   SideSummary source;
   SideSummary target;
+  // The scores, when the options asked for them: scores->pairs[k] belongs to pairs[k]. In
+  // position mode the surplus lines of the longer text follow, each a pair of its own
+  // (source-only or target-only), which the report does not show: left out of the scores,
+  // they would make the error rate look better than the texts are. scores->source and
+  // scores->target (the paths) are for the caller to fill in. Without morphemes when the
+  // analyser could not be started.
+  std::optional<StatsDocument> scores;
+  // Why the scores are absent although asked for (a pair too long to score); the report is
+  // written all the same.
+  std::string scoresError;
 };
 
 // The pairs as tab-separated text, one pair a line in report order: the Source side, a tab,

@@ -18,8 +18,22 @@ enum class OptionId {
   PseudoBunsetsuDp,
   PseudoBunsetsuMatch,
   MorphemeMatch,
-  AlignLines
+  AlignLines,
+  // Normalisation of both texts before anything is compared. With both forms checked,
+  // NFKC is applied (it includes NFC).
+  NormalizeNfc,
+  NormalizeNfkc,
+  FoldKana,
+  IgnoreSpace,
+  IgnorePunctuation,
+  // Scores: character figures, and morpheme figures as well (the front end decides when,
+  // for instance when a morpheme table is on and the morphemes are at hand anyway).
+  Scores,
+  MorphemeScores,
+  // No report at all, only the scores: ShowReport is not called.
+  NoReport
 };
+inline constexpr std::size_t kOptionIdCount = static_cast<std::size_t>(OptionId::NoReport) + 1;
 
 // What the Compare command needs of the window (or of anything standing in for it).
 class CompareUi {
@@ -44,8 +58,9 @@ class CompareUi {
     (void)total;
     return true;
   }
-  // What a finished Compare wrote: its pairs and the lines left alone. Called after
-  // ShowReport, only when the report was stored.
+  // What a finished Compare wrote: its pairs, the lines left alone and, when asked for, the
+  // scores. Called after ShowReport, only when the report was stored (or, with NoReport,
+  // once the pairs were scored).
   virtual void ShowResult(const CompareResult& result) { (void)result; }
 };
 

@@ -29,6 +29,20 @@ CompareOptions ReadOptions(const CompareUi& ui) {
   options.pseudoBunsetsuMatch = ui.IsOptionChecked(OptionId::PseudoBunsetsuMatch);
   options.morphemeMatch = ui.IsOptionChecked(OptionId::MorphemeMatch);
   options.alignLines = ui.IsOptionChecked(OptionId::AlignLines);
+  NormalizationOptions& normalization = options.normalization;
+  if (ui.IsOptionChecked(OptionId::NormalizeNfkc)) {
+    normalization.form = UnicodeForm::Nfkc;
+  } else if (ui.IsOptionChecked(OptionId::NormalizeNfc)) {
+    normalization.form = UnicodeForm::Nfc;
+  }
+  normalization.foldKana = ui.IsOptionChecked(OptionId::FoldKana);
+  normalization.ignoreSpace = ui.IsOptionChecked(OptionId::IgnoreSpace);
+  normalization.ignorePunctuation = ui.IsOptionChecked(OptionId::IgnorePunctuation);
+  if (ui.IsOptionChecked(OptionId::Scores)) {
+    options.scores = ui.IsOptionChecked(OptionId::MorphemeScores) ? ScoreUnits::CharsAndMorphemes
+                                                                  : ScoreUnits::Chars;
+  }
+  options.writeTables = !ui.IsOptionChecked(OptionId::NoReport);
   return options;
 }
 
@@ -46,6 +60,12 @@ void OnCompare(CompareUi& ui, ReportStore& store, const MorphBackendFactory& mor
       if (!ui.ReportProgress(done, total)) throw CompareCancelled();
     };
     hooks.morphBackendFactory = morphFactory;
+    if (!options.writeTables) {
+      ReportBuffer none;
+      const CompareResult result = CompareLinePairs(sourceText, targetText, none, options, hooks);
+      ui.ShowResult(result);
+      return;
+    }
     // The report goes to its file as it is written, a megabyte at a time, so neither the
     // UTF-16 text nor the file's bytes ever sit whole in memory. Should anything below fail,
     // or the user cancel, the writer takes the partial file away again.

@@ -6,8 +6,10 @@
 
 namespace sorowa {
 
-// The Compare command: normalises both editors, builds the report for the checked options,
-// stores it and shows it, then hands the front end what was paired (ShowResult). A failure
+// The Compare command: normalises both editors (their lines, each ended by CR LF; the text
+// normalisation options change only what is compared and shown in the report), builds the
+// report for the checked options, stores it and shows it, then hands the front end what was
+// paired and scored (ShowResult). With NoReport it only scores. A failure
 // ends the command through ui.ReportFailure, after which the editors keep their normalised
 // texts and the previous report stays shown. Cancelling through ReportProgress ends it
 // silently.

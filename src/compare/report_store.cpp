@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -17,6 +18,29 @@ namespace sorowa {
 namespace fs = std::filesystem;
 
 namespace {
+
+// The process's umask, which a new file's mode must honour. Read from /proc where the
+// kernel shows it: the only other way, setting it and putting it back, would leave it at 0
+// for a moment in which another thread's new files (a run over many documents writes
+// reports on every core) could be made writable by all.
+mode_t ProcessFileMask() {
+  static const mode_t mask = [] {
+    if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+      char line[256];
+      unsigned value = 0;
+      bool found = false;
+      while (!found && std::fgets(line, sizeof line, status) != nullptr) {
+        found = std::sscanf(line, "Umask: %o", &value) == 1;
+      }
+      std::fclose(status);
+      if (found) return static_cast<mode_t>(value);
+    }
+    const mode_t current = ::umask(0);
+    ::umask(current);
+    return current;
+  }();
+  return mask;
+}
 
 std::string Base32(std::uint64_t value) {
   static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuv";
@@ -206,11 +230,7 @@ std::unique_ptr<ReportWriter> FileReportStore::Begin() {
   auto writer =
       std::make_unique<FileWriter>(fd, temporary, target, /*removeOnAbandon=*/true, noun_);
   mode_t mode = exists ? (info.st_mode & 07777) : 0;
-  if (!exists) {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
-  }
+  if (!exists) mode = 0666 & ~ProcessFileMask();
   if (::fchmod(fd, mode) != 0) {
     const int error = errno;
     throw ReportWriteError(

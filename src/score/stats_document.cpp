@@ -176,6 +176,18 @@ void AddPair(StatsDocument& document, PairScore pair, const PairDetail& detail) 
   document.pairs.push_back(std::move(pair));
 }
 
+void AppendPairs(StatsDocument& document, StatsDocument&& part) {
+  document.totals += part.totals;
+  document.confusions.Add(part.confusions);
+  AddClasses(document.classes, part.classes);
+  if (document.pairs.empty()) {
+    document.pairs = std::move(part.pairs);
+  } else {
+    document.pairs.insert(document.pairs.end(), std::make_move_iterator(part.pairs.begin()),
+                          std::make_move_iterator(part.pairs.end()));
+  }
+}
+
 void AddDocument(StatsDocument& corpus, const StatsDocument& document) {
   corpus.manyDocuments = true;
   corpus.documents.push_back({document.source, document.target, document.totals, {}});

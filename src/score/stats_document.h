@@ -160,6 +160,10 @@ struct PairDetail {
 // Appends the pair's record and adds it to the totals, the confusions and the classes.
 void AddPair(StatsDocument& document, PairScore pair, const PairDetail& detail);
 
+// Appends the pairs of part (a run over one Source and one Target, or a stretch of its pairs)
+// after those of document, and adds its totals, confusions and classes.
+void AppendPairs(StatsDocument& document, StatsDocument&& part);
+
 // Appends the totals, confusions and classes of a whole document run (a document of one
 // Source and one Target) as an entry of a run over many.
 void AddDocument(StatsDocument& corpus, const StatsDocument& document);

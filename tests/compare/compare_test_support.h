@@ -15,11 +15,11 @@
 namespace sorowa::testing_support {
 
 // Records what the Compare command did to the "window". All five tables start checked, line
-// pairing by content does not.
+// pairing by content and the other options do not.
 class FakeUi : public CompareUi {
  public:
   std::u16string texts[2];
-  bool options[6] = {true, true, true, true, true, false};
+  bool options[kOptionIdCount] = {true, true, true, true, true, false};
   std::vector<std::filesystem::path> shown;
   std::vector<std::string> errors;
   std::vector<UserMessage> messages;
