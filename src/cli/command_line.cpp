@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "text/input_decoding.h"
+#include "text/text_file.h"
 
 #ifndef SOROWA_VERSION
 #define SOROWA_VERSION "1.0.0"
@@ -74,6 +75,22 @@ CommandLine::StatsFormat ResolveStatsFormat(const CommandLine& line) {
   const std::string& name = line.stats.value_or("");
   const bool tsv = name.size() >= 4 && (name.ends_with(".tsv") || name.ends_with(".TSV"));
   return tsv ? CommandLine::StatsFormat::Tsv : CommandLine::StatsFormat::Json;
+}
+
+ScoreUnits ResolveScoreUnits(const CommandLine& line) {
+  const bool batch = line.action == CommandLine::Action::Batch;
+  if (!batch && !line.stats && !line.summary) return ScoreUnits::None;
+  const bool morphemeTable = line.options.morphemeDp || line.options.morphemeMatch;
+  const bool morphemes = line.morphemeScores.value_or(!line.noReport && morphemeTable);
+  return morphemes ? ScoreUnits::CharsAndMorphemes : ScoreUnits::Chars;
+}
+
+CompareOptions ResolveCompareOptions(const CommandLine& line) {
+  CompareOptions options = line.options;
+  options.normalization = line.normalization;
+  options.scores = ResolveScoreUnits(line);
+  options.writeTables = !line.noReport;
+  return options;
 }
 
 std::size_t ParseByteCount(std::string_view text) {
@@ -263,7 +280,7 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
 
   if (line.action == CommandLine::Action::MergeStats) {
     if (line.stats || line.output || line.pairs || !line.outDir.empty() || line.shard ||
-        line.noReport || !line.batchList.empty() || line.morphemeScores ||
+        line.noReport || !line.batchList.empty() || line.morphemeScores.has_value() ||
         line.normalization.any()) {
       throw UsageError("--merge-stats combines finished results; only --summary goes with it");
     }
@@ -276,9 +293,9 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
   }
   if (line.action == CommandLine::Action::Batch) {
     if (line.outDir.empty()) throw UsageError("a batch needs --out-dir DIR for its results");
-    if (line.stats || line.output) {
+    if (line.stats || line.output || line.pairs) {
       throw UsageError(
-          "a batch writes its reports and stats into --out-dir; -o and --stats "
+          "a batch writes its reports and stats into --out-dir; -o, --stats and --pairs "
           "do not go with it");
     }
     if (!line.batchList.empty()) {
@@ -318,11 +335,6 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
   line.source = std::string(operands[0]);
   line.target = std::string(operands[1]);
   return line;
-}
-
-bool IsAutoEncoding(std::string_view encoding) {
-  return encoding.size() == 4 && (encoding[0] | 0x20) == 'a' && (encoding[1] | 0x20) == 'u' &&
-         (encoding[2] | 0x20) == 't' && (encoding[3] | 0x20) == 'o';
 }
 
 std::string HelpText() {

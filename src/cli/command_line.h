@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "compare/compare_options.h"
+#include "text/text_file.h"
 #include "text/text_normalizer.h"
 
 namespace sorowa {
@@ -48,7 +49,8 @@ struct CommandLine {
   StatsFormat statsFormat = StatsFormat::FromName;
   bool summary = false;
   bool noReport = false;
-  bool morphemeScores = false;  // --stats-units=chars,morphemes
+  // --stats-units: true for chars,morphemes, false for chars; absent when not given.
+  std::optional<bool> morphemeScores;
   NormalizationOptions normalization;
 
   // --merge-stats OUT IN...
@@ -64,13 +66,19 @@ struct CommandLine {
 // The format --stats writes: as asked, else TSV for a name ending in ".tsv", else JSON.
 CommandLine::StatsFormat ResolveStatsFormat(const CommandLine& line);
 
+// What the scores cover: morpheme figures when --stats-units asks for them or, without it,
+// when a report is written with a morpheme table (whose morphemes are at hand anyway); None
+// when neither --stats nor --summary asks for scores (a batch always scores).
+ScoreUnits ResolveScoreUnits(const CommandLine& line);
+
+// The options of the Compare: the tables and pairing, the normalisation, the scores and
+// whether a report is written.
+CompareOptions ResolveCompareOptions(const CommandLine& line);
+
 // Parses the arguments after the program name. Options are taken in order, so a later
 // option overrides an earlier one; --help and --version end parsing where they stand.
 // Throws UsageError.
 CommandLine ParseCommandLine(const std::vector<std::string_view>& args);
-
-// Whether an encoding value asks for detection ("auto", in any case).
-bool IsAutoEncoding(std::string_view encoding);
 
 // Parses a byte count: decimal digits with an optional K, M or G suffix (powers of 1024).
 // Throws UsageError.

@@ -107,6 +107,22 @@ bool CommandLineUi::IsOptionChecked(OptionId option) const {
       return options_.morphemeMatch;
     case OptionId::AlignLines:
       return options_.alignLines;
+    case OptionId::NormalizeNfc:
+      return options_.normalization.form == UnicodeForm::Nfc;
+    case OptionId::NormalizeNfkc:
+      return options_.normalization.form == UnicodeForm::Nfkc;
+    case OptionId::FoldKana:
+      return options_.normalization.foldKana;
+    case OptionId::IgnoreSpace:
+      return options_.normalization.ignoreSpace;
+    case OptionId::IgnorePunctuation:
+      return options_.normalization.ignorePunctuation;
+    case OptionId::Scores:
+      return options_.scores != ScoreUnits::None;
+    case OptionId::MorphemeScores:
+      return options_.scores == ScoreUnits::CharsAndMorphemes;
+    case OptionId::NoReport:
+      return !options_.writeTables;
   }
   return false;
 }
@@ -148,6 +164,8 @@ bool CommandLineUi::ReportProgress(std::size_t done, std::size_t total) {
 
 void CommandLineUi::ShowResult(const CompareResult& result) {
   result_ = result;
+  // Without a report nothing was left out of one: the scores count every line.
+  if (!options_.writeTables) return;
   for (const std::string& note : UnpairedLineNotes(result, sourceName_, targetName_)) {
     PrintError("sorowa-compare: " + note);
   }

@@ -41,7 +41,8 @@ class CommandLineUi : public CompareUi {
   void ReportError(const std::string& message) override;
   void ShowMessage(const UserMessage& message) override;
   bool ReportProgress(std::size_t done, std::size_t total) override;
-  // Keeps the result and prints the notes about unpaired lines on err.
+  // Keeps the result and prints the notes about unpaired lines on err (when a report was
+  // written).
   void ShowResult(const CompareResult& result) override;
 
   // How SOURCE and TARGET are named in those notes.

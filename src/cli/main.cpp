@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "align/dp_limits.h"
+#include "batch_command.h"
 #include "command_line.h"
 #include "command_line_ui.h"
 #include "compare/compare_errors.h"
@@ -25,6 +26,7 @@
 #include "stdout_report_store.h"
 #include "text/input_decoding.h"
 #include "text/text_encoding.h"
+#include "text/text_file.h"
 
 namespace sorowa {
 namespace {
@@ -67,20 +69,9 @@ std::string ReadAll(const std::string& operand) {
 std::u16string ReadText(const std::string& operand, const std::string& encoding) {
   const std::string bytes = ReadAll(operand);
   try {
-    if (IsAutoEncoding(encoding)) return DecodeDetected(bytes).text;
-    return DecodeInput(bytes, encoding);
+    return DecodeAsAsked(bytes, encoding, DisplayName(operand));
   } catch (const InputDecodingError& e) {
-    std::string hint;
-    if (encoding.empty()) {
-      hint =
-          "; if the file is not UTF-8, name its encoding with --encoding (for example "
-          "--encoding CP932, or --encoding auto)";
-    } else if (IsAutoEncoding(encoding)) {
-      hint = "; the file is in none of the encodings --encoding auto finds: name its encoding";
-    } else {
-      hint = "; check that --encoding " + encoding + " is the file's encoding";
-    }
-    throw CommandError(DisplayName(operand) + ": " + e.what() + hint);
+    throw CommandError(e.what());
   }
 }
 
@@ -125,37 +116,34 @@ int MergeStatsFiles(const CommandLine& line) {
   return 0;
 }
 
-// Options whose parsing is in place but whose work is not wired into the Compare yet; they
-// are refused rather than ignored.
-void RefuseUnwiredOptions(const CommandLine& line) {
-  const char* option = nullptr;
-  if (line.action == CommandLine::Action::Batch) {
-    option = line.batchList.empty() ? "--batch" : "--batch-list";
-  } else if (line.stats) {
-    option = "--stats";
-  } else if (line.summary) {
-    option = "--summary";
-  } else if (line.noReport) {
-    option = "--no-report";
-  } else if (line.morphemeScores) {
-    option = "--stats-units";
-  } else if (line.normalization.form != UnicodeForm::None) {
-    option = "--normalize";
-  } else if (line.normalization.foldKana) {
-    option = "--fold-kana";
-  } else if (line.normalization.ignoreSpace) {
-    option = "--ignore-space";
-  } else if (line.normalization.ignorePunctuation) {
-    option = "--ignore-punctuation";
+// The scores of the Compare, to --stats and --summary.
+void WriteScores(const CommandLine& line, const CompareResult& result) {
+  if (!result.scores) throw CommandError(result.scoresError);
+  if (line.morphemeScores == true && !result.scores->options.morphemes) {
+    throw CommandError(
+        "morpheme figures need MeCab, which could not be started (see above); "
+        "--stats-units=chars scores the characters alone");
   }
-  if (option != nullptr) {
-    throw CommandError(std::string(option) + " is not available in this build yet");
+  StatsDocument stats = *result.scores;
+  stats.source = line.source;
+  stats.target = line.target;
+  if (line.stats) {
+    const std::string text = ResolveStatsFormat(line) == CommandLine::StatsFormat::Tsv
+                                 ? WriteStatsTsv(stats)
+                                 : WriteStatsJson(stats);
+    const std::string noun = "the stats";
+    if (*line.stats == "-") {
+      StdoutReportStore(1, noun).Write(text);
+    } else {
+      FileReportStore(*line.stats, noun).Write(text);
+    }
   }
+  if (line.summary) std::fputs(FormatSummary(stats).c_str(), stderr);
 }
 
 int Run(const CommandLine& line) {
   if (line.action == CommandLine::Action::MergeStats) return MergeStatsFiles(line);
-  RefuseUnwiredOptions(line);
+  if (line.action == CommandLine::Action::Batch) return RunBatchCommand(line);
   std::u16string sourceText = ReadText(line.source, line.sourceEncoding);
   std::u16string targetText = ReadText(line.target, line.targetEncoding);
   if (line.maxTableMemory != 0) SetDpMemoryLimit(line.maxTableMemory);
@@ -168,16 +156,18 @@ int Run(const CommandLine& line) {
   }
   ReportStore& store = namedStore ? *namedStore : ProcessReportStore();
 
-  // With the pairs on standard output, the report's path goes to standard error, so that
-  // standard output holds nothing but the pairs.
-  const bool pairsToStdout = line.pairs == "-";
-  CommandLineUi ui(std::move(sourceText), std::move(targetText), line.options,
-                   /*printReportPath=*/!line.output, pairsToStdout ? stderr : stdout);
+  // With the pairs or the stats on standard output, the report's path goes to standard
+  // error, so that standard output holds nothing but them.
+  const bool stdoutTaken = line.pairs == "-" || line.stats == "-";
+  const CompareOptions options = ResolveCompareOptions(line);
+  CommandLineUi ui(std::move(sourceText), std::move(targetText), options,
+                   /*printReportPath=*/!line.output, stdoutTaken ? stderr : stdout);
   ui.SetFileNames(DisplayName(line.source), DisplayName(line.target));
   OnCompare(ui, store);
   ui.EndProgress();
   if (ui.failed()) return 1;
   if (line.pairs && ui.result()) WritePairs(*line.pairs, *ui.result());
+  if (options.scores != ScoreUnits::None && ui.result()) WriteScores(line, *ui.result());
   return 0;
 }
 

@@ -17,9 +17,10 @@ class InputDecodingError : public EngineError {
   // Offset from the start of the file (byte order mark included) of the first byte that
   // could not be decoded.
   std::size_t offset() const { return static_cast<std::size_t>(details().offset); }
-  // The same error with the file's path among its details and in front of the message.
-  InputDecodingError InFile(const std::string& path) const {
-    InputDecodingError named(offset(), details().encoding, path + ": " + what());
+  // The same error with the file's path among its details and in front of the message, and
+  // hint (what to try) after it.
+  InputDecodingError InFile(const std::string& path, const std::string& hint = {}) const {
+    InputDecodingError named(offset(), details().encoding, path + ": " + what() + hint);
     named.SetPath(path);
     return named;
   }

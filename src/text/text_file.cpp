@@ -84,4 +84,29 @@ DecodedText ReadTextFile(const std::string& path, std::optional<TextEncoding> en
   }
 }
 
+bool IsAutoEncoding(std::string_view encoding) {
+  return encoding.size() == 4 && (encoding[0] | 0x20) == 'a' && (encoding[1] | 0x20) == 'u' &&
+         (encoding[2] | 0x20) == 't' && (encoding[3] | 0x20) == 'o';
+}
+
+std::u16string DecodeAsAsked(std::string_view bytes, const std::string& encoding,
+                             const std::string& name) {
+  try {
+    if (IsAutoEncoding(encoding)) return DecodeDetected(bytes).text;
+    return DecodeInput(bytes, encoding);
+  } catch (const InputDecodingError& e) {
+    std::string hint;
+    if (encoding.empty()) {
+      hint =
+          "; if the file is not UTF-8, name its encoding with --encoding (for example "
+          "--encoding CP932, or --encoding auto)";
+    } else if (IsAutoEncoding(encoding)) {
+      hint = "; the file is in none of the encodings --encoding auto finds: name its encoding";
+    } else {
+      hint = "; check that --encoding " + encoding + " is the file's encoding";
+    }
+    throw e.InFile(name, hint);
+  }
+}
+
 }  // namespace sorowa

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "text/text_encoding.h"
 
@@ -19,5 +20,15 @@ std::string ReadFileBytes(const std::string& path, std::uint64_t limit = 0);
 // DecodeDetected. Throws EngineError, or InputDecodingError naming the path.
 DecodedText ReadTextFile(const std::string& path, std::optional<TextEncoding> encoding,
                          std::uint64_t limit = kMaxOpenedFileBytes);
+
+// Whether an encoding value of the command line asks for detection ("auto", in any case).
+bool IsAutoEncoding(std::string_view encoding);
+
+// Decodes a file's bytes as the command line's encoding value asks: empty for UTF-8 (or
+// UTF-16 by its byte order mark), "auto" to detect the encoding, otherwise a name iconv
+// knows. On failure throws InputDecodingError whose message starts with name and ends with
+// what to try instead.
+std::u16string DecodeAsAsked(std::string_view bytes, const std::string& encoding,
+                             const std::string& name);
 
 }  // namespace sorowa

@@ -29,7 +29,7 @@ TEST(ScoreCommandLineTest, OptionsReachTheCommandLine) {
        "--normalize=nfkc", "--fold-kana", "--ignore-space", "--ignore-punctuation", "a", "b"});
   EXPECT_EQ(line.stats, "out.tsv");
   EXPECT_EQ(ResolveStatsFormat(line), CommandLine::StatsFormat::Tsv);
-  EXPECT_TRUE(line.summary && line.noReport && line.morphemeScores);
+  EXPECT_TRUE(line.summary && line.noReport && line.morphemeScores == true);
   EXPECT_EQ(line.normalization, (NormalizationOptions{UnicodeForm::Nfkc, true, true, true}));
 
   line = ParseCommandLine({"--stats=-", "--stats-format", "tsv", "a", "b"});

@@ -1,0 +1,290 @@
+#include "batch/batch_runner.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+
+#include "batch/batch_index.h"
+#include "compare/compare_errors.h"
+#include "compare/compare_line_pairs.h"
+#include "compare/report_document.h"
+#include "compare/report_store.h"
+#include "compare/utf8.h"
+#include "score/stats_json.h"
+#include "segment/morph_analyzer.h"
+#include "text/text_file.h"
+
+namespace sorowa {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// What became of one document.
+struct DocumentRun {
+  StatsDocument stats;
+  std::string error;
+  bool reportWritten = false;
+  bool finished = false;  // false for a document never started, or cancelled
+};
+
+// Compares and scores one document on the calling thread, its report going to its file as
+// it is written. A failure is the document's error; a cancelled document stays unfinished,
+// its partial report removed.
+void RunDocument(const BatchDocument& document, const BatchOptions& options,
+                 MorphAnalyzer* analyzer, const std::atomic<bool>& stop, DocumentRun& run) {
+  if (!document.error.empty()) {
+    run.error = document.error;
+    run.finished = true;
+    return;
+  }
+  try {
+    const std::u16string source =
+        DecodeAsAsked(ReadFileBytes(document.source), options.sourceEncoding, document.source);
+    const std::u16string target =
+        DecodeAsAsked(ReadFileBytes(document.target), options.targetEncoding, document.target);
+
+    CompareHooks hooks;
+    hooks.threads = 1;
+    hooks.analyzer = analyzer;
+    hooks.progress = [&stop](std::size_t, std::size_t) {
+      if (stop) throw CompareCancelled();
+    };
+    std::unique_ptr<ReportWriter> writer;
+    std::string bytes;
+    ReportBuffer report;
+    if (options.compare.writeTables) {
+      const fs::path path = options.outDir / (document.name + ".htm");
+      fs::create_directories(path.parent_path());
+      writer = FileReportStore(path).Begin();
+      report = ReportHead();
+      hooks.pairWritten = [&](ReportBuffer& fragment) {
+        AppendUtf8(bytes, fragment);
+        fragment.clear();
+        if (bytes.size() >= (std::size_t{1} << 20)) {
+          writer->Append(bytes);
+          bytes.clear();
+        }
+      };
+    }
+    CompareResult result = CompareLinePairs(source, target, report, options.compare, hooks);
+    if (writer) {
+      report += ReportFoot();
+      AppendUtf8(bytes, report);
+      writer->Append(bytes);
+      writer->Commit();
+      run.reportWritten = true;
+    }
+    if (!result.scores) {
+      run.error = result.scoresError;
+    } else {
+      run.stats = std::move(*result.scores);
+      run.stats.source = document.source;
+      run.stats.target = document.target;
+    }
+  } catch (const CompareCancelled&) {
+    return;
+  } catch (const std::bad_alloc&) {
+    run.error = "there is not enough memory to compare this document";
+  } catch (const std::exception& error) {
+    run.error = error.what();
+  }
+  run.finished = true;
+}
+
+// Runs the documents on worker threads, each with an analyser of its own, and reports
+// progress from the calling thread.
+class DocumentPool {
+ public:
+  DocumentPool(const std::vector<BatchDocument>& documents, const BatchOptions& options,
+               std::vector<DocumentRun>& runs)
+      : documents_(documents), options_(options), runs_(runs) {}
+
+  ~DocumentPool() {
+    stop_ = true;
+    for (std::thread& thread : threads_) thread.join();
+  }
+
+  // Starts one thread per analyser (null analysers when none is needed).
+  void Start(std::vector<MorphAnalyzer*> analyzers) {
+    for (MorphAnalyzer* analyzer : analyzers) {
+      try {
+        threads_.emplace_back([this, analyzer] { Work(analyzer); });
+      } catch (const std::system_error&) {
+        if (threads_.empty()) throw;
+        break;  // the threads running do all the documents
+      }
+    }
+  }
+
+  // Waits for every document, or for a stop asked through progress; true when stopped.
+  bool Wait(const std::function<bool(std::size_t, std::size_t)>& progress) {
+    using namespace std::chrono_literals;
+    const std::size_t total = documents_.size();
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      const std::size_t done = done_;
+      if (done == total) break;
+      finished_.wait_for(lock, 100ms, [&] { return done_ != done; });
+      lock.unlock();
+      const bool go = !progress || progress(done_, total);
+      lock.lock();
+      if (!go) {
+        stop_ = true;
+        break;
+      }
+    }
+    lock.unlock();
+    for (std::thread& thread : threads_) thread.join();
+    threads_.clear();
+    if (stop_) return true;
+    if (progress) progress(total, total);
+    return false;
+  }
+
+ private:
+  void Work(MorphAnalyzer* analyzer) {
+    for (;;) {
+      const std::size_t index = next_.fetch_add(1);
+      if (index >= documents_.size() || stop_) return;
+      RunDocument(documents_[index], options_, analyzer, stop_, runs_[index]);
+      if (!runs_[index].finished) return;  // cancelled
+      {
+        std::lock_guard lock(mutex_);
+        ++done_;
+      }
+      finished_.notify_all();
+    }
+  }
+
+  const std::vector<BatchDocument>& documents_;
+  const BatchOptions& options_;
+  std::vector<DocumentRun>& runs_;
+  std::vector<std::thread> threads_;
+  std::mutex mutex_;
+  std::condition_variable finished_;
+  std::size_t done_ = 0;
+  std::atomic<std::size_t> next_{0};
+  std::atomic<bool> stop_{false};
+};
+
+void WriteResultFile(const fs::path& path, const std::string& noun, const std::string& bytes) {
+  FileReportStore(path, noun).Write(bytes);
+}
+
+std::string ClockText(std::chrono::seconds time) {
+  const auto seconds = time.count();
+  char text[32];
+  if (seconds >= 3600) {
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+                  static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
+  } else {
+    std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(seconds / 60),
+                  static_cast<long long>(seconds % 60));
+  }
+  return text;
+}
+
+}  // namespace
+
+BatchOutcome RunBatch(const std::vector<BatchDocument>& documents, const BatchOptions& options,
+                      const BatchHooks& hooks) {
+  std::error_code error;
+  fs::create_directories(options.outDir, error);
+  if (error || !fs::is_directory(options.outDir)) {
+    throw std::runtime_error("cannot make the results folder '" + options.outDir.string() +
+                             "': " + (error ? error.message() : "it is not a folder"));
+  }
+
+  BatchOptions effective = options;
+  if (effective.compare.scores == ScoreUnits::None) effective.compare.scores = ScoreUnits::Chars;
+
+  // One analyser set up here, so its start-up message shows once, and a clone of it for
+  // every other thread. Without a back-end there are no morpheme figures for any document.
+  const bool needsAnalyzer =
+      effective.compare.writeTables || effective.compare.scores == ScoreUnits::CharsAndMorphemes;
+  std::unique_ptr<MorphAnalyzer> first;
+  if (needsAnalyzer) {
+    first = std::make_unique<MorphAnalyzer>(hooks.showMessage, hooks.morphBackendFactory);
+    first->SetLanguage(0);
+    if (!first->hasBackend() && effective.compare.scores == ScoreUnits::CharsAndMorphemes) {
+      effective.compare.scores = ScoreUnits::Chars;
+    }
+  }
+  std::size_t threads = options.threads;
+  if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+  threads = std::clamp<std::size_t>(threads, 1, std::max<std::size_t>(documents.size(), 1));
+  std::vector<std::unique_ptr<MorphAnalyzer>> others;
+  std::vector<MorphAnalyzer*> analyzers{first.get()};
+  while (analyzers.size() < threads) {
+    if (first) {
+      std::unique_ptr<MorphAnalyzer> clone = first->CloneForThread();
+      if (!clone) {
+        // A back-end that cannot be shared (or none): each thread sets up its own, quietly.
+        clone = std::make_unique<MorphAnalyzer>(MessageSink(), hooks.morphBackendFactory);
+        clone->SetLanguage(0);
+      }
+      others.push_back(std::move(clone));
+    }
+    analyzers.push_back(first ? others.back().get() : nullptr);
+  }
+
+  std::vector<DocumentRun> runs(documents.size());
+  BatchOutcome outcome;
+  {
+    DocumentPool pool(documents, effective, runs);
+    pool.Start(std::move(analyzers));
+    outcome.stopped = pool.Wait(hooks.progress);
+  }
+
+  StatsDocument& stats = outcome.stats;
+  stats.manyDocuments = true;
+  stats.options.normalization = effective.compare.normalization;
+  stats.options.alignLines = effective.compare.alignLines;
+  stats.options.morphemes = effective.compare.scores == ScoreUnits::CharsAndMorphemes;
+  if (stats.options.morphemes) stats.totals.morphemes.emplace();
+  std::vector<BatchDocument> listed;
+  std::vector<bool> hasReport;
+  for (std::size_t k = 0; k < documents.size(); ++k) {
+    DocumentRun& run = runs[k];
+    if (!run.finished) continue;
+    if (run.error.empty()) {
+      AddDocument(stats, run.stats);
+    } else {
+      AddFailedDocument(stats, documents[k].source, documents[k].target, run.error);
+      ++outcome.failed;
+    }
+    listed.push_back(documents[k]);
+    hasReport.push_back(run.reportWritten);
+  }
+  if (outcome.stopped) return outcome;
+
+  WriteResultFile(options.outDir / "stats.json", "the stats", WriteStatsJson(stats));
+  WriteResultFile(options.outDir / "stats.tsv", "the stats", WriteStatsTsv(stats));
+  WriteResultFile(options.outDir / "index.html", "the results page",
+                  WriteBatchIndex(stats, listed, hasReport));
+  return outcome;
+}
+
+std::string FormatBatchProgress(std::size_t done, std::size_t total, Clock::duration elapsed) {
+  constexpr std::size_t kBar = 24;
+  const std::size_t filled = total == 0 ? kBar : std::min(kBar, done * kBar / total);
+  std::string line = "[" + std::string(filled, '#') + std::string(kBar - filled, '.') + "] " +
+                     std::to_string(done) + "/" + std::to_string(total) + " documents, " +
+                     ClockText(std::chrono::duration_cast<std::chrono::seconds>(elapsed)) +
+                     " elapsed";
+  if (done > 0 && done < total) {
+    const auto left = elapsed * static_cast<long long>(total - done) / static_cast<long long>(done);
+    line +=
+        ", about " + ClockText(std::chrono::duration_cast<std::chrono::seconds>(left)) + " left";
+  }
+  return line;
+}
+
+}  // namespace sorowa
