@@ -55,15 +55,34 @@ ContainmentIndex::Index ContainmentIndex::FirstOpen(Index query) {
   return containing != kNone ? containing : FirstContained(query);
 }
 
-ContainmentIndex::Index ContainmentIndex::FirstContaining(Index query) const {
-  Index best = candidateCount_;
-  Index low = suffixCount_ + texts_.first(query);
-  Index high = suffixCount_ + texts_.last(query) + 1;
-  for (; low < high; low >>= 1, high >>= 1) {
-    if (low & 1) best = std::min(best, containing_[low++]);
-    if (high & 1) best = std::min(best, containing_[--high]);
+ContainmentIndex::Index ContainmentIndex::FirstContaining(Index query) {
+  // A withdrawn candidate leaves the tree only when a search comes upon it: most are never
+  // met again, and their suffixes need not be visited at all.
+  for (;;) {
+    Index best = candidateCount_;
+    Index low = suffixCount_ + texts_.first(query);
+    Index high = suffixCount_ + texts_.last(query) + 1;
+    for (; low < high; low >>= 1, high >>= 1) {
+      if (low & 1) best = std::min(best, containing_[low++]);
+      if (high & 1) best = std::min(best, containing_[--high]);
+    }
+    if (best == candidateCount_) return kNone;
+    if (open_[best] == best) return best;
+    RemoveFromTree(best);
   }
-  return best == candidateCount_ ? kNone : best;
+}
+
+void ContainmentIndex::RemoveFromTree(Index candidate) {
+  const Index at = texts_.start(candidateText_[candidate]);
+  for (Index p = at; p < at + texts_.length(candidateText_[candidate]); ++p) {
+    Index node = suffixCount_ + texts_.rank(p);
+    containing_[node] = candidateCount_;
+    for (node >>= 1; node >= 1; node >>= 1) {
+      const Index smallest = std::min(containing_[2 * node], containing_[2 * node + 1]);
+      if (containing_[node] == smallest) break;
+      containing_[node] = smallest;
+    }
+  }
 }
 
 ContainmentIndex::Index ContainmentIndex::FirstContained(Index query) {
@@ -90,18 +109,6 @@ ContainmentIndex::Index ContainmentIndex::NearestOpen(Index candidate) {
   return candidate;
 }
 
-void ContainmentIndex::Close(Index candidate) {
-  open_[candidate] = parent_[candidate];
-  const Index at = texts_.start(candidateText_[candidate]);
-  for (Index p = at; p < at + texts_.length(candidateText_[candidate]); ++p) {
-    Index node = suffixCount_ + texts_.rank(p);
-    containing_[node] = candidateCount_;
-    for (node >>= 1; node >= 1; node >>= 1) {
-      const Index smallest = std::min(containing_[2 * node], containing_[2 * node + 1]);
-      if (containing_[node] == smallest) break;
-      containing_[node] = smallest;
-    }
-  }
-}
+void ContainmentIndex::Close(Index candidate) { open_[candidate] = parent_[candidate]; }
 
 }  // namespace sorowa

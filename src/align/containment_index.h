@@ -19,8 +19,8 @@ namespace sorowa {
 //   form a chain from the longest to the shortest; a union-find over that forest skips the
 //   closed ones, so each of q's suffixes costs nearly O(1).
 // Building takes O(n) time and 12 bytes per code unit of all the index's texts; a query
-// O(log n) for the containing side plus O(|q|) for the contained side; withdrawing a
-// candidate of length k, O(k log n).
+// O(log n) for the containing side plus O(|q|) for the contained side; a withdrawn
+// candidate of length k costs O(k log n) once, when a search first meets it.
 class ContainmentIndex {
  public:
   using Index = UnitTextIndex::Index;
@@ -39,7 +39,8 @@ class ContainmentIndex {
  private:
   static constexpr Index kNone = -1;
 
-  Index FirstContaining(Index query) const;
+  Index FirstContaining(Index query);
+  void RemoveFromTree(Index candidate);
   Index FirstContained(Index query);
   Index NearestOpen(Index candidate);
 
@@ -47,8 +48,8 @@ class ContainmentIndex {
   std::vector<Index> candidateText_;
   Index candidateCount_ = 0;
   Index suffixCount_ = 0;
-  // Segment tree (leaves at suffixCount_ + rank) of the smallest open candidate having a
-  // suffix there; candidateCount_ stands for none.
+  // Segment tree (leaves at suffixCount_ + rank) of the smallest candidate having a suffix
+  // there, open or withdrawn but not yet met again; candidateCount_ stands for none.
   std::vector<Index> containing_;
   // deepest_[rank]: the longest candidate that the suffix of that rank begins with, or
   // kNone. parent_: the next shorter candidate that begins the same suffixes, or
