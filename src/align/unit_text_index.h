@@ -12,8 +12,8 @@ namespace sorowa {
 // with a text t, or contain it, are those with a suffix among the suffixes that begin with
 // t, and these stand together: one range of ranks per text.
 //
-// Built in O(n) time for n code units in all (suffix array by induced sorting), using about
-// 20 bytes per code unit while it is built and 4 afterwards.
+// Built in O(n) time for n code units in all, separators included (suffix array by induced
+// sorting), using at most about 25 bytes per code unit while it is built and 4 afterwards.
 class UnitTextIndex {
  public:
   using Index = std::int32_t;
