@@ -28,6 +28,7 @@ void MorphAnalyzer::SetLanguage(std::int32_t language) {
 }
 
 int MorphAnalyzer::RunMorphAnalysis(std::u16string_view text) {
+  splitLine_.clear();
   if (!backend_) return 1;
   lastResult_.clear();
   haveResult_ = false;
@@ -40,7 +41,12 @@ int MorphAnalyzer::RunMorphAnalysis(std::u16string_view text) {
 
 void MorphAnalyzer::SplitMorphemes(const std::u16string& line, SegmentList& list) {
   if (language_ != 0) return;
-  if (RunMorphAnalysis(line) != 0 || !haveResult_) return;
+  // A pair's Target line is most often its Source line unchanged, whose analysis is still
+  // at hand: the back-end would only find the same words again.
+  if (!haveResult_ || line != splitLine_) {
+    if (RunMorphAnalysis(line) != 0 || !haveResult_) return;
+    splitLine_ = line;
+  }
   const std::vector<std::uint32_t>& word = lastResult_;
   if (line.empty()) return;
   std::size_t start = 0;

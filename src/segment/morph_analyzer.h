@@ -49,6 +49,8 @@ class MorphAnalyzer {
   std::unique_ptr<MorphBackend> backend_;
   std::vector<std::uint32_t> lastResult_;
   bool haveResult_ = false;
+  // The line whose analysis lastResult_ holds when SplitMorphemes made it; empty otherwise.
+  std::u16string splitLine_;
 };
 
 }  // namespace sorowa

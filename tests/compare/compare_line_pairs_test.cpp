@@ -117,6 +117,18 @@ TEST(CompareLinePairsTest, MissingBackendGivesEmptyMatchCells) {
             std::u16string::npos);
 }
 
+TEST(CompareLinePairsTest, UnchangedLineIsAnalysedOnce) {
+  BackendLog log;
+  CompareHooks hooks;
+  hooks.morphBackendFactory = testing_support::ClassRunFactory(&log);
+  std::u16string report;
+  // Two unchanged pairs and a changed one: four analyses, not six.
+  CompareLinePairs(u"私は学生です。\n本を読む\n猫", u"私は学生です。\n本をよく読む\n猫", report,
+                   kAll, hooks);
+  EXPECT_EQ(log.analyzed.load(), 4);
+  EXPECT_EQ(report.find(u"class=\"different\">私"), std::u16string::npos);
+}
+
 TEST(CompareLinePairsTest, AnalyserLivesOncePerCallEvenWithoutLines) {
   BackendLog log;
   CompareHooks hooks;
