@@ -18,6 +18,7 @@
 #include "command_line.h"
 #include "command_line_ui.h"
 #include "compare/compare_errors.h"
+#include "compare/japanese_locale.h"
 #include "compare/on_compare.h"
 #include "compare/report_store.h"
 #include "input_decoding.h"
@@ -110,6 +111,8 @@ int Run(const CommandLine& line) {
 
 int main(int argc, char** argv) {
   using namespace sorowa;
+  // Once, before any thread exists: setting the locale is not thread-safe.
+  InstallJapaneseLocale();
   // A reader that goes away must give a message and status 1, not a silent death.
   std::signal(SIGPIPE, SIG_IGN);
 

@@ -2,13 +2,10 @@
 
 #include <boost/regex.hpp>
 
-#include "compare/japanese_locale.h"
-
 namespace sorowa {
 
 void SplitLines(const std::u16string& text, std::vector<std::u16string>& lines) {
   lines.clear();
-  InstallJapaneseLocale();
 
   // The expression runs over wide characters, one per UTF-16 code unit, so match positions
   // are code-unit positions and a lone surrogate is just another character to it.

@@ -1,6 +1,5 @@
 #include "segment/morph_analyzer.h"
 
-#include "compare/japanese_locale.h"
 #include "segment/char_class.h"
 
 namespace sorowa {
@@ -22,10 +21,7 @@ std::unique_ptr<MorphAnalyzer> MorphAnalyzer::CloneForThread() const {
   return std::unique_ptr<MorphAnalyzer>(new MorphAnalyzer(std::move(backend), language_));
 }
 
-void MorphAnalyzer::SetLanguage(std::int32_t language) {
-  language_ = language;
-  if (language == 0) InstallJapaneseLocale();
-}
+void MorphAnalyzer::SetLanguage(std::int32_t language) { language_ = language; }
 
 int MorphAnalyzer::RunMorphAnalysis(std::u16string_view text) {
   splitLine_.clear();

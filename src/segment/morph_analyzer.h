@@ -26,8 +26,7 @@ class MorphAnalyzer {
   MorphAnalyzer(const MorphAnalyzer&) = delete;
   MorphAnalyzer& operator=(const MorphAnalyzer&) = delete;
 
-  // 0 selects Japanese, the only language that segments; it also installs the Japanese
-  // locale where the system has one.
+  // 0 selects Japanese, the only language that segments.
   void SetLanguage(std::int32_t language);
   std::int32_t language() const { return language_; }
 

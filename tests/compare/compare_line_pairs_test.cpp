@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <clocale>
+#include <locale>
 
 #include "align/dp_limits.h"
 #include "compare/compare_errors.h"
@@ -127,6 +129,16 @@ TEST(CompareLinePairsTest, UnchangedLineIsAnalysedOnce) {
                    kAll, hooks);
   EXPECT_EQ(log.analyzed.load(), 4);
   EXPECT_EQ(report.find(u"class=\"different\">私"), std::u16string::npos);
+}
+
+// The program sets its locale once at start-up; a Compare must not set it again while other
+// threads (the report view's, its own workers) may be reading it.
+TEST(CompareLinePairsTest, LeavesTheLocaleAlone) {
+  std::locale::global(std::locale::classic());
+  std::u16string report;
+  CompareLinePairs(u"私は学生です。", u"私が学生だ。", report, kAll);
+  EXPECT_EQ(std::locale().name(), "C");
+  EXPECT_STREQ(std::setlocale(LC_ALL, nullptr), "C");
 }
 
 TEST(CompareLinePairsTest, AnalyserLivesOncePerCallEvenWithoutLines) {
