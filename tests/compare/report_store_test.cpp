@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "compare/compare_errors.h"
@@ -100,6 +102,60 @@ TEST_F(ReportStoreTest, StreamedPiecesArriveInOrder) {
   writer->Append("");
   writer->Append("bc");
   EXPECT_EQ(Read(writer->Commit()), "abc");
+}
+
+// Sets (or, for null, unsets) an environment variable for the life of the object.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    if (value != nullptr) {
+      ::setenv(name, value, 1);
+    } else {
+      ::unsetenv(name);
+    }
+  }
+  ~ScopedEnv() {
+    if (old_) {
+      ::setenv(name_, old_->c_str(), 1);
+    } else {
+      ::unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+TEST_F(ReportStoreTest, TemporaryDirectoryTreatsAnEmptyVariableAsUnset) {
+  const std::string dir = dir_.string();
+  struct Case {
+    const char* tmpdir;  // null: unset
+    const char* tmp;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {dir.c_str(), nullptr, dir}, {"", nullptr, "/tmp"},          {nullptr, nullptr, "/tmp"},
+      {"", dir.c_str(), dir},      {dir.c_str(), "/nowhere", dir},
+  };
+  const ScopedEnv temp("TEMP", nullptr);
+  const ScopedEnv tempdir("TEMPDIR", nullptr);
+  for (const Case& c : cases) {
+    const ScopedEnv tmpdir("TMPDIR", c.tmpdir);
+    const ScopedEnv tmp("TMP", c.tmp);
+    EXPECT_EQ(TemporaryDirectory(), fs::path(c.expected))
+        << "TMPDIR=" << (c.tmpdir ? c.tmpdir : "(unset)") << " TMP=" << (c.tmp ? c.tmp : "(unset)");
+  }
+  const ScopedEnv missing("TMPDIR", (dir + "/missing").c_str());
+  try {
+    TemporaryDirectory();
+    ADD_FAILURE() << "a missing directory must fail";
+  } catch (const ReportWriteError& error) {
+    EXPECT_NE(std::string(error.what()).find("(" + dir + "/missing): No such file"),
+              std::string::npos)
+        << error.what();
+  }
 }
 
 }  // namespace
