@@ -4,8 +4,37 @@
 #include "app/dialogs.h"
 #include "app/main_window.h"
 #include "app/startup.h"
+#include "app/stop_signal_watcher.h"
 #include "compare/japanese_locale.h"
 #include "compare/report_store.h"
+#include "compare/stop_signals.h"
+
+namespace {
+
+int RunWindow(int argc, char** argv) {
+  sorowa::PrepareWebEngine();
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Sorowa"));
+  QApplication::setApplicationVersion(QStringLiteral("1.0"));
+  QApplication::setDesktopFileName(QStringLiteral("sorowa"));
+  QApplication::setWindowIcon(sorowa::AppIcon());
+  sorowa::InstallJapaneseQtTranslations(app);
+  // After the application object, which sets the C locale from the environment on Unix, and
+  // once only: setting the locale is not safe while the report view's threads run.
+  sorowa::InstallJapaneseLocale();
+
+  sorowa::StandardDialogs dialogs;
+  sorowa::MainWindow window(dialogs, sorowa::ProcessReportStore());
+  // After the window, and with it the report view, exists: nothing set up later replaces
+  // the handlers.
+  sorowa::StopSignalWatcher stopSignals;
+  QObject::connect(&stopSignals, &sorowa::StopSignalWatcher::StopRequested, &window,
+                   &sorowa::MainWindow::CloseForStopSignal);
+  window.show();
+  return app.exec();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   const std::string noDisplay =
@@ -14,19 +43,8 @@ int main(int argc, char** argv) {
     std::fputs(noDisplay.c_str(), stderr);
     return 1;
   }
-
-  sorowa::PrepareWebEngine();
-  QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Sorowa"));
-  QApplication::setApplicationVersion(QStringLiteral("1.0"));
-  QApplication::setDesktopFileName(QStringLiteral("sorowa"));
-  QApplication::setWindowIcon(sorowa::AppIcon());
-  sorowa::InstallJapaneseQtTranslations(app);
-  // After the application object: on Unix it sets the C locale from the environment.
-  sorowa::InstallJapaneseLocale();
-
-  sorowa::StandardDialogs dialogs;
-  sorowa::MainWindow window(dialogs, sorowa::ProcessReportStore());
-  window.show();
-  return app.exec();
+  const int status = RunWindow(argc, argv);
+  // The window has cancelled its Compare, which took the partial report away, and closed.
+  if (const int signal = sorowa::StopSignal()) sorowa::EndBySignal(signal);
+  return status;
 }

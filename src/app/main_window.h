@@ -49,6 +49,9 @@ class MainWindow : public QWidget, public CompareUi {
   void Compare();
   void Save();
   void Print();
+  // A stop signal (Ctrl-C, kill, the end of the session): open dialogs are closed, a running
+  // Compare is cancelled, which removes its partial report, and the window closes.
+  void CloseForStopSignal();
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;

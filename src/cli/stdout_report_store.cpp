@@ -1,5 +1,6 @@
 #include "stdout_report_store.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -7,6 +8,7 @@
 #include <string>
 
 #include "compare/compare_errors.h"
+#include "compare/stop_signals.h"
 
 namespace sorowa {
 
@@ -15,6 +17,8 @@ std::filesystem::path StdoutReportStore::Write(std::string_view utf8) {
     const ssize_t written = ::write(fd_, utf8.data(), utf8.size());
     if (written < 0) {
       if (errno == EINTR) continue;
+      // The reader has gone away (head, a closed pager): nothing to remove, nothing to say.
+      if (errno == EPIPE) EndBySignal(SIGPIPE);
       throw ReportWriteError("cannot write the report to standard output: " +
                              ErrorDescription(errno));
     }
