@@ -115,4 +115,10 @@ void WriteCharDpTable(const std::u16string& sourceLine, const std::u16string& ta
   WriteDpTable(report, u"文字", pieces, targetTexts);
 }
 
+void WriteLoneCharDpTable(const std::u16string& line, LoneSide side, std::u16string& report) {
+  const std::vector<std::u16string_view> characters = LineCharacters(line);
+  WriteLoneDpTable(report, u"文字",
+                   std::vector<std::u16string>(characters.begin(), characters.end()), side);
+}
+
 }  // namespace sorowa

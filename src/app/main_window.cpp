@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "app/compare_progress.h"
+#include "app/compare_status.h"
 #include "app/dialogs.h"
 #include "app/flow_layout.h"
 #include "app/plain_text_editor.h"
@@ -110,10 +111,18 @@ void MainWindow::BuildControls() {
   pseudoBunsetsuMatchBox_ =
       MakeOptionBox(QStringLiteral("疑似文節(&B)"), "pseudoBunsetsuMatchBox", true, this);
   morphemeMatchBox_ = MakeOptionBox(QStringLiteral("形態素(&M)"), "morphemeMatchBox", true, this);
+  alignLinesBox_ = MakeOptionBox(QStringLiteral("行を対応付け(&L)"), "alignLinesBox", false, this);
 
   view_ = new ReportView(this);
   view_->setObjectName(QStringLiteral("reportView"));
   view_->setFocusPolicy(Qt::StrongFocus);
+
+  status_ = new QLabel(this);
+  status_->setObjectName(QStringLiteral("compareStatus"));
+  // A long note wraps instead of widening the window past its minimum size.
+  status_->setWordWrap(true);
+  status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
   // The browser widget inside the view is created later and moves the view in the focus
   // chain when it arrives; put the order back each time.
@@ -153,7 +162,7 @@ void MainWindow::BuildLayout() {
   auto* commands = new FlowLayout(12, 4);
   commands->addWidget(buttons);
   for (QCheckBox* box : {charDpBox_, morphemeDpBox_, pseudoBunsetsuDpBox_, pseudoBunsetsuMatchBox_,
-                         morphemeMatchBox_}) {
+                         morphemeMatchBox_, alignLinesBox_}) {
     commands->addWidget(box);
   }
 
@@ -163,6 +172,7 @@ void MainWindow::BuildLayout() {
   window->addLayout(editors);
   window->addLayout(commands);
   window->addWidget(view_, 1);
+  window->addWidget(status_);
 
   window->activate();
   setMinimumSize(window->minimumSize().expandedTo(kMinimumSize));
@@ -171,11 +181,11 @@ void MainWindow::BuildLayout() {
 
 void MainWindow::ApplyTabOrder() {
   // The order in which Tab visits the controls; the pseudo-bunsetsu DP box sits between the
-  // two DP boxes on screen but comes last here.
+  // two DP boxes on screen but comes last of the five here, and the pairing box follows it.
   QWidget* const order[] = {
       sourceEditor_,           targetEditor_,     compareButton_, charDpBox_,  morphemeDpBox_,
       pseudoBunsetsuMatchBox_, morphemeMatchBox_, view_,          saveButton_, printButton_,
-      pseudoBunsetsuDpBox_};
+      pseudoBunsetsuDpBox_,    alignLinesBox_};
   for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 }
 
@@ -210,6 +220,8 @@ bool MainWindow::IsOptionChecked(OptionId option) const {
       return pseudoBunsetsuMatchBox_->isChecked();
     case OptionId::MorphemeMatch:
       return morphemeMatchBox_->isChecked();
+    case OptionId::AlignLines:
+      return alignLinesBox_->isChecked();
   }
   return false;
 }
@@ -228,6 +240,10 @@ void MainWindow::ReportError(const std::string& message) {
 void MainWindow::ShowMessage(const UserMessage& message) {
   ArrowCursor arrow;
   dialogs_.ShowMessage(this, QString::fromStdString(message.text));
+}
+
+void MainWindow::ShowResult(const CompareResult& result) {
+  status_->setText(CompareStatusText(result));
 }
 
 bool MainWindow::ReportProgress(std::size_t done, std::size_t total) {

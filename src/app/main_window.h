@@ -21,8 +21,9 @@ class ReportSaver;
 class ReportView;
 
 // The program's only window: the Source and Target editors with their line counters, the
-// Compare, Save and Print buttons, the five option boxes and the report view. It is the
-// window side of the Compare command.
+// Compare, Save and Print buttons, the five table boxes and the line pairing box, the report
+// view and the line under it that sums up the last Compare. It is the window side of the
+// Compare command.
 class MainWindow : public QWidget, public CompareUi {
   Q_OBJECT
 
@@ -44,6 +45,7 @@ class MainWindow : public QWidget, public CompareUi {
   void ReportError(const std::string& message) override;
   void ShowMessage(const UserMessage& message) override;
   bool ReportProgress(std::size_t done, std::size_t total) override;
+  void ShowResult(const CompareResult& result) override;
 
  public slots:
   void Compare();
@@ -83,7 +85,9 @@ class MainWindow : public QWidget, public CompareUi {
   QCheckBox* pseudoBunsetsuDpBox_ = nullptr;
   QCheckBox* pseudoBunsetsuMatchBox_ = nullptr;
   QCheckBox* morphemeMatchBox_ = nullptr;
+  QCheckBox* alignLinesBox_ = nullptr;
   ReportView* view_ = nullptr;
+  QLabel* status_ = nullptr;
   std::unique_ptr<ReportSaver> saver_;
   ReportPrinter* printer_ = nullptr;
 

@@ -138,6 +138,13 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
       const std::string_view value = takeValue();
       if (value.empty()) throw UsageError("option " + shown + " needs a file name");
       line.output = std::string(value);
+    } else if (name == "pairs") {
+      const std::string_view value = takeValue();
+      if (value.empty()) throw UsageError("option " + shown + " needs a file name");
+      line.pairs = std::string(value);
+    } else if (name == "align-lines" || name == "no-align-lines") {
+      noValue();
+      line.options.alignLines = name == "align-lines";
     } else if (name == "encoding") {
       const std::string_view value = takeValue();
       if (!IsKnownEncoding(value)) {
@@ -164,6 +171,9 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
   if (operands[0] == "-" && operands[1] == "-") {
     throw UsageError("only one of SOURCE and TARGET can be standard input ('-')");
   }
+  if (line.output == "-" && line.pairs == "-") {
+    throw UsageError("the report and the pairs cannot both go to standard output ('-')");
+  }
   line.source = std::string(operands[0]);
   line.target = std::string(operands[1]);
   return line;
@@ -173,9 +183,11 @@ std::string HelpText() {
   return R"(Usage: sorowa-compare [OPTIONS] SOURCE TARGET
 Compare two Japanese texts line by line and write an HTML report.
 
-Lines are paired by position. SOURCE or TARGET may be '-' for standard input (only one
-of them). Without -o, the report is written as a new file into the temporary directory
-($TMPDIR, else /tmp) and its path is printed on standard output.
+Lines are paired by position unless --align-lines is given; lines of the longer text
+left without a partner are named on standard error. SOURCE or TARGET may be '-' for
+standard input (only one of them). Without -o, the report is written as a new file into
+the temporary directory ($TMPDIR, else /tmp) and its path is printed on standard output
+(on standard error when --pairs writes to standard output).
 
 Tables (later options override earlier ones):
       --char-dp                character-level DP alignment (default: off)
@@ -188,12 +200,23 @@ Tables (later options override earlier ones):
       --all                    all five tables
       --none                   no tables (only the separators between line pairs)
 
+Pairing (not changed by --all and --none):
+      --align-lines            pair lines by content: inserted and deleted lines stand
+                               alone, a line split in two or two lines merged are
+                               compared joined (default: off, line i with line i)
+      --no-align-lines         pair line i with line i
+
 Input and output:
       --encoding NAME          read both files in encoding NAME, any name iconv knows
                                (e.g. CP932, SHIFT_JIS, EUC-JP, UTF-16LE). Default: UTF-8,
                                or UTF-16 when the file starts with a UTF-16 byte order mark
   -o, --output FILE            write the report to FILE (replaced atomically);
                                '-' writes it to standard output
+      --pairs FILE             also write the line pairs to FILE (replaced atomically;
+                               '-' for standard output), one pair a line in report order:
+                               Source lines, a tab, Target lines. Lines are numbered from
+                               1 counting empty ones; '12+13' for two lines joined, '-'
+                               for none
 
 Advanced:
       --max-table-memory BYTES the most memory one alignment table may take; suffixes

@@ -25,6 +25,8 @@ struct CommandLine {
   std::string encoding;    // empty: UTF-8, or UTF-16 by its byte order mark
   // Absent: a new file in the temporary directory. "-": standard output.
   std::optional<std::string> output;
+  // Where the line pairs go as tab-separated text, if anywhere. "-": standard output.
+  std::optional<std::string> pairs;
   std::size_t maxTableMemory = 0;  // 0 keeps the engine's own limit
   std::string source;              // "-" is standard input
   std::string target;

@@ -18,6 +18,7 @@
 #include "command_line.h"
 #include "command_line_ui.h"
 #include "compare/compare_errors.h"
+#include "compare/compare_result.h"
 #include "compare/japanese_locale.h"
 #include "compare/on_compare.h"
 #include "compare/report_store.h"
@@ -94,6 +95,18 @@ int FinishStandardOutput(int status) {
   return status;
 }
 
+// The pairs as they were written into the report, replacing the file atomically.
+void WritePairs(const std::string& path, const CompareResult& result) {
+  const std::string noun = "the pairs file";
+  std::unique_ptr<ReportStore> store;
+  if (path == "-") {
+    store = std::make_unique<StdoutReportStore>(1, noun);
+  } else {
+    store = std::make_unique<FileReportStore>(path, noun);
+  }
+  store->Write(FormatPairsText(result));
+}
+
 int Run(const CommandLine& line) {
   std::u16string sourceText = ReadText(line.source, line.encoding);
   std::u16string targetText = ReadText(line.target, line.encoding);
@@ -107,11 +120,17 @@ int Run(const CommandLine& line) {
   }
   ReportStore& store = namedStore ? *namedStore : ProcessReportStore();
 
+  // With the pairs on standard output, the report's path goes to standard error, so that
+  // standard output holds nothing but the pairs.
+  const bool pairsToStdout = line.pairs == "-";
   CommandLineUi ui(std::move(sourceText), std::move(targetText), line.options,
-                   /*printReportPath=*/!line.output);
+                   /*printReportPath=*/!line.output, pairsToStdout ? stderr : stdout);
+  ui.SetFileNames(DisplayName(line.source), DisplayName(line.target));
   OnCompare(ui, store);
   ui.EndProgress();
-  return ui.failed() ? 1 : 0;
+  if (ui.failed()) return 1;
+  if (line.pairs && ui.result()) WritePairs(*line.pairs, *ui.result());
+  return 0;
 }
 
 }  // namespace

@@ -19,8 +19,8 @@ std::filesystem::path StdoutReportStore::Write(std::string_view utf8) {
       if (errno == EINTR) continue;
       // The reader has gone away (head, a closed pager): nothing to remove, nothing to say.
       if (errno == EPIPE) EndBySignal(SIGPIPE);
-      throw ReportWriteError("cannot write the report to standard output: " +
-                             ErrorDescription(errno));
+      throw ReportWriteError("cannot write " + noun_ +
+                             " to standard output: " + ErrorDescription(errno));
     }
     utf8.remove_prefix(static_cast<std::size_t>(written));
   }

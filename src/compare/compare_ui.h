@@ -4,13 +4,21 @@
 #include <filesystem>
 #include <string>
 
+#include "compare/compare_result.h"
 #include "segment/morph_backend.h"
 
 namespace sorowa {
 
 enum class Editor { Source, Target };
 
-enum class OptionId { CharDp, MorphemeDp, PseudoBunsetsuDp, PseudoBunsetsuMatch, MorphemeMatch };
+enum class OptionId {
+  CharDp,
+  MorphemeDp,
+  PseudoBunsetsuDp,
+  PseudoBunsetsuMatch,
+  MorphemeMatch,
+  AlignLines
+};
 
 // What the Compare command needs of the window (or of anything standing in for it).
 class CompareUi {
@@ -30,6 +38,9 @@ class CompareUi {
     (void)total;
     return true;
   }
+  // What a finished Compare wrote: its pairs and the lines left alone. Called after
+  // ShowReport, only when the report was stored.
+  virtual void ShowResult(const CompareResult& result) { (void)result; }
 };
 
 }  // namespace sorowa

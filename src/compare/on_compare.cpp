@@ -28,6 +28,7 @@ CompareOptions ReadOptions(const CompareUi& ui) {
   options.pseudoBunsetsuDp = ui.IsOptionChecked(OptionId::PseudoBunsetsuDp);
   options.pseudoBunsetsuMatch = ui.IsOptionChecked(OptionId::PseudoBunsetsuMatch);
   options.morphemeMatch = ui.IsOptionChecked(OptionId::MorphemeMatch);
+  options.alignLines = ui.IsOptionChecked(OptionId::AlignLines);
   return options;
 }
 
@@ -61,12 +62,13 @@ void OnCompare(CompareUi& ui, ReportStore& store, const MorphBackendFactory& mor
     };
 
     ReportBuffer report(ReportHead());
-    CompareLinePairs(sourceText, targetText, report, options, hooks);
+    const CompareResult result = CompareLinePairs(sourceText, targetText, report, options, hooks);
     report += ReportFoot();
     AppendUtf8(bytes, report);
     writer->Append(bytes);
     const std::filesystem::path path = writer->Commit();
     ui.ShowReport(path);
+    ui.ShowResult(result);
   } catch (const CompareCancelled&) {
     // The user asked for it: no report, no message.
   } catch (const std::bad_alloc&) {

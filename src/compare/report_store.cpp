@@ -32,25 +32,27 @@ std::string Base32(std::uint64_t value) {
 // target, when there is one, is only replaced at Commit.
 class FileWriter : public ReportWriter {
  public:
-  FileWriter(int fd, fs::path path, fs::path renameTo, bool removeOnAbandon)
+  FileWriter(int fd, fs::path path, fs::path renameTo, bool removeOnAbandon,
+             std::string noun = "the report")
       : fd_(fd),
         path_(std::move(path)),
         renameTo_(std::move(renameTo)),
-        removeOnAbandon_(removeOnAbandon) {}
+        removeOnAbandon_(removeOnAbandon),
+        noun_(std::move(noun)) {}
   ~FileWriter() override {
     if (fd_ >= 0) ::close(fd_);
     if (!committed_ && removeOnAbandon_) ::unlink(path_.c_str());
   }
 
   void Append(std::string_view bytes) override {
-    if (fd_ < 0) throw ReportWriteError("the report " + Shown().string() + " was already closed");
-    WriteAllOrThrow(fd_, bytes, Shown());
+    if (fd_ < 0) throw ReportWriteError(noun_ + " " + Shown().string() + " was already closed");
+    WriteAllOrThrow(fd_, bytes, Shown(), noun_);
   }
 
   fs::path Commit() override {
     const int fd = std::exchange(fd_, -1);
     if (fd < 0 || ::close(fd) != 0) {
-      throw ReportWriteError("cannot write the report " + Shown().string() + ": " +
+      throw ReportWriteError("cannot write " + noun_ + " " + Shown().string() + ": " +
                              ErrorDescription(fd < 0 ? EBADF : errno));
     }
     if (!renameTo_.empty() && ::rename(path_.c_str(), renameTo_.c_str()) != 0) {
@@ -68,6 +70,7 @@ class FileWriter : public ReportWriter {
   fs::path path_;
   fs::path renameTo_;
   bool removeOnAbandon_;
+  std::string noun_;
   bool committed_ = false;
 };
 
@@ -91,12 +94,13 @@ fs::path WriteWhole(ReportStore& store, std::string_view utf8) {
 
 }  // namespace
 
-void WriteAllOrThrow(int fd, std::string_view bytes, const fs::path& what) {
+void WriteAllOrThrow(int fd, std::string_view bytes, const fs::path& what,
+                     const std::string& noun) {
   while (!bytes.empty()) {
     const ssize_t written = ::write(fd, bytes.data(), bytes.size());
     if (written < 0) {
       if (errno == EINTR) continue;
-      throw ReportWriteError("cannot write the report " + what.string() + ": " +
+      throw ReportWriteError("cannot write " + noun + " " + what.string() + ": " +
                              ErrorDescription(errno));
     }
     bytes.remove_prefix(static_cast<std::size_t>(written));
@@ -182,7 +186,7 @@ std::unique_ptr<ReportWriter> FileReportStore::Begin() {
       throw ReportWriteError("cannot open " + target.string() +
                              " for writing: " + ErrorDescription(errno));
     }
-    return std::make_unique<FileWriter>(fd, target, fs::path(), /*removeOnAbandon=*/false);
+    return std::make_unique<FileWriter>(fd, target, fs::path(), /*removeOnAbandon=*/false, noun_);
   }
 
   fs::path directory = target.parent_path();
@@ -193,7 +197,8 @@ std::unique_ptr<ReportWriter> FileReportStore::Begin() {
     throw ReportWriteError("cannot create a file in " + directory.string() + ": " +
                            ErrorDescription(errno));
   }
-  auto writer = std::make_unique<FileWriter>(fd, temporary, target, /*removeOnAbandon=*/true);
+  auto writer =
+      std::make_unique<FileWriter>(fd, temporary, target, /*removeOnAbandon=*/true, noun_);
   mode_t mode = exists ? (info.st_mode & 07777) : 0;
   if (!exists) {
     const mode_t mask = ::umask(0);
@@ -201,7 +206,7 @@ std::unique_ptr<ReportWriter> FileReportStore::Begin() {
     mode = 0666 & ~mask;
   }
   if (::fchmod(fd, mode) != 0) {
-    throw ReportWriteError("cannot write the report " + target.string() + ": " +
+    throw ReportWriteError("cannot write " + noun_ + " " + target.string() + ": " +
                            ErrorDescription(errno));
   }
   return writer;

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -18,6 +19,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -97,6 +99,8 @@ class MainWindowTest : public QObject {
   void EditorsShowNoContextMenu();
   void EditorKeepsSpecialCharacters();
   void CompareWritesReportIntoTmpDir();
+  void StatusLineSumsUpTheCompare_data();
+  void StatusLineSumsUpTheCompare();
   void CompareFailureShowsErrorBox_data();
   void CompareFailureShowsErrorBox();
   void CompareShowsBusyCursorAndEngineMessages();
@@ -174,6 +178,7 @@ void MainWindowTest::StartUpState() {
       {"pseudoBunsetsuDpBox", "疑似文節&&DP(&G)", true},
       {"pseudoBunsetsuMatchBox", "疑似文節(&B)", true},
       {"morphemeMatchBox", "形態素(&M)", true},
+      {"alignLinesBox", "行を対応付け(&L)", false},
   };
   for (const Box& box : boxes) {
     auto* widget = Child<QCheckBox>(box.name);
@@ -186,6 +191,8 @@ void MainWindowTest::StartUpState() {
   QCOMPARE(window_->IsOptionChecked(sorowa::OptionId::PseudoBunsetsuDp), true);
   QCOMPARE(window_->IsOptionChecked(sorowa::OptionId::PseudoBunsetsuMatch), true);
   QCOMPARE(window_->IsOptionChecked(sorowa::OptionId::MorphemeMatch), true);
+  QCOMPARE(window_->IsOptionChecked(sorowa::OptionId::AlignLines), false);
+  QVERIFY(Child<QLabel>("compareStatus")->text().isEmpty());
 
   QCOMPARE(Child<QLabel>("sourceLineCount")->text(), QStringLiteral("1"));
   QCOMPARE(Child<QLabel>("targetLineCount")->text(), QStringLiteral("1"));
@@ -209,7 +216,8 @@ void MainWindowTest::ScreenAndTabOrder() {
                        "morphemeDpBox",
                        "pseudoBunsetsuDpBox",
                        "pseudoBunsetsuMatchBox",
-                       "morphemeMatchBox"};
+                       "morphemeMatchBox",
+                       "alignLinesBox"};
   for (std::size_t i = 0; i + 1 < std::size(row); ++i) {
     const QRect left = InWindow(Child<QWidget>(row[i]));
     const QRect right = InWindow(Child<QWidget>(row[i + 1]));
@@ -217,11 +225,12 @@ void MainWindowTest::ScreenAndTabOrder() {
   }
 
   // Tab visits the controls in the original dialog's order, which puts the pseudo-bunsetsu
-  // DP box last although it stands in the middle of the row.
-  const QStringList expected = {"sourceEditor",     "targetEditor",       "compareButton",
-                                "charDpBox",        "morphemeDpBox",      "pseudoBunsetsuMatchBox",
-                                "morphemeMatchBox", "reportView",         "saveButton",
-                                "printButton",      "pseudoBunsetsuDpBox"};
+  // DP box last of the five although it stands in the middle of the row; the pairing box
+  // follows it.
+  const QStringList expected = {"sourceEditor",     "targetEditor",        "compareButton",
+                                "charDpBox",        "morphemeDpBox",       "pseudoBunsetsuMatchBox",
+                                "morphemeMatchBox", "reportView",          "saveButton",
+                                "printButton",      "pseudoBunsetsuDpBox", "alignLinesBox"};
   auto nameOf = [this](QWidget* widget) {
     // The view takes focus through the browser widget inside it.
     if (widget != nullptr && widget == View()->focusProxy()) return View()->objectName();
@@ -316,6 +325,19 @@ void MainWindowTest::MnemonicsReachTheirControls() {
   QTRY_VERIFY(Child<QCheckBox>("charDpBox")->isChecked());
   QTest::keyClick(window, Qt::Key_G, Qt::AltModifier);
   QTRY_VERIFY(!Child<QCheckBox>("pseudoBunsetsuDpBox")->isChecked());
+  QTest::keyClick(window, Qt::Key_L, Qt::AltModifier);
+  QTRY_VERIFY(Child<QCheckBox>("alignLinesBox")->isChecked());
+  // No two buttons or boxes share a mnemonic letter.
+  QSet<QChar> letters;
+  for (const QAbstractButton* button : window_->findChildren<QAbstractButton*>()) {
+    const QString text = QString(button->text()).remove(QStringLiteral("&&"));
+    const qsizetype at = text.indexOf(QLatin1Char('&'));
+    if (at < 0 || at + 1 >= text.size()) continue;
+    const QChar letter = text.at(at + 1).toUpper();
+    QVERIFY2(!letters.contains(letter), qPrintable(button->objectName()));
+    letters.insert(letter);
+  }
+  QCOMPARE(letters.size(), 9);
   // Alt+S is Save and Alt+P Print, which have nothing to act on yet.
   QTest::keyClick(window, Qt::Key_S, Qt::AltModifier);
   QTRY_COMPARE(dialogs_->errors.size(), 1);
@@ -372,8 +394,13 @@ void MainWindowTest::LayoutAfterResize() {
 
   QVERIFY(compare.top() > source.bottom());
   QVERIFY(view.top() > compare.bottom());
-  QVERIFY(view.bottom() >= window_->height() - 11);
   QVERIFY(view.width() >= width - 20);
+  // The status line sits under the view, along the window's bottom edge.
+  const QRect status = InWindow(Child<QLabel>("compareStatus"));
+  QVERIFY(status.top() > view.bottom());
+  QVERIFY(status.top() - view.bottom() <= 10);
+  QVERIFY(status.bottom() >= window_->height() - 11);
+  QCOMPARE(status.left(), view.left());
 }
 
 void MainWindowTest::WindowKeepsItsMinimumSize() {
@@ -393,7 +420,8 @@ void MainWindowTest::WindowKeepsItsMinimumSize() {
                          "morphemeDpBox",
                          "pseudoBunsetsuDpBox",
                          "pseudoBunsetsuMatchBox",
-                         "morphemeMatchBox"};
+                         "morphemeMatchBox",
+                         "alignLinesBox"};
   QList<QRect> placed;
   for (const char* name : names) {
     const QWidget* widget = Child<QWidget>(name);
@@ -566,6 +594,43 @@ void MainWindowTest::CompareWritesReportIntoTmpDir() {
   QCOMPARE(Child<QLabel>("sourceLineCount")->text(), QStringLiteral("3"));
   QCOMPARE(View()->ReportPath(), path);
   QTRY_COMPARE_WITH_TIMEOUT(View()->url(), QUrl::fromLocalFile(path), 20000);
+  QVERIFY(dialogs_->errors.isEmpty());
+}
+
+void MainWindowTest::StatusLineSumsUpTheCompare_data() {
+  QTest::addColumn<QString>("source");
+  QTest::addColumn<QString>("target");
+  QTest::addColumn<bool>("alignLines");
+  QTest::addColumn<QString>("status");
+  const QString three = QStringLiteral("吾輩は猫である。\n\n名前はまだ無い。\n猫だ。");
+  QTest::newRow("by position")
+      << three << QStringLiteral("吾輩は猫である。") << false
+      << QStringLiteral(
+             "行の組 1 · 未対応 ソース 2 / ターゲット 0 · ソースがターゲットより 2 行多く、"
+             "ソースの 3–4 行目は比較していません。「行を対応付け」をオンにすると内容で行を対応付"
+             "けます。");
+  QTest::newRow("by content") << three << QStringLiteral("吾輩は猫である。") << true
+                              << QStringLiteral("行の組 3 · 未対応 ソース 2 / ターゲット 0");
+  QTest::newRow("empty target")
+      << QStringLiteral("猫だ。") << QStringLiteral("\n\n") << false
+      << QStringLiteral(
+             "行の組 0 · 未対応 ソース 1 / ターゲット 0 · ターゲットに行がありません。ソースの 1 "
+             "行目は比較していません。");
+}
+
+// After each Compare the line under the report says how many pairs were written and how
+// many lines of each side have no partner, and why when lines were left out.
+void MainWindowTest::StatusLineSumsUpTheCompare() {
+  QFETCH(QString, source);
+  QFETCH(QString, target);
+  QFETCH(bool, alignLines);
+  QFETCH(QString, status);
+  Source()->setPlainText(source);
+  Target()->setPlainText(target);
+  Child<QCheckBox>("alignLinesBox")->setChecked(alignLines);
+  QCOMPARE(window_->IsOptionChecked(sorowa::OptionId::AlignLines), alignLines);
+  QVERIFY(!RunCompareInto(tmp_->path()).isEmpty());
+  QCOMPARE(Child<QLabel>("compareStatus")->text(), status);
   QVERIFY(dialogs_->errors.isEmpty());
 }
 

@@ -501,7 +501,9 @@ TEST_P(CliStopSignal, RemovesThePartialReportAndEndsByTheSignal) {
   EXPECT_EQ(ReadFile(earlier_), "<html>an earlier report</html>");
   EXPECT_EQ(std::distance(fs::directory_iterator(earlier_.parent_path()), {}), 1)
       << "a partial file was left beside the earlier report";
-  if (output == "-") EXPECT_EQ(r.out, "") << "the report had been written whole";
+  if (output == "-") {
+    EXPECT_EQ(r.out, "") << "standard output gets the report whole, at the end";
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
