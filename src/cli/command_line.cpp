@@ -3,7 +3,7 @@
 #include <array>
 #include <limits>
 
-#include "input_decoding.h"
+#include "text/input_decoding.h"
 
 #ifndef SOROWA_VERSION
 #define SOROWA_VERSION "1.0.0"
@@ -145,13 +145,14 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
     } else if (name == "align-lines" || name == "no-align-lines") {
       noValue();
       line.options.alignLines = name == "align-lines";
-    } else if (name == "encoding") {
+    } else if (name == "encoding" || name == "source-encoding" || name == "target-encoding") {
       const std::string_view value = takeValue();
-      if (!IsKnownEncoding(value)) {
+      if (!IsAutoEncoding(value) && !IsKnownEncoding(value)) {
         throw UsageError("unknown encoding '" + std::string(value) +
-                         "' (iconv --list shows the names this system knows)");
+                         "' (use auto, or a name from iconv --list)");
       }
-      line.encoding = std::string(value);
+      if (name != "target-encoding") line.sourceEncoding = std::string(value);
+      if (name != "source-encoding") line.targetEncoding = std::string(value);
     } else if (name == "max-table-memory") {
       line.maxTableMemory = ParseByteCount(takeValue());
     } else if (name == "all" || name == "none") {
@@ -177,6 +178,11 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
   line.source = std::string(operands[0]);
   line.target = std::string(operands[1]);
   return line;
+}
+
+bool IsAutoEncoding(std::string_view encoding) {
+  return encoding.size() == 4 && (encoding[0] | 0x20) == 'a' && (encoding[1] | 0x20) == 'u' &&
+         (encoding[2] | 0x20) == 't' && (encoding[3] | 0x20) == 'o';
 }
 
 std::string HelpText() {
@@ -209,7 +215,12 @@ Pairing (not changed by --all and --none):
 Input and output:
       --encoding NAME          read both files in encoding NAME, any name iconv knows
                                (e.g. CP932, SHIFT_JIS, EUC-JP, UTF-16LE). Default: UTF-8,
-                               or UTF-16 when the file starts with a UTF-16 byte order mark
+                               or UTF-16 when the file starts with a UTF-16 byte order mark.
+                               'auto' finds each file's encoding: UTF-8 (with or without
+                               BOM), UTF-16 with BOM, CP932, EUC-JP or ISO-2022-JP
+      --source-encoding NAME   the same for SOURCE only
+      --target-encoding NAME   the same for TARGET only (e.g. --source-encoding CP932 for
+                               an old Shift_JIS version against a new UTF-8 one)
   -o, --output FILE            write the report to FILE (replaced atomically);
                                '-' writes it to standard output
       --pairs FILE             also write the line pairs to FILE (replaced atomically;

@@ -23,8 +23,9 @@
 #include "compare/on_compare.h"
 #include "compare/report_store.h"
 #include "compare/stop_signals.h"
-#include "input_decoding.h"
 #include "stdout_report_store.h"
+#include "text/input_decoding.h"
+#include "text/text_encoding.h"
 
 namespace sorowa {
 namespace {
@@ -71,13 +72,19 @@ std::string ReadAll(const std::string& operand) {
 std::u16string ReadText(const std::string& operand, const std::string& encoding) {
   const std::string bytes = ReadAll(operand);
   try {
+    if (IsAutoEncoding(encoding)) return DecodeDetected(bytes).text;
     return DecodeInput(bytes, encoding);
   } catch (const InputDecodingError& e) {
-    const std::string hint =
-        encoding.empty()
-            ? "; if the file is not UTF-8, name its encoding with --encoding (for example "
-              "--encoding CP932)"
-            : "; check that --encoding " + encoding + " is the file's encoding";
+    std::string hint;
+    if (encoding.empty()) {
+      hint =
+          "; if the file is not UTF-8, name its encoding with --encoding (for example "
+          "--encoding CP932, or --encoding auto)";
+    } else if (IsAutoEncoding(encoding)) {
+      hint = "; the file is in none of the encodings --encoding auto finds: name its encoding";
+    } else {
+      hint = "; check that --encoding " + encoding + " is the file's encoding";
+    }
     throw CommandError(DisplayName(operand) + ": " + e.what() + hint);
   }
 }
@@ -108,8 +115,8 @@ void WritePairs(const std::string& path, const CompareResult& result) {
 }
 
 int Run(const CommandLine& line) {
-  std::u16string sourceText = ReadText(line.source, line.encoding);
-  std::u16string targetText = ReadText(line.target, line.encoding);
+  std::u16string sourceText = ReadText(line.source, line.sourceEncoding);
+  std::u16string targetText = ReadText(line.target, line.targetEncoding);
   if (line.maxTableMemory != 0) SetDpMemoryLimit(line.maxTableMemory);
 
   std::unique_ptr<ReportStore> namedStore;

@@ -17,10 +17,12 @@ std::filesystem::path StdoutReportStore::Write(std::string_view utf8) {
     const ssize_t written = ::write(fd_, utf8.data(), utf8.size());
     if (written < 0) {
       if (errno == EINTR) continue;
+      const int error = errno;
       // The reader has gone away (head, a closed pager): nothing to remove, nothing to say.
-      if (errno == EPIPE) EndBySignal(SIGPIPE);
-      throw ReportWriteError("cannot write " + noun_ +
-                             " to standard output: " + ErrorDescription(errno));
+      if (error == EPIPE) EndBySignal(SIGPIPE);
+      throw ReportWriteError(
+          ErrorKind::ReportNotWritten, "-", error,
+          "cannot write " + noun_ + " to standard output: " + ErrorDescription(error));
     }
     utf8.remove_prefix(static_cast<std::size_t>(written));
   }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "compare/compare_result.h"
+#include "compare/engine_error.h"
 #include "segment/morph_backend.h"
 
 namespace sorowa {
@@ -31,6 +32,11 @@ class CompareUi {
   virtual void ShowReport(const std::filesystem::path& path) = 0;
   // An error that ended the command; message is UTF-8 English.
   virtual void ReportError(const std::string& message) = 0;
+  // The same failure with its kind and parameters, for a front end that words it itself.
+  virtual void ReportFailure(const ErrorDetails& details, const std::string& message) {
+    (void)details;
+    ReportError(message);
+  }
   virtual void ShowMessage(const UserMessage& message) = 0;
   // Progress through the line pairs. Return false to cancel the command.
   virtual bool ReportProgress(std::size_t done, std::size_t total) {

@@ -71,10 +71,10 @@ void OnCompare(CompareUi& ui, ReportStore& store, const MorphBackendFactory& mor
     ui.ShowResult(result);
   } catch (const CompareCancelled&) {
     // The user asked for it: no report, no message.
-  } catch (const std::bad_alloc&) {
-    ui.ReportError("there is not enough memory to build the report");
+  } catch (const std::bad_alloc& error) {
+    ui.ReportFailure(DetailsOf(error), "there is not enough memory to build the report");
   } catch (const std::exception& error) {
-    ui.ReportError(error.what());
+    ui.ReportFailure(DetailsOf(error), error.what());
   }
 }
 

@@ -45,19 +45,26 @@ class FileWriter : public ReportWriter {
   }
 
   void Append(std::string_view bytes) override {
-    if (fd_ < 0) throw ReportWriteError(noun_ + " " + Shown().string() + " was already closed");
+    if (fd_ < 0) {
+      throw ReportWriteError(ErrorKind::ReportNotWritten, Shown().string(), EBADF,
+                             noun_ + " " + Shown().string() + " was already closed");
+    }
     WriteAllOrThrow(fd_, bytes, Shown(), noun_);
   }
 
   fs::path Commit() override {
     const int fd = std::exchange(fd_, -1);
     if (fd < 0 || ::close(fd) != 0) {
-      throw ReportWriteError("cannot write " + noun_ + " " + Shown().string() + ": " +
-                             ErrorDescription(fd < 0 ? EBADF : errno));
+      const int error = fd < 0 ? EBADF : errno;
+      throw ReportWriteError(
+          ErrorKind::ReportNotWritten, Shown().string(), error,
+          "cannot write " + noun_ + " " + Shown().string() + ": " + ErrorDescription(error));
     }
     if (!renameTo_.empty() && ::rename(path_.c_str(), renameTo_.c_str()) != 0) {
-      throw ReportWriteError("cannot replace " + renameTo_.string() + ": " +
-                             ErrorDescription(errno));
+      const int error = errno;
+      throw ReportWriteError(
+          ErrorKind::ReportNotReplaced, renameTo_.string(), error,
+          "cannot replace " + renameTo_.string() + ": " + ErrorDescription(error));
     }
     committed_ = true;
     return Shown();
@@ -100,8 +107,10 @@ void WriteAllOrThrow(int fd, std::string_view bytes, const fs::path& what,
     const ssize_t written = ::write(fd, bytes.data(), bytes.size());
     if (written < 0) {
       if (errno == EINTR) continue;
-      throw ReportWriteError("cannot write " + noun + " " + what.string() + ": " +
-                             ErrorDescription(errno));
+      const int error = errno;
+      throw ReportWriteError(
+          ErrorKind::ReportNotWritten, what.string(), error,
+          "cannot write " + noun + " " + what.string() + ": " + ErrorDescription(error));
     }
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
@@ -122,8 +131,10 @@ fs::path TemporaryDirectory() {
   struct stat info {};
   const bool found = ::stat(directory.c_str(), &info) == 0;
   if (!found || !S_ISDIR(info.st_mode)) {
-    throw ReportWriteError("cannot use the temporary directory (" + directory.string() +
-                           "): " + ErrorDescription(found ? ENOTDIR : errno));
+    const int error = found ? ENOTDIR : errno;
+    throw ReportWriteError(ErrorKind::TemporaryFolderUnusable, directory.string(), error,
+                           "cannot use the temporary directory (" + directory.string() +
+                               "): " + ErrorDescription(error));
   }
   return directory;
 }
@@ -147,15 +158,18 @@ std::unique_ptr<ReportWriter> TempReportStore::Begin() {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
       if (errno == EEXIST) continue;
-      throw ReportWriteError("cannot create the report " + path.string() + ": " +
-                             ErrorDescription(errno));
+      const int error = errno;
+      throw ReportWriteError(
+          ErrorKind::ReportNotCreated, path.string(), error,
+          "cannot create the report " + path.string() + ": " + ErrorDescription(error));
     }
     nextSequence_ = sequence + 1;
     return std::make_unique<FileWriter>(fd, path, fs::path(), /*removeOnAbandon=*/true);
   }
   nextSequence_ = kMaxSequence + 1;
-  throw ReportWriteError("no unused report name is left in " + directory.string() +
-                         "; remove old reports (s*.htm) from there and compare again");
+  throw ReportWriteError(ErrorKind::NoReportNameLeft, directory.string(), 0,
+                         "no unused report name is left in " + directory.string() +
+                             "; remove old reports (s*.htm) from there and compare again");
 }
 
 TempReportStore& ProcessReportStore() {
@@ -183,8 +197,10 @@ std::unique_ptr<ReportWriter> FileReportStore::Begin() {
     // A device or a pipe (/dev/stdout, a FIFO) cannot be replaced by a rename.
     const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0) {
-      throw ReportWriteError("cannot open " + target.string() +
-                             " for writing: " + ErrorDescription(errno));
+      const int error = errno;
+      throw ReportWriteError(
+          ErrorKind::ReportNotCreated, target.string(), error,
+          "cannot open " + target.string() + " for writing: " + ErrorDescription(error));
     }
     return std::make_unique<FileWriter>(fd, target, fs::path(), /*removeOnAbandon=*/false, noun_);
   }
@@ -194,8 +210,10 @@ std::unique_ptr<ReportWriter> FileReportStore::Begin() {
   std::string temporary = (directory / ("." + target.filename().string() + ".XXXXXX")).string();
   const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
   if (fd < 0) {
-    throw ReportWriteError("cannot create a file in " + directory.string() + ": " +
-                           ErrorDescription(errno));
+    const int error = errno;
+    throw ReportWriteError(
+        ErrorKind::ReportNotCreated, directory.string(), error,
+        "cannot create a file in " + directory.string() + ": " + ErrorDescription(error));
   }
   auto writer =
       std::make_unique<FileWriter>(fd, temporary, target, /*removeOnAbandon=*/true, noun_);
@@ -206,8 +224,10 @@ std::unique_ptr<ReportWriter> FileReportStore::Begin() {
     mode = 0666 & ~mask;
   }
   if (::fchmod(fd, mode) != 0) {
-    throw ReportWriteError("cannot write " + noun_ + " " + target.string() + ": " +
-                           ErrorDescription(errno));
+    const int error = errno;
+    throw ReportWriteError(
+        ErrorKind::ReportNotWritten, target.string(), error,
+        "cannot write " + noun_ + " " + target.string() + ": " + ErrorDescription(error));
   }
   return writer;
 }

@@ -503,6 +503,12 @@ TEST_F(BinaryTest, OtherEncodingsGiveTheSameReportAsUtf8) {
   WriteFile(be, "\xFE\xFF" + ToEncoding(target, "UTF-16BE"));
   EXPECT_EQ(Report({"--all", le.string(), be.string()}), expected);
 
+  // An old Shift_JIS version against a new UTF-8 one: each file in its own encoding, named
+  // or found.
+  EXPECT_EQ(Report({"--all", "--source-encoding", "CP932", sjisSource.string(), target_.string()}),
+            expected);
+  EXPECT_EQ(Report({"--all", "--encoding=auto", sjisSource.string(), be.string()}), expected);
+
   const fs::path eucSource = work_ / "source-eucjp.txt";
   WriteFile(eucSource, ToEncoding(source, "EUC-JP"));
   WriteFile(target_, ToEncoding(target, "EUC-JP"));

@@ -68,15 +68,24 @@ TEST(CommandLineTest, OperandsAndValues) {
   CommandLine line = ParseCommandLine({"-", "b.txt"});
   EXPECT_EQ(line.source, "-");
   EXPECT_FALSE(line.output.has_value());
-  EXPECT_TRUE(line.encoding.empty());
+  EXPECT_TRUE(line.sourceEncoding.empty());
+  EXPECT_TRUE(line.targetEncoding.empty());
   EXPECT_EQ(line.maxTableMemory, 0u);
 
   // Values attached or separate, options after the operands, "--" before a file named "-x".
   line = ParseCommandLine({"a", "-o", "-", "--encoding=cp932", "--", "-x"});
   EXPECT_EQ(line.output, "-");
-  EXPECT_EQ(line.encoding, "cp932");
+  EXPECT_EQ(line.sourceEncoding, "cp932");
+  EXPECT_EQ(line.targetEncoding, "cp932");
   EXPECT_EQ(line.source, "a");
   EXPECT_EQ(line.target, "-x");
+
+  // Each file its own encoding; --encoding sets both, later options override.
+  line = ParseCommandLine(
+      {"--encoding=AUTO", "--source-encoding", "cp932", "--target-encoding=utf-8", "a", "b"});
+  EXPECT_EQ(line.sourceEncoding, "cp932");
+  EXPECT_EQ(line.targetEncoding, "utf-8");
+  EXPECT_TRUE(IsAutoEncoding(ParseCommandLine({"--encoding", "Auto", "a", "b"}).targetEncoding));
 
   line = ParseCommandLine({"-oout.htm", "--max-table-memory", "2K", "a", "b"});
   EXPECT_EQ(line.output, "out.htm");
