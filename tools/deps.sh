@@ -11,7 +11,7 @@ packages=(
   mecab libmecab-dev mecab-ipadic-utf8
   qt6-base-dev qt6-webengine-dev qt6-translations-l10n fonts-noto-cjk
   xvfb xauth poppler-utils
-  debian-reference-ja
+  debian-reference-ja developers-reference-ja maint-guide-ja debian-policy-ja
 )
 
 missing=()
