@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "align/escape_html.h"
+#include "align/identical_tables.h"
 #include "align/match_status.h"
 #include "align/stop_request.h"
 
@@ -150,6 +151,7 @@ void AppendRow(std::u16string& report, const std::vector<UnitMatchEntry>& entrie
 
 void WriteUnitMatchTable(const SegmentList& sourceUnits, const SegmentList& targetUnits,
                          std::u16string& report, std::u16string_view caption) {
+  if (sourceUnits == targetUnits) return WriteIdenticalUnitMatchTable(targetUnits, report, caption);
   std::vector<UnitMatchEntry> source = MakeEntries(sourceUnits);
   std::vector<UnitMatchEntry> target = MakeEntries(targetUnits);
   std::sort(source.begin(), source.end(), InMatchingOrder);
