@@ -7,6 +7,7 @@
 
 #include "align/containment_index.h"
 #include "align/escape_html.h"
+#include "align/identical_tables.h"
 #include "align/stop_request.h"
 #include "align/unit_match_reference.h"
 #include "align/unit_text_index.h"
@@ -208,6 +209,7 @@ UnitMatchStatuses MatchUnits(const SegmentList& sourceUnits, const SegmentList& 
 
 void WriteUnitMatchTable(const SegmentList& sourceUnits, const SegmentList& targetUnits,
                          std::u16string& report, std::u16string_view caption) {
+  if (sourceUnits == targetUnits) return WriteIdenticalUnitMatchTable(targetUnits, report, caption);
   const UnitMatchStatuses statuses = MatchUnits(sourceUnits, targetUnits);
   report += u"<table>\n<tr>\n<td rowspan=2 width=50px><span class=\"caption\">";
   report += caption;
