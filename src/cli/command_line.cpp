@@ -423,7 +423,9 @@ Advanced:
       --version                show the version and exit
 
 Exit status: 0 on success, 1 when the comparison or the report failed, 2 for a usage
-error.
+error. SIGINT, SIGTERM or SIGHUP stops a run: its partial report is removed and the program
+ends by that signal (status 128 + the signal's number, 130 for Ctrl-C). When the reader of
+standard output goes away (as with '| head'), it ends quietly by SIGPIPE (status 141).
 )";
 }
 

@@ -20,8 +20,10 @@
 #include "command_line_ui.h"
 #include "compare/compare_errors.h"
 #include "compare/compare_result.h"
+#include "compare/japanese_locale.h"
 #include "compare/on_compare.h"
 #include "compare/report_store.h"
+#include "compare/stop_signals.h"
 #include "score/stats_json.h"
 #include "stdout_report_store.h"
 #include "text/input_decoding.h"
@@ -53,7 +55,11 @@ std::string ReadAll(const std::string& operand) {
     const ssize_t got = ::read(fd, buffer, sizeof buffer);
     if (got == 0) break;
     if (got < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR) {
+        // Nothing has been written yet, so a stop signal can end the program here.
+        if (const int signal = StopSignal()) EndBySignal(signal);
+        continue;
+      }
       const int error = errno;
       if (fd != 0) ::close(fd);
       throw CommandError("cannot read " +
@@ -75,9 +81,12 @@ std::u16string ReadText(const std::string& operand, const std::string& encoding)
   }
 }
 
-// Output that stdio still holds (the report path, the help) can fail only now.
+// Output that stdio still holds (the report path, the help) can fail only now. A reader that
+// has gone away ends the program quietly, by SIGPIPE, as it ends the other programs of a
+// pipeline.
 int FinishStandardOutput(int status) {
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    if (errno == EPIPE) EndBySignal(SIGPIPE);
     std::fprintf(stderr, "sorowa-compare: cannot write to standard output: %s\n",
                  ErrorDescription(errno).c_str());
     return 1;
@@ -176,8 +185,11 @@ int Run(const CommandLine& line) {
 
 int main(int argc, char** argv) {
   using namespace sorowa;
-  // A reader that goes away must give a message and status 1, not a silent death.
+  // Once, before any thread exists: setting the locale is not thread-safe.
+  InstallJapaneseLocale();
+  // A reader that goes away shows as EPIPE where the program can tell it from a failure.
   std::signal(SIGPIPE, SIG_IGN);
+  InstallStopSignalHandlers();
 
   CommandLine line;
   try {
@@ -206,10 +218,16 @@ int main(int argc, char** argv) {
     status = Run(line);
   } catch (const std::bad_alloc&) {
     std::fputs("sorowa-compare: out of memory\n", stderr);
-    return 1;
+    status = 1;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "sorowa-compare: %s\n", e.what());
-    return 1;
+    status = 1;
+  }
+  // The Compare has seen the stop signal and taken its partial report away. A report that
+  // was finished before it could see it stays, and its path is still printed.
+  if (const int signal = StopSignal()) {
+    std::fflush(stdout);
+    EndBySignal(signal);
   }
   return FinishStandardOutput(status);
 }
