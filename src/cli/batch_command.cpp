@@ -9,6 +9,7 @@
 
 #include "batch/batch_documents.h"
 #include "batch/batch_runner.h"
+#include "compare/stop_signals.h"
 #include "text/text_file.h"
 
 namespace sorowa {
@@ -70,12 +71,16 @@ int RunBatchCommand(const CommandLine& line) {
     std::fprintf(stderr, "sorowa-compare: %s%s%s\n", message.origin.c_str(),
                  message.origin.empty() ? "" : ": ", message.text.c_str());
   };
+  // A stop signal (Ctrl+C) ends the run between two progress reports; main then ends the
+  // program by that signal.
   hooks.progress = [&progress](std::size_t done, std::size_t total) {
+    if (StopSignal() != 0) return false;
     progress.Show(done, total);
     return true;
   };
   const BatchOutcome outcome = RunBatch(documents, options, hooks);
   progress.Clear();
+  if (outcome.stopped) return 1;
 
   for (const DocumentEntry& entry : outcome.stats.documents) {
     if (!entry.totals) std::fprintf(stderr, "sorowa-compare: %s\n", entry.error.c_str());

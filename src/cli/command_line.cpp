@@ -389,11 +389,12 @@ hypothesis):
                                confusions and the accuracy per character class to FILE;
                                '-' writes them to standard output
       --stats-format FORMAT    json or tsv. Default: tsv for a FILE ending in .tsv, else json
-      --stats-units UNITS      chars (default), or chars,morphemes for morpheme error rates
-                               too
+      --stats-units UNITS      chars, or chars,morphemes for morpheme error rates too.
+                               Default: morphemes too when a morpheme table is written
       --summary                print pairs, error rates and the top confusions on standard
                                error
-      --no-report              write no HTML report (with --stats or --summary)
+      --no-report              write no HTML report, only the scores (with --stats or
+                               --summary, or in a batch)
 
 Normalisation (off by default; applied to both texts before anything is compared, so the
 tables, the pairing and the scores all see, and the report shows, the normalised text):
@@ -410,7 +411,8 @@ Many documents:
       --batch-list FILE        compare the pairs of FILE instead: a Source path, a tab and a
                                Target path per line
       --out-dir DIR            where a batch writes its reports, stats.json, stats.tsv and
-                               index.html
+                               index.html; a document that fails is listed with its error
+                               and the others go on (exit status 1)
       --shard K/N              process only the K-th of N fixed shares of the documents
       --merge-stats OUT IN...  combine the JSON results IN (shards, runs) exactly into OUT;
                                operands are the IN files

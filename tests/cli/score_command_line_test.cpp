@@ -10,7 +10,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <random>
+#include <sstream>
 
 #include "command_line.h"
 #include "score/pair_scorer.h"
@@ -89,33 +91,48 @@ TEST(ScoreCommandLineTest, MisusesAreUsageErrors) {
 
 struct Outcome {
   int status = -1;
+  std::string out;
   std::string err;
 };
 
-Outcome RunBinary(const std::vector<std::string>& args, const fs::path& errFile) {
+std::string Read(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Runs the program with standard output and error into files beside errFile, and TMPDIR set
+// to tmp when one is given.
+Outcome RunBinary(const std::vector<std::string>& args, const fs::path& errFile,
+                  const fs::path& tmp = {}) {
   std::vector<char*> argv{const_cast<char*>(SOROWA_COMPARE_BINARY)};
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
+  std::vector<std::string> envStrings;
+  for (char** e = environ; *e != nullptr; ++e) {
+    if (tmp.empty() || std::string_view(*e).substr(0, 7) != "TMPDIR=") envStrings.emplace_back(*e);
+  }
+  if (!tmp.empty()) envStrings.push_back("TMPDIR=" + tmp.string());
+  std::vector<char*> env;
+  for (std::string& entry : envStrings) env.push_back(entry.data());
+  env.push_back(nullptr);
+  const fs::path outFile = errFile.string() + ".out";
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0600);
   posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                    0600);
   pid_t pid = -1;
   Outcome outcome;
-  if (posix_spawn(&pid, SOROWA_COMPARE_BINARY, &actions, nullptr, argv.data(), environ) == 0) {
+  if (posix_spawn(&pid, SOROWA_COMPARE_BINARY, &actions, nullptr, argv.data(), env.data()) == 0) {
     int status = 0;
     waitpid(pid, &status, 0);
     outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   posix_spawn_file_actions_destroy(&actions);
-  std::ifstream in(errFile);
-  outcome.err.assign(std::istreambuf_iterator<char>(in), {});
+  outcome.out = Read(outFile);
+  outcome.err = Read(errFile);
   return outcome;
-}
-
-std::string Read(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // Shards written by the library, merged by the program: the result is the one-run document;
@@ -165,6 +182,184 @@ TEST(MergeStatsBinaryTest, MergesShardsAndRefusesBrokenOnes) {
             "sorowa-compare: " + (dir / "broken.json").string() + ": missing field \"options\"\n");
   EXPECT_EQ(Read(dir / "all.json"), before);
   fs::remove_all(dir);
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Lines of kana and kanji with a few characters changed on the Target side.
+void WriteDocument(const fs::path& source, const fs::path& target, std::mt19937_64& random) {
+  static const std::vector<std::string> kChars = {"あ", "い", "う", "漢", "字", "カ", "。", "1"};
+  std::string a;
+  std::string b;
+  const int lines = 3 + static_cast<int>(random() % 6);
+  for (int line = 0; line < lines; ++line) {
+    for (int k = 0; k < 12; ++k) {
+      const std::string& c = kChars[random() % kChars.size()];
+      a += c;
+      const int edit = static_cast<int>(random() % 10);
+      if (edit == 0) continue;                                // deleted
+      b += edit == 1 ? kChars[random() % kChars.size()] : c;  // substituted (or the same)
+      if (edit == 2) b += "え";                               // inserted
+    }
+    a += "\n";
+    b += "\n";
+  }
+  WriteFile(source, a);
+  WriteFile(target, b);
+}
+
+// A TSV file as rows of fields by column name.
+std::vector<std::map<std::string, std::string>> ReadTsv(const std::string& text) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    std::vector<std::string> fields;
+    std::istringstream fieldsIn(line);
+    for (std::string field; std::getline(fieldsIn, field, '\t');) fields.push_back(field);
+    if (line.ends_with('\t')) fields.emplace_back();
+    rows.push_back(fields);
+  }
+  std::vector<std::map<std::string, std::string>> named;
+  for (std::size_t r = 1; r < rows.size(); ++r) {
+    EXPECT_EQ(rows[r].size(), rows[0].size()) << "row " << r;
+    std::map<std::string, std::string> row;
+    for (std::size_t k = 0; k < rows[0].size() && k < rows[r].size(); ++k) {
+      row[rows[0][k]] = rows[r][k];
+    }
+    named.push_back(row);
+  }
+  return named;
+}
+
+// The figures of a TSV row are those of the document (or totals) the JSON has for it.
+void ExpectRowMatches(const std::map<std::string, std::string>& row,
+                      const std::optional<StatsTotals>& totals, bool morphemes) {
+  if (!totals) {
+    EXPECT_EQ(row.at("pairs"), "");
+    EXPECT_EQ(row.at("chars_rate"), "");
+    return;
+  }
+  EXPECT_EQ(row.at("pairs"), std::to_string(totals->pairs));
+  EXPECT_EQ(row.at("identical"), std::to_string(totals->identical));
+  EXPECT_EQ(row.at("changed"), std::to_string(totals->changed));
+  EXPECT_EQ(row.at("source_only"), std::to_string(totals->sourceOnly));
+  EXPECT_EQ(row.at("target_only"), std::to_string(totals->targetOnly));
+  auto counts = [&](const std::string& unit, const ErrorCounts& c) {
+    EXPECT_EQ(row.at(unit + "_n"), std::to_string(c.n));
+    EXPECT_EQ(row.at(unit + "_s"), std::to_string(c.substitutions));
+    EXPECT_EQ(row.at(unit + "_d"), std::to_string(c.deletions));
+    EXPECT_EQ(row.at(unit + "_i"), std::to_string(c.insertions));
+    EXPECT_EQ(row.at(unit + "_distance"), std::to_string(c.distance()));
+    if (c.rate()) {
+      EXPECT_EQ(std::stod(row.at(unit + "_rate")), *c.rate());
+    } else {
+      EXPECT_EQ(row.at(unit + "_rate"), "");
+    }
+  };
+  counts("chars", totals->chars);
+  if (morphemes) counts("morphemes", totals->morphemes.value_or(ErrorCounts{}));
+}
+
+class BatchBinaryTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::mt19937_64 random(9);
+    for (const char* name : {"a.txt", "sub/b.txt", "sub/deeper/c.txt", "d e.txt"}) {
+      WriteDocument(dir_ / "src" / name, dir_ / "tgt" / name, random);
+    }
+    WriteFile(dir_ / "src" / "only-source.txt", "あ\n");
+    WriteFile(dir_ / "tgt" / "only-target.txt", "い\n");
+    WriteFile(dir_ / "src" / "bad.txt", "abc\xff\x80\n");
+    WriteFile(dir_ / "tgt" / "bad.txt", "abc\n");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  Outcome Batch(const std::string& out, std::vector<std::string> more = {}) {
+    std::vector<std::string> args{"--batch", (dir_ / "src").string(), (dir_ / "tgt").string(),
+                                  "--out-dir", (dir_ / out).string()};
+    args.insert(args.end(), more.begin(), more.end());
+    return RunBinary(args, dir_ / "err");
+  }
+
+  fs::path dir_ = fs::temp_directory_path() / ("sorowa-batch-" + std::to_string(getpid()));
+};
+
+// Files on one side only and a file in the wrong encoding are recorded with their errors
+// and the others go on; the JSON and the TSV hold the same figures.
+TEST_F(BatchBinaryTest, RecordsFailedDocumentsAndGoesOn) {
+  const Outcome outcome = Batch("out", {"--summary"});
+  EXPECT_EQ(outcome.status, 1) << outcome.err;
+  EXPECT_NE(outcome.err.find("bad.txt: invalid UTF-8 at byte offset 3"), std::string::npos)
+      << outcome.err;
+  EXPECT_NE(outcome.err.find("there is no Target file '" + (dir_ / "tgt/only-source.txt").string()),
+            std::string::npos);
+  EXPECT_NE(outcome.err.find("there is no Source file '" + (dir_ / "src/only-target.txt").string()),
+            std::string::npos);
+  EXPECT_NE(outcome.err.find("documents: 7 (3 failed)"), std::string::npos) << outcome.err;
+
+  const StatsDocument stats = ReadStatsJson(Read(dir_ / "out/stats.json"), "stats.json");
+  std::vector<std::string> failed;
+  for (const DocumentEntry& entry : stats.documents) {
+    if (!entry.totals) failed.push_back(fs::path(entry.source).filename().string());
+  }
+  EXPECT_EQ(failed, (std::vector<std::string>{"bad.txt", "only-source.txt", "only-target.txt"}));
+  for (const char* report : {"a.txt.htm", "d e.txt.htm", "sub/b.txt.htm", "sub/deeper/c.txt.htm"}) {
+    EXPECT_TRUE(Read(dir_ / "out" / report).ends_with("</html>")) << report;
+  }
+  EXPECT_FALSE(fs::exists(dir_ / "out/bad.txt.htm"));
+  EXPECT_NE(Read(dir_ / "out/index.html").find("href=\"d%20e.txt.htm\""), std::string::npos);
+
+  const auto rows = ReadTsv(Read(dir_ / "out/stats.tsv"));
+  ASSERT_EQ(rows.size(), stats.documents.size() + 1);
+  for (std::size_t k = 0; k < stats.documents.size(); ++k) {
+    EXPECT_EQ(rows[k].at("source"), stats.documents[k].source);
+    EXPECT_EQ(rows[k].at("target"), stats.documents[k].target);
+    EXPECT_EQ(rows[k].at("error"), stats.documents[k].error);
+    ExpectRowMatches(rows[k], stats.documents[k].totals, stats.options.morphemes);
+  }
+  EXPECT_EQ(rows.back().at("source"), "total");
+  ExpectRowMatches(rows.back(), stats.totals, stats.options.morphemes);
+}
+
+// Shards run apart and merged give what one run gives, byte for byte.
+TEST_F(BatchBinaryTest, ShardsMergedEqualOneRun) {
+  EXPECT_EQ(Batch("whole", {"--no-report"}).status, 1);
+  std::vector<std::string> merge{"--merge-stats", (dir_ / "merged.json").string()};
+  for (int shard = 1; shard <= 3; ++shard) {
+    const std::string out = "shard" + std::to_string(shard);
+    Batch(out, {"--no-report", "--shard=" + std::to_string(shard) + "/3"});
+    merge.push_back((dir_ / out / "stats.json").string());
+  }
+  const Outcome merged = RunBinary(merge, dir_ / "err");
+  EXPECT_EQ(merged.status, 0) << merged.err;
+  EXPECT_EQ(Read(dir_ / "merged.json"), Read(dir_ / "whole/stats.json"));
+  EXPECT_FALSE(fs::exists(dir_ / "whole/a.txt.htm"));
+}
+
+// One comparison: the stats on standard output move the report's path to standard error;
+// --no-report writes no report at all.
+TEST_F(BatchBinaryTest, StatsOnStandardOutputAndNoReport) {
+  const std::string source = (dir_ / "src/a.txt").string();
+  const std::string target = (dir_ / "tgt/a.txt").string();
+  fs::create_directories(dir_ / "tmp");
+  Outcome outcome =
+      RunBinary({"--stats", "-", "--stats-format=tsv", source, target}, dir_ / "err", dir_ / "tmp");
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_TRUE(outcome.out.starts_with("source\ttarget\tstatus\tchars_n")) << outcome.out;
+  EXPECT_NE(outcome.out.find("\ntotal\t\t\t"), std::string::npos);
+  EXPECT_TRUE(outcome.err.starts_with((dir_ / "tmp").string())) << outcome.err;
+
+  fs::remove_all(dir_ / "tmp");
+  fs::create_directories(dir_ / "tmp");
+  outcome = RunBinary({"--no-report", "--summary", source, target}, dir_ / "err", dir_ / "tmp");
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_TRUE(outcome.err.starts_with("pairs: ")) << outcome.err;
+  EXPECT_NE(outcome.err.find("\ncharacter error rate: "), std::string::npos);
+  EXPECT_TRUE(fs::is_empty(dir_ / "tmp"));
 }
 
 }  // namespace

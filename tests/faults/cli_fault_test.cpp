@@ -519,6 +519,58 @@ INSTANTIATE_TEST_SUITE_P(
                       SignalCase{"HangUpStandardOutput", SIGHUP, "-"}),
     [](const ::testing::TestParamInfo<SignalCase>& info) { return info.param.name; });
 
+// A batch stopped by Ctrl+C: the reports finished so far stay whole, no partial file and no
+// summary file (stats.json, stats.tsv, index.html) is left, and the program ends by the
+// signal.
+TEST_F(CliFaultTest, InterruptedBatchLeavesOnlyFinishedReports) {
+  const fs::path source = work_ / "batch-source";
+  const fs::path target = work_ / "batch-target";
+  const fs::path out = work_ / "batch-out";
+  fs::create_directories(source);
+  fs::create_directories(target);
+  std::string sourceText;
+  std::string targetText;
+  for (int i = 0; i < 2000; ++i) {
+    sourceText += "今日はいい天気です" + std::to_string(i) + "\n";
+    targetText += "今日は悪い天気でした" + std::to_string(i) + "\n";
+  }
+  constexpr int kDocuments = 40;
+  for (int d = 0; d < kDocuments; ++d) {
+    WriteFile(source / ("d" + std::to_string(d) + ".txt"), sourceText);
+    WriteFile(target / ("d" + std::to_string(d) + ".txt"), targetText);
+  }
+  auto files = [&] {
+    std::vector<std::string> names;
+    if (fs::exists(out)) {
+      for (const auto& entry : fs::directory_iterator(out)) {
+        names.push_back(entry.path().filename().string());
+      }
+    }
+    return names;
+  };
+  const RunResult r = Run({"--batch", source.string(), target.string(), "--out-dir", out.string()},
+                          {.whileRunning = [&](pid_t pid) {
+                            const std::vector<std::string> names = files();
+                            if (std::none_of(names.begin(), names.end(), [](const std::string& n) {
+                                  return n.ends_with(".htm") && !n.starts_with(".");
+                                })) {
+                              return false;
+                            }
+                            ::kill(pid, SIGINT);
+                            return true;
+                          }});
+  EXPECT_FALSE(r.killed);
+  EXPECT_EQ(r.status, 128 + SIGINT) << r.err;
+  EXPECT_EQ(r.err, "");
+  const std::vector<std::string> names = files();
+  EXPECT_GE(names.size(), 1u);
+  EXPECT_LT(names.size(), static_cast<std::size_t>(kDocuments)) << "the run was not stopped";
+  for (const std::string& name : names) {
+    EXPECT_TRUE(name.starts_with("d") && name.ends_with(".txt.htm")) << name;
+    EXPECT_TRUE(ReadFile(out / name).ends_with("</html>")) << name << " is not whole";
+  }
+}
+
 // Big inputs: within a minute, a report or the memory-limit error, never a kill.
 struct BigCase {
   const char* name;
