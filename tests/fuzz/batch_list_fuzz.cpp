@@ -109,11 +109,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                  [](const BatchDocument& a, const BatchDocument& b) { return a.name < b.name; }),
              "documents in name order");
 
-  // Written out again, the list reads back as the same paths.
+  // Written out again, the list reads back as the same paths. With CR LF line ends, since a
+  // path may itself end in CR (only one CR is taken as part of a line end).
   std::string again;
   std::multiset<std::pair<std::string, std::string>> paths;
   for (const BatchDocument& d : documents) {
-    again += d.source + "\t" + d.target + "\n";
+    again += d.source + "\t" + d.target + "\r\n";
     paths.insert({d.source, d.target});
   }
   std::multiset<std::pair<std::string, std::string>> reread;
