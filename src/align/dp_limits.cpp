@@ -19,6 +19,20 @@ std::string Megabytes(std::size_t bytes) {
   return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MiB";
 }
 
+// ", about N s" of work, rounded to two significant figures; nothing when unknown.
+std::string Duration(double seconds) {
+  if (!(seconds >= 0)) return "";
+  if (seconds < 1) return " and well under a second";
+  double rounded = seconds;
+  double scale = 1;
+  while (rounded >= 100) {
+    rounded /= 10;
+    scale *= 10;
+  }
+  const auto figure = static_cast<long long>(rounded + 0.5) * static_cast<long long>(scale);
+  return " and about " + std::to_string(figure) + " s";
+}
+
 std::size_t DefaultLimit() {
   const long pages = sysconf(_SC_PHYS_PAGES);
   const long pageSize = sysconf(_SC_PAGE_SIZE);
@@ -36,12 +50,12 @@ std::size_t DefaultLimit() {
 }  // namespace
 
 TableTooLargeError::TableTooLargeError(std::size_t sourceLength, std::size_t targetLength,
-                                       std::size_t bytes, std::size_t limit)
-    : std::runtime_error("a line pair of " + std::to_string(sourceLength) + " and " +
-                         std::to_string(targetLength) +
-                         " elements is too long to align: its table would need " +
-                         Megabytes(bytes) + ", over the memory limit of " + Megabytes(limit) +
-                         "; split the long lines or turn off the character DP table"),
+                                       std::size_t bytes, std::size_t limit, double seconds)
+    : std::runtime_error(
+          "a line pair of " + std::to_string(sourceLength) + " and " +
+          std::to_string(targetLength) + " elements is too long to align: its table would need " +
+          Megabytes(bytes) + Duration(seconds) + ", over the memory limit of " + Megabytes(limit) +
+          "; split the long lines or turn off the character DP table"),
       sourceLength_(sourceLength),
       targetLength_(targetLength) {}
 
@@ -59,9 +73,10 @@ std::size_t DpMemoryLimit() {
 
 void SetDpMemoryLimit(std::size_t bytes) { overrideLimit.store(bytes, std::memory_order_relaxed); }
 
-void CheckDpMemory(std::size_t sourceLength, std::size_t targetLength, std::size_t bytes) {
+void CheckDpMemory(std::size_t sourceLength, std::size_t targetLength, std::size_t bytes,
+                   double seconds) {
   const std::size_t limit = DpMemoryLimit();
-  if (bytes > limit) throw TableTooLargeError(sourceLength, targetLength, bytes, limit);
+  if (bytes > limit) throw TableTooLargeError(sourceLength, targetLength, bytes, limit, seconds);
 }
 
 }  // namespace sorowa
