@@ -119,20 +119,41 @@ class DiagonalPass<Lane>::Steps {
         blockBytes_(std::clamp<std::size_t>(expectedBytes, 4096, std::size_t{4} << 20)),
         cellBase_(static_cast<std::size_t>(count), 0) {}
 
+  // Starts over for another run of diagonals, keeping the blocks: the traceback recomputes
+  // one stretch after another, and fresh memory costs a page fault per page.
+  void Reset(std::ptrdiff_t first, std::ptrdiff_t count) {
+    first_ = first;
+    cellBase_.assign(static_cast<std::size_t>(count), 0);
+    current_ = 0;
+    used_ = 0;
+  }
+
   // Room for the steps of diagonal d, whose first cell is lo; null once over the budget.
   std::uint8_t* Add(std::ptrdiff_t d, std::ptrdiff_t lo, std::size_t bytes) {
-    if (blocks_.empty() || used_ + bytes > blockBytes_) {
-      const std::size_t size = std::max(blockBytes_, bytes);
-      if (allocated_ + size > budget_) return nullptr;
-      blocks_.push_back(std::make_unique<StepBlock>(size));
-      blockStart_.push_back(blockStart_.empty() ? 0 : blockStart_.back() + blockSize_.back());
-      blockSize_.push_back(size);
-      allocated_ += size;
+    if (blocks_.empty() || used_ + bytes > blockSize_[current_]) {
+      if (!blocks_.empty() && current_ + 1 < blocks_.size() && blockSize_[current_ + 1] >= bytes) {
+        ++current_;
+      } else {
+        const std::size_t size = std::max(blockBytes_, bytes);
+        if (allocated_ + size > budget_) return nullptr;
+        // A block too small for this diagonal is never used again.
+        const std::size_t at = blocks_.empty() ? 0 : current_ + 1;
+        const std::size_t start = at == 0 ? 0 : blockStart_[at - 1] + blockSize_[at - 1];
+        for (std::size_t k = at; k < blocks_.size(); ++k) allocated_ -= blockSize_[k];
+        blocks_.resize(at);
+        blockStart_.resize(at);
+        blockSize_.resize(at);
+        blocks_.push_back(std::make_unique<StepBlock>(size));
+        blockStart_.push_back(start);
+        blockSize_.push_back(size);
+        allocated_ += size;
+        current_ = at;
+      }
       used_ = 0;
     }
-    const std::size_t offset = blockStart_.back() + used_;
+    const std::size_t offset = blockStart_[current_] + used_;
     cellBase_[static_cast<std::size_t>(d - first_)] = static_cast<std::int64_t>(offset) * 4 - lo;
-    std::uint8_t* out = blocks_.back()->data() + used_;
+    std::uint8_t* out = blocks_[current_]->data() + used_;
     used_ += bytes;
     return out;
   }
@@ -158,7 +179,8 @@ class DiagonalPass<Lane>::Steps {
   std::vector<std::size_t> blockStart_;
   std::vector<std::size_t> blockSize_;
   std::size_t allocated_ = 0;
-  std::size_t used_ = 0;
+  std::size_t current_ = 0;             // the block being filled
+  std::size_t used_ = 0;                // bytes of it taken
   std::vector<std::int64_t> cellBase_;  // index of the step of cell i is cellBase_ + i
 };
 
@@ -511,8 +533,12 @@ void DiagonalPass<Lane>::Recompute(std::ptrdiff_t d, std::ptrdiff_t i) {
     if (!r.empty()) expected += static_cast<std::size_t>((r.hi - r.lo + lanes_) / lanes_);
   }
   const auto laneBytes = static_cast<std::size_t>(lanes_ / 4);
-  segmentSteps_ = std::make_unique<Steps>(first, d - first + 1, expected * laneBytes + 64,
-                                          std::numeric_limits<std::size_t>::max());
+  if (segmentSteps_ == nullptr) {
+    segmentSteps_ = std::make_unique<Steps>(first, d - first + 1, expected * laneBytes + 64,
+                                            std::numeric_limits<std::size_t>::max());
+  } else {
+    segmentSteps_->Reset(first, d - first + 1);
+  }
   for (std::ptrdiff_t e = first; e <= d; ++e) {
     const std::size_t slot = static_cast<std::size_t>(e % 5);
     valid_[slot] = CellRange{};
