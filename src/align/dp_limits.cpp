@@ -19,7 +19,7 @@ std::string Megabytes(std::size_t bytes) {
   return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MiB";
 }
 
-// ", about N s" of work, rounded to two significant figures; nothing when unknown.
+// " and about N s" of work, rounded to two significant figures; nothing when unknown.
 std::string Duration(double seconds) {
   if (!(seconds >= 0)) return "";
   if (seconds < 1) return " and well under a second";
