@@ -112,13 +112,15 @@ std::string PlainText(const std::string& html) {
   return out;
 }
 
-std::vector<std::u16string> ReadSentences() {
-  const std::filesystem::path dir = ProseDir();
+}  // namespace
+
+std::vector<std::u16string> ReadProseSentences(const std::filesystem::path& dir,
+                                               const std::string& suffix) {
   std::vector<std::filesystem::path> files;
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
     const std::string name = entry.path().filename().string();
-    if (name.size() > 8 && name.ends_with(".ja.html")) files.push_back(entry.path());
+    if (name.size() > suffix.size() && name.ends_with(suffix)) files.push_back(entry.path());
   }
   std::sort(files.begin(), files.end());
   std::vector<std::u16string> sentences;
@@ -145,6 +147,14 @@ std::vector<std::u16string> ReadSentences() {
       }
     }
   }
+  return sentences;
+}
+
+namespace {
+
+std::vector<std::u16string> ReadSentences() {
+  const std::filesystem::path dir = ProseDir();
+  std::vector<std::u16string> sentences = ReadProseSentences(dir, ".ja.html");
   if (sentences.size() < 100) {
     std::cerr << "sorowa_bench: no Japanese prose found in " << dir
               << "; install debian-reference-ja or set SOROWA_BENCH_PROSE_DIR\n";

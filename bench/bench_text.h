@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,6 +18,11 @@ namespace sorowa::bench {
 
 // All sentences of the corpus in document order, each ending in 。 where the text had one.
 const std::vector<std::u16string>& ProseSentences();
+
+// The sentences of the <p> paragraphs of the HTML files in dir whose names end in suffix, in
+// file name order; empty when there are none.
+std::vector<std::u16string> ReadProseSentences(const std::filesystem::path& dir,
+                                               const std::string& suffix);
 
 // About approxLength characters of running prose (whole sentences), starting with sentence
 // `first` of the corpus and wrapping around at its end.

@@ -4,12 +4,12 @@ set -euo pipefail
 
 packages=(
   g++ cmake make pkg-config
-  libboost-regex-dev
+  libboost-regex-dev libuchardet-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   mecab libmecab-dev mecab-ipadic-utf8
   qt6-base-dev qt6-webengine-dev qt6-translations-l10n fonts-noto-cjk
-  xvfb xauth
-  debian-reference-ja
+  xvfb xauth poppler-utils
+  debian-reference-ja developers-reference-ja maint-guide-ja debian-policy-ja
 )
 
 missing=()

@@ -11,7 +11,7 @@ set -eu
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$repo/build}
 output=${OUTPUT:-$repo/docs/screenshot.png}
-size=${SIZE:-1000x640}
+size=${SIZE:-1200x720}
 
 command -v xvfb-run >/dev/null 2>&1 || {
   echo "screenshot.sh: xvfb-run not found; install the Debian package xvfb" >&2

@@ -20,4 +20,11 @@ void WriteCharDpTable(const std::u16string& sourceLine, const std::u16string& ta
   WriteDpTable(report, u"文字", pieces, targetTexts);
 }
 
+void WriteLoneCharDpTable(const std::u16string& line, LoneSide side, std::u16string& report) {
+  std::vector<std::u16string> units;
+  units.reserve(line.size());
+  for (char16_t c : line) units.emplace_back(1, c);
+  WriteLoneDpTable(report, u"文字", units, side);
+}
+
 }  // namespace sorowa

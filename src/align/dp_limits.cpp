@@ -49,20 +49,42 @@ std::size_t DefaultLimit() {
 
 }  // namespace
 
+namespace {
+
+ErrorDetails TableDetails(std::size_t sourceLength, std::size_t targetLength, std::size_t bytes,
+                          std::size_t limit) {
+  ErrorDetails details;
+  details.kind = ErrorKind::TableTooLarge;
+  details.size = bytes;
+  details.limit = limit;
+  details.sourceLength = sourceLength;
+  details.targetLength = targetLength;
+  return details;
+}
+
+}  // namespace
+
 TableTooLargeError::TableTooLargeError(std::size_t sourceLength, std::size_t targetLength,
                                        std::size_t bytes, std::size_t limit, double seconds)
-    : std::runtime_error(
-          "a line pair of " + std::to_string(sourceLength) + " and " +
-          std::to_string(targetLength) + " elements is too long to align: its table would need " +
-          Megabytes(bytes) + Duration(seconds) + ", over the memory limit of " + Megabytes(limit) +
-          "; split the long lines or turn off the character DP table"),
-      sourceLength_(sourceLength),
-      targetLength_(targetLength) {}
+    : EngineError(TableDetails(sourceLength, targetLength, bytes, limit),
+                  "a line pair of " + std::to_string(sourceLength) + " and " +
+                      std::to_string(targetLength) +
+                      " elements is too long to align: its table would need " + Megabytes(bytes) +
+                      Duration(seconds) + ", over the memory limit of " + Megabytes(limit) +
+                      "; split the long lines or turn off the character DP table") {}
+
+namespace {
+
+ErrorDetails WithPair(ErrorDetails details, std::size_t linePair) {
+  details.pair = linePair;
+  return details;
+}
+
+}  // namespace
 
 TableTooLargeError::TableTooLargeError(const TableTooLargeError& inner, std::size_t linePair)
-    : std::runtime_error("line pair " + std::to_string(linePair) + ": " + inner.what()),
-      sourceLength_(inner.sourceLength_),
-      targetLength_(inner.targetLength_) {}
+    : EngineError(WithPair(inner.details(), linePair),
+                  "line pair " + std::to_string(linePair) + ": " + inner.what()) {}
 
 std::size_t DpMemoryLimit() {
   const std::size_t forced = overrideLimit.load(std::memory_order_relaxed);

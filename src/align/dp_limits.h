@@ -4,23 +4,21 @@
 #include <stdexcept>
 #include <string>
 
+#include "compare/engine_error.h"
+
 namespace sorowa {
 
 // Raised before a DP table is allocated when it would not fit in the memory budget, so the
 // command ends with a message instead of the process being killed with the user's texts.
-class TableTooLargeError : public std::runtime_error {
+class TableTooLargeError : public EngineError {
  public:
   // seconds, when not negative, is how long the work was expected to take.
   TableTooLargeError(std::size_t sourceLength, std::size_t targetLength, std::size_t bytes,
                      std::size_t limit, double seconds = -1);
   // The same error, naming the line pair (counted from 1) in which it happened.
   TableTooLargeError(const TableTooLargeError& inner, std::size_t linePair);
-  std::size_t sourceLength() const { return sourceLength_; }
-  std::size_t targetLength() const { return targetLength_; }
-
- private:
-  std::size_t sourceLength_;
-  std::size_t targetLength_;
+  std::size_t sourceLength() const { return details().sourceLength; }
+  std::size_t targetLength() const { return details().targetLength; }
 };
 
 // The most bytes one alignment may allocate. By default half of physical memory (or of the

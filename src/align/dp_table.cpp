@@ -25,6 +25,15 @@ void AppendCell(std::u16string& report, MatchStatus status, std::u16string_view 
   report += u"</td>\n";
 }
 
+void AppendCaption(std::u16string& report, std::u16string_view captionWord) {
+  report += u"<table>\n<tr>\n<td rowspan=2 width=50px><span class=\"caption\">";
+  report += captionWord;
+  report += u"単位でDPマッチング</span></td>\n";
+}
+
+constexpr std::u16string_view kBetweenRows = u"</tr>\n<tr>\n";
+constexpr std::u16string_view kTableEnd = u"</tr>\n</table>\n";
+
 }  // namespace
 
 void WriteDpTable(std::u16string& report, std::u16string_view captionWord,
@@ -32,16 +41,27 @@ void WriteDpTable(std::u16string& report, std::u16string_view captionWord,
                   const std::vector<std::u16string>& targetTexts) {
   const std::size_t m = targetTexts.size();
   std::vector<MatchStatus> classes(m);
-  report += u"<table>\n<tr>\n<td rowspan=2 width=50px><span class=\"caption\">";
-  report += captionWord;
-  report += u"単位でDPマッチング</span></td>\n";
+  AppendCaption(report, captionWord);
   for (std::size_t k = 0; k < m; ++k) {
     classes[k] = ClassifyCell(pieces[k], targetTexts[k]);
     AppendCell(report, classes[k], pieces[k]);
   }
-  report += u"</tr>\n<tr>\n";
+  report += kBetweenRows;
   for (std::size_t k = 0; k < m; ++k) AppendCell(report, classes[k], targetTexts[k]);
-  report += u"</tr>\n</table>\n";
+  report += kTableEnd;
+}
+
+void WriteLoneDpTable(std::u16string& report, std::u16string_view captionWord,
+                      const std::vector<std::u16string>& units, LoneSide side) {
+  if (units.empty()) return;
+  AppendCaption(report, captionWord);
+  for (const LoneSide row : {LoneSide::Source, LoneSide::Target}) {
+    if (row == LoneSide::Target) report += kBetweenRows;
+    for (const std::u16string& unit : units) {
+      AppendCell(report, MatchStatus::Different, row == side ? std::u16string_view(unit) : u"");
+    }
+  }
+  report += kTableEnd;
 }
 
 }  // namespace sorowa

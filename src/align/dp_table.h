@@ -18,4 +18,13 @@ void WriteDpTable(std::u16string& report, std::u16string_view captionWord,
                   const std::vector<std::u16string>& pieces,
                   const std::vector<std::u16string>& targetTexts);
 
+// The row that holds the line of a pair with no line on the other side.
+enum class LoneSide { Source, Target };
+
+// The same table for a pair with one side missing, so that the line stands out instead of
+// vanishing: one column per unit, each unit in a different cell on its own row over (or
+// under) an empty different cell. Appends nothing when there are no units.
+void WriteLoneDpTable(std::u16string& report, std::u16string_view captionWord,
+                      const std::vector<std::u16string>& units, LoneSide side);
+
 }  // namespace sorowa

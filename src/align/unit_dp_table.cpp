@@ -34,4 +34,9 @@ void WriteUnitDpTable(const SegmentList& sourceUnits, const SegmentList& targetU
   WriteDpTable(report, captionWord, pieces, targetUnits);
 }
 
+void WriteLoneUnitDpTable(const SegmentList& units, LoneSide side, std::u16string& report,
+                          std::u16string_view captionWord) {
+  WriteLoneDpTable(report, captionWord, units, side);
+}
+
 }  // namespace sorowa

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "align/dp_table.h"
 #include "segment/segment.h"
 
 namespace sorowa {
@@ -11,5 +12,9 @@ namespace sorowa {
 // nothing when either list is empty.
 void WriteUnitDpTable(const SegmentList& sourceUnits, const SegmentList& targetUnits,
                       std::u16string& report, std::u16string_view captionWord);
+
+// The unit-level table of a pair whose only line has units, on the given side.
+void WriteLoneUnitDpTable(const SegmentList& units, LoneSide side, std::u16string& report,
+                          std::u16string_view captionWord);
 
 }  // namespace sorowa

@@ -1,11 +1,21 @@
 #pragma once
 
 #include <QString>
+#include <optional>
+
+#include "text/text_encoding.h"
 
 class QPrinter;
 class QWidget;
 
 namespace sorowa {
+
+// A file the user chose to open, with the encoding picked in the dialog; none means that
+// the encoding is to be found from the file's bytes.
+struct OpenChoice {
+  QString path;
+  std::optional<TextEncoding> encoding;
+};
 
 // Every modal dialog the window opens goes through here, so that tests can answer them
 // without a blocking event loop.
@@ -21,6 +31,11 @@ class Dialogs {
   virtual QString AskSavePath(QWidget* parent, const QString& suggestedPath) = 0;
   // Lets the user set up printer; false when the user cancels.
   virtual bool AskPrintSettings(QWidget* parent, QPrinter& printer) = 0;
+  // A text file to open, starting in folder; nothing when the user cancels.
+  virtual std::optional<OpenChoice> AskOpenPath(QWidget* parent, const QString& title,
+                                                const QString& folder) = 0;
+  // The report is too big for the view: true when the user wants it opened in the browser.
+  virtual bool AskOpenInBrowser(QWidget* parent, const QString& text) = 0;
 };
 
 // The real dialogs.
@@ -30,6 +45,12 @@ class StandardDialogs final : public Dialogs {
   void ShowMessage(QWidget* parent, const QString& text) override;
   QString AskSavePath(QWidget* parent, const QString& suggestedPath) override;
   bool AskPrintSettings(QWidget* parent, QPrinter& printer) override;
+  std::optional<OpenChoice> AskOpenPath(QWidget* parent, const QString& title,
+                                        const QString& folder) override;
+  bool AskOpenInBrowser(QWidget* parent, const QString& text) override;
 };
+
+// The window's name of an encoding ("Shift_JIS (CP932)", "UTF-8 (BOM 付き)").
+QString EncodingLabel(TextEncoding encoding);
 
 }  // namespace sorowa

@@ -1,25 +1,47 @@
 #include "app/main_window.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDate>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QSplitter>
+#include <QStandardPaths>
+#include <QStyle>
+#include <QTextLayout>
+#include <QUrl>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include "app/compare_progress.h"
+#include "app/compare_status.h"
 #include "app/dialogs.h"
+#include "app/error_texts.h"
+#include "app/find_bar.h"
 #include "app/flow_layout.h"
+#include "app/main_menu.h"
+#include "app/page_bar.h"
+#include "app/pair_list.h"
+#include "app/pair_navigator.h"
 #include "app/plain_text_editor.h"
 #include "app/report_printer.h"
 #include "app/report_saver.h"
 #include "app/report_view.h"
 #include "app/startup.h"
 #include "app/text_convert.h"
+#include "app/window_settings.h"
 #include "compare/on_compare.h"
+#include "text/text_file.h"
 
 namespace sorowa {
 namespace {
@@ -53,10 +75,31 @@ void ShowLineCount(const PlainTextEditor* editor, QLabel* counter) {
   counter->setText(QString::asprintf("%d", editor->DisplayedLineCount()));
 }
 
+// High enough for the given number of lines, frame and margins included.
+int EditorHeightFor(const PlainTextEditor* editor, int lines) {
+  // A line of Japanese text: its glyphs come from a fallback font, often taller than the
+  // editor's own.
+  QTextLayout layout(QStringLiteral("漢字かなカナ"), editor->font());
+  layout.beginLayout();
+  const QTextLine line = layout.createLine();
+  layout.endLayout();
+  const int lineHeight =
+      std::max(editor->fontMetrics().lineSpacing(), static_cast<int>(std::ceil(line.height())));
+  const int text = lineHeight * lines;
+  const int margins =
+      2 * (editor->frameWidth() + static_cast<int>(editor->document()->documentMargin()));
+  // Room for the horizontal scroll bar, which long lines bring.
+  return std::max(MainWindow::kEditorHeight,
+                  text + margins + editor->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+}
+
 }  // namespace
 
 MainWindow::MainWindow(Dialogs& dialogs, ReportStore& store, QWidget* parent)
-    : QWidget(parent), dialogs_(dialogs), store_(store) {
+    : QWidget(parent),
+      dialogs_(dialogs),
+      store_(store),
+      settings_(std::make_unique<WindowSettings>(nullptr)) {
   setWindowTitle(QStringLiteral("Sorowa 1.0"));
   setWindowIcon(AppIcon());
   BuildControls();
@@ -64,7 +107,14 @@ MainWindow::MainWindow(Dialogs& dialogs, ReportStore& store, QWidget* parent)
   ApplyTabOrder();
   saver_ = std::make_unique<ReportSaver>(*view_, dialogs_);
   printer_ = new ReportPrinter(*view_, dialogs_, this);
+  navigator_ = new PairNavigator(*view_, this);
+  ConnectCommands();
+  ShowLineCount(sourceEditor_, sourceCount_);
+  ShowLineCount(targetEditor_, targetCount_);
+  sourceEditor_->setFocus();
+}
 
+void MainWindow::ConnectCommands() {
   connect(compareButton_, &QPushButton::clicked, this, &MainWindow::Compare);
   connect(saveButton_, &QPushButton::clicked, this, &MainWindow::Save);
   connect(printButton_, &QPushButton::clicked, this, &MainWindow::Print);
@@ -72,14 +122,29 @@ MainWindow::MainWindow(Dialogs& dialogs, ReportStore& store, QWidget* parent)
           [this] { ShowLineCount(sourceEditor_, sourceCount_); });
   connect(targetEditor_, &QPlainTextEdit::blockCountChanged, this,
           [this] { ShowLineCount(targetEditor_, targetCount_); });
+
+  connect(menu_->openSource, &QAction::triggered, this, [this] { AskAndOpen(Editor::Source); });
+  connect(menu_->openTarget, &QAction::triggered, this, [this] { AskAndOpen(Editor::Target); });
+  connect(menu_->save, &QAction::triggered, this, &MainWindow::Save);
+  connect(menu_->print, &QAction::triggered, this, &MainWindow::Print);
+  connect(menu_->quit, &QAction::triggered, this, &QWidget::close);
+  connect(menu_->nextChange, &QAction::triggered, this, &MainWindow::NextChange);
+  connect(menu_->previousChange, &QAction::triggered, this, &MainWindow::PreviousChange);
+  connect(menu_->find, &QAction::triggered, this, &MainWindow::OpenFind);
+
   connect(view_, &ReportView::ReportLoadFailed, this, [this](const QString& description) {
     dialogs_.ShowError(this, QStringLiteral("レポートを表示できませんでした。"), description);
   });
-  ShowLineCount(sourceEditor_, sourceCount_);
-  ShowLineCount(targetEditor_, targetCount_);
-  sourceEditor_->setFocus();
+  connect(view_, &ReportView::ReportTooBig, this, &MainWindow::OfferBrowser);
+  connect(view_, &ReportView::PageLoaded, this, [this](int, bool ok) {
+    if (ok && pairList_->Model().rowCount() != view_->Index().pairCount()) {
+      pairList_->Model().SetPairs(view_->Index());
+    }
+  });
+  connect(pairList_, &PairList::PairChosen, navigator_, &PairNavigator::ShowPair);
+  connect(navigator_, &PairNavigator::PairShown, pairList_, &PairList::SelectPair);
+  connect(navigator_, &PairNavigator::NoFurtherChange, this, [] { QApplication::beep(); });
 }
-
 MainWindow::~MainWindow() = default;
 
 void MainWindow::BuildControls() {
@@ -110,10 +175,36 @@ void MainWindow::BuildControls() {
   pseudoBunsetsuMatchBox_ =
       MakeOptionBox(QStringLiteral("疑似文節(&B)"), "pseudoBunsetsuMatchBox", true, this);
   morphemeMatchBox_ = MakeOptionBox(QStringLiteral("形態素(&M)"), "morphemeMatchBox", true, this);
+  alignLinesBox_ = MakeOptionBox(QStringLiteral("行を対応付け(&L)"), "alignLinesBox", false, this);
+
+  sourceFile_ = new QLabel(this);
+  sourceFile_->setObjectName(QStringLiteral("sourceFile"));
+  targetFile_ = new QLabel(this);
+  targetFile_->setObjectName(QStringLiteral("targetFile"));
+  for (QLabel* label : {sourceFile_, targetFile_}) {
+    label->setTextFormat(Qt::PlainText);
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  }
+
+  menu_ = new MainMenu(this);
+  for (QCheckBox* box : OptionBoxes()) menu_->MirrorOption(box);
 
   view_ = new ReportView(this);
   view_->setObjectName(QStringLiteral("reportView"));
   view_->setFocusPolicy(Qt::StrongFocus);
+  findBar_ = new FindBar(*view_, this);
+  findBar_->setObjectName(QStringLiteral("findBar"));
+  pageBar_ = new PageBar(*view_, this);
+  pageBar_->setObjectName(QStringLiteral("pageBar"));
+  pairList_ = new PairList(this);
+  pairList_->setObjectName(QStringLiteral("pairList"));
+
+  status_ = new QLabel(this);
+  status_->setObjectName(QStringLiteral("compareStatus"));
+  // A long note wraps instead of widening the window past its minimum size.
+  status_->setWordWrap(true);
+  status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
   // The browser widget inside the view is created later and moves the view in the focus
   // chain when it arrives; put the order back each time.
@@ -124,21 +215,26 @@ void MainWindow::BuildLayout() {
   auto* editors = new QGridLayout;
   editors->setHorizontalSpacing(8);
   editors->setVerticalSpacing(2);
-  auto addColumn = [editors](int column, QLabel* caption, QLabel* counter,
+  auto addColumn = [editors](int column, QLabel* caption, QLabel* file, QLabel* counter,
                              PlainTextEditor* editor) {
     auto* header = new QHBoxLayout;
     header->addWidget(caption);
-    header->addStretch(1);
+    header->addSpacing(8);
+    header->addWidget(file, 1);
     header->addWidget(counter);
     editors->addLayout(header, 0, column);
     // Ignored width: the two editors share the width equally whatever their contents.
-    editor->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    editor->setFixedHeight(kEditorHeight);
+    // Ten lines where the window has the room, never less than kEditorHeight.
+    editor->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    const int height = EditorHeightFor(editor, kEditorLines);
+    editor->SetPreferredHeight(height);
+    editor->setMinimumHeight(kEditorHeight);
+    editor->setMaximumHeight(height);
     editors->addWidget(editor, 1, column);
     editors->setColumnStretch(column, 1);
   };
-  addColumn(0, sourceCaption_, sourceCount_, sourceEditor_);
-  addColumn(1, targetCaption_, targetCount_, targetEditor_);
+  addColumn(0, sourceCaption_, sourceFile_, sourceCount_, sourceEditor_);
+  addColumn(1, targetCaption_, targetFile_, targetCount_, targetEditor_);
 
   // The buttons stay together; the option boxes follow on the same line and wrap under
   // them when the window is too narrow for one line.
@@ -153,29 +249,67 @@ void MainWindow::BuildLayout() {
   auto* commands = new FlowLayout(12, 4);
   commands->addWidget(buttons);
   for (QCheckBox* box : {charDpBox_, morphemeDpBox_, pseudoBunsetsuDpBox_, pseudoBunsetsuMatchBox_,
-                         morphemeMatchBox_}) {
+                         morphemeMatchBox_, alignLinesBox_}) {
     commands->addWidget(box);
   }
+
+  // The report with its bars, beside the list of pairs; the user moves the splitter.
+  auto* reportPane = new QWidget(this);
+  auto* reportColumn = new QVBoxLayout(reportPane);
+  reportColumn->setContentsMargins(0, 0, 0, 0);
+  reportColumn->setSpacing(2);
+  reportColumn->addWidget(findBar_);
+  reportColumn->addWidget(pageBar_);
+  reportColumn->addWidget(view_, 1);
+  splitter_ = new QSplitter(Qt::Horizontal, this);
+  splitter_->setObjectName(QStringLiteral("reportSplitter"));
+  splitter_->addWidget(pairList_);
+  splitter_->addWidget(reportPane);
+  splitter_->setStretchFactor(0, 0);
+  splitter_->setStretchFactor(1, 1);
+  splitter_->setSizes({pairList_->PreferredWidth(), 1000});
 
   auto* window = new QVBoxLayout(this);
   window->setContentsMargins(6, 6, 6, 6);
   window->setSpacing(6);
+  window->setMenuBar(menu_);
   window->addLayout(editors);
   window->addLayout(commands);
-  window->addWidget(view_, 1);
+  window->addWidget(splitter_, 1);
+  window->addWidget(status_);
 
   window->activate();
   setMinimumSize(window->minimumSize().expandedTo(kMinimumSize));
-  resize(QSize(960, 640).expandedTo(minimumSize()));
+  // First start: as large as fits on a 1366 x 768 screen with its panel, or the screen there is.
+  QSize size(1280, 680);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    size = size.boundedTo(screen->availableGeometry().size() - QSize(16, 48));
+  }
+  resize(size.expandedTo(minimumSize()));
+}
+
+QList<QCheckBox*> MainWindow::OptionBoxes() const {
+  return {charDpBox_,        morphemeDpBox_, pseudoBunsetsuDpBox_, pseudoBunsetsuMatchBox_,
+          morphemeMatchBox_, alignLinesBox_};
+}
+
+void MainWindow::UseSettings(QSettings* settings) {
+  settings_ = std::make_unique<WindowSettings>(settings);
+  // Every option box of the window, also those added after this was written.
+  settings_->RestoreBoxes(findChildren<QCheckBox*>());
+  const QByteArray geometry = settings_->Geometry();
+  if (!geometry.isEmpty()) restoreGeometry(geometry);
+  const QByteArray splitter = settings_->SplitterState();
+  if (!splitter.isEmpty()) splitter_->restoreState(splitter);
 }
 
 void MainWindow::ApplyTabOrder() {
   // The order in which Tab visits the controls; the pseudo-bunsetsu DP box sits between the
-  // two DP boxes on screen but comes last here.
+  // two DP boxes on screen but comes last of the five here, and the pairing box follows it.
   QWidget* const order[] = {
       sourceEditor_,           targetEditor_,     compareButton_, charDpBox_,  morphemeDpBox_,
       pseudoBunsetsuMatchBox_, morphemeMatchBox_, view_,          saveButton_, printButton_,
-      pseudoBunsetsuDpBox_};
+      pseudoBunsetsuDpBox_,    alignLinesBox_};
   for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 }
 
@@ -210,24 +344,119 @@ bool MainWindow::IsOptionChecked(OptionId option) const {
       return pseudoBunsetsuMatchBox_->isChecked();
     case OptionId::MorphemeMatch:
       return morphemeMatchBox_->isChecked();
+    case OptionId::AlignLines:
+      return alignLinesBox_->isChecked();
   }
   return false;
 }
 
 void MainWindow::ShowReport(const std::filesystem::path& path) {
+  pairList_->Model().Clear();
   view_->ShowReport(PathToQString(path));
 }
 
-void MainWindow::ReportError(const std::string& message) {
+void MainWindow::ReportError(const std::string& message) { ReportFailure(ErrorDetails(), message); }
+
+void MainWindow::ReportFailure(const ErrorDetails& details, const std::string& message) {
   if (progress_ != nullptr) progress_->HideDialog();
   ArrowCursor arrow;
-  dialogs_.ShowError(this, QStringLiteral("比較を最後まで行えませんでした。"),
-                     QString::fromStdString(message));
+  QString text = JapaneseErrorText(details);
+  if (details.kind == ErrorKind::Unspecified) {
+    // Nothing more is known; the engine's own words help whoever looks into it.
+    text += QStringLiteral("\n（技術的な詳細: %1）").arg(QString::fromStdString(message));
+  }
+  dialogs_.ShowError(this, QStringLiteral("比較を最後まで行えませんでした。"), text);
+}
+
+bool MainWindow::OpenFile(Editor editor, const QString& path,
+                          std::optional<TextEncoding> encoding) {
+  DecodedText decoded;
+  {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    struct RestoreCursor {
+      ~RestoreCursor() { QApplication::restoreOverrideCursor(); }
+    } restore;
+    try {
+      decoded = ReadTextFile(QFile::encodeName(path).toStdString(), encoding);
+    } catch (const std::bad_alloc& error) {
+      ArrowCursor arrow;
+      dialogs_.ShowError(this, QStringLiteral("ファイルを開けませんでした。"),
+                         JapaneseErrorText(DetailsOf(error)));
+      return false;
+    } catch (const std::exception& error) {
+      ErrorDetails details = DetailsOf(error);
+      if (details.path.empty()) details.path = QFile::encodeName(path).toStdString();
+      ArrowCursor arrow;
+      dialogs_.ShowError(this, QStringLiteral("ファイルを開けませんでした。"),
+                         JapaneseErrorText(details));
+      return false;
+    }
+  }
+  EditorFor(editor)->ReplaceText(ToQString(decoded.text));
+  const QFileInfo info(path);
+  QLabel* label = editor == Editor::Source ? sourceFile_ : targetFile_;
+  label->setText(QStringLiteral("%1 — %2").arg(info.fileName(), EncodingLabel(decoded.encoding)));
+  label->setToolTip(QDir::toNativeSeparators(info.absoluteFilePath()));
+  if (editor == Editor::Source) sourcePath_ = info.absoluteFilePath();
+  settings_->SetLastFolder(info.absolutePath());
+  return true;
+}
+
+void MainWindow::AskAndOpen(Editor editor) {
+  QString folder = settings_->LastFolder();
+  if (folder.isEmpty() || !QFileInfo(folder).isDir()) folder = QDir::homePath();
+  const std::optional<OpenChoice> choice =
+      dialogs_.AskOpenPath(this,
+                           editor == Editor::Source ? QStringLiteral("ソースを開く")
+                                                    : QStringLiteral("ターゲットを開く"),
+                           folder);
+  if (choice) OpenFile(editor, choice->path, choice->encoding);
+}
+
+void MainWindow::OpenFromCommandLine(const QStringList& files) {
+  if (files.isEmpty()) return;
+  const bool source = OpenFile(Editor::Source, files.at(0));
+  if (files.size() < 2) return;
+  const bool target = OpenFile(Editor::Target, files.at(1));
+  if (source && target) Compare();
+}
+
+void MainWindow::NextChange() { navigator_->NextChange(); }
+
+void MainWindow::PreviousChange() { navigator_->PreviousChange(); }
+
+void MainWindow::OpenFind() { findBar_->Open(); }
+
+void MainWindow::OfferBrowser(const QString& path, qint64 size) {
+  const QString text =
+      QStringLiteral(
+          "レポートが大きすぎて、この画面には表示できません。\n%1（%2）\n"
+          "［保存］と［印刷］はこのまま使えます。ブラウザで開くこともできます。")
+          .arg(QDir::toNativeSeparators(path), JapaneseByteSize(static_cast<quint64>(size)));
+  if (dialogs_.AskOpenInBrowser(this, text)) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+  }
+}
+
+QString MainWindow::SuggestedSavePath() const {
+  QString folder = settings_->LastFolder();
+  if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+    folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  }
+  if (folder.isEmpty() || !QFileInfo(folder).isDir()) folder = QDir::homePath();
+  const QString name =
+      sourcePath_.isEmpty() ? QStringLiteral("比較") : QFileInfo(sourcePath_).completeBaseName();
+  return QDir(folder).filePath(
+      QStringLiteral("sorowa-%1-%2.htm").arg(name, QDate::currentDate().toString(Qt::ISODate)));
 }
 
 void MainWindow::ShowMessage(const UserMessage& message) {
   ArrowCursor arrow;
   dialogs_.ShowMessage(this, QString::fromStdString(message.text));
+}
+
+void MainWindow::ShowResult(const CompareResult& result) {
+  status_->setText(CompareStatusText(result));
 }
 
 bool MainWindow::ReportProgress(std::size_t done, std::size_t total) {
@@ -246,7 +475,10 @@ void MainWindow::Compare() {
   if (closeAfterCompare_) close();
 }
 
-void MainWindow::Save() { saver_->Save(this); }
+void MainWindow::Save() {
+  const QString saved = saver_->Save(this, SuggestedSavePath());
+  if (!saved.isEmpty()) settings_->SetLastFolder(QFileInfo(saved).absolutePath());
+}
 
 void MainWindow::Print() { printer_->Print(this); }
 
@@ -266,6 +498,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     closeAfterCompare_ = true;
     event->ignore();
     return;
+  }
+  if (settings_->IsKept()) {
+    settings_->SaveBoxes(findChildren<QCheckBox*>());
+    settings_->SetGeometry(saveGeometry());
+    settings_->SetSplitterState(splitter_->saveState());
   }
   QWidget::closeEvent(event);
 }

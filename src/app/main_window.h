@@ -2,33 +2,47 @@
 
 #include <QWidget>
 #include <chrono>
+#include <optional>
 
 #include "compare/compare_ui.h"
 #include "compare/report_store.h"
 #include "segment/morph_backend.h"
+#include "text/text_encoding.h"
 
 class QCheckBox;
 class QLabel;
 class QPushButton;
+class QSettings;
+class QSplitter;
 
 namespace sorowa {
 
 class CompareProgress;
 class Dialogs;
+class FindBar;
+class MainMenu;
+class PageBar;
+class PairList;
+class PairNavigator;
 class PlainTextEditor;
 class ReportPrinter;
 class ReportSaver;
 class ReportView;
+class WindowSettings;
 
-// The program's only window: the Source and Target editors with their line counters, the
-// Compare, Save and Print buttons, the five option boxes and the report view. It is the
-// window side of the Compare command.
+// The program's only window: the menu bar, the Source and Target editors with their line
+// counters and the files they came from, the Compare, Save and Print buttons, the five table
+// boxes and the line pairing box, and the report view with its find bar beside the list of
+// line pairs, and the line under it that sums up the last Compare. It is the window side of
+// the Compare command.
 class MainWindow : public QWidget, public CompareUi {
   Q_OBJECT
 
  public:
   static constexpr QSize kMinimumSize{568, 327};
+  // The editors are never lower than this, and high enough for kEditorLines lines.
   static constexpr int kEditorHeight = 100;
+  static constexpr int kEditorLines = 10;
 
   MainWindow(Dialogs& dialogs, ReportStore& store, QWidget* parent = nullptr);
   ~MainWindow() override;
@@ -36,19 +50,35 @@ class MainWindow : public QWidget, public CompareUi {
   // How long a Compare runs before its progress dialog appears.
   void SetProgressDelay(std::chrono::milliseconds delay) { progressDelay_ = delay; }
   void SetMorphBackendFactory(MorphBackendFactory factory) { morphFactory_ = std::move(factory); }
+  // Restores the boxes, the geometry and the splitter from settings and keeps them there
+  // when the window closes. Without this call nothing is remembered.
+  void UseSettings(QSettings* settings);
+
+  // Reads a text file into an editor, in the encoding given or the one found. On failure
+  // shows an error box, leaves the editor as it was and returns false.
+  bool OpenFile(Editor editor, const QString& path, std::optional<TextEncoding> encoding = {});
+  // The files named on the command line: one goes into the Source editor; with two, both
+  // are opened and compared at once.
+  void OpenFromCommandLine(const QStringList& files);
 
   std::u16string EditorText(Editor editor) const override;
   void SetEditorText(Editor editor, const std::u16string& text) override;
   bool IsOptionChecked(OptionId option) const override;
   void ShowReport(const std::filesystem::path& path) override;
   void ReportError(const std::string& message) override;
+  void ReportFailure(const ErrorDetails& details, const std::string& message) override;
   void ShowMessage(const UserMessage& message) override;
   bool ReportProgress(std::size_t done, std::size_t total) override;
+  void ShowResult(const CompareResult& result) override;
 
  public slots:
   void Compare();
   void Save();
   void Print();
+  void AskAndOpen(Editor editor);
+  void NextChange();
+  void PreviousChange();
+  void OpenFind();
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -59,19 +89,27 @@ class MainWindow : public QWidget, public CompareUi {
   void BuildControls();
   void BuildLayout();
   void ApplyTabOrder();
+  void ConnectCommands();
   PlainTextEditor* EditorFor(Editor editor) const;
+  QList<QCheckBox*> OptionBoxes() const;
+  QString SuggestedSavePath() const;
+  void OfferBrowser(const QString& path, qint64 size);
 
   Dialogs& dialogs_;
   ReportStore& store_;
   MorphBackendFactory morphFactory_;
   std::chrono::milliseconds progressDelay_{1000};
 
+  MainMenu* menu_ = nullptr;
   PlainTextEditor* sourceEditor_ = nullptr;
   PlainTextEditor* targetEditor_ = nullptr;
   QLabel* sourceCaption_ = nullptr;
   QLabel* targetCaption_ = nullptr;
   QLabel* sourceCount_ = nullptr;
   QLabel* targetCount_ = nullptr;
+  QLabel* sourceFile_ = nullptr;
+  QLabel* targetFile_ = nullptr;
+  QString sourcePath_;  // the file the Source text came from, if any
   QPushButton* compareButton_ = nullptr;
   QPushButton* saveButton_ = nullptr;
   QPushButton* printButton_ = nullptr;
@@ -80,7 +118,15 @@ class MainWindow : public QWidget, public CompareUi {
   QCheckBox* pseudoBunsetsuDpBox_ = nullptr;
   QCheckBox* pseudoBunsetsuMatchBox_ = nullptr;
   QCheckBox* morphemeMatchBox_ = nullptr;
+  QCheckBox* alignLinesBox_ = nullptr;
   ReportView* view_ = nullptr;
+  FindBar* findBar_ = nullptr;
+  PageBar* pageBar_ = nullptr;
+  PairList* pairList_ = nullptr;
+  QSplitter* splitter_ = nullptr;
+  PairNavigator* navigator_ = nullptr;
+  std::unique_ptr<WindowSettings> settings_;
+  QLabel* status_ = nullptr;
   std::unique_ptr<ReportSaver> saver_;
   ReportPrinter* printer_ = nullptr;
 

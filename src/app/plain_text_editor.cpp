@@ -96,4 +96,10 @@ void PlainTextEditor::keyPressEvent(QKeyEvent* event) {
   QPlainTextEdit::keyPressEvent(event);
 }
 
+QSize PlainTextEditor::sizeHint() const {
+  QSize size = QPlainTextEdit::sizeHint();
+  if (preferredHeight_ > 0) size.setHeight(preferredHeight_);
+  return size;
+}
+
 }  // namespace sorowa

@@ -29,11 +29,20 @@ class PlainTextEditor : public QPlainTextEdit {
   void ReplaceText(const QString& text);
   // The number of lines as displayed; an empty editor has one.
   int DisplayedLineCount() const { return blockCount(); }
+  // The height the editor asks the layout for; 0 keeps the widget's default.
+  void SetPreferredHeight(int height) {
+    preferredHeight_ = height;
+    updateGeometry();
+  }
+  QSize sizeHint() const override;
 
  protected:
   bool canInsertFromMimeData(const QMimeData* source) const override;
   void insertFromMimeData(const QMimeData* source) override;
   void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  int preferredHeight_ = 0;
 };
 
 }  // namespace sorowa

@@ -14,7 +14,9 @@ class ReportSaver {
  public:
   ReportSaver(const ReportView& view, Dialogs& dialogs) : view_(view), dialogs_(dialogs) {}
 
-  void Save(QWidget* parent);
+  // Offers suggestedPath in the save dialog. Returns where the report went, or an empty
+  // string when nothing was saved.
+  QString Save(QWidget* parent, const QString& suggestedPath);
 
   // Copies the report file byte for byte. The destination is replaced only once the whole
   // copy has been written, so a failure never leaves a truncated file. Returns an empty

@@ -1,25 +1,90 @@
 #include "app/report_view.h"
 
+#include <QBuffer>
 #include <QContextMenuEvent>
+#include <QFile>
 #include <QMenu>
+#include <QUrlQuery>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlScheme>
+#include <QWebEngineUrlSchemeHandler>
+#include <algorithm>
 
 namespace sorowa {
+namespace {
+
+// Serves one part of a report file: the file's head, a byte range of whole pairs, the foot.
+// Everything it needs is in the URL, so one handler serves every view.
+class ReportPartHandler : public QWebEngineUrlSchemeHandler {
+ public:
+  using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
+
+  void requestStarted(QWebEngineUrlRequestJob* job) override {
+    const QUrlQuery query(job->requestUrl());
+    QFile file(QString::fromUtf8(QByteArray::fromBase64(
+        query.queryItemValue(QStringLiteral("file")).toLatin1(), QByteArray::Base64UrlEncoding)));
+    const qint64 headEnd = query.queryItemValue(QStringLiteral("head")).toLongLong();
+    const qint64 from = query.queryItemValue(QStringLiteral("from")).toLongLong();
+    const qint64 to = query.queryItemValue(QStringLiteral("to")).toLongLong();
+    const qint64 foot = query.queryItemValue(QStringLiteral("foot")).toLongLong();
+    if (!file.open(QIODevice::ReadOnly) || from < headEnd || to < from || foot < to ||
+        foot > file.size()) {
+      job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+      return;
+    }
+    QByteArray bytes = file.read(headEnd);
+    file.seek(from);
+    bytes += file.read(to - from);
+    file.seek(foot);
+    bytes += file.readAll();
+    auto* buffer = new QBuffer(job);
+    buffer->setData(bytes);
+    job->reply(QByteArrayLiteral("text/html;charset=UTF-8"), buffer);
+  }
+};
+
+}  // namespace
+
+void ReportView::RegisterReportScheme() {
+  if (QWebEngineUrlScheme::schemeByName(kScheme).name() == kScheme) return;
+  QWebEngineUrlScheme scheme(kScheme);
+  scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+  scheme.setFlags(QWebEngineUrlScheme::LocalScheme | QWebEngineUrlScheme::LocalAccessAllowed);
+  QWebEngineUrlScheme::registerScheme(scheme);
+}
 
 ReportView::ReportView(QWidget* parent) : QWebEngineView(parent) {
+  QWebEngineProfile* profile = page()->profile();
+  if (profile->urlSchemeHandler(kScheme) == nullptr) {
+    profile->installUrlSchemeHandler(kScheme, new ReportPartHandler(profile));
+  }
   // The page's back and forward history could bring an older report back into view; keep
   // track of what is actually shown, so that Save copies that one.
   connect(this, &QWebEngineView::urlChanged, this, [this](const QUrl& url) {
     if (url.isLocalFile()) reportPath_ = url.toLocalFile();
   });
   connect(page(), &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
+    if (info.url() != expected_) return;
+    if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus) emit PageLoaded(page_, true);
     // A load replaced by a newer Compare ends as "stopped", not "failed", and is no error.
-    if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus && info.url().isLocalFile() &&
-        info.url().toLocalFile() == reportPath_) {
-      emit ReportLoadFailed(info.errorString());
+    if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus) {
+      emit PageLoaded(page_, false);
+      emit ReportLoadFailed(
+          QStringLiteral("%1 を読み込めませんでした（エラー番号 %2）。ファイルが消されたか、"
+                         "読めなくなっています。")
+              .arg(reportPath_)
+              .arg(info.errorCode()));
     }
   });
+  connect(page(), &QWebEnginePage::renderProcessTerminated, this,
+          [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
+            if (status == QWebEnginePage::NormalTerminationStatus || !HasReport()) return;
+            // Almost always memory: the page's elements did not fit in the browser's heap.
+            emit ReportTooBig(reportPath_, index_.fileSize());
+          });
 }
 
 void ReportView::contextMenuEvent(QContextMenuEvent* event) {
@@ -35,7 +100,68 @@ void ReportView::contextMenuEvent(QContextMenuEvent* event) {
 
 void ReportView::ShowReport(const QString& filePath) {
   reportPath_ = filePath;
-  load(QUrl::fromLocalFile(filePath));
+  index_ = ReportIndex::Build(filePath);
+  pageStarts_ = {0};
+  page_ = 0;
+  if (!index_.ok() || index_.fileSize() <= kDirectLoadBytes) {
+    expected_ = QUrl::fromLocalFile(filePath);
+    load(expected_);
+    return;
+  }
+  qint64 pageBytes = 0;
+  for (int pair = 0; pair < index_.pairCount(); ++pair) {
+    const qint64 size = index_.pairEnd(pair) - index_.pairStart(pair);
+    if (pageBytes > 0 && pageBytes + size > kPageBytes) {
+      pageStarts_.push_back(pair);
+      pageBytes = 0;
+    }
+    pageBytes += size;
+  }
+  ++serial_;
+  ShowPage(0);
+}
+
+int ReportView::PageEndPair(int page) const {
+  return page + 1 < pageStarts_.size() ? pageStarts_[page + 1] : index_.pairCount();
+}
+
+int ReportView::PageOfPair(int pair) const {
+  const auto after = std::upper_bound(pageStarts_.begin(), pageStarts_.end(), pair);
+  return std::max(0, static_cast<int>(after - pageStarts_.begin()) - 1);
+}
+
+QUrl ReportView::PageUrl(int page) const {
+  QUrl url;
+  url.setScheme(QString::fromLatin1(kScheme));
+  url.setPath(QStringLiteral("/part-%1-%2.htm").arg(serial_).arg(page + 1));
+  QUrlQuery query;
+  query.addQueryItem(QStringLiteral("file"),
+                     QString::fromLatin1(reportPath_.toUtf8().toBase64(
+                         QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals)));
+  query.addQueryItem(QStringLiteral("head"), QString::number(index_.headEnd()));
+  const int first = PageFirstPair(page);
+  const int end = PageEndPair(page);
+  query.addQueryItem(QStringLiteral("from"), QString::number(index_.pairStart(first)));
+  query.addQueryItem(QStringLiteral("to"), QString::number(end > first ? index_.pairEnd(end - 1)
+                                                                       : index_.pairStart(first)));
+  query.addQueryItem(QStringLiteral("foot"), QString::number(index_.footStart()));
+  url.setQuery(query);
+  return url;
+}
+
+void ReportView::ShowPage(int page) {
+  if (pageStarts_.size() <= 1 && !(index_.ok() && index_.fileSize() > kDirectLoadBytes)) return;
+  page = std::clamp(page, 0, PageCount() - 1);
+  page_ = page;
+  const int first = PageFirstPair(page);
+  const int end = PageEndPair(page);
+  const qint64 bytes = end > first ? index_.pairEnd(end - 1) - index_.pairStart(first) : 0;
+  if (bytes > kMaxPageBytes) {
+    emit ReportTooBig(reportPath_, index_.fileSize());
+    return;
+  }
+  expected_ = PageUrl(page);
+  load(expected_);
 }
 
 }  // namespace sorowa

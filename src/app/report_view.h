@@ -3,22 +3,49 @@
 #include <QString>
 #include <QWebEngineView>
 
+#include "app/report_index.h"
+
 namespace sorowa {
 
 // The embedded browser that shows the report files. It remembers which report file it shows,
 // so that Save and Print know whether there is anything to act on.
+//
+// A report up to kDirectLoadBytes is loaded by its path as it is. A bigger one would not fit
+// in the browser's memory as one page (its tables become millions of elements), so it is
+// shown in parts of whole line pairs: each part is the report's own head, a run of its pairs
+// and its foot, read from the file as it is when the part is shown.
 class ReportView : public QWebEngineView {
   Q_OBJECT
 
  public:
+  static constexpr qint64 kDirectLoadBytes = qint64{8} << 20;
+  static constexpr qint64 kPageBytes = qint64{4} << 20;
+  // A single line pair bigger than this is not shown at all.
+  static constexpr qint64 kMaxPageBytes = qint64{48} << 20;
+  // The URL scheme of the parts; registered by RegisterReportScheme before the application
+  // object exists.
+  static constexpr const char* kScheme = "sorowa-report";
+  static void RegisterReportScheme();
+
   explicit ReportView(QWidget* parent = nullptr);
 
-  // Loads the file by its path, with nothing else in the request. Returns at once.
+  // Loads the file by its path, with nothing else in the request, or its first part when
+  // the file is big. Returns at once.
   void ShowReport(const QString& filePath);
 
   bool HasReport() const { return !reportPath_.isEmpty(); }
   // The report file shown now; empty before the first Compare.
   QString ReportPath() const { return reportPath_; }
+  const ReportIndex& Index() const { return index_; }
+
+  bool IsPaged() const { return pageStarts_.size() > 1; }
+  int PageCount() const { return static_cast<int>(pageStarts_.size()); }
+  int CurrentPage() const { return page_; }
+  int PageFirstPair(int page) const { return pageStarts_.value(page, 0); }
+  // One past the last pair of the page.
+  int PageEndPair(int page) const;
+  int PageOfPair(int pair) const;
+  void ShowPage(int page);
 
  protected:
   // Only what makes sense for a report: copying. Back, forward and reload would show some
@@ -26,11 +53,22 @@ class ReportView : public QWebEngineView {
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  signals:
-  // The shown report could not be loaded; description is the browser's own wording.
+  // The shown report could not be loaded; description is in Japanese.
   void ReportLoadFailed(const QString& description);
+  // The report, or one of its pairs, is too big to be shown here.
+  void ReportTooBig(const QString& path, qint64 size);
+  // A part of a big report (or the whole of a small one) has been loaded.
+  void PageLoaded(int page, bool ok);
 
  private:
+  QUrl PageUrl(int page) const;
+
   QString reportPath_;
+  ReportIndex index_;
+  QVector<int> pageStarts_;  // first pair of each part; one entry when not in parts
+  int page_ = 0;
+  QUrl expected_;  // what the view was last asked to load
+  quint64 serial_ = 0;
 };
 
 }  // namespace sorowa

@@ -1,34 +1,21 @@
-// Makes the picture of the window for the documentation: fills both editors from two files,
-// runs Compare, waits for the report to be drawn and saves the window as a PNG.
+// Makes the picture of the window for the documentation: opens two files into the editors,
+// runs Compare, moves to the first change, waits for the report to be drawn and saves the
+// window as a PNG.
 // Usage: sorowa_screenshot SOURCE.txt TARGET.txt OUTPUT.png [WIDTHxHEIGHT]
 #include <QApplication>
-#include <QFile>
 #include <QPixmap>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/dialogs.h"
 #include "app/main_window.h"
-#include "app/plain_text_editor.h"
 #include "app/report_view.h"
 #include "app/startup.h"
 #include "compare/japanese_locale.h"
 #include "compare/report_store.h"
-
-namespace {
-
-QString ReadUtf8(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    std::fprintf(stderr, "sorowa_screenshot: cannot read %s\n", qPrintable(path));
-    std::exit(1);
-  }
-  return QString::fromUtf8(file.readAll());
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 4) {
@@ -51,10 +38,10 @@ int main(int argc, char** argv) {
   sorowa::TempReportStore store(reports.path().toStdString());
   sorowa::StandardDialogs dialogs;
   sorowa::MainWindow window(dialogs, store);
-  window.findChild<sorowa::PlainTextEditor*>(QStringLiteral("sourceEditor"))
-      ->setPlainText(ReadUtf8(QString::fromLocal8Bit(argv[1])));
-  window.findChild<sorowa::PlainTextEditor*>(QStringLiteral("targetEditor"))
-      ->setPlainText(ReadUtf8(QString::fromLocal8Bit(argv[2])));
+  if (!window.OpenFile(sorowa::Editor::Source, QString::fromLocal8Bit(argv[1])) ||
+      !window.OpenFile(sorowa::Editor::Target, QString::fromLocal8Bit(argv[2]))) {
+    return 1;
+  }
   window.resize(size);
   window.move(0, 0);
   window.show();
@@ -62,14 +49,19 @@ int main(int argc, char** argv) {
   const QString output = QString::fromLocal8Bit(argv[3]);
   auto* view = window.findChild<sorowa::ReportView*>(QStringLiteral("reportView"));
   int status = 1;
+  bool moved = false;
   QObject::connect(view, &QWebEngineView::loadFinished, &app, [&](bool ok) {
     if (!ok) {
       std::fputs("sorowa_screenshot: the report did not load\n", stderr);
       app.exit(1);
       return;
     }
+    if (!moved) {
+      moved = true;
+      window.NextChange();
+    }
     // Give the compositor a moment to put the page on the screen.
-    QTimer::singleShot(1500, &app, [&] {
+    QTimer::singleShot(2500, &app, [&] {
       const QPixmap picture = window.screen()->grabWindow(window.winId());
       status = picture.save(output, "PNG") ? 0 : 1;
       app.exit(status);

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/report_view.h"
+
 namespace sorowa {
 namespace {
 
@@ -48,6 +50,9 @@ void PrepareWebEngine() {
   // Qt WebEngine shares OpenGL contexts with the widgets; it must be said before the
   // application object exists.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  // Big reports are shown in parts through their own URL scheme, which must be known
+  // before the browser starts.
+  ReportView::RegisterReportScheme();
 }
 
 void InstallJapaneseQtTranslations(QCoreApplication& app) {

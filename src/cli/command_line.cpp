@@ -3,7 +3,7 @@
 #include <array>
 #include <limits>
 
-#include "input_decoding.h"
+#include "text/input_decoding.h"
 
 #ifndef SOROWA_VERSION
 #define SOROWA_VERSION "1.0.0"
@@ -138,13 +138,21 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
       const std::string_view value = takeValue();
       if (value.empty()) throw UsageError("option " + shown + " needs a file name");
       line.output = std::string(value);
-    } else if (name == "encoding") {
+    } else if (name == "pairs") {
       const std::string_view value = takeValue();
-      if (!IsKnownEncoding(value)) {
+      if (value.empty()) throw UsageError("option " + shown + " needs a file name");
+      line.pairs = std::string(value);
+    } else if (name == "align-lines" || name == "no-align-lines") {
+      noValue();
+      line.options.alignLines = name == "align-lines";
+    } else if (name == "encoding" || name == "source-encoding" || name == "target-encoding") {
+      const std::string_view value = takeValue();
+      if (!IsAutoEncoding(value) && !IsKnownEncoding(value)) {
         throw UsageError("unknown encoding '" + std::string(value) +
-                         "' (iconv --list shows the names this system knows)");
+                         "' (use auto, or a name from iconv --list)");
       }
-      line.encoding = std::string(value);
+      if (name != "target-encoding") line.sourceEncoding = std::string(value);
+      if (name != "source-encoding") line.targetEncoding = std::string(value);
     } else if (name == "max-table-memory") {
       line.maxTableMemory = ParseByteCount(takeValue());
     } else if (name == "all" || name == "none") {
@@ -164,18 +172,28 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
   if (operands[0] == "-" && operands[1] == "-") {
     throw UsageError("only one of SOURCE and TARGET can be standard input ('-')");
   }
+  if (line.output == "-" && line.pairs == "-") {
+    throw UsageError("the report and the pairs cannot both go to standard output ('-')");
+  }
   line.source = std::string(operands[0]);
   line.target = std::string(operands[1]);
   return line;
+}
+
+bool IsAutoEncoding(std::string_view encoding) {
+  return encoding.size() == 4 && (encoding[0] | 0x20) == 'a' && (encoding[1] | 0x20) == 'u' &&
+         (encoding[2] | 0x20) == 't' && (encoding[3] | 0x20) == 'o';
 }
 
 std::string HelpText() {
   return R"(Usage: sorowa-compare [OPTIONS] SOURCE TARGET
 Compare two Japanese texts line by line and write an HTML report.
 
-Lines are paired by position. SOURCE or TARGET may be '-' for standard input (only one
-of them). Without -o, the report is written as a new file into the temporary directory
-($TMPDIR, else /tmp) and its path is printed on standard output.
+Lines are paired by position unless --align-lines is given; lines of the longer text
+left without a partner are named on standard error. SOURCE or TARGET may be '-' for
+standard input (only one of them). Without -o, the report is written as a new file into
+the temporary directory ($TMPDIR, else /tmp) and its path is printed on standard output
+(on standard error when --pairs writes to standard output).
 
 Tables (later options override earlier ones):
       --char-dp                character-level DP alignment (default: off)
@@ -188,12 +206,28 @@ Tables (later options override earlier ones):
       --all                    all five tables
       --none                   no tables (only the separators between line pairs)
 
+Pairing (not changed by --all and --none):
+      --align-lines            pair lines by content: inserted and deleted lines stand
+                               alone, a line split in two or two lines merged are
+                               compared joined (default: off, line i with line i)
+      --no-align-lines         pair line i with line i
+
 Input and output:
       --encoding NAME          read both files in encoding NAME, any name iconv knows
                                (e.g. CP932, SHIFT_JIS, EUC-JP, UTF-16LE). Default: UTF-8,
-                               or UTF-16 when the file starts with a UTF-16 byte order mark
+                               or UTF-16 when the file starts with a UTF-16 byte order mark.
+                               'auto' finds each file's encoding: UTF-8 (with or without
+                               BOM), UTF-16 with BOM, CP932, EUC-JP or ISO-2022-JP
+      --source-encoding NAME   the same for SOURCE only
+      --target-encoding NAME   the same for TARGET only (e.g. --source-encoding CP932 for
+                               an old Shift_JIS version against a new UTF-8 one)
   -o, --output FILE            write the report to FILE (replaced atomically);
                                '-' writes it to standard output
+      --pairs FILE             also write the line pairs to FILE (replaced atomically;
+                               '-' for standard output), one pair a line in report order:
+                               Source lines, a tab, Target lines. Lines are numbered from
+                               1 counting empty ones; '12+13' for two lines joined, '-'
+                               for none
 
 Advanced:
       --max-table-memory BYTES the most memory one alignment table may take; suffixes

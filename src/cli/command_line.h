@@ -22,9 +22,14 @@ struct CommandLine {
   enum class Action { Compare, Help, Version };
   Action action = Action::Compare;
   CompareOptions options;  // starts as the window's start-up state
-  std::string encoding;    // empty: UTF-8, or UTF-16 by its byte order mark
+  // Per file: empty for UTF-8 (or UTF-16 by its byte order mark), "auto" to detect it,
+  // otherwise any name iconv knows.
+  std::string sourceEncoding;
+  std::string targetEncoding;
   // Absent: a new file in the temporary directory. "-": standard output.
   std::optional<std::string> output;
+  // Where the line pairs go as tab-separated text, if anywhere. "-": standard output.
+  std::optional<std::string> pairs;
   std::size_t maxTableMemory = 0;  // 0 keeps the engine's own limit
   std::string source;              // "-" is standard input
   std::string target;
@@ -34,6 +39,9 @@ struct CommandLine {
 // option overrides an earlier one; --help and --version end parsing where they stand.
 // Throws UsageError.
 CommandLine ParseCommandLine(const std::vector<std::string_view>& args);
+
+// Whether an encoding value asks for detection ("auto", in any case).
+bool IsAutoEncoding(std::string_view encoding);
 
 // Parses a byte count: decimal digits with an optional K, M or G suffix (powers of 1024).
 // Throws UsageError.

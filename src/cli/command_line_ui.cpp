@@ -13,7 +13,62 @@ using Clock = std::chrono::steady_clock;
 // The progress line is redrawn at most this often so that the terminal is not flooded.
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 
+std::string Lines(std::size_t count) { return count == 1 ? "line" : "lines"; }
+
+// "line 41 of a.txt was" or "lines 41–43 of a.txt were".
+std::string LinesOf(const SideSummary& side, std::string_view name) {
+  const bool one = side.omitted == 1;
+  return (one ? "line " : "lines ") + FormatLineRanges(side.omittedRanges) + " of " +
+         std::string(name) + (one ? " was" : " were");
+}
+
 }  // namespace
+
+std::vector<std::string> UnpairedLineNotes(const CompareResult& result, std::string_view sourceName,
+                                           std::string_view targetName) {
+  const SideSummary& source = result.source;
+  const SideSummary& target = result.target;
+  if (source.lines == 0 && target.lines == 0) {
+    return {"Source and Target have no lines (" + std::string(sourceName) + " and " +
+            std::string(targetName) + " are empty or hold only line breaks)"};
+  }
+  std::vector<std::string> notes;
+  struct Side {
+    const char* role;
+    const SideSummary& summary;
+    std::string_view name;
+  };
+  const Side sides[2] = {{"Source", source, sourceName}, {"Target", target, targetName}};
+  for (int k = 0; k < 2; ++k) {
+    const Side& self = sides[k];
+    const Side& other = sides[1 - k];
+    if (self.summary.lines == 0) {
+      std::string note = std::string(self.role) + " has no lines (" + std::string(self.name) +
+                         " is empty or holds only line breaks)";
+      if (other.summary.omitted > 0) {
+        note += "; " + LinesOf(other.summary, other.name) + " not compared";
+      } else if (result.linesAligned) {
+        note += "; every line of " + std::string(other.name) + " is shown alone";
+      }
+      notes.push_back(note);
+      return notes;
+    }
+  }
+  for (int k = 0; k < 2; ++k) {
+    const Side& self = sides[k];
+    const Side& other = sides[1 - k];
+    if (self.summary.omitted == 0) continue;
+    std::string note;
+    if (!result.linesAligned && other.summary.omitted == 0) {
+      note = std::string(self.role) + " has " + std::to_string(self.summary.omitted) + " " +
+             Lines(self.summary.omitted) + " more than " + other.role + "; ";
+    }
+    note += LinesOf(self.summary, self.name) + " not compared";
+    if (!result.linesAligned) note += "; --align-lines pairs lines by content";
+    notes.push_back(note);
+  }
+  return notes;
+}
 
 CommandLineUi::CommandLineUi(std::u16string sourceText, std::u16string targetText,
                              CompareOptions options, bool printReportPath, std::FILE* out,
@@ -50,6 +105,8 @@ bool CommandLineUi::IsOptionChecked(OptionId option) const {
       return options_.pseudoBunsetsuMatch;
     case OptionId::MorphemeMatch:
       return options_.morphemeMatch;
+    case OptionId::AlignLines:
+      return options_.alignLines;
   }
   return false;
 }
@@ -87,6 +144,18 @@ bool CommandLineUi::ReportProgress(std::size_t done, std::size_t total) {
   std::fflush(err_);
   progressWidth_ = std::max(progressWidth_, width);
   return true;
+}
+
+void CommandLineUi::ShowResult(const CompareResult& result) {
+  result_ = result;
+  for (const std::string& note : UnpairedLineNotes(result, sourceName_, targetName_)) {
+    PrintError("sorowa-compare: " + note);
+  }
+}
+
+void CommandLineUi::SetFileNames(std::string sourceName, std::string targetName) {
+  sourceName_ = std::move(sourceName);
+  targetName_ = std::move(targetName);
 }
 
 void CommandLineUi::EndProgress() {

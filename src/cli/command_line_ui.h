@@ -4,12 +4,22 @@
 #include <cstddef>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "compare/compare_options.h"
+#include "compare/compare_result.h"
 #include "compare/compare_ui.h"
 
 namespace sorowa {
+
+// What the user should know about lines that were not paired with a line of the other text:
+// surplus lines left out when pairing by position, and a text without lines. One message
+// per entry, without the program's name; sourceName and targetName are the files as given.
+std::vector<std::string> UnpairedLineNotes(const CompareResult& result, std::string_view sourceName,
+                                           std::string_view targetName);
 
 // The Compare command's window, played by the command line: the two files stand in for the
 // editors, the options for the check boxes, and standard output and standard error for the
@@ -31,6 +41,13 @@ class CommandLineUi : public CompareUi {
   void ReportError(const std::string& message) override;
   void ShowMessage(const UserMessage& message) override;
   bool ReportProgress(std::size_t done, std::size_t total) override;
+  // Keeps the result and prints the notes about unpaired lines on err.
+  void ShowResult(const CompareResult& result) override;
+
+  // How SOURCE and TARGET are named in those notes.
+  void SetFileNames(std::string sourceName, std::string targetName);
+  // The last Compare's result, once it has succeeded.
+  const std::optional<CompareResult>& result() const { return result_; }
 
   // Removes the progress line, if one is shown.
   void EndProgress();
@@ -42,6 +59,9 @@ class CommandLineUi : public CompareUi {
   std::u16string sourceText_;
   std::u16string targetText_;
   CompareOptions options_;
+  std::string sourceName_ = "SOURCE";
+  std::string targetName_ = "TARGET";
+  std::optional<CompareResult> result_;
   bool printReportPath_;
   std::FILE* out_;
   std::FILE* err_;

@@ -18,10 +18,12 @@
 #include "command_line.h"
 #include "command_line_ui.h"
 #include "compare/compare_errors.h"
+#include "compare/compare_result.h"
 #include "compare/on_compare.h"
 #include "compare/report_store.h"
-#include "input_decoding.h"
 #include "stdout_report_store.h"
+#include "text/input_decoding.h"
+#include "text/text_encoding.h"
 
 namespace sorowa {
 namespace {
@@ -64,13 +66,19 @@ std::string ReadAll(const std::string& operand) {
 std::u16string ReadText(const std::string& operand, const std::string& encoding) {
   const std::string bytes = ReadAll(operand);
   try {
+    if (IsAutoEncoding(encoding)) return DecodeDetected(bytes).text;
     return DecodeInput(bytes, encoding);
   } catch (const InputDecodingError& e) {
-    const std::string hint =
-        encoding.empty()
-            ? "; if the file is not UTF-8, name its encoding with --encoding (for example "
-              "--encoding CP932)"
-            : "; check that --encoding " + encoding + " is the file's encoding";
+    std::string hint;
+    if (encoding.empty()) {
+      hint =
+          "; if the file is not UTF-8, name its encoding with --encoding (for example "
+          "--encoding CP932, or --encoding auto)";
+    } else if (IsAutoEncoding(encoding)) {
+      hint = "; the file is in none of the encodings --encoding auto finds: name its encoding";
+    } else {
+      hint = "; check that --encoding " + encoding + " is the file's encoding";
+    }
     throw CommandError(DisplayName(operand) + ": " + e.what() + hint);
   }
 }
@@ -85,9 +93,21 @@ int FinishStandardOutput(int status) {
   return status;
 }
 
+// The pairs as they were written into the report, replacing the file atomically.
+void WritePairs(const std::string& path, const CompareResult& result) {
+  const std::string noun = "the pairs file";
+  std::unique_ptr<ReportStore> store;
+  if (path == "-") {
+    store = std::make_unique<StdoutReportStore>(1, noun);
+  } else {
+    store = std::make_unique<FileReportStore>(path, noun);
+  }
+  store->Write(FormatPairsText(result));
+}
+
 int Run(const CommandLine& line) {
-  std::u16string sourceText = ReadText(line.source, line.encoding);
-  std::u16string targetText = ReadText(line.target, line.encoding);
+  std::u16string sourceText = ReadText(line.source, line.sourceEncoding);
+  std::u16string targetText = ReadText(line.target, line.targetEncoding);
   if (line.maxTableMemory != 0) SetDpMemoryLimit(line.maxTableMemory);
 
   std::unique_ptr<ReportStore> namedStore;
@@ -98,11 +118,17 @@ int Run(const CommandLine& line) {
   }
   ReportStore& store = namedStore ? *namedStore : ProcessReportStore();
 
+  // With the pairs on standard output, the report's path goes to standard error, so that
+  // standard output holds nothing but the pairs.
+  const bool pairsToStdout = line.pairs == "-";
   CommandLineUi ui(std::move(sourceText), std::move(targetText), line.options,
-                   /*printReportPath=*/!line.output);
+                   /*printReportPath=*/!line.output, pairsToStdout ? stderr : stdout);
+  ui.SetFileNames(DisplayName(line.source), DisplayName(line.target));
   OnCompare(ui, store);
   ui.EndProgress();
-  return ui.failed() ? 1 : 0;
+  if (ui.failed()) return 1;
+  if (line.pairs && ui.result()) WritePairs(*line.pairs, *ui.result());
+  return 0;
 }
 
 }  // namespace

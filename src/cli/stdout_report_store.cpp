@@ -15,8 +15,10 @@ std::filesystem::path StdoutReportStore::Write(std::string_view utf8) {
     const ssize_t written = ::write(fd_, utf8.data(), utf8.size());
     if (written < 0) {
       if (errno == EINTR) continue;
-      throw ReportWriteError("cannot write the report to standard output: " +
-                             ErrorDescription(errno));
+      const int error = errno;
+      throw ReportWriteError(
+          ErrorKind::ReportNotWritten, "-", error,
+          "cannot write " + noun_ + " to standard output: " + ErrorDescription(error));
     }
     utf8.remove_prefix(static_cast<std::size_t>(written));
   }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 #include "compare/report_store.h"
@@ -12,11 +13,14 @@ namespace sorowa {
 // before cannot be taken back, but the exit status tells the reader not to trust it.
 class StdoutReportStore : public ReportStore {
  public:
-  explicit StdoutReportStore(int fd = 1) : fd_(fd) {}
+  // noun names what is written in error messages.
+  explicit StdoutReportStore(int fd = 1, std::string noun = "the report")
+      : fd_(fd), noun_(std::move(noun)) {}
   std::filesystem::path Write(std::string_view utf8) override;
 
  private:
   int fd_;
+  std::string noun_;
 };
 
 }  // namespace sorowa

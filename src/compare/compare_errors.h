@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "compare/engine_error.h"
+
 namespace sorowa {
 
 // The system's description of an errno value, in English whatever the locale: the engine
@@ -20,9 +22,13 @@ class CompareCancelled : public std::runtime_error {
 };
 
 // The report file could not be created or written. Nothing partial is left behind.
-class ReportWriteError : public std::runtime_error {
+class ReportWriteError : public EngineError {
  public:
-  using std::runtime_error::runtime_error;
+  using EngineError::EngineError;
+  // Names the file or folder and the system's reason (errno) for the window's wording.
+  ReportWriteError(ErrorKind kind, const std::string& path, int systemError,
+                   const std::string& message)
+      : EngineError(PathErrorDetails(kind, path, systemError), message) {}
 };
 
 }  // namespace sorowa

@@ -7,6 +7,8 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <stdexcept>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -17,33 +19,102 @@
 #include "align/unit_dp_table.h"
 #include "align/unit_match_table.h"
 #include "compare/split_lines.h"
+#include "pairing/align_lines.h"
 #include "segment/morph_analyzer.h"
 
 namespace sorowa {
 namespace {
 
+// The line pairs to write: either side may be missing (an empty text, which a real line
+// never is), and either may be two lines joined.
+class PairTexts {
+ public:
+  PairTexts(const std::vector<std::u16string>& sourceLines,
+            const std::vector<std::u16string>& targetLines, const LinePairing& pairing)
+      : sourceLines_(sourceLines), targetLines_(targetLines), pairing_(pairing) {}
+
+  std::size_t size() const { return pairing_.size(); }
+  // The side's text of pair index; scratch holds it when lines are joined.
+  const std::u16string& Source(std::size_t index, std::u16string& scratch) const {
+    return Join(sourceLines_, pairing_[index].sourceFirst, pairing_[index].sourceCount, scratch);
+  }
+  const std::u16string& Target(std::size_t index, std::u16string& scratch) const {
+    return Join(targetLines_, pairing_[index].targetFirst, pairing_[index].targetCount, scratch);
+  }
+  std::size_t SourceLength(std::size_t index) const {
+    return Length(sourceLines_, pairing_[index].sourceFirst, pairing_[index].sourceCount);
+  }
+  std::size_t TargetLength(std::size_t index) const {
+    return Length(targetLines_, pairing_[index].targetFirst, pairing_[index].targetCount);
+  }
+
+ private:
+  static const std::u16string& Join(const std::vector<std::u16string>& lines, std::size_t first,
+                                    std::size_t count, std::u16string& scratch) {
+    static const std::u16string kNone;
+    if (count == 0) return kNone;
+    if (count == 1) return lines[first];
+    // Joined with nothing between, as one line.
+    scratch.clear();
+    for (std::size_t k = first; k < first + count; ++k) scratch += lines[k];
+    return scratch;
+  }
+  static std::size_t Length(const std::vector<std::u16string>& lines, std::size_t first,
+                            std::size_t count) {
+    std::size_t length = 0;
+    for (std::size_t k = first; k < first + count; ++k) length += lines[k].size();
+    return length;
+  }
+
+  const std::vector<std::u16string>& sourceLines_;
+  const std::vector<std::u16string>& targetLines_;
+  const LinePairing& pairing_;
+};
+
+// Which row holds the pair's only line, when one side is missing.
+std::optional<LoneSide> LoneSideOf(const std::u16string& source, const std::u16string& target) {
+  if (target.empty()) return LoneSide::Source;
+  if (source.empty()) return LoneSide::Target;
+  return std::nullopt;
+}
+
+// A unit DP table: the usual one, or for a pair with a missing side its lone line's units.
+void WriteUnitDp(const SegmentList& sourceUnits, const SegmentList& targetUnits,
+                 std::optional<LoneSide> lone, ReportBuffer& report,
+                 std::u16string_view captionWord) {
+  if (!lone) {
+    WriteUnitDpTable(sourceUnits, targetUnits, report, captionWord);
+  } else {
+    WriteLoneUnitDpTable(*lone == LoneSide::Source ? sourceUnits : targetUnits, *lone, report,
+                         captionWord);
+  }
+}
+
 // The tables of one pair that need segments: morphemes and pseudo-bunsetsu, each computed
-// at most once per line and only when a table asks for them, Source before Target.
+// at most once per line and only when a table asks for them, Source before Target. A
+// missing side has no units; the matching tables then show the other side's units alone.
 void WriteSegmentedSections(MorphAnalyzer& analyzer, const std::u16string& source,
-                            const std::u16string& target, ReportBuffer& report,
-                            const CompareOptions& options) {
+                            const std::u16string& target, std::optional<LoneSide> lone,
+                            ReportBuffer& report, const CompareOptions& options) {
+  const bool hasSource = lone != LoneSide::Target;
+  const bool hasTarget = lone != LoneSide::Source;
   SegmentList sourceMorphemes;
   SegmentList targetMorphemes;
   if (options.morphemeDp || options.morphemeMatch) {
-    analyzer.SplitMorphemes(source, sourceMorphemes);
-    analyzer.SplitMorphemes(target, targetMorphemes);
+    if (hasSource) analyzer.SplitMorphemes(source, sourceMorphemes);
+    if (hasTarget) analyzer.SplitMorphemes(target, targetMorphemes);
   }
   if (options.morphemeDp) {
-    WriteUnitDpTable(sourceMorphemes, targetMorphemes, report, u"形態素");
+    WriteUnitDp(sourceMorphemes, targetMorphemes, lone, report, u"形態素");
     report += kTableBreak;
   }
   if (options.pseudoBunsetsuDp || options.pseudoBunsetsuMatch) {
     SegmentList sourceUnits;
     SegmentList targetUnits;
-    analyzer.SplitPseudoBunsetsu(source, sourceUnits);
-    analyzer.SplitPseudoBunsetsu(target, targetUnits);
+    if (hasSource) analyzer.SplitPseudoBunsetsu(source, sourceUnits);
+    if (hasTarget) analyzer.SplitPseudoBunsetsu(target, targetUnits);
     if (options.pseudoBunsetsuDp) {
-      WriteUnitDpTable(sourceUnits, targetUnits, report, u"疑似文節");
+      WriteUnitDp(sourceUnits, targetUnits, lone, report, u"疑似文節");
       report += kTableBreak;
     }
     if (options.pseudoBunsetsuMatch) {
@@ -60,12 +131,17 @@ void WriteSegmentedSections(MorphAnalyzer& analyzer, const std::u16string& sourc
 // One pair's tables, <br>s and separator. A pair too large to align names its number.
 void WritePair(MorphAnalyzer& analyzer, const std::u16string& source, const std::u16string& target,
                std::size_t pairIndex, ReportBuffer& report, const CompareOptions& options) {
+  const std::optional<LoneSide> lone = LoneSideOf(source, target);
   try {
     if (options.charDp) {
-      WriteCharDpTable(source, target, report);
+      if (!lone) {
+        WriteCharDpTable(source, target, report);
+      } else {
+        WriteLoneCharDpTable(*lone == LoneSide::Source ? source : target, *lone, report);
+      }
       report += kTableBreak;
     }
-    WriteSegmentedSections(analyzer, source, target, report, options);
+    WriteSegmentedSections(analyzer, source, target, lone, report, options);
   } catch (const TableTooLargeError& error) {
     throw TableTooLargeError(error, pairIndex + 1);
   }
@@ -88,10 +164,10 @@ struct PairBlock {
 // the number of workers: the first failing pair in line order is the one reported.
 class PairScheduler {
  public:
-  PairScheduler(const std::vector<std::u16string>& sourceLines,
-                const std::vector<std::u16string>& targetLines, std::size_t pairs,
-                const CompareOptions& options, std::vector<MorphAnalyzer*> analyzers)
-      : sourceLines_(sourceLines), targetLines_(targetLines), options_(options) {
+  PairScheduler(const PairTexts& texts, const CompareOptions& options,
+                std::vector<MorphAnalyzer*> analyzers)
+      : texts_(texts), options_(options) {
+    const std::size_t pairs = texts.size();
     const std::size_t workers = analyzers.size();
     // Small blocks keep each worker's text well below the size at which every allocation
     // becomes fresh pages from the kernel.
@@ -171,10 +247,13 @@ class PairScheduler {
       PairBlock& block = blocks_[index];
       ReportBuffer text = TakeSpare();
       std::vector<std::size_t> pairEnds;
+      std::u16string sourceScratch;
+      std::u16string targetScratch;
       std::exception_ptr error;
       try {
         for (std::size_t pair = block.first; pair < block.last && !stop_; ++pair) {
-          WritePair(analyzer, sourceLines_[pair], targetLines_[pair], pair, text, options_);
+          WritePair(analyzer, texts_.Source(pair, sourceScratch),
+                    texts_.Target(pair, targetScratch), pair, text, options_);
           pairEnds.push_back(text.size());
         }
       } catch (const WorkStopped&) {
@@ -199,8 +278,7 @@ class PairScheduler {
     }
   }
 
-  const std::vector<std::u16string>& sourceLines_;
-  const std::vector<std::u16string>& targetLines_;
+  const PairTexts& texts_;
   const CompareOptions& options_;
   std::vector<PairBlock> blocks_;
   std::vector<ReportBuffer> spares_;
@@ -215,50 +293,109 @@ class PairScheduler {
 // How many workers the pairs get. One when the analyser cannot be shared, or when two
 // pairs' tables at once might not fit in memory, so that a Compare never fails on more
 // threads where it would pass on one.
-std::size_t WorkerCount(const std::vector<std::u16string>& sourceLines,
-                        const std::vector<std::u16string>& targetLines, std::size_t pairs,
-                        std::size_t requested) {
+std::size_t WorkerCount(const PairTexts& texts, std::size_t requested) {
+  const std::size_t pairs = texts.size();
   std::size_t workers = requested;
   if (workers == 0) workers = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
   workers = std::min(workers, pairs / 16 + 1);
   if (workers <= 1) return 1;
   std::size_t largest = 0;
   for (std::size_t i = 0; i < pairs; ++i) {
-    largest = std::max(largest, (sourceLines[i].size() + 1) * (targetLines[i].size() + 1));
+    largest = std::max(largest, (texts.SourceLength(i) + 1) * (texts.TargetLength(i) + 1));
   }
   return largest <= DpMemoryLimit() / (2 * workers) ? workers : 1;
 }
 
-}  // namespace
+// A pairing that names a line the texts do not have would read past the line lists.
+void CheckPairing(const LinePairing& pairing, std::size_t sourceLines, std::size_t targetLines) {
+  for (const LinePair& pair : pairing) {
+    const bool fits =
+        pair.sourceCount <= 2 && pair.targetCount <= 2 && pair.sourceCount + pair.targetCount > 0 &&
+        pair.sourceFirst <= sourceLines && pair.sourceCount <= sourceLines - pair.sourceFirst &&
+        pair.targetFirst <= targetLines && pair.targetCount <= targetLines - pair.targetFirst;
+    if (!fits) {
+      throw std::logic_error(
+          "a line pair names lines " + std::to_string(pair.sourceFirst) + "+" +
+          std::to_string(pair.sourceCount) + " and " + std::to_string(pair.targetFirst) + "+" +
+          std::to_string(pair.targetCount) + " of texts with " + std::to_string(sourceLines) +
+          " and " + std::to_string(targetLines) + " lines");
+    }
+  }
+}
 
-void CompareLinePairs(const std::u16string& sourceText, const std::u16string& targetText,
-                      ReportBuffer& report, const CompareOptions& options,
-                      const CompareHooks& hooks) {
-  std::vector<std::u16string> sourceLines;
-  std::vector<std::u16string> targetLines;
-  SplitLines(sourceText, sourceLines);
-  SplitLines(targetText, targetLines);
+struct SplitText {
+  std::vector<std::u16string> lines;
+  std::vector<std::size_t> lineNumbers;
+};
 
-  // Set up for every Compare, even with no lines, so the analyser's start-up message (if
-  // any) is shown every time; released on the way out, also by an exception.
-  MorphAnalyzer analyzer(hooks.showMessage, hooks.morphBackendFactory);
-  analyzer.SetLanguage(0);
+SplitText Split(const std::u16string& text) {
+  SplitText split;
+  SplitLines(text, split.lines, split.lineNumbers);
+  return split;
+}
 
-  const std::size_t pairs = std::min(sourceLines.size(), targetLines.size());
+// Writes the pairs with the analyser already set up, and tells what was written.
+CompareResult WritePairs(const SplitText& source, const SplitText& target,
+                         const LinePairing& pairing, bool linesAligned, MorphAnalyzer& analyzer,
+                         ReportBuffer& report, const CompareOptions& options,
+                         const CompareHooks& hooks) {
+  CheckPairing(pairing, source.lines.size(), target.lines.size());
+  const std::size_t pairs = pairing.size();
   if (pairs > 0) {
+    const PairTexts texts(source.lines, target.lines, pairing);
     std::vector<std::unique_ptr<MorphAnalyzer>> clones;
     std::vector<MorphAnalyzer*> analyzers{&analyzer};
-    const std::size_t workers = WorkerCount(sourceLines, targetLines, pairs, hooks.threads);
+    const std::size_t workers = WorkerCount(texts, hooks.threads);
     while (analyzers.size() < workers) {
       std::unique_ptr<MorphAnalyzer> clone = analyzer.CloneForThread();
       if (!clone) break;
       analyzers.push_back(clone.get());
       clones.push_back(std::move(clone));
     }
-    PairScheduler scheduler(sourceLines, targetLines, pairs, options, std::move(analyzers));
+    PairScheduler scheduler(texts, options, std::move(analyzers));
     scheduler.Deliver(report, hooks, pairs);
   }
   if (hooks.progress) hooks.progress(pairs, pairs);
+  return DescribePairing(pairing, source.lineNumbers, target.lineNumbers, linesAligned);
+}
+
+}  // namespace
+
+CompareResult CompareLinePairs(const std::u16string& sourceText, const std::u16string& targetText,
+                               ReportBuffer& report, const CompareOptions& options,
+                               const CompareHooks& hooks) {
+  const SplitText source = Split(sourceText);
+  const SplitText target = Split(targetText);
+
+  // Set up for every Compare, even with no lines, so the analyser's start-up message (if
+  // any) is shown every time; released on the way out, also by an exception.
+  MorphAnalyzer analyzer(hooks.showMessage, hooks.morphBackendFactory);
+  analyzer.SetLanguage(0);
+
+  LinePairing pairing;
+  if (options.alignLines) {
+    AlignLinesOptions alignOptions;
+    if (hooks.progress) {
+      // Until the pairs are known there is nothing done to count; at least as many pairs
+      // as the longer side has lines will follow.
+      const std::size_t atLeast = std::max(source.lines.size(), target.lines.size());
+      alignOptions.checkpoint = [&hooks, atLeast] { hooks.progress(0, atLeast); };
+    }
+    pairing = AlignLines(source.lines, target.lines, alignOptions);
+  } else {
+    pairing = PairLinesByPosition(source.lines.size(), target.lines.size());
+  }
+  return WritePairs(source, target, pairing, options.alignLines, analyzer, report, options, hooks);
+}
+
+CompareResult CompareLinePairs(const std::u16string& sourceText, const std::u16string& targetText,
+                               const LinePairing& pairing, ReportBuffer& report,
+                               const CompareOptions& options, const CompareHooks& hooks) {
+  const SplitText source = Split(sourceText);
+  const SplitText target = Split(targetText);
+  MorphAnalyzer analyzer(hooks.showMessage, hooks.morphBackendFactory);
+  analyzer.SetLanguage(0);
+  return WritePairs(source, target, pairing, options.alignLines, analyzer, report, options, hooks);
 }
 
 }  // namespace sorowa

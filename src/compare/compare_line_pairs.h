@@ -5,7 +5,9 @@
 #include <string>
 
 #include "compare/compare_options.h"
+#include "compare/compare_result.h"
 #include "compare/report_document.h"
+#include "pairing/line_pair.h"
 #include "segment/morph_backend.h"
 
 namespace sorowa {
@@ -27,10 +29,20 @@ struct CompareHooks {
   MorphBackendFactory morphBackendFactory;
 };
 
-// Pairs the lines of the two texts by position and appends, per pair, the tables the options
-// ask for, each followed by <br>, then <hr><br>. Surplus lines of the longer text are ignored.
-void CompareLinePairs(const std::u16string& sourceText, const std::u16string& targetText,
-                      ReportBuffer& report, const CompareOptions& options,
-                      const CompareHooks& hooks = {});
+// Pairs the lines of the two texts and appends, per pair, the tables the options ask for,
+// each followed by <br>, then <hr><br>. Lines are paired by position (surplus lines of the
+// longer text are left out) or, with alignLines, by content (every line shows up, a line
+// with no counterpart alone). Joined lines are compared as one text. Returns the pairs
+// written and what became of each side's lines.
+CompareResult CompareLinePairs(const std::u16string& sourceText, const std::u16string& targetText,
+                               ReportBuffer& report, const CompareOptions& options,
+                               const CompareHooks& hooks = {});
+
+// The same over a pairing the caller chose, in indices into the lines SplitLines gives;
+// options.alignLines only says how the result describes it. A pair naming a line the texts
+// do not have throws std::logic_error before anything is written.
+CompareResult CompareLinePairs(const std::u16string& sourceText, const std::u16string& targetText,
+                               const LinePairing& pairing, ReportBuffer& report,
+                               const CompareOptions& options, const CompareHooks& hooks = {});
 
 }  // namespace sorowa

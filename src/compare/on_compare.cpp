@@ -28,6 +28,7 @@ CompareOptions ReadOptions(const CompareUi& ui) {
   options.pseudoBunsetsuDp = ui.IsOptionChecked(OptionId::PseudoBunsetsuDp);
   options.pseudoBunsetsuMatch = ui.IsOptionChecked(OptionId::PseudoBunsetsuMatch);
   options.morphemeMatch = ui.IsOptionChecked(OptionId::MorphemeMatch);
+  options.alignLines = ui.IsOptionChecked(OptionId::AlignLines);
   return options;
 }
 
@@ -61,18 +62,19 @@ void OnCompare(CompareUi& ui, ReportStore& store, const MorphBackendFactory& mor
     };
 
     ReportBuffer report(ReportHead());
-    CompareLinePairs(sourceText, targetText, report, options, hooks);
+    const CompareResult result = CompareLinePairs(sourceText, targetText, report, options, hooks);
     report += ReportFoot();
     AppendUtf8(bytes, report);
     writer->Append(bytes);
     const std::filesystem::path path = writer->Commit();
     ui.ShowReport(path);
+    ui.ShowResult(result);
   } catch (const CompareCancelled&) {
     // The user asked for it: no report, no message.
-  } catch (const std::bad_alloc&) {
-    ui.ReportError("there is not enough memory to build the report");
+  } catch (const std::bad_alloc& error) {
+    ui.ReportFailure(DetailsOf(error), "there is not enough memory to build the report");
   } catch (const std::exception& error) {
-    ui.ReportError(error.what());
+    ui.ReportFailure(DetailsOf(error), error.what());
   }
 }
 

@@ -32,30 +32,39 @@ std::string Base32(std::uint64_t value) {
 // target, when there is one, is only replaced at Commit.
 class FileWriter : public ReportWriter {
  public:
-  FileWriter(int fd, fs::path path, fs::path renameTo, bool removeOnAbandon)
+  FileWriter(int fd, fs::path path, fs::path renameTo, bool removeOnAbandon,
+             std::string noun = "the report")
       : fd_(fd),
         path_(std::move(path)),
         renameTo_(std::move(renameTo)),
-        removeOnAbandon_(removeOnAbandon) {}
+        removeOnAbandon_(removeOnAbandon),
+        noun_(std::move(noun)) {}
   ~FileWriter() override {
     if (fd_ >= 0) ::close(fd_);
     if (!committed_ && removeOnAbandon_) ::unlink(path_.c_str());
   }
 
   void Append(std::string_view bytes) override {
-    if (fd_ < 0) throw ReportWriteError("the report " + Shown().string() + " was already closed");
-    WriteAllOrThrow(fd_, bytes, Shown());
+    if (fd_ < 0) {
+      throw ReportWriteError(ErrorKind::ReportNotWritten, Shown().string(), EBADF,
+                             noun_ + " " + Shown().string() + " was already closed");
+    }
+    WriteAllOrThrow(fd_, bytes, Shown(), noun_);
   }
 
   fs::path Commit() override {
     const int fd = std::exchange(fd_, -1);
     if (fd < 0 || ::close(fd) != 0) {
-      throw ReportWriteError("cannot write the report " + Shown().string() + ": " +
-                             ErrorDescription(fd < 0 ? EBADF : errno));
+      const int error = fd < 0 ? EBADF : errno;
+      throw ReportWriteError(
+          ErrorKind::ReportNotWritten, Shown().string(), error,
+          "cannot write " + noun_ + " " + Shown().string() + ": " + ErrorDescription(error));
     }
     if (!renameTo_.empty() && ::rename(path_.c_str(), renameTo_.c_str()) != 0) {
-      throw ReportWriteError("cannot replace " + renameTo_.string() + ": " +
-                             ErrorDescription(errno));
+      const int error = errno;
+      throw ReportWriteError(
+          ErrorKind::ReportNotReplaced, renameTo_.string(), error,
+          "cannot replace " + renameTo_.string() + ": " + ErrorDescription(error));
     }
     committed_ = true;
     return Shown();
@@ -68,6 +77,7 @@ class FileWriter : public ReportWriter {
   fs::path path_;
   fs::path renameTo_;
   bool removeOnAbandon_;
+  std::string noun_;
   bool committed_ = false;
 };
 
@@ -91,13 +101,16 @@ fs::path WriteWhole(ReportStore& store, std::string_view utf8) {
 
 }  // namespace
 
-void WriteAllOrThrow(int fd, std::string_view bytes, const fs::path& what) {
+void WriteAllOrThrow(int fd, std::string_view bytes, const fs::path& what,
+                     const std::string& noun) {
   while (!bytes.empty()) {
     const ssize_t written = ::write(fd, bytes.data(), bytes.size());
     if (written < 0) {
       if (errno == EINTR) continue;
-      throw ReportWriteError("cannot write the report " + what.string() + ": " +
-                             ErrorDescription(errno));
+      const int error = errno;
+      throw ReportWriteError(
+          ErrorKind::ReportNotWritten, what.string(), error,
+          "cannot write " + noun + " " + what.string() + ": " + ErrorDescription(error));
     }
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
@@ -119,8 +132,10 @@ std::unique_ptr<ReportWriter> TempReportStore::Begin() {
     directory = fs::temp_directory_path(error);
     if (error) {
       const char* tmpdir = std::getenv("TMPDIR");
-      throw ReportWriteError("cannot use the temporary directory (" +
-                             std::string(tmpdir ? tmpdir : "/tmp") + "): " + error.message());
+      const std::string shown = tmpdir ? tmpdir : "/tmp";
+      throw ReportWriteError(
+          ErrorKind::TemporaryFolderUnusable, shown, error.value(),
+          "cannot use the temporary directory (" + shown + "): " + error.message());
     }
   }
   const auto processId = static_cast<std::uint64_t>(::getpid());
@@ -131,15 +146,18 @@ std::unique_ptr<ReportWriter> TempReportStore::Begin() {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
       if (errno == EEXIST) continue;
-      throw ReportWriteError("cannot create the report " + path.string() + ": " +
-                             ErrorDescription(errno));
+      const int error = errno;
+      throw ReportWriteError(
+          ErrorKind::ReportNotCreated, path.string(), error,
+          "cannot create the report " + path.string() + ": " + ErrorDescription(error));
     }
     nextSequence_ = sequence + 1;
     return std::make_unique<FileWriter>(fd, path, fs::path(), /*removeOnAbandon=*/true);
   }
   nextSequence_ = kMaxSequence + 1;
-  throw ReportWriteError("no unused report name is left in " + directory.string() +
-                         "; remove old reports (s*.htm) from there and compare again");
+  throw ReportWriteError(ErrorKind::NoReportNameLeft, directory.string(), 0,
+                         "no unused report name is left in " + directory.string() +
+                             "; remove old reports (s*.htm) from there and compare again");
 }
 
 TempReportStore& ProcessReportStore() {
@@ -167,10 +185,12 @@ std::unique_ptr<ReportWriter> FileReportStore::Begin() {
     // A device or a pipe (/dev/stdout, a FIFO) cannot be replaced by a rename.
     const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0) {
-      throw ReportWriteError("cannot open " + target.string() +
-                             " for writing: " + ErrorDescription(errno));
+      const int error = errno;
+      throw ReportWriteError(
+          ErrorKind::ReportNotCreated, target.string(), error,
+          "cannot open " + target.string() + " for writing: " + ErrorDescription(error));
     }
-    return std::make_unique<FileWriter>(fd, target, fs::path(), /*removeOnAbandon=*/false);
+    return std::make_unique<FileWriter>(fd, target, fs::path(), /*removeOnAbandon=*/false, noun_);
   }
 
   fs::path directory = target.parent_path();
@@ -178,10 +198,13 @@ std::unique_ptr<ReportWriter> FileReportStore::Begin() {
   std::string temporary = (directory / ("." + target.filename().string() + ".XXXXXX")).string();
   const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
   if (fd < 0) {
-    throw ReportWriteError("cannot create a file in " + directory.string() + ": " +
-                           ErrorDescription(errno));
+    const int error = errno;
+    throw ReportWriteError(
+        ErrorKind::ReportNotCreated, directory.string(), error,
+        "cannot create a file in " + directory.string() + ": " + ErrorDescription(error));
   }
-  auto writer = std::make_unique<FileWriter>(fd, temporary, target, /*removeOnAbandon=*/true);
+  auto writer =
+      std::make_unique<FileWriter>(fd, temporary, target, /*removeOnAbandon=*/true, noun_);
   mode_t mode = exists ? (info.st_mode & 07777) : 0;
   if (!exists) {
     const mode_t mask = ::umask(0);
@@ -189,8 +212,10 @@ std::unique_ptr<ReportWriter> FileReportStore::Begin() {
     mode = 0666 & ~mask;
   }
   if (::fchmod(fd, mode) != 0) {
-    throw ReportWriteError("cannot write the report " + target.string() + ": " +
-                           ErrorDescription(errno));
+    const int error = errno;
+    throw ReportWriteError(
+        ErrorKind::ReportNotWritten, target.string(), error,
+        "cannot write " + noun_ + " " + target.string() + ": " + ErrorDescription(error));
   }
   return writer;
 }

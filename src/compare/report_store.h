@@ -54,18 +54,21 @@ class TempReportStore : public ReportStore {
 TempReportStore& ProcessReportStore();
 
 // Replaces path atomically: a temporary file beside it, then a rename. A path that names a
-// device or a pipe is written directly instead.
+// device or a pipe is written directly instead. noun names the file in error messages.
 class FileReportStore : public ReportStore {
  public:
-  explicit FileReportStore(std::filesystem::path path) : path_(std::move(path)) {}
+  explicit FileReportStore(std::filesystem::path path, std::string noun = "the report")
+      : path_(std::move(path)), noun_(std::move(noun)) {}
   std::filesystem::path Write(std::string_view utf8) override;
   std::unique_ptr<ReportWriter> Begin() override;
 
  private:
   std::filesystem::path path_;
+  std::string noun_;
 };
 
-// Writes all bytes to fd, retrying short writes. Throws ReportWriteError naming what.
-void WriteAllOrThrow(int fd, std::string_view bytes, const std::filesystem::path& what);
+// Writes all bytes to fd, retrying short writes. Throws ReportWriteError naming noun and what.
+void WriteAllOrThrow(int fd, std::string_view bytes, const std::filesystem::path& what,
+                     const std::string& noun = "the report");
 
 }  // namespace sorowa

@@ -37,6 +37,17 @@ class FakeDialogs : public Dialogs {
     if (setUpPrinter) setUpPrinter(printer);
     return acceptPrint;
   }
+  std::optional<OpenChoice> AskOpenPath(QWidget*, const QString& title,
+                                        const QString& folder) override {
+    openTitles.push_back(title);
+    openFolders.push_back(folder);
+    if (openChoice.path.isEmpty()) return std::nullopt;
+    return openChoice;
+  }
+  bool AskOpenInBrowser(QWidget*, const QString& text) override {
+    browserQuestions.push_back(text);
+    return false;
+  }
 
   // The cursor shape while each box was up; Qt::ArrowCursor when no override was set.
   QList<Qt::CursorShape> cursorsWhileShown;
@@ -44,10 +55,14 @@ class FakeDialogs : public Dialogs {
   QStringList messages;
   QStringList suggestedPaths;
   int printDialogs = 0;
+  QStringList openTitles;
+  QStringList openFolders;
+  QStringList browserQuestions;
 
   QString savePath;  // empty: the user cancels the save dialog
   bool acceptPrint = false;
   std::function<void(QPrinter&)> setUpPrinter;
+  OpenChoice openChoice;  // an empty path: the user cancels the open dialog
 
  private:
   void RecordCursor() {

@@ -4,31 +4,44 @@
 
 #include <unistd.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSet>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
 #include <memory>
 
+#include "app/dialogs.h"
+#include "app/main_menu.h"
+#include "app/pair_list.h"
+#include "app/pair_navigator.h"
 #include "app/plain_text_editor.h"
 #include "app/report_saver.h"
 #include "app/report_view.h"
 #include "app/startup.h"
 #include "compare/report_store.h"
 #include "fake_dialogs.h"
+#include "text/text_file.h"
 
 using sorowa::MainWindow;
 using sorowa::PlainTextEditor;
@@ -94,6 +107,8 @@ class MainWindowTest : public QObject {
   void EditorsShowNoContextMenu();
   void EditorKeepsSpecialCharacters();
   void CompareWritesReportIntoTmpDir();
+  void StatusLineSumsUpTheCompare_data();
+  void StatusLineSumsUpTheCompare();
   void CompareFailureShowsErrorBox_data();
   void CompareFailureShowsErrorBox();
   void CompareShowsBusyCursorAndEngineMessages();
@@ -102,6 +117,13 @@ class MainWindowTest : public QObject {
   void SaveAndPrintWithoutReport();
   void SaveCopiesShownReport();
   void SaveFailureShowsErrorBox();
+  void OpenFileFindsOrTakesTheEncoding_data();
+  void OpenFileFindsOrTakesTheEncoding();
+  void CommandLineFilesAreOpenedAndCompared();
+  void MenuKeysAndMnemonicsDoNotClash();
+  void NextAndPreviousChange();
+  void SettingsSurviveARestart();
+  void TooBigReportOffersTheBrowser();
 
  private:
   template <typename T>
@@ -169,6 +191,7 @@ void MainWindowTest::StartUpState() {
       {"pseudoBunsetsuDpBox", "疑似文節&&DP(&G)", true},
       {"pseudoBunsetsuMatchBox", "疑似文節(&B)", true},
       {"morphemeMatchBox", "形態素(&M)", true},
+      {"alignLinesBox", "行を対応付け(&L)", false},
   };
   for (const Box& box : boxes) {
     auto* widget = Child<QCheckBox>(box.name);
@@ -181,6 +204,8 @@ void MainWindowTest::StartUpState() {
   QCOMPARE(window_->IsOptionChecked(sorowa::OptionId::PseudoBunsetsuDp), true);
   QCOMPARE(window_->IsOptionChecked(sorowa::OptionId::PseudoBunsetsuMatch), true);
   QCOMPARE(window_->IsOptionChecked(sorowa::OptionId::MorphemeMatch), true);
+  QCOMPARE(window_->IsOptionChecked(sorowa::OptionId::AlignLines), false);
+  QVERIFY(Child<QLabel>("compareStatus")->text().isEmpty());
 
   QCOMPARE(Child<QLabel>("sourceLineCount")->text(), QStringLiteral("1"));
   QCOMPARE(Child<QLabel>("targetLineCount")->text(), QStringLiteral("1"));
@@ -193,6 +218,7 @@ void MainWindowTest::StartUpState() {
 }
 
 void MainWindowTest::ScreenAndTabOrder() {
+  window_->resize(1000, 700);  // wide enough for the button row on one line
   window_->show();
   QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
 
@@ -204,7 +230,8 @@ void MainWindowTest::ScreenAndTabOrder() {
                        "morphemeDpBox",
                        "pseudoBunsetsuDpBox",
                        "pseudoBunsetsuMatchBox",
-                       "morphemeMatchBox"};
+                       "morphemeMatchBox",
+                       "alignLinesBox"};
   for (std::size_t i = 0; i + 1 < std::size(row); ++i) {
     const QRect left = InWindow(Child<QWidget>(row[i]));
     const QRect right = InWindow(Child<QWidget>(row[i + 1]));
@@ -212,11 +239,12 @@ void MainWindowTest::ScreenAndTabOrder() {
   }
 
   // Tab visits the controls in the original dialog's order, which puts the pseudo-bunsetsu
-  // DP box last although it stands in the middle of the row.
-  const QStringList expected = {"sourceEditor",     "targetEditor",       "compareButton",
-                                "charDpBox",        "morphemeDpBox",      "pseudoBunsetsuMatchBox",
-                                "morphemeMatchBox", "reportView",         "saveButton",
-                                "printButton",      "pseudoBunsetsuDpBox"};
+  // DP box last of the five although it stands in the middle of the row; the pairing box
+  // follows it.
+  const QStringList expected = {"sourceEditor",     "targetEditor",        "compareButton",
+                                "charDpBox",        "morphemeDpBox",       "pseudoBunsetsuMatchBox",
+                                "morphemeMatchBox", "reportView",          "saveButton",
+                                "printButton",      "pseudoBunsetsuDpBox", "alignLinesBox"};
   auto nameOf = [this](QWidget* widget) {
     // The view takes focus through the browser widget inside it.
     if (widget != nullptr && widget == View()->focusProxy()) return View()->objectName();
@@ -311,6 +339,19 @@ void MainWindowTest::MnemonicsReachTheirControls() {
   QTRY_VERIFY(Child<QCheckBox>("charDpBox")->isChecked());
   QTest::keyClick(window, Qt::Key_G, Qt::AltModifier);
   QTRY_VERIFY(!Child<QCheckBox>("pseudoBunsetsuDpBox")->isChecked());
+  QTest::keyClick(window, Qt::Key_L, Qt::AltModifier);
+  QTRY_VERIFY(Child<QCheckBox>("alignLinesBox")->isChecked());
+  // No two buttons or boxes share a mnemonic letter.
+  QSet<QChar> letters;
+  for (const QAbstractButton* button : window_->findChildren<QAbstractButton*>()) {
+    const QString text = QString(button->text()).remove(QStringLiteral("&&"));
+    const qsizetype at = text.indexOf(QLatin1Char('&'));
+    if (at < 0 || at + 1 >= text.size()) continue;
+    const QChar letter = text.at(at + 1).toUpper();
+    QVERIFY2(!letters.contains(letter), qPrintable(button->objectName()));
+    letters.insert(letter);
+  }
+  QCOMPARE(letters.size(), 9);
   // Alt+S is Save and Alt+P Print, which have nothing to act on yet.
   QTest::keyClick(window, Qt::Key_S, Qt::AltModifier);
   QTRY_COMPARE(dialogs_->errors.size(), 1);
@@ -344,8 +385,12 @@ void MainWindowTest::LayoutAfterResize() {
   const QRect compare = InWindow(Child<QWidget>("compareButton"));
   const int width = window_->width();
 
-  QCOMPARE(source.height(), MainWindow::kEditorHeight);
-  QCOMPARE(target.height(), MainWindow::kEditorHeight);
+  // Ten lines where there is room, never less than the old fixed height.
+  QVERIFY(source.height() >= MainWindow::kEditorHeight);
+  if (window_->height() >= 600) {
+    QVERIFY(source.height() >= MainWindow::kEditorLines * Source()->fontMetrics().lineSpacing());
+  }
+  QCOMPARE(target.height(), source.height());
   QVERIFY2(qAbs(source.width() - target.width()) <= 1,
            qPrintable(QStringLiteral("%1 vs %2").arg(source.width()).arg(target.width())));
   QCOMPARE(source.top(), target.top());
@@ -367,8 +412,16 @@ void MainWindowTest::LayoutAfterResize() {
 
   QVERIFY(compare.top() > source.bottom());
   QVERIFY(view.top() > compare.bottom());
-  QVERIFY(view.bottom() >= window_->height() - 11);
-  QVERIFY(view.width() >= width - 20);
+  // The report and the list of pairs beside it share the width.
+  const QRect pairs = InWindow(Child<QWidget>("pairList"));
+  QVERIFY(pairs.right() < view.left());
+  QVERIFY(view.right() - pairs.left() >= width - 20);
+  // The status line sits under the view, along the window's bottom edge.
+  const QRect status = InWindow(Child<QLabel>("compareStatus"));
+  QVERIFY(status.top() > view.bottom());
+  QVERIFY(status.top() - view.bottom() <= 10);
+  QVERIFY(status.bottom() >= window_->height() - 11);
+  QCOMPARE(status.left(), pairs.left());
 }
 
 void MainWindowTest::WindowKeepsItsMinimumSize() {
@@ -388,7 +441,8 @@ void MainWindowTest::WindowKeepsItsMinimumSize() {
                          "morphemeDpBox",
                          "pseudoBunsetsuDpBox",
                          "pseudoBunsetsuMatchBox",
-                         "morphemeMatchBox"};
+                         "morphemeMatchBox",
+                         "alignLinesBox"};
   QList<QRect> placed;
   for (const char* name : names) {
     const QWidget* widget = Child<QWidget>(name);
@@ -396,7 +450,7 @@ void MainWindowTest::WindowKeepsItsMinimumSize() {
     QVERIFY2(QRect(QPoint(0, 0), window_->size()).contains(rect), name);
     QVERIFY2(rect.width() >= widget->sizeHint().width(), name);
     QVERIFY2(rect.top() > Source()->geometry().bottom(), name);
-    QVERIFY2(rect.bottom() < View()->geometry().top(), name);
+    QVERIFY2(rect.bottom() < InWindow(View()).top(), name);
     for (const QRect& other : placed) QVERIFY2(!rect.intersects(other), name);
     placed << rect;
   }
@@ -564,6 +618,43 @@ void MainWindowTest::CompareWritesReportIntoTmpDir() {
   QVERIFY(dialogs_->errors.isEmpty());
 }
 
+void MainWindowTest::StatusLineSumsUpTheCompare_data() {
+  QTest::addColumn<QString>("source");
+  QTest::addColumn<QString>("target");
+  QTest::addColumn<bool>("alignLines");
+  QTest::addColumn<QString>("status");
+  const QString three = QStringLiteral("吾輩は猫である。\n\n名前はまだ無い。\n猫だ。");
+  QTest::newRow("by position")
+      << three << QStringLiteral("吾輩は猫である。") << false
+      << QStringLiteral(
+             "行の組 1 · 未対応 ソース 2 / ターゲット 0 · ソースがターゲットより 2 行多く、"
+             "ソースの 3–4 行目は比較していません。「行を対応付け」をオンにすると内容で行を対応付"
+             "けます。");
+  QTest::newRow("by content") << three << QStringLiteral("吾輩は猫である。") << true
+                              << QStringLiteral("行の組 3 · 未対応 ソース 2 / ターゲット 0");
+  QTest::newRow("empty target")
+      << QStringLiteral("猫だ。") << QStringLiteral("\n\n") << false
+      << QStringLiteral(
+             "行の組 0 · 未対応 ソース 1 / ターゲット 0 · ターゲットに行がありません。ソースの 1 "
+             "行目は比較していません。");
+}
+
+// After each Compare the line under the report says how many pairs were written and how
+// many lines of each side have no partner, and why when lines were left out.
+void MainWindowTest::StatusLineSumsUpTheCompare() {
+  QFETCH(QString, source);
+  QFETCH(QString, target);
+  QFETCH(bool, alignLines);
+  QFETCH(QString, status);
+  Source()->setPlainText(source);
+  Target()->setPlainText(target);
+  Child<QCheckBox>("alignLinesBox")->setChecked(alignLines);
+  QCOMPARE(window_->IsOptionChecked(sorowa::OptionId::AlignLines), alignLines);
+  QVERIFY(!RunCompareInto(tmp_->path()).isEmpty());
+  QCOMPARE(Child<QLabel>("compareStatus")->text(), status);
+  QVERIFY(dialogs_->errors.isEmpty());
+}
+
 void MainWindowTest::CompareFailureShowsErrorBox_data() {
   QTest::addColumn<QString>("kind");
   QTest::newRow("missing directory") << "missing";
@@ -611,9 +702,11 @@ void MainWindowTest::CompareFailureShowsErrorBox() {
   QCOMPARE(dialogs_->errors.size(), 1);
   QCOMPARE(dialogs_->errors.front().text, QStringLiteral("比較を最後まで行えませんでした。"));
   QCOMPARE(dialogs_->cursorsWhileShown, QList<Qt::CursorShape>{Qt::ArrowCursor});
-  QVERIFY2(dialogs_->errors.front().details.contains(QStringLiteral("report")) ||
-               dialogs_->errors.front().details.contains(QStringLiteral("temporary")),
+  // In Japanese, naming the place.
+  QVERIFY2(dialogs_->errors.front().details.contains(QStringLiteral("レポート")) ||
+               dialogs_->errors.front().details.contains(QStringLiteral("一時フォルダー")),
            qPrintable(dialogs_->errors.front().details));
+  QVERIFY(!dialogs_->errors.front().details.contains(QStringLiteral("cannot")));
   // Nothing else changed: the earlier report stays, the editors keep the normalised text,
   // the window stays open.
   QCOMPARE(View()->ReportPath(), shown);
@@ -737,7 +830,9 @@ void MainWindowTest::SaveCopiesShownReport() {
 
   window_->Save();
   QCOMPARE(dialogs_->suggestedPaths.size(), 2);
-  QCOMPARE(QFileInfo(dialogs_->suggestedPaths.back()).fileName(), QFileInfo(report).fileName());
+  // No file was opened: the name says so, with today's date.
+  QCOMPARE(QFileInfo(dialogs_->suggestedPaths.back()).fileName(),
+           QStringLiteral("sorowa-比較-%1.htm").arg(QDate::currentDate().toString(Qt::ISODate)));
   QVERIFY(dialogs_->errors.isEmpty());
   QCOMPARE(ReadAll(dialogs_->savePath), ReadAll(report));
 }
@@ -761,6 +856,254 @@ void MainWindowTest::SaveFailureShowsErrorBox() {
   window_->Save();
   QCOMPARE(dialogs_->errors.size(), 2);
   QVERIFY(!QFile::exists(dialogs_->savePath));
+}
+
+void MainWindowTest::OpenFileFindsOrTakesTheEncoding_data() {
+  QTest::addColumn<QByteArray>("bytes");
+  QTest::addColumn<int>("chosen");  // -1: found from the bytes
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QString>("label");  // the encoding shown, or part of the error
+  const QString text =
+      QStringLiteral("吾輩は猫である。名前はまだ無い。\nどこで生れたかとんと見当がつかぬ。\n");
+  auto encode = [&text](const char* name) { return QStringEncoder(name).encode(text); };
+  // Qt knows UTF-8 and UTF-16 itself; the others come from the sample written by iconv.
+  QTest::newRow("UTF-8") << text.toUtf8() << -1 << text << "UTF-8";
+  QTest::newRow("UTF-8 with BOM") << QByteArray("\xEF\xBB\xBF") + text.toUtf8() << -1 << text
+                                  << "BOM";
+  QTest::newRow("UTF-16LE") << QByteArray("\xFF\xFE") + encode("UTF-16LE") << -1 << text
+                            << "UTF-16LE";
+  QTest::newRow("UTF-16BE") << QByteArray("\xFE\xFF") + encode("UTF-16BE") << -1 << text
+                            << "UTF-16BE";
+  QTest::newRow("CP932") << QByteArray(
+                                "\x8C\xE1\x94y\x82\xCD\x94L\x82\xC5\x82\xA0\x82\xE9\x81"
+                                "B\x96\xBC\x91O\x82\xCD\x82\xDC\x82\xBE\x96\xB3\x82\xA2\x81"
+                                "B\x0A")
+                         << -1 << QStringLiteral("吾輩は猫である。名前はまだ無い。\n") << "CP932";
+  QTest::newRow("EUC-JP")
+      << QByteArray(
+             "\xB8\xE3\xC7\xDA\xA4\xCF\xC7\xAD\xA4\xC7\xA4\xA2\xA4\xEB\xA1\xA3\xCC\xBE\xC1\xB0\xA4"
+             "\xCF\xA4\xDE\xA4\xC0\xCC\xB5\xA4\xA4\xA1\xA3\x0A")
+      << -1 << QStringLiteral("吾輩は猫である。名前はまだ無い。\n") << "EUC-JP";
+  QTest::newRow("ISO-2022-JP") << QByteArray("\x1B$B8cGZ$OG-$G$\x22$k!#\x1B(B\x0A") << -1
+                               << QStringLiteral("吾輩は猫である。\n") << "ISO-2022-JP";
+  // Two bytes that are half-width katakana in CP932 and あ in EUC-JP: the choice decides.
+  QTest::newRow("chosen encoding") << QByteArray("\xA4\xA2") << int(sorowa::TextEncoding::EucJp)
+                                   << QStringLiteral("あ") << "EUC-JP";
+  QTest::newRow("undecodable") << QByteArray("abc\xFF\xFE\xFD") << int(sorowa::TextEncoding::Utf8)
+                               << QString() << "3 バイト目";
+  QTest::newRow("over the limit") << QByteArray() << -1 << QString() << "256.0 MB";
+}
+
+void MainWindowTest::OpenFileFindsOrTakesTheEncoding() {
+  QFETCH(QByteArray, bytes);
+  QFETCH(int, chosen);
+  QFETCH(QString, text);
+  QFETCH(QString, label);
+  const QString path = tmp_->filePath(QStringLiteral("原稿.txt"));
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write(bytes);
+  // A sparse file just over the limit: refused before anything is read.
+  if (bytes.isEmpty()) QVERIFY(file.resize(sorowa::kMaxOpenedFileBytes + 1));
+  file.close();
+
+  window_->SetEditorText(sorowa::Editor::Source, u"前の文");
+  dialogs_->openChoice.path = path;
+  if (chosen >= 0) dialogs_->openChoice.encoding = static_cast<sorowa::TextEncoding>(chosen);
+  window_->AskAndOpen(sorowa::Editor::Source);
+  QCOMPARE(dialogs_->openTitles, QStringList{QStringLiteral("ソースを開く")});
+
+  const QString shown = Child<QLabel>("sourceFile")->text();
+  if (text.isEmpty()) {
+    // An error box in Japanese with the path and the offset or size; the text stays.
+    QCOMPARE(dialogs_->errors.size(), 1);
+    QCOMPARE(dialogs_->errors.front().text, QStringLiteral("ファイルを開けませんでした。"));
+    QVERIFY2(dialogs_->errors.front().details.contains(label),
+             qPrintable(dialogs_->errors.front().details));
+    QVERIFY(dialogs_->errors.front().details.contains(QStringLiteral("原稿.txt")));
+    QCOMPARE(Source()->Text(), QStringLiteral("前の文"));
+    QVERIFY(shown.isEmpty());
+  } else {
+    QVERIFY(dialogs_->errors.isEmpty());
+    QCOMPARE(Source()->Text(), text);
+    QVERIFY2(shown.startsWith(QStringLiteral("原稿.txt")) && shown.contains(label),
+             qPrintable(shown));
+    // Undo brings the earlier text back.
+    Source()->undo();
+    QCOMPARE(Source()->Text(), QStringLiteral("前の文"));
+  }
+}
+
+void MainWindowTest::CommandLineFilesAreOpenedAndCompared() {
+  const QString source = tmp_->filePath(QStringLiteral("old.txt"));
+  const QString target = tmp_->filePath(QStringLiteral("new.txt"));
+  {
+    QFile s(source);
+    QVERIFY(s.open(QIODevice::WriteOnly));
+    s.write(QByteArray("\x8C\xC3\x82\xA2\x94\xC5\x0A"));  // 古い版 in CP932
+    QFile t(target);
+    QVERIFY(t.open(QIODevice::WriteOnly));
+    t.write(QStringLiteral("新しい版\n").toUtf8());
+  }
+  window_->OpenFromCommandLine({source, target});
+  QVERIFY(dialogs_->errors.isEmpty());
+  QCOMPARE(Source()->Text(), QStringLiteral("古い版\n"));
+  QCOMPARE(ReportFiles(tmp_->path()).size(), 1);
+  QVERIFY(View()->HasReport());
+
+  // A file that cannot be read: its error box, that editor left as it was, no Compare.
+  window_ = std::make_unique<MainWindow>(*dialogs_, *store_);
+  window_->OpenFromCommandLine({tmp_->filePath(QStringLiteral("missing.txt")), target});
+  QCOMPARE(dialogs_->errors.size(), 1);
+  QVERIFY(dialogs_->errors.front().details.contains(QStringLiteral("missing.txt")));
+  QVERIFY(Source()->Text().isEmpty());
+  QCOMPARE(Target()->Text(), QStringLiteral("新しい版\n"));
+  QCOMPARE(ReportFiles(tmp_->path()).size(), 1);
+}
+
+void MainWindowTest::MenuKeysAndMnemonicsDoNotClash() {
+  // Every Alt+letter of the window: the buttons' and boxes' and the menu titles'.
+  QMap<QChar, QString> mnemonics;
+  auto addMnemonic = [&mnemonics](const QString& text) {
+    const QRegularExpressionMatch match =
+        QRegularExpression(QStringLiteral("(?<!&)&([^&])")).match(text);
+    if (!match.hasMatch()) return;
+    const QChar key = match.captured(1).at(0).toUpper();
+    QVERIFY2(
+        !mnemonics.contains(key),
+        qPrintable(QStringLiteral("%1 and %2 share Alt+%3").arg(mnemonics.value(key), text, key)));
+    mnemonics.insert(key, text);
+  };
+  for (const QAbstractButton* button : window_->findChildren<QAbstractButton*>()) {
+    if (button->isVisibleTo(window_.get())) addMnemonic(button->text());
+  }
+  auto* menu = Child<sorowa::MainMenu>("mainMenu");
+  for (QAction* title : menu->actions()) addMnemonic(title->text());
+
+  // Shortcuts are unique across the menus, and the asked-for ones are there.
+  QMap<QString, QString> shortcuts;
+  for (QMenu* submenu : menu->findChildren<QMenu*>()) {
+    for (QAction* action : submenu->actions()) {
+      const QString key = action->shortcut().toString();
+      if (key.isEmpty()) continue;
+      QVERIFY2(!shortcuts.contains(key), qPrintable(key));
+      shortcuts.insert(key, action->objectName());
+    }
+  }
+  const QMap<QString, QString> expected{{"Ctrl+O", "openSourceAction"},
+                                        {"Ctrl+Shift+O", "openTargetAction"},
+                                        {"Ctrl+Q", "quitAction"},
+                                        {"F8", "nextChangeAction"},
+                                        {"Shift+F8", "previousChangeAction"},
+                                        {"Ctrl+F", "findAction"}};
+  QCOMPARE(shortcuts, expected);
+  // The option items follow the boxes both ways.
+  auto* charDp = Child<QAction>("charDpBoxAction");
+  charDp->trigger();
+  QVERIFY(Child<QCheckBox>("charDpBox")->isChecked());
+  Child<QCheckBox>("charDpBox")->setChecked(false);
+  QVERIFY(!charDp->isChecked());
+}
+
+void MainWindowTest::NextAndPreviousChange() {
+  window_->resize(900, 600);
+  window_->show();
+  Source()->setPlainText(QStringLiteral("同じ行\n変わる行\n同じ二行目\n最後に変わる\n"));
+  Target()->setPlainText(QStringLiteral("同じ行\n替わる行\n同じ二行目\n最後で変わる\n"));
+  QSignalSpy loaded(View(), &ReportView::PageLoaded);
+  window_->Compare();
+  QVERIFY(loaded.wait(30000));
+  auto* list = Child<sorowa::PairList>("pairList");
+  QCOMPARE(list->model()->rowCount(), 4);
+  QCOMPARE(list->model()->index(0, 1).data().toString(), QStringLiteral("同一"));
+  QCOMPARE(list->model()->index(1, 1).data().toString(), QStringLiteral("相違"));
+
+  auto* navigator = window_->findChild<sorowa::PairNavigator*>();
+  QSignalSpy shown(navigator, &sorowa::PairNavigator::PairShown);
+  QSignalSpy none(navigator, &sorowa::PairNavigator::NoFurtherChange);
+  QWindow* window = window_->windowHandle();
+  const QList<int> expected{1, 3};
+  for (int pair : expected) {
+    QTest::keyClick(window, Qt::Key_F8);
+    QTRY_COMPARE_WITH_TIMEOUT(shown.size(), expected.indexOf(pair) + 1, 10000);
+    QCOMPARE(shown.last().at(0).toInt(), pair);
+    QCOMPARE(list->currentIndex().row(), pair);
+  }
+  QTest::keyClick(window, Qt::Key_F8);
+  QTRY_COMPARE_WITH_TIMEOUT(none.size(), 1, 10000);
+  QTest::keyClick(window, Qt::Key_F8, Qt::ShiftModifier);
+  QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 3, 10000);
+  QCOMPARE(shown.last().at(0).toInt(), 1);
+
+  // Ctrl+F opens the find bar; the browser counts the matches in the page.
+  QTest::keyClick(window, Qt::Key_F, Qt::ControlModifier);
+  auto* field = Child<QLineEdit>("findField");
+  QTRY_VERIFY(field->isVisible());
+  field->setText(QStringLiteral("最後"));
+  QTRY_VERIFY_WITH_TIMEOUT(Child<QLabel>("findMatches")->text().endsWith(QStringLiteral("件")),
+                           10000);
+  const QString count = Child<QLabel>("findMatches")->text();
+  QVERIFY2(count.startsWith(QStringLiteral("1 / ")) && !count.startsWith(QStringLiteral("1 / 0")),
+           qPrintable(count));
+}
+
+void MainWindowTest::SettingsSurviveARestart() {
+  const QString file = tmp_->filePath(QStringLiteral("sorowa.ini"));
+  QByteArray geometry;
+  {
+    QSettings settings(file, QSettings::IniFormat);
+    MainWindow first(*dialogs_, *store_);
+    first.UseSettings(&settings);
+    first.show();
+    first.findChild<QCheckBox*>(QStringLiteral("charDpBox"))->setChecked(true);
+    first.findChild<QCheckBox*>(QStringLiteral("morphemeMatchBox"))->setChecked(false);
+    first.resize(700, 500);
+    QTRY_COMPARE(first.size(), QSize(700, 500));
+    geometry = first.saveGeometry();
+    first.close();
+  }
+  QSettings settings(file, QSettings::IniFormat);
+  MainWindow second(*dialogs_, *store_);
+  second.UseSettings(&settings);
+  QVERIFY(second.findChild<QCheckBox*>(QStringLiteral("charDpBox"))->isChecked());
+  QVERIFY(!second.findChild<QCheckBox*>(QStringLiteral("morphemeMatchBox"))->isChecked());
+  QVERIFY(second.findChild<QCheckBox*>(QStringLiteral("morphemeDpBox"))->isChecked());
+  QCOMPARE(second.size(), QSize(700, 500));
+
+  // The Save dialog starts in the folder last used, named after the Source file.
+  const QString source = tmp_->filePath(QStringLiteral("第一稿.txt"));
+  QFile text(source);
+  QVERIFY(text.open(QIODevice::WriteOnly));
+  text.write("a\n");
+  text.close();
+  QVERIFY(second.OpenFile(sorowa::Editor::Source, source));
+  second.SetEditorText(sorowa::Editor::Target, u"b\n");
+  second.Compare();
+  second.Save();
+  QCOMPARE(dialogs_->suggestedPaths.back(),
+           QDir(tmp_->path())
+               .filePath(QStringLiteral("sorowa-第一稿-%1.htm")
+                             .arg(QDate::currentDate().toString(Qt::ISODate))));
+  QCOMPARE(settings.value(QStringLiteral("files/lastFolder")).toString(), tmp_->path());
+}
+
+void MainWindowTest::TooBigReportOffersTheBrowser() {
+  // One pair larger than any part the view shows: said in Japanese with the path and size.
+  const QString path = tmp_->filePath(QStringLiteral("huge.htm"));
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write("<html><head></head><body><table><tr><td class=\"same\">");
+  file.write(QByteArray(ReportView::kMaxPageBytes + 1, 'x'));
+  file.write("</td></tr></table><hr><br></body></html>");
+  file.close();
+  window_->ShowReport(std::filesystem::path(path.toStdString()));
+  QCOMPARE(dialogs_->browserQuestions.size(), 1);
+  QVERIFY(dialogs_->browserQuestions.front().contains(QStringLiteral("huge.htm")));
+  QVERIFY(dialogs_->browserQuestions.front().contains(QStringLiteral("48.0 MB")));
+  // Save still copies the whole file.
+  dialogs_->savePath = tmp_->filePath(QStringLiteral("copy.htm"));
+  window_->Save();
+  QCOMPARE(QFileInfo(dialogs_->savePath).size(), QFileInfo(path).size());
 }
 
 int main(int argc, char** argv) {

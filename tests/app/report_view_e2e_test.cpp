@@ -3,9 +3,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QPrinter>
+#include <QProcess>
 #include <QPushButton>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -13,6 +18,7 @@
 #include <memory>
 
 #include "app/main_window.h"
+#include "app/pair_navigator.h"
 #include "app/plain_text_editor.h"
 #include "app/report_printer.h"
 #include "app/report_view.h"
@@ -28,6 +34,7 @@ using sorowa::testing::FakeDialogs;
 namespace {
 
 constexpr int kLoadTimeoutMs = 60000;
+constexpr int kPrintTimeoutMs = 240000;
 
 QByteArray ReadAll(const QString& path) {
   QFile file(path);
@@ -46,6 +53,28 @@ QVariant Evaluate(ReportView* view, const QString& script) {
   return result;
 }
 
+// count lines of 40 to 80 kana and kanji, and the same lines with about one character in
+// twelve changed: a revised manuscript. The same seed gives the same texts.
+std::pair<QString, QString> RevisedTexts(int count, quint32 seed, int longest = 80) {
+  static const QString kChars = QStringLiteral(
+      "あいうえおかきくけこさしすせそたちつてとなにぬねのはひふへほまみむめもやゆよらりるれろわを"
+      "ん日本語文章東京大学研究開発情報処理機械翻訳評価結果方法問題解決時間空間世界社会経済");
+  QRandomGenerator random(seed);
+  QString source;
+  QString target;
+  for (int i = 0; i < count; ++i) {
+    const int length = 40 + random.bounded(longest - 39);
+    for (int k = 0; k < length; ++k) {
+      const QChar c = kChars.at(random.bounded(kChars.size()));
+      source += c;
+      target += random.bounded(12) == 0 ? kChars.at(random.bounded(kChars.size())) : c;
+    }
+    source += QStringLiteral("。\n");
+    target += QStringLiteral("。\n");
+  }
+  return {source, target};
+}
+
 }  // namespace
 
 class ReportViewEndToEndTest : public QObject {
@@ -58,6 +87,8 @@ class ReportViewEndToEndTest : public QObject {
   void SecondCompareReplacesTheShownReport();
   void PrintWritesThePageShown();
   void MissingReportShowsErrorBox();
+  void BigReportShowsInParts();
+  void PrintedPdfFitsTheWidestLine();
 
  private:
   PlainTextEditor* Editor(const char* name) const {
@@ -177,6 +208,84 @@ void ReportViewEndToEndTest::MissingReportShowsErrorBox() {
   QTRY_COMPARE_WITH_TIMEOUT(dialogs_->errors.size(), 1, kLoadTimeoutMs);
   QCOMPARE(dialogs_->errors.front().text, QStringLiteral("レポートを表示できませんでした。"));
   QVERIFY(window_->isVisible());
+}
+
+void ReportViewEndToEndTest::BigReportShowsInParts() {
+  // 20,000 lines with the default tables: a report of about 200 MB, far more elements than
+  // the browser can hold as one page.
+  window_->findChild<QCheckBox*>(QStringLiteral("charDpBox"))->setChecked(false);
+  const auto [source, target] = RevisedTexts(20000, 20);
+  Editor("sourceEditor")->setPlainText(source);
+  Editor("targetEditor")->setPlainText(target);
+  QSignalSpy pages(View(), &ReportView::PageLoaded);
+  QElapsedTimer clock;
+  clock.start();
+  window_->Compare();
+  const qint64 compared = clock.elapsed();
+  QVERIFY(pages.wait(kLoadTimeoutMs));
+  const qint64 shown = clock.elapsed();
+  qInfo("20,000 lines: compared in %lld ms, first part shown after %lld ms", compared, shown);
+  QCOMPARE(pages.takeFirst().at(1).toBool(), true);
+  QVERIFY(dialogs_->errors.isEmpty());
+  QVERIFY(View()->IsPaged());
+  QCOMPARE(View()->Index().pairCount(), 20000);
+  // The page holds the pairs of its part, and scrolls.
+  const int inPage =
+      Evaluate(View(), QStringLiteral("document.getElementsByTagName('hr').length")).toInt();
+  QCOMPARE(inPage, View()->PageEndPair(0));
+  QVERIFY(Evaluate(View(), QStringLiteral("window.scrollTo(0, 5000); window.scrollY")).toInt() > 0);
+  // The last change is reached across the parts.
+  int last = View()->Index().pairCount() - 1;
+  while (!View()->Index().pairChanged(last)) --last;
+  auto* list = window_->findChild<QWidget*>(QStringLiteral("pairList"));
+  QVERIFY(list != nullptr);
+  window_->findChild<sorowa::PairNavigator*>()->ShowPair(last);
+  QVERIFY(pages.wait(kLoadTimeoutMs));
+  QCOMPARE(View()->CurrentPage(), View()->PageCount() - 1);
+  QVERIFY(dialogs_->errors.isEmpty());
+}
+
+void ReportViewEndToEndTest::PrintedPdfFitsTheWidestLine() {
+  // 300 pairs with the character table as well, the widest line 300 characters long.
+  auto [source, target] = RevisedTexts(300, 300, 200);
+  const QString widest = QString(300, QChar(u'長')) + QStringLiteral("末尾の十文字です。");
+  source = widest + QStringLiteral("\n") + source;
+  target = widest + QStringLiteral("\n") + target;
+  Editor("sourceEditor")->setPlainText(source);
+  Editor("targetEditor")->setPlainText(target);
+  QVERIFY(!CompareAndWait().isEmpty());
+
+  const QString pdf = tmp_->filePath(QStringLiteral("printed.pdf"));
+  dialogs_->acceptPrint = true;
+  dialogs_->setUpPrinter = [&](QPrinter& printer) {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+  };
+  auto* printer = window_->findChild<sorowa::ReportPrinter*>();
+  QSignalSpy finished(printer, &sorowa::ReportPrinter::Finished);
+  QElapsedTimer clock;
+  clock.start();
+  window_->Print();
+  // Printing several hundred pages of tables takes the browser a while on a busy machine.
+  QVERIFY(finished.wait(kPrintTimeoutMs));
+  const qint64 took = clock.elapsed();
+  QCOMPARE(finished.takeFirst().at(0).toBool(), true);
+  const qint64 size = QFileInfo(pdf).size();
+  qInfo("300 pairs printed to PDF: %lld bytes in %lld ms", size, took);
+  QVERIFY(size > 1000);
+  QVERIFY2(size <= 10 * 1024 * 1024, qPrintable(QString::number(size)));
+
+  // Every character of the widest line is on paper, its end included.
+  QProcess text;
+  text.start(QStringLiteral("pdftotext"),
+             {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+  if (!text.waitForStarted()) QSKIP("pdftotext is not installed (Debian package poppler-utils)");
+  QVERIFY(text.waitForFinished(60000));
+  QString words = QString::fromUtf8(text.readAllStandardOutput());
+  words.remove(QRegularExpression(QStringLiteral("\\s")));
+  QVERIFY2(words.contains(QStringLiteral("末尾の十文字です。")),
+           "the end of the widest line is cut off");
+  QVERIFY(words.count(QChar(u'長')) >= 300 * 2);
 }
 
 int main(int argc, char** argv) {

@@ -19,6 +19,7 @@
 #include <functional>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "compare/report_store.h"
@@ -237,16 +238,118 @@ TEST_F(BinaryTest, DefaultRunWritesANewReportIntoTmpdirAndPrintsItsPath) {
 
 TEST_F(BinaryTest, StandardOutputGetsTheExactReport) {
   // Three source lines against two target lines, mixed line breaks, no tables: two pairs,
-  // each only the separator.
+  // each only the separator. The line left out is named on standard error.
   WriteFile(source_, "a\r\n\r\nb\rc");
   WriteFile(target_, "x\n\ny\n");
-  EXPECT_EQ(Report({"--none", source_.string(), target_.string()}),
-            std::string(kHead) + "<hr><br><hr><br>" + std::string(kFoot));
+  RunResult r = Run({"-o", "-", "--none", source_.string(), target_.string()});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, std::string(kHead) + "<hr><br><hr><br>" + std::string(kFoot));
+  EXPECT_EQ(CountLines(r.err), 1u) << r.err;
   EXPECT_EQ(TmpEntries(), std::vector<std::string>{});
 
   WriteFile(source_, "");
-  EXPECT_EQ(Report({"--all", source_.string(), target_.string()}),
-            std::string(kHead) + std::string(kFoot));
+  r = Run({"-o", "-", "--all", source_.string(), target_.string()});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, std::string(kHead) + std::string(kFoot));
+  EXPECT_EQ(CountLines(r.err), 1u) << r.err;
+}
+
+struct PairsCase {
+  const char* name;
+  std::string source;
+  std::string target;
+  // SOURCE, TARGET and PAIRS stand for the two files and a pairs file in a fresh folder.
+  std::vector<std::string> args;
+  int status;
+  std::string out;    // standard output, unless the report's path is printed there
+  std::string pairs;  // what the pairs file holds afterwards, if it is named
+  std::string err;    // standard error, with the same stand-ins
+};
+
+void PrintTo(const PairsCase& c, std::ostream* os) { *os << c.name; }
+
+class PairsAndUnpairedLines : public BinaryTest, public testing::WithParamInterface<PairsCase> {};
+
+TEST_P(PairsAndUnpairedLines, AreWrittenAsAsked) {
+  const PairsCase& c = GetParam();
+  WriteFile(source_, c.source);
+  WriteFile(target_, c.target);
+  const fs::path pairs = work_ / "out" / "pairs.tsv";
+  fs::create_directory(work_ / "out");
+  auto substitute = [&](std::string text) {
+    for (const auto& [name, path] :
+         {std::pair{"SOURCE", source_}, std::pair{"TARGET", target_}, std::pair{"PAIRS", pairs}}) {
+      for (std::size_t at; (at = text.find(name)) != std::string::npos;) {
+        text.replace(at, std::strlen(name), path.string());
+      }
+    }
+    return text;
+  };
+  std::vector<std::string> args;
+  for (const std::string& arg : c.args) args.push_back(substitute(arg));
+  const RunResult r = Run(args);
+  EXPECT_EQ(r.status, c.status) << r.err;
+  EXPECT_EQ(r.err, substitute(c.err));
+  const bool reportNamed = std::find(args.begin(), args.end(), "-o") != args.end();
+  if (reportNamed) EXPECT_EQ(r.out, c.out);
+  if (std::find(args.begin(), args.end(), pairs.string()) != args.end() && c.status == 0) {
+    EXPECT_EQ(ReadFile(pairs), c.pairs);
+    // Replaced through a temporary file that does not stay behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(work_ / "out"), {}), 1);
+  }
+}
+
+const std::string kThree = "今日は晴れ。\n明日は雨。\r\n\r\n明後日は曇り。\n";
+const std::string kTwo = "今日は晴れ。\n\n明日は雨。";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PairsAndUnpairedLines,
+    testing::Values(
+        PairsCase{"ByPosition",
+                  kThree,
+                  kTwo,
+                  {"-o", "/dev/null", "--pairs", "PAIRS", "SOURCE", "TARGET"},
+                  0,
+                  "",
+                  "1\t1\n2\t3\n",
+                  "sorowa-compare: Source has 1 line more than Target; line 4 of SOURCE was not "
+                  "compared; --align-lines pairs lines by content\n"},
+        // Every line shows up; a line with no counterpart alone.
+        PairsCase{"ByContent",
+                  kThree,
+                  kTwo,
+                  {"-o", "/dev/null", "--align-lines", "--pairs", "PAIRS", "SOURCE", "TARGET"},
+                  0,
+                  "",
+                  "1\t1\n2\t3\n4\t-\n",
+                  ""},
+        PairsCase{"PairsOnStandardOutput",
+                  kThree,
+                  kThree,
+                  {"--none", "--pairs", "-", "-o", "/dev/null", "SOURCE", "TARGET"},
+                  0,
+                  "1\t1\n2\t2\n4\t4\n",
+                  "",
+                  ""},
+        PairsCase{"PairsFolderMissing",
+                  kTwo,
+                  kTwo,
+                  {"-o", "/dev/null", "--pairs", "/nonexistent/p.tsv", "SOURCE", "TARGET"},
+                  1,
+                  "",
+                  "",
+                  "sorowa-compare: cannot create a file in /nonexistent: No such file or "
+                  "directory\n"}),
+    [](const testing::TestParamInfo<PairsCase>& info) { return info.param.name; });
+
+// Without -o the report's path would share standard output with the pairs; it moves to
+// standard error.
+TEST_F(BinaryTest, PairsOnStandardOutputMoveTheReportPathToStandardError) {
+  const RunResult r = Run({"--pairs", "-", source_.string(), target_.string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "1\t1\n2\t2\n3\t3\n4\t4\n5\t5\n6\t6\n7\t7\n");
+  ASSERT_EQ(TmpEntries().size(), 1u);
+  EXPECT_EQ(r.err, (tmp_ / TmpEntries()[0]).string() + "\n");
 }
 
 TEST_F(BinaryTest, OptionsReachTheReport) {
@@ -399,6 +502,12 @@ TEST_F(BinaryTest, OtherEncodingsGiveTheSameReportAsUtf8) {
   WriteFile(le, "\xFF\xFE" + ToEncoding(source, "UTF-16LE"));
   WriteFile(be, "\xFE\xFF" + ToEncoding(target, "UTF-16BE"));
   EXPECT_EQ(Report({"--all", le.string(), be.string()}), expected);
+
+  // An old Shift_JIS version against a new UTF-8 one: each file in its own encoding, named
+  // or found.
+  EXPECT_EQ(Report({"--all", "--source-encoding", "CP932", sjisSource.string(), target_.string()}),
+            expected);
+  EXPECT_EQ(Report({"--all", "--encoding=auto", sjisSource.string(), be.string()}), expected);
 
   const fs::path eucSource = work_ / "source-eucjp.txt";
   WriteFile(eucSource, ToEncoding(source, "EUC-JP"));

@@ -10,14 +10,14 @@ namespace sorowa {
 namespace {
 
 // Options as a string of five flags in report order: char DP, morpheme DP, pseudo-bunsetsu
-// DP, pseudo-bunsetsu match, morpheme match.
+// DP, pseudo-bunsetsu match, morpheme match; then, after a space, the line pairing flag.
 std::string Flags(const CompareOptions& o) {
   std::string flags;
   for (bool on :
        {o.charDp, o.morphemeDp, o.pseudoBunsetsuDp, o.pseudoBunsetsuMatch, o.morphemeMatch}) {
     flags += on ? '1' : '0';
   }
-  return flags;
+  return flags + (o.alignLines ? " 1" : " 0");
 }
 
 struct OptionsCase {
@@ -44,38 +44,61 @@ TEST_P(TableOptions, LaterOptionsOverrideEarlierOnes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, TableOptions,
-    testing::Values(OptionsCase{{}, "01111"},  // the window's start-up state
-                    OptionsCase{{"--char-dp"}, "11111"}, OptionsCase{{"--no-morpheme-dp"}, "00111"},
-                    OptionsCase{{"--no-pseudo-bunsetsu-dp"}, "01011"},
-                    OptionsCase{{"--no-pseudo-bunsetsu-match"}, "01101"},
-                    OptionsCase{{"--no-morpheme-match"}, "01110"}, OptionsCase{{"--none"}, "00000"},
-                    OptionsCase{{"--all"}, "11111"}, OptionsCase{{"--all", "--none"}, "00000"},
-                    OptionsCase{{"--none", "--all"}, "11111"},
-                    OptionsCase{{"--none", "--morpheme-match", "--char-dp"}, "10001"},
-                    OptionsCase{{"--char-dp", "--no-char-dp"}, "01111"},
-                    OptionsCase{{"--no-char-dp", "--char-dp"}, "11111"},
-                    OptionsCase{{"--pseudo-bunsetsu-match", "--none"}, "00000"},
-                    OptionsCase{{"--all", "--no-morpheme-dp", "--no-morpheme-match"}, "10110"}));
+    testing::Values(OptionsCase{{}, "01111 0"},  // the window's start-up state
+                    OptionsCase{{"--char-dp"}, "11111 0"},
+                    OptionsCase{{"--no-morpheme-dp"}, "00111 0"},
+                    OptionsCase{{"--no-pseudo-bunsetsu-dp"}, "01011 0"},
+                    OptionsCase{{"--no-pseudo-bunsetsu-match"}, "01101 0"},
+                    OptionsCase{{"--no-morpheme-match"}, "01110 0"},
+                    OptionsCase{{"--none"}, "00000 0"}, OptionsCase{{"--all"}, "11111 0"},
+                    OptionsCase{{"--all", "--none"}, "00000 0"},
+                    OptionsCase{{"--none", "--all"}, "11111 0"},
+                    OptionsCase{{"--none", "--morpheme-match", "--char-dp"}, "10001 0"},
+                    OptionsCase{{"--char-dp", "--no-char-dp"}, "01111 0"},
+                    OptionsCase{{"--no-char-dp", "--char-dp"}, "11111 0"},
+                    OptionsCase{{"--pseudo-bunsetsu-match", "--none"}, "00000 0"},
+                    OptionsCase{{"--all", "--no-morpheme-dp", "--no-morpheme-match"}, "10110 0"},
+                    // Pairing is no table: --all and --none leave it as it is.
+                    OptionsCase{{"--align-lines"}, "01111 1"},
+                    OptionsCase{{"--align-lines", "--none"}, "00000 1"},
+                    OptionsCase{{"--all", "--align-lines", "--all"}, "11111 1"},
+                    OptionsCase{{"--align-lines", "--no-align-lines"}, "01111 0"}));
 
 TEST(CommandLineTest, OperandsAndValues) {
   CommandLine line = ParseCommandLine({"-", "b.txt"});
   EXPECT_EQ(line.source, "-");
   EXPECT_FALSE(line.output.has_value());
-  EXPECT_TRUE(line.encoding.empty());
+  EXPECT_TRUE(line.sourceEncoding.empty());
+  EXPECT_TRUE(line.targetEncoding.empty());
   EXPECT_EQ(line.maxTableMemory, 0u);
 
   // Values attached or separate, options after the operands, "--" before a file named "-x".
   line = ParseCommandLine({"a", "-o", "-", "--encoding=cp932", "--", "-x"});
   EXPECT_EQ(line.output, "-");
-  EXPECT_EQ(line.encoding, "cp932");
+  EXPECT_EQ(line.sourceEncoding, "cp932");
+  EXPECT_EQ(line.targetEncoding, "cp932");
   EXPECT_EQ(line.source, "a");
   EXPECT_EQ(line.target, "-x");
+
+  // Each file its own encoding; --encoding sets both, later options override.
+  line = ParseCommandLine(
+      {"--encoding=AUTO", "--source-encoding", "cp932", "--target-encoding=utf-8", "a", "b"});
+  EXPECT_EQ(line.sourceEncoding, "cp932");
+  EXPECT_EQ(line.targetEncoding, "utf-8");
+  EXPECT_TRUE(IsAutoEncoding(ParseCommandLine({"--encoding", "Auto", "a", "b"}).targetEncoding));
 
   line = ParseCommandLine({"-oout.htm", "--max-table-memory", "2K", "a", "b"});
   EXPECT_EQ(line.output, "out.htm");
   EXPECT_EQ(line.maxTableMemory, 2048u);
   line = ParseCommandLine({"--output=x", "-o", "y", "a", "b"});
   EXPECT_EQ(line.output, "y");
+  EXPECT_FALSE(line.pairs.has_value());
+
+  // The pairs may go to standard output while the report goes elsewhere.
+  line = ParseCommandLine({"--pairs", "-", "a", "b"});
+  EXPECT_EQ(line.pairs, "-");
+  line = ParseCommandLine({"-o", "-", "--pairs=p.tsv", "a", "b"});
+  EXPECT_EQ(line.pairs, "p.tsv");
 }
 
 TEST(CommandLineTest, HelpAndVersionWinWhereTheyStand) {
@@ -83,7 +106,9 @@ TEST(CommandLineTest, HelpAndVersionWinWhereTheyStand) {
   EXPECT_EQ(ParseCommandLine({"a", "-h"}).action, CommandLine::Action::Help);
   EXPECT_EQ(ParseCommandLine({"--version", "--bogus"}).action, CommandLine::Action::Version);
   EXPECT_THROW(ParseCommandLine({"--bogus", "--help"}), UsageError);
-  EXPECT_NE(HelpText().find("--max-table-memory"), std::string::npos);
+  for (const char* option : {"--max-table-memory", "--align-lines", "--pairs"}) {
+    EXPECT_NE(HelpText().find(option), std::string::npos) << option;
+  }
   EXPECT_EQ(VersionText().rfind("sorowa-compare ", 0), 0u);
 }
 
@@ -118,7 +143,12 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{{"-o", "", "a", "b"}, "needs a file name"},
                     UsageCase{{"--encoding", "NO-SUCH-THING", "a", "b"}, "unknown encoding"},
                     UsageCase{{"--max-table-memory", "lots", "a", "b"}, "invalid byte count"},
-                    UsageCase{{"--max-table-memory=0", "a", "b"}, "above zero"}));
+                    UsageCase{{"--max-table-memory=0", "a", "b"}, "above zero"},
+                    UsageCase{{"--align-lines=yes", "a", "b"}, "takes no value"},
+                    UsageCase{{"a", "b", "--pairs"}, "needs a value"},
+                    UsageCase{{"--pairs=", "a", "b"}, "needs a file name"},
+                    UsageCase{{"-o", "-", "--pairs", "-", "a", "b"},
+                              "both go to standard output"}));
 
 TEST(ParseByteCountTest, AcceptsSuffixesAndRejectsOverflow) {
   EXPECT_EQ(ParseByteCount("1"), 1u);

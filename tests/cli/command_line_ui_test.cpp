@@ -80,7 +80,83 @@ TEST(CommandLineUiTest, EditorsAndOptions) {
   EXPECT_FALSE(ui.IsOptionChecked(OptionId::PseudoBunsetsuDp));
   EXPECT_TRUE(ui.IsOptionChecked(OptionId::PseudoBunsetsuMatch));
   EXPECT_TRUE(ui.IsOptionChecked(OptionId::MorphemeMatch));
+  EXPECT_FALSE(ui.IsOptionChecked(OptionId::AlignLines));
+  options.alignLines = true;
+  EXPECT_TRUE(CommandLineUi(u"", u"", options, true, out.stream(), err.stream())
+                  .IsOptionChecked(OptionId::AlignLines));
 }
+
+struct NotesCase {
+  const char* name;
+  LinePairing pairing;
+  std::vector<std::size_t> sourceLineNumbers;
+  std::vector<std::size_t> targetLineNumbers;
+  bool aligned;
+  std::string err;  // what ShowResult prints
+};
+
+void PrintTo(const NotesCase& c, std::ostream* os) { *os << c.name; }
+
+class UnpairedLines : public testing::TestWithParam<NotesCase> {};
+
+TEST_P(UnpairedLines, AreNamedOnStandardError) {
+  const NotesCase& c = GetParam();
+  Capture out(false), err(false);
+  CommandLineUi ui(u"", u"", {}, true, out.stream(), err.stream());
+  ui.SetFileNames("a.txt", "b.txt");
+  ui.ShowResult(DescribePairing(c.pairing, c.sourceLineNumbers, c.targetLineNumbers, c.aligned));
+  EXPECT_EQ(err.Take(), c.err);
+  EXPECT_FALSE(ui.failed());
+  ASSERT_TRUE(ui.result().has_value());
+  EXPECT_EQ(ui.result()->pairs.size(), c.pairing.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UnpairedLines,
+    testing::Values(
+        NotesCase{"SourceLonger",
+                  PairLinesByPosition(5, 2),
+                  {1, 2, 41, 42, 43},
+                  {1, 2},
+                  false,
+                  "sorowa-compare: Source has 3 lines more than Target; lines 41\u201343 of "
+                  "a.txt were not compared; --align-lines pairs lines by content\n"},
+        NotesCase{"TargetLongerByOne",
+                  PairLinesByPosition(1, 2),
+                  {1},
+                  {1, 7},
+                  false,
+                  "sorowa-compare: Target has 1 line more than Source; line 7 of b.txt was not "
+                  "compared; --align-lines pairs lines by content\n"},
+        NotesCase{"EmptyTarget",
+                  PairLinesByPosition(2, 0),
+                  {1, 3},
+                  {},
+                  false,
+                  "sorowa-compare: Target has no lines (b.txt is empty or holds only line "
+                  "breaks); lines 1\u20133 of a.txt were not compared\n"},
+        NotesCase{"NoLinesAtAll",
+                  {},
+                  {},
+                  {},
+                  true,
+                  "sorowa-compare: Source and Target have no lines (a.txt and b.txt are empty "
+                  "or hold only line breaks)\n"},
+        // By content nothing is left out; only an empty side is worth a word.
+        NotesCase{"AlignedWithLoneLines",
+                  {{0, 1, 0, 1}, {1, 1, 0, 0}, {0, 0, 1, 2}},
+                  {1, 2},
+                  {1, 2, 3},
+                  true,
+                  ""},
+        NotesCase{"AlignedEmptyTarget",
+                  {{0, 1, 0, 0}, {1, 1, 0, 0}},
+                  {1, 2},
+                  {},
+                  true,
+                  "sorowa-compare: Target has no lines (b.txt is empty or holds only line "
+                  "breaks); every line of a.txt is shown alone\n"}),
+    [](const testing::TestParamInfo<NotesCase>& info) { return info.param.name; });
 
 TEST(CommandLineUiTest, MessagesGoToStandardErrorAndOnlyErrorsFail) {
   Capture out(false), err(false);

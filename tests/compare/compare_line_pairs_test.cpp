@@ -161,6 +161,14 @@ TEST(CompareLinePairsTest, TooLargePairNamesItsLineAndReleasesAnalyser) {
     const std::string message = error.what();
     EXPECT_NE(message.find("line pair 2"), std::string::npos) << message;
     EXPECT_NE(message.find("300 and 200"), std::string::npos) << message;
+    // The same facts, for a front end that words the message itself.
+    const ErrorDetails details = DetailsOf(error);
+    EXPECT_EQ(details.kind, ErrorKind::TableTooLarge);
+    EXPECT_EQ(details.pair, 2u);
+    EXPECT_EQ(details.sourceLength, 300u);
+    EXPECT_EQ(details.targetLength, 200u);
+    EXPECT_EQ(details.limit, 4096u);
+    EXPECT_GT(details.size, details.limit);
   }
   SetDpMemoryLimit(0);
   EXPECT_EQ(log.created, 1);

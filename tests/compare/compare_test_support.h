@@ -14,14 +14,16 @@
 
 namespace sorowa::testing_support {
 
-// Records what the Compare command did to the "window". All five options start checked.
+// Records what the Compare command did to the "window". All five tables start checked, line
+// pairing by content does not.
 class FakeUi : public CompareUi {
  public:
   std::u16string texts[2];
-  bool options[5] = {true, true, true, true, true};
+  bool options[6] = {true, true, true, true, true, false};
   std::vector<std::filesystem::path> shown;
   std::vector<std::string> errors;
   std::vector<UserMessage> messages;
+  std::vector<CompareResult> results;
   std::size_t cancelAt = static_cast<std::size_t>(-1);  // the pair at which Cancel is pressed
 
   std::u16string EditorText(Editor editor) const override {
@@ -34,6 +36,7 @@ class FakeUi : public CompareUi {
   void ShowReport(const std::filesystem::path& path) override { shown.push_back(path); }
   void ReportError(const std::string& message) override { errors.push_back(message); }
   void ShowMessage(const UserMessage& message) override { messages.push_back(message); }
+  void ShowResult(const CompareResult& result) override { results.push_back(result); }
   bool ReportProgress(std::size_t done, std::size_t) override { return done < cancelAt; }
 };
 

@@ -66,7 +66,14 @@ TEST_F(ReportStoreTest, FileStoreReplacesAtomicallyAndLeavesNoTemporary) {
 
 TEST_F(ReportStoreTest, FileStoreFailuresLeaveNothing) {
   const fs::path missing = dir_ / "no-such-folder" / "out.htm";
-  EXPECT_THROW(FileReportStore(missing).Write("x"), ReportWriteError);
+  try {
+    FileReportStore(missing).Write("x");
+    ADD_FAILURE() << "a missing folder must fail";
+  } catch (const ReportWriteError& error) {
+    EXPECT_EQ(error.details().kind, ErrorKind::ReportNotCreated);
+    EXPECT_EQ(error.details().path, missing.parent_path().string());
+    EXPECT_EQ(error.details().systemError, ENOENT);
+  }
   if (fs::exists("/dev/full")) {
     try {
       FileReportStore("/dev/full").Write("x");

@@ -4,13 +4,19 @@
 // it is well-formed, the error names the start of the first bad sequence, and what decodes
 // converts back to the same bytes.
 //
+// The same bytes also go through encoding detection: it either decodes them in an
+// encoding that decodes them again to the same text, or refuses them only when none of the
+// encodings it knows decodes them, naming an offset inside the input.
+//
 // Input: one byte choosing the encoding, then the file's bytes.
 
+#include <algorithm>
 #include <iterator>
 
 #include "compare/utf8.h"
 #include "fuzz_support.h"
-#include "input_decoding.h"
+#include "text/input_decoding.h"
+#include "text/text_encoding.h"
 
 namespace {
 
@@ -41,6 +47,47 @@ std::string Utf16Bytes(std::u16string_view text, bool little) {
   return out;
 }
 
+void CheckDetection(std::string_view bytes) {
+  using namespace sorowa;
+  bool decodesAsSomething = false;
+  std::u16string utf8Text;
+  bool validUtf8 = false;
+  // Without a byte order mark, detection considers these; UTF-16 decodes any even length.
+  for (TextEncoding encoding :
+       {TextEncoding::Utf8, TextEncoding::Cp932, TextEncoding::EucJp, TextEncoding::Iso2022Jp}) {
+    try {
+      const std::u16string text = DecodeAs(bytes, encoding).text;
+      decodesAsSomething = true;
+      if (encoding == TextEncoding::Utf8) {
+        validUtf8 = true;
+        utf8Text = text;
+      }
+    } catch (const InputDecodingError&) {
+    }
+  }
+  const bool bom = bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") ||
+                   bytes.starts_with("\xFE\xFF");
+  try {
+    const DecodedText found = DecodeDetected(bytes);
+    FUZZ_CHECK(DecodeAs(bytes, found.encoding).text == found.text,
+               "detected " + std::string(EncodingName(found.encoding)) +
+                   " does not decode to the same text again");
+    const bool sevenBitWithEscape =
+        bytes.find('\x1B') != bytes.npos &&
+        std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; });
+    if (validUtf8 && !bom && !sevenBitWithEscape) {
+      FUZZ_CHECK(found.encoding == TextEncoding::Utf8,
+                 "valid UTF-8 detected as " + std::string(EncodingName(found.encoding)));
+      FUZZ_CHECK(found.text == utf8Text, "valid UTF-8 decoded differently");
+    }
+  } catch (const InputDecodingError& error) {
+    FUZZ_CHECK(bom || !decodesAsSomething,
+               "detection refused bytes that decode: " + std::string(error.what()));
+    FUZZ_CHECK(error.offset() < bytes.size(), "detection error offset outside the input");
+    FUZZ_CHECK(!error.details().encoding.empty(), "detection error names no encoding");
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -50,6 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string encoding = kEncodings[data[0] % std::size(kEncodings)];
   const std::string_view bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
   const std::string what = "encoding '" + encoding + "'";
+  CheckDetection(bytes);
 
   const bool utf16Bom = bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
   const bool strictUtf8 =

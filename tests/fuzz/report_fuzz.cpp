@@ -1,11 +1,14 @@
-// Two texts and the five options go through the whole Compare command; the stored report is
-// then read back table by table and checked against units computed here independently.
+// Two texts and the six options go through the whole Compare command; the pairs it reports
+// are checked against lines numbered here independently (position pairs, or with lines
+// aligned every line exactly once and in order), and the stored report is read back table
+// by table, pair by pair, against units computed here.
 //
 // Input: one byte of options (bits 0-4) and morpheme back-end behaviour (bits 5-7), one seed
-// byte for where the stand-in analyser puts word boundaries, then the Source and the Target
-// text (see ReadText).
+// byte whose low two bits place the stand-in analyser's word boundaries and whose top bit
+// pairs lines by content, then the Source and the Target text (see ReadText).
 
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -80,19 +83,35 @@ SegmentList ExpectedMorphemes(const std::u16string& line, BackendMode mode, std:
   return units;
 }
 
-std::vector<std::u16string> Lines(const std::u16string& text) {
+struct NumberedLines {
   std::vector<std::u16string> lines;
+  std::map<std::size_t, std::size_t> indexOf;  // line number in the text -> index in lines
+};
+
+// The non-empty lines and their line numbers: CR LF, LF and a lone CR each end a line.
+NumberedLines Lines(const std::u16string& text) {
+  NumberedLines result;
   std::u16string current;
-  for (char16_t c : text) {
+  std::size_t number = 1;
+  auto endLine = [&] {
+    if (!current.empty()) {
+      result.indexOf[number] = result.lines.size();
+      result.lines.push_back(current);
+    }
+    current.clear();
+  };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
     if (c == u'\r' || c == u'\n') {
-      if (!current.empty()) lines.push_back(current);
-      current.clear();
+      endLine();
+      if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+      ++number;
     } else {
       current += c;
     }
   }
-  if (!current.empty()) lines.push_back(current);
-  return lines;
+  endLine();
+  return result;
 }
 
 SegmentList CodeUnits(const std::u16string& line) {
@@ -107,6 +126,7 @@ class FakeUi : public CompareUi {
   bool normalised[2] = {false, false};
   CompareOptions options;
   std::optional<std::filesystem::path> shown;
+  std::vector<CompareResult> results;
   int errors = 0;
   int messages = 0;
   std::string lastError;
@@ -130,10 +150,13 @@ class FakeUi : public CompareUi {
         return options.pseudoBunsetsuMatch;
       case OptionId::MorphemeMatch:
         return options.morphemeMatch;
+      case OptionId::AlignLines:
+        return options.alignLines;
     }
     return false;
   }
   void ShowReport(const std::filesystem::path& path) override { shown = path; }
+  void ShowResult(const CompareResult& result) override { results.push_back(result); }
   void ReportError(const std::string& message) override {
     ++errors;
     lastError = message;
@@ -152,19 +175,34 @@ class MemoryStore : public ReportStore {
   }
 };
 
+// A DP table of a pair: the usual one, or with one side missing (an empty text) the lone
+// line's units alone.
+void CheckAnyDpTable(HtmlCursor& html, std::string_view captionWord, const std::u16string& source,
+                     const SegmentList& sourceUnits, const SegmentList& targetUnits) {
+  if (source.empty()) {
+    CheckLoneDpTable(html, captionWord, targetUnits, false);
+  } else if (targetUnits.empty()) {
+    CheckLoneDpTable(html, captionWord, sourceUnits, true);
+  } else {
+    CheckDpTable(html, captionWord, source, targetUnits);
+  }
+}
+
+// One pair's tables; source or target is empty when the pair has no line on that side.
 void CheckPair(HtmlCursor& html, const std::u16string& source, const std::u16string& target,
                const CompareOptions& options, BackendMode mode, std::uint8_t seed,
                const MorphAnalyzer& pseudoBunsetsu) {
   if (options.charDp) {
-    CheckDpTable(html, "文字", source, CodeUnits(target));
+    CheckAnyDpTable(html, "文字", source, CodeUnits(source), CodeUnits(target));
     html.Expect("<br>");
   }
   const SegmentList sourceMorphemes = ExpectedMorphemes(source, mode, seed);
   const SegmentList targetMorphemes = ExpectedMorphemes(target, mode, seed);
   if (options.morphemeDp) {
-    // An empty list on either side leaves only the break.
-    if (!sourceMorphemes.empty() && !targetMorphemes.empty()) {
-      CheckDpTable(html, "形態素", source, targetMorphemes);
+    // An empty list on either side of a pair with two lines leaves only the break.
+    if (source.empty() || target.empty() ||
+        (!sourceMorphemes.empty() && !targetMorphemes.empty())) {
+      CheckAnyDpTable(html, "形態素", source, sourceMorphemes, targetMorphemes);
     }
     html.Expect("<br>");
   }
@@ -173,7 +211,7 @@ void CheckPair(HtmlCursor& html, const std::u16string& source, const std::u16str
   pseudoBunsetsu.SplitPseudoBunsetsu(source, sourceUnits);
   pseudoBunsetsu.SplitPseudoBunsetsu(target, targetUnits);
   if (options.pseudoBunsetsuDp) {
-    CheckDpTable(html, "疑似文節", source, targetUnits);
+    CheckAnyDpTable(html, "疑似文節", source, sourceUnits, targetUnits);
     html.Expect("<br>");
   }
   if (options.pseudoBunsetsuMatch) {
@@ -185,6 +223,24 @@ void CheckPair(HtmlCursor& html, const std::u16string& source, const std::u16str
     html.Expect("<br>");
   }
   html.Expect("<hr><br>");
+}
+
+// The lines of one side of a pair, by their numbers, joined; empty for no line. Checks that
+// the numbers are lines of the text, that each is used once and that they come in order.
+std::u16string TakeSide(const PairSide& side, const NumberedLines& text, std::size_t& next,
+                        const char* name) {
+  FUZZ_CHECK(side.count <= 2, std::string(name) + " side joins more than two lines");
+  std::u16string joined;
+  for (std::size_t k = 0; k < side.count; ++k) {
+    const auto found = text.indexOf.find(side.lines[k]);
+    FUZZ_CHECK(found != text.indexOf.end(),
+               std::string(name) + " line " + std::to_string(side.lines[k]) + " is not a line");
+    FUZZ_CHECK(found->second == next, std::string(name) + " line " + std::to_string(side.lines[k]) +
+                                          " comes out of order or twice");
+    ++next;
+    joined += text.lines[found->second];
+  }
+  return joined;
 }
 
 }  // namespace
@@ -199,12 +255,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const BackendMode mode = ModeFromBits(flags >> 5);
 
   FakeUi ui;
-  ui.options = {(flags & 1) != 0, (flags & 2) != 0, (flags & 4) != 0, (flags & 8) != 0,
-                (flags & 16) != 0};
+  ui.options = {(flags & 1) != 0, (flags & 2) != 0,  (flags & 4) != 0,
+                (flags & 8) != 0, (flags & 16) != 0, (seed & 128) != 0};
   ui.texts[0] = ReadText(in, kMaxTextLength, true);
   ui.texts[1] = ReadText(in, kMaxTextLength, true);
-  const std::vector<std::u16string> sourceLines = Lines(ui.texts[0]);
-  const std::vector<std::u16string> targetLines = Lines(ui.texts[1]);
+  const NumberedLines source = Lines(ui.texts[0]);
+  const NumberedLines target = Lines(ui.texts[1]);
+  const std::vector<std::u16string>& sourceLines = source.lines;
+  const std::vector<std::u16string>& targetLines = target.lines;
 
   MemoryStore store;
   int factoryCalls = 0;
@@ -226,6 +284,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(factoryCalls == 1, "the analyser was not set up exactly once");
   FUZZ_CHECK(ui.messages == (mode == BackendMode::AbsentWithMessage ? 1 : 0),
              "the analyser's message was not shown exactly once");
+  FUZZ_CHECK(ui.results.size() == 1, "the result was not handed over once");
+  const CompareResult& result = ui.results[0];
+  FUZZ_CHECK(result.linesAligned == ui.options.alignLines, "the result names the wrong pairing");
   for (int side = 0; side < 2; ++side) {
     std::u16string normal;
     for (const std::u16string& line : side == 0 ? sourceLines : targetLines) {
@@ -247,10 +308,61 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   pseudoBunsetsu.SetLanguage(0);
   HtmlCursor html(
       std::string_view(report).substr(head.size(), report.size() - head.size() - foot.size()));
-  const std::size_t pairs = std::min(sourceLines.size(), targetLines.size());
-  for (std::size_t i = 0; i < pairs; ++i) {
-    CheckPair(html, sourceLines[i], targetLines[i], ui.options, mode, seed, pseudoBunsetsu);
+  std::size_t nextSource = 0;
+  std::size_t nextTarget = 0;
+  std::size_t sourceAlone = 0;
+  std::size_t targetAlone = 0;
+  for (std::size_t i = 0; i < result.pairs.size(); ++i) {
+    const PairRecord& pair = result.pairs[i];
+    FUZZ_CHECK(!pair.source.empty() || !pair.target.empty(), "a pair without lines");
+    if (!ui.options.alignLines) {
+      FUZZ_CHECK(pair.source.count == 1 && pair.target.count == 1 &&
+                     source.indexOf.at(pair.source.lines[0]) == i &&
+                     target.indexOf.at(pair.target.lines[0]) == i,
+                 "pair " + std::to_string(i) + " is not line " + std::to_string(i) + " with line " +
+                     std::to_string(i));
+    }
+    const std::u16string sourceText = TakeSide(pair.source, source, nextSource, "Source");
+    const std::u16string targetText = TakeSide(pair.target, target, nextTarget, "Target");
+    if (pair.target.empty()) sourceAlone += pair.source.count;
+    if (pair.source.empty()) targetAlone += pair.target.count;
+    CheckPair(html, sourceText, targetText, ui.options, mode, seed, pseudoBunsetsu);
   }
   if (!html.AtEnd()) html.Fail("text after the last line pair");
+
+  // By position, the pairs run to the shorter side's end and the rest is left out; by
+  // content, every line shows up exactly once.
+  const std::size_t pairs = std::min(sourceLines.size(), targetLines.size());
+  if (ui.options.alignLines) {
+    FUZZ_CHECK(nextSource == sourceLines.size() && nextTarget == targetLines.size(),
+               "lines were left out of the aligned pairs");
+  } else {
+    FUZZ_CHECK(result.pairs.size() == pairs, "not one pair per line of the shorter side");
+  }
+  FUZZ_CHECK(result.source.lines == sourceLines.size() && result.target.lines == targetLines.size(),
+             "the line counts are wrong");
+  FUZZ_CHECK(result.source.omitted == sourceLines.size() - nextSource &&
+                 result.target.omitted == targetLines.size() - nextTarget,
+             "the lines left out are miscounted");
+  FUZZ_CHECK(result.source.alone == sourceAlone + result.source.omitted &&
+                 result.target.alone == targetAlone + result.target.omitted,
+             "the lines left alone are miscounted");
+  for (const auto& [side, text, next] : {std::tuple{&result.source, &source, nextSource},
+                                         std::tuple{&result.target, &target, nextTarget}}) {
+    // The lines left out are the tail after the last line shown, as one range.
+    if (next == text->lines.size()) {
+      FUZZ_CHECK(side->omittedRanges.empty(), "a range of lines left out where none were");
+      continue;
+    }
+    std::size_t first = 0;
+    std::size_t last = 0;
+    for (const auto& [number, index] : text->indexOf) {
+      if (index == next) first = number;
+      if (index + 1 == text->lines.size()) last = number;
+    }
+    FUZZ_CHECK(side->omittedRanges.size() == 1 && side->omittedRanges[0].first == first &&
+                   side->omittedRanges[0].last == last,
+               "the range of lines left out is wrong");
+  }
   return 0;
 }

@@ -136,6 +136,29 @@ void CheckDpTable(HtmlCursor& html, std::string_view captionWord, std::u16string
   }
 }
 
+void CheckLoneDpTable(HtmlCursor& html, std::string_view captionWord, const SegmentList& units,
+                      bool onSourceRow) {
+  if (units.empty()) return;
+  html.Expect("<table>\n<tr>\n<td rowspan=2 width=50px><span class=\"caption\">");
+  html.Expect(captionWord);
+  html.Expect("単位でDPマッチング</span></td>\n");
+  const std::vector<Cell> sourceRow = ReadDpRow(html);
+  html.Expect("</tr>\n<tr>\n");
+  const std::vector<Cell> targetRow = ReadDpRow(html);
+  html.Expect("</tr>\n</table>\n");
+
+  const std::vector<Cell>& shown = onSourceRow ? sourceRow : targetRow;
+  const std::vector<Cell>& empty = onSourceRow ? targetRow : sourceRow;
+  CheckUnitsShown(html, shown, units, onSourceRow ? "Source row" : "Target row");
+  if (empty.size() != shown.size()) html.Fail("the two rows differ in length");
+  for (std::size_t k = 0; k < shown.size(); ++k) {
+    if (shown[k].status != "different" || empty[k].status != "different") {
+      html.Fail("column " + std::to_string(k) + " of a lone line is not different");
+    }
+    if (!empty[k].text.empty()) html.Fail("the missing side shows text");
+  }
+}
+
 void CheckMatchTable(HtmlCursor& html, std::string_view captionWord, const SegmentList& sourceUnits,
                      const SegmentList& targetUnits) {
   html.Expect("<table>\n<tr>\n<td rowspan=2 width=50px><span class=\"caption\">");

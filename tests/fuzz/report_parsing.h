@@ -43,6 +43,12 @@ enum class TableKind { CharDp, UnitDp, UnitMatch };
 void CheckDpTable(HtmlCursor& html, std::string_view captionWord, std::u16string_view sourceLine,
                   const SegmentList& targetUnits);
 
+// Reads one DP table of a pair with one side missing, when units is not empty (otherwise
+// expects none): one column per unit, every cell different, the units on their own row
+// (the Source row when onSourceRow) and nothing but empty cells on the other.
+void CheckLoneDpTable(HtmlCursor& html, std::string_view captionWord, const SegmentList& units,
+                      bool onSourceRow);
+
 // Reads one matching table and checks the pairing it shows: both rows list their units in
 // line order; same and partial units pair off one to one (same with an identical unit,
 // partial with one that contains it or that it contains); and no unit left different could

@@ -1,4 +1,4 @@
-#include "input_decoding.h"
+#include "text/input_decoding.h"
 
 #include <gtest/gtest.h>
 

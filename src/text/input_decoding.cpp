@@ -1,4 +1,4 @@
-#include "input_decoding.h"
+#include "text/input_decoding.h"
 
 #include <iconv.h>
 
@@ -22,7 +22,7 @@ std::string Hex(unsigned char byte) {
 
 [[noreturn]] void FailUtf8(std::size_t offset, const std::string& reason) {
   throw InputDecodingError(
-      offset, "invalid UTF-8 at byte offset " + std::to_string(offset) + ": " + reason);
+      offset, "UTF-8", "invalid UTF-8 at byte offset " + std::to_string(offset) + ": " + reason);
 }
 
 void AppendCodePoint(std::u16string& out, std::uint32_t cp) {
@@ -112,9 +112,10 @@ std::u16string DecodeUtf16(std::string_view bytes, std::size_t start, Utf16Order
                            const char* name) {
   const std::size_t n = bytes.size();
   if ((n - start) % 2 != 0) {
-    throw InputDecodingError(n - 1, std::string("odd number of bytes for ") + name +
-                                        ": the last byte, at byte offset " + std::to_string(n - 1) +
-                                        ", is half a code unit");
+    throw InputDecodingError(n - 1, name,
+                             std::string("odd number of bytes for ") + name +
+                                 ": the last byte, at byte offset " + std::to_string(n - 1) +
+                                 ", is half a code unit");
   }
   std::u16string out;
   out.reserve((n - start) / 2);
@@ -189,11 +190,12 @@ std::u16string DecodeWithIconv(std::string_view bytes, const std::string& name) 
     const auto offset = static_cast<std::size_t>(in - bytes.data());
     const std::string where =
         "cannot decode as " + name + " at byte offset " + std::to_string(offset);
-    if (error == EILSEQ) throw InputDecodingError(offset, where + ": invalid byte sequence");
+    if (error == EILSEQ) throw InputDecodingError(offset, name, where + ": invalid byte sequence");
     if (error == EINVAL) {
-      throw InputDecodingError(offset, where + ": sequence cut short by the end of the input");
+      throw InputDecodingError(offset, name,
+                               where + ": sequence cut short by the end of the input");
     }
-    throw InputDecodingError(offset, where + ": " + ErrorDescription(error));
+    throw InputDecodingError(offset, name, where + ": " + ErrorDescription(error));
   }
   std::u16string text;
   text.reserve(used / 2);

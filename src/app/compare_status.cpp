@@ -1,0 +1,67 @@
+#include "app/compare_status.h"
+
+namespace sorowa {
+namespace {
+
+QString Ranges(const SideSummary& side) {
+  return QString::fromStdString(FormatLineRanges(side.omittedRanges));
+}
+
+// A sentence about lines that are not in the report or a side without lines; empty when
+// every line was paired or shown.
+QString Note(const CompareResult& result) {
+  const SideSummary& source = result.source;
+  const SideSummary& target = result.target;
+  if (source.lines == 0 && target.lines == 0) {
+    return QStringLiteral("ソースにもターゲットにも行がありません。");
+  }
+  struct Side {
+    QString name;
+    const SideSummary& summary;
+  };
+  const Side sides[2] = {{QStringLiteral("ソース"), source},
+                         {QStringLiteral("ターゲット"), target}};
+  for (int k = 0; k < 2; ++k) {
+    const Side& self = sides[k];
+    const Side& other = sides[1 - k];
+    if (self.summary.lines != 0) continue;
+    QString note = QStringLiteral("%1に行がありません").arg(self.name);
+    if (other.summary.omitted > 0) {
+      note += QStringLiteral("。%1の %2 行目は比較していません。")
+                  .arg(other.name, Ranges(other.summary));
+    } else {
+      note += QStringLiteral("。%1の行はすべて単独で示しています。").arg(other.name);
+    }
+    return note;
+  }
+  QString note;
+  for (int k = 0; k < 2; ++k) {
+    const Side& self = sides[k];
+    const Side& other = sides[1 - k];
+    if (self.summary.omitted == 0) continue;
+    if (!result.linesAligned && other.summary.omitted == 0) {
+      note += QStringLiteral("%1が%2より %3 行多く、")
+                  .arg(self.name, other.name)
+                  .arg(self.summary.omitted);
+    }
+    note += QStringLiteral("%1の %2 行目は比較していません。").arg(self.name, Ranges(self.summary));
+  }
+  if (!note.isEmpty() && !result.linesAligned) {
+    note += QStringLiteral("「行を対応付け」をオンにすると内容で行を対応付けます。");
+  }
+  return note;
+}
+
+}  // namespace
+
+QString CompareStatusText(const CompareResult& result) {
+  QString text = QStringLiteral("行の組 %1 · 未対応 ソース %2 / ターゲット %3")
+                     .arg(result.pairs.size())
+                     .arg(result.source.alone)
+                     .arg(result.target.alone);
+  const QString note = Note(result);
+  if (!note.isEmpty()) text += QStringLiteral(" · ") + note;
+  return text;
+}
+
+}  // namespace sorowa

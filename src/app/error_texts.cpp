@@ -1,0 +1,116 @@
+#include "app/error_texts.h"
+
+#include <QDir>
+#include <QLocale>
+#include <cerrno>
+
+namespace sorowa {
+namespace {
+
+QString Path(const std::string& path) {
+  return QDir::toNativeSeparators(QString::fromStdString(path));
+}
+
+QString Number(quint64 value) { return QLocale(QLocale::Japanese).toString(value); }
+
+}  // namespace
+
+QString JapaneseByteSize(quint64 bytes) {
+  const double megabytes = static_cast<double>(bytes) / (1024.0 * 1024.0);
+  return QStringLiteral("%1 MB（%2 バイト）")
+      .arg(QLocale(QLocale::Japanese).toString(megabytes, 'f', 1), Number(bytes));
+}
+
+QString JapaneseSystemErrorText(int systemError) {
+  switch (systemError) {
+    case 0:
+      return QString();
+    case ENOENT:
+      return QStringLiteral("ファイルまたはフォルダーがありません。");
+    case EACCES:
+    case EPERM:
+      return QStringLiteral("アクセスが許可されていません。");
+    case ENOSPC:
+      return QStringLiteral("ディスクの空き容量が足りません。");
+    case EDQUOT:
+      return QStringLiteral("ディスクの使用量の上限を超えました。");
+    case EROFS:
+      return QStringLiteral("読み取り専用の場所です。");
+    case EISDIR:
+      return QStringLiteral("フォルダーです。ファイルを選んでください。");
+    case ENOTDIR:
+      return QStringLiteral("パスの途中にフォルダーでないものがあります。");
+    case EEXIST:
+      return QStringLiteral("同じ名前のファイルがすでにあります。");
+    case EIO:
+      return QStringLiteral("入出力エラーが起きました。");
+    case ENAMETOOLONG:
+      return QStringLiteral("名前が長すぎます。");
+    case EMFILE:
+    case ENFILE:
+      return QStringLiteral("開いているファイルが多すぎます。");
+    case ENOMEM:
+      return QStringLiteral("メモリーが足りません。");
+    case EFBIG:
+      return QStringLiteral("ファイルが大きすぎます。");
+    case EBADF:
+      return QStringLiteral("ファイルはすでに閉じられています。");
+    default:
+      return QStringLiteral("システムのエラー（番号 %1）が起きました。").arg(systemError);
+  }
+}
+
+QString JapaneseErrorText(const ErrorDetails& details) {
+  const QString reason = JapaneseSystemErrorText(details.systemError);
+  auto withReason = [&reason](const QString& text) {
+    return reason.isEmpty() ? text : text + QLatin1Char('\n') + reason;
+  };
+  switch (details.kind) {
+    case ErrorKind::OutOfMemory:
+      return QStringLiteral(
+          "メモリーが足りません。ほかのプログラムを閉じるか、表の数を減らしてもう一度お試しください"
+          "。");
+    case ErrorKind::TemporaryFolderUnusable:
+      return withReason(
+          QStringLiteral("一時フォルダー（%1）を使えません。").arg(Path(details.path)));
+    case ErrorKind::ReportNotCreated:
+      return withReason(
+          QStringLiteral("レポートのファイル %1 を作れませんでした。").arg(Path(details.path)));
+    case ErrorKind::ReportNotWritten:
+      return withReason(
+          QStringLiteral("レポートのファイル %1 に書き込めませんでした。").arg(Path(details.path)));
+    case ErrorKind::ReportNotReplaced:
+      return withReason(QStringLiteral("%1 を置き換えられませんでした。").arg(Path(details.path)));
+    case ErrorKind::NoReportNameLeft:
+      return QStringLiteral(
+                 "%1 にはもう使えるレポートの名前がありません。古いレポート（s*.htm）を削除して"
+                 "からもう一度比較してください。")
+          .arg(Path(details.path));
+    case ErrorKind::TableTooLarge: {
+      const QString pair =
+          details.pair == 0 ? QString() : QStringLiteral("%1 組目の行は、").arg(details.pair);
+      return QStringLiteral(
+                 "%1%2 と %3 の単位からなり、長すぎて対応付けられません。表に %4 が必要で、"
+                 "上限の %5 を超えます。長い行を分けるか、文字DPの表を外してください。")
+          .arg(pair, Number(details.sourceLength), Number(details.targetLength),
+               JapaneseByteSize(details.size), JapaneseByteSize(details.limit));
+    }
+    case ErrorKind::FileNotReadable:
+      return withReason(QStringLiteral("%1 を読めませんでした。").arg(Path(details.path)));
+    case ErrorKind::FileTooLarge:
+      return QStringLiteral("%1 は %2 あり、開ける大きさの上限 %3 を超えています。")
+          .arg(Path(details.path), JapaneseByteSize(details.size), JapaneseByteSize(details.limit));
+    case ErrorKind::Undecodable:
+      return QStringLiteral(
+                 "%1 を %2 として読めません。%3 バイト目（先頭を 0 として数えます）に、この"
+                 "文字コードにないバイトがあります。ファイルを開くときに文字コードを選んで"
+                 "ください。")
+          .arg(Path(details.path), QString::fromStdString(details.encoding),
+               Number(details.offset));
+    case ErrorKind::Unspecified:
+      break;
+  }
+  return QStringLiteral("予期しないエラーが起きました。");
+}
+
+}  // namespace sorowa

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QMenuBar>
+
+class QAction;
+class QCheckBox;
+class QMenu;
+
+namespace sorowa {
+
+// The window's menu bar. Its titles take the mnemonics F, V and O, which no button or box of
+// the window uses (they have C, S, P, D, K, G, B, M, and L is kept for the line pairing box).
+class MainMenu : public QMenuBar {
+  Q_OBJECT
+
+ public:
+  explicit MainMenu(QWidget* parent = nullptr);
+
+  // Adds a checkable item to オプション that stays in step with box both ways.
+  void MirrorOption(QCheckBox* box);
+
+  QMenu* fileMenu = nullptr;
+  QMenu* viewMenu = nullptr;
+  QMenu* optionsMenu = nullptr;
+  QAction* openSource = nullptr;
+  QAction* openTarget = nullptr;
+  QAction* save = nullptr;
+  QAction* print = nullptr;
+  QAction* quit = nullptr;
+  QAction* nextChange = nullptr;
+  QAction* previousChange = nullptr;
+  QAction* find = nullptr;
+};
+
+}  // namespace sorowa

@@ -1,0 +1,117 @@
+#include "app/pair_navigator.h"
+
+#include <QVariantList>
+#include <QWebEnginePage>
+
+#include "app/report_view.h"
+
+namespace sorowa {
+namespace {
+
+// The page's pair at the top of the window and the vertical scroll position.
+const char kPairAtTop[] = R"JS((function () {
+  const hrs = document.getElementsByTagName('hr');
+  const y = window.scrollY;
+  let lo = 0, hi = hrs.length;
+  while (lo < hi) {
+    const mid = (lo + hi) >> 1;
+    if (hrs[mid].getBoundingClientRect().bottom + y > y + 1) hi = mid; else lo = mid + 1;
+  }
+  return [Math.min(lo, Math.max(hrs.length - 1, 0)), y];
+})())JS";
+
+// Scrolls to the top of the page's pair %1 and, when its first changed cell lies beyond the
+// right edge, to that cell.
+const char kScrollToPair[] = R"JS((function (i) {
+  const hrs = document.getElementsByTagName('hr');
+  if (i >= hrs.length) return -1;
+  const before = i > 0 ? hrs[i - 1] : null;
+  const end = hrs[i];
+  const top = before ? before.getBoundingClientRect().bottom + window.scrollY : 0;
+  let cell = null;
+  for (let n = before ? before.nextSibling : document.body.firstChild; n && n !== end;
+       n = n.nextSibling) {
+    if (n.nodeType !== 1) continue;
+    cell = n.matches('.partial, .different') ? n : n.querySelector('.partial, .different');
+    if (cell) break;
+  }
+  let x = 0;
+  if (cell) {
+    const r = cell.getBoundingClientRect();
+    if (r.right + window.scrollX > window.innerWidth - 16) x = Math.max(0, r.left + window.scrollX - 80);
+  }
+  window.scrollTo(x, top);
+  return window.scrollY;
+})(%1))JS";
+
+}  // namespace
+
+PairNavigator::PairNavigator(ReportView& view, QObject* parent) : QObject(parent), view_(view) {
+  connect(&view_, &ReportView::PageLoaded, this, &PairNavigator::OnPageLoaded);
+}
+
+void PairNavigator::OnPageLoaded(int page, bool ok) {
+  if (!ok) {
+    pending_ = -1;
+    return;
+  }
+  if (pending_ >= 0 && view_.PageOfPair(pending_) == page) {
+    const int pair = pending_;
+    pending_ = -1;
+    current_ = pair;
+    ScrollToLocalPair(pair - view_.PageFirstPair(page));
+    emit PairShown(pair);
+    return;
+  }
+  // A new report, or a part the user chose: nothing moved to yet in it.
+  current_ = -1;
+  scrollYAfterMove_ = -1;
+}
+
+void PairNavigator::ShowPair(int pair) {
+  if (!view_.HasReport() || pair < 0 || pair >= view_.Index().pairCount()) return;
+  const int page = view_.PageOfPair(pair);
+  if (page != view_.CurrentPage()) {
+    pending_ = pair;
+    view_.ShowPage(page);
+    return;
+  }
+  current_ = pair;
+  ScrollToLocalPair(pair - view_.PageFirstPair(page));
+  emit PairShown(pair);
+}
+
+void PairNavigator::ScrollToLocalPair(int pair) {
+  view_.page()->runJavaScript(QString::fromLatin1(kScrollToPair).arg(pair),
+                              [this](const QVariant& y) { scrollYAfterMove_ = y.toDouble(); });
+}
+
+void PairNavigator::Step(int direction) {
+  if (!view_.HasReport() || view_.Index().pairCount() == 0) return;
+  view_.page()->runJavaScript(
+      QString::fromLatin1(kPairAtTop), [this, direction](const QVariant& v) {
+        const QVariantList result = v.toList();
+        if (result.size() != 2) return;
+        StepFrom(direction, view_.PageFirstPair(view_.CurrentPage()) + result[0].toInt(),
+                 result[1].toDouble());
+      });
+}
+
+void PairNavigator::StepFrom(int direction, int pairAtTop, double scrollY) {
+  // Where the user is: the pair last moved to while the view has not been scrolled since,
+  // otherwise the pair at the top of the window.
+  int from = pairAtTop;
+  if (current_ >= 0 && scrollY == scrollYAfterMove_) from = current_;
+  const ReportIndex& index = view_.Index();
+  // Before the first move, a change in the very first pair counts as the next one.
+  if (direction > 0 && current_ < 0 && scrollY <= 0) from = -1;
+  for (int pair = from + direction; pair >= 0 && pair < index.pairCount(); pair += direction) {
+    if (index.pairChanged(pair)) {
+      ShowPair(pair);
+      return;
+    }
+  }
+  emit NoFurtherChange();
+}
+
+}  // namespace sorowa

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QObject>
+#include <QVariant>
+
+namespace sorowa {
+
+class ReportView;
+
+// Moves the report view to a line pair: to its top and, when the pair has a change, far
+// enough to the right that its first changed cell shows. Pairs are found in the loaded page
+// by script: the n-th pair of a page begins after its (n-1)-th "<hr>". Which pairs hold a
+// change comes from the view's index of the report file, so a big report shown in parts
+// moves from part to part.
+class PairNavigator : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit PairNavigator(ReportView& view, QObject* parent = nullptr);
+
+  // Pairs counted from 0 over the whole report.
+  void ShowPair(int pair);
+  void NextChange() { Step(+1); }
+  void PreviousChange() { Step(-1); }
+  int CurrentPair() const { return current_; }
+
+ signals:
+  void PairShown(int pair);
+  // No changed pair lies further in that direction.
+  void NoFurtherChange();
+
+ private:
+  void Step(int direction);
+  void StepFrom(int direction, int pairAtTop, double scrollY);
+  void ScrollToLocalPair(int pair);
+  void OnPageLoaded(int page, bool ok);
+
+  ReportView& view_;
+  int current_ = -1;  // last pair moved to; -1 since the report was loaded
+  double scrollYAfterMove_ = -1;
+  int pending_ = -1;  // pair to move to once its part has loaded
+};
+
+}  // namespace sorowa

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <QVector>
+
+namespace sorowa {
+
+// Where the line pairs of a report file are, found from its bytes: every pair ends with the
+// separator "<hr><br>", which user text (always escaped) can never contain. The report file
+// itself is not changed; the index only lets the window show a big report part by part and
+// know which pairs hold a change.
+class ReportIndex {
+ public:
+  // Reads the file. An unreadable file gives an empty index with ok() false.
+  static ReportIndex Build(const QString& path);
+
+  bool ok() const { return ok_; }
+  qint64 fileSize() const { return fileSize_; }
+  int pairCount() const { return static_cast<int>(pairEnds_.size()); }
+  // The head (up to and including "<body>") and the foot ("</body></html>").
+  qint64 headEnd() const { return headEnd_; }
+  qint64 footStart() const { return footStart_; }
+  // Byte range of pair i (from 0), separator included.
+  qint64 pairStart(int i) const { return i == 0 ? headEnd_ : pairEnds_[i - 1]; }
+  qint64 pairEnd(int i) const { return pairEnds_[i]; }
+  // Whether any cell of pair i is other than "same".
+  bool pairChanged(int i) const { return changed_[i]; }
+
+ private:
+  bool ok_ = false;
+  qint64 fileSize_ = 0;
+  qint64 headEnd_ = 0;
+  qint64 footStart_ = 0;
+  QVector<qint64> pairEnds_;
+  QVector<bool> changed_;
+};
+
+}  // namespace sorowa

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+namespace sorowa {
+
+// What kind of failure ended a command, so that each front end can word it in its own
+// language. The English message of the exception stays what the command line prints.
+enum class ErrorKind {
+  Unspecified,              // nothing more is known than the English message
+  OutOfMemory,              //
+  TemporaryFolderUnusable,  // path, systemError
+  ReportNotCreated,         // path, systemError
+  ReportNotWritten,         // path, systemError
+  ReportNotReplaced,        // path, systemError
+  NoReportNameLeft,         // path (the folder)
+  TableTooLarge,            // pair (0: not known), sourceLength, targetLength, size, limit
+  FileNotReadable,          // path, systemError
+  FileTooLarge,             // path, size, limit
+  Undecodable,              // path, offset, encoding
+};
+
+// The parameters of a failure; which fields mean something depends on the kind.
+struct ErrorDetails {
+  ErrorKind kind = ErrorKind::Unspecified;
+  std::string path;      // a file or folder, as the system names it
+  std::string encoding;  // the encoding the bytes were decoded as
+  int systemError = 0;   // errno, 0 when the system gave none
+  std::uint64_t offset = 0;
+  std::uint64_t size = 0;
+  std::uint64_t limit = 0;
+  std::size_t pair = 0;  // line pair, counted from 1
+  std::size_t sourceLength = 0;
+  std::size_t targetLength = 0;
+};
+
+// Details of a failure about one file or folder.
+inline ErrorDetails PathErrorDetails(ErrorKind kind, std::string path, int systemError = 0) {
+  ErrorDetails details;
+  details.kind = kind;
+  details.path = std::move(path);
+  details.systemError = systemError;
+  return details;
+}
+
+// A failure of the engine that carries its kind and parameters besides the English message.
+class EngineError : public std::runtime_error {
+ public:
+  EngineError(ErrorDetails details, const std::string& message)
+      : std::runtime_error(message), details_(std::move(details)) {}
+  const ErrorDetails& details() const { return details_; }
+
+ protected:
+  ErrorDetails& MutableDetails() { return details_; }
+
+ private:
+  ErrorDetails details_;
+};
+
+// The details of any exception: those an EngineError carries, OutOfMemory for bad_alloc,
+// otherwise Unspecified.
+inline ErrorDetails DetailsOf(const std::exception& error) {
+  if (const auto* engine = dynamic_cast<const EngineError*>(&error)) return engine->details();
+  ErrorDetails details;
+  if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr) details.kind = ErrorKind::OutOfMemory;
+  return details;
+}
+
+}  // namespace sorowa

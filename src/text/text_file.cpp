@@ -1,0 +1,87 @@
+#include "text/text_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "compare/compare_errors.h"
+#include "text/input_decoding.h"
+
+namespace sorowa {
+namespace {
+
+[[noreturn]] void FailToRead(const std::string& path, int error) {
+  throw EngineError(PathErrorDetails(ErrorKind::FileNotReadable, path, error),
+                    "cannot read '" + path + "': " + ErrorDescription(error));
+}
+
+std::string MegabytesText(std::uint64_t bytes) {
+  return std::to_string(bytes / (std::uint64_t{1} << 20)) + " MiB";
+}
+
+[[noreturn]] void FailTooLarge(const std::string& path, std::uint64_t size, std::uint64_t limit) {
+  ErrorDetails details = PathErrorDetails(ErrorKind::FileTooLarge, path);
+  details.size = size;
+  details.limit = limit;
+  throw EngineError(std::move(details), "'" + path + "' is " + std::to_string(size) +
+                                            " bytes, more than the limit of " +
+                                            MegabytesText(limit));
+}
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+std::string ReadFileBytes(const std::string& path, std::uint64_t limit) {
+  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (file.get() < 0) FailToRead(path, errno);
+  struct stat info {};
+  if (::fstat(file.get(), &info) != 0) FailToRead(path, errno);
+  if (S_ISDIR(info.st_mode)) FailToRead(path, EISDIR);
+  const bool regular = S_ISREG(info.st_mode);
+  if (regular && limit != 0 && static_cast<std::uint64_t>(info.st_size) > limit) {
+    FailTooLarge(path, static_cast<std::uint64_t>(info.st_size), limit);
+  }
+
+  std::string bytes;
+  if (regular) bytes.reserve(static_cast<std::size_t>(info.st_size));
+  char buffer[1 << 16];
+  for (;;) {
+    const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
+    if (got == 0) break;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      FailToRead(path, errno);
+    }
+    bytes.append(buffer, static_cast<std::size_t>(got));
+    // A pipe or a file that grows while it is read is held to the same limit.
+    if (limit != 0 && bytes.size() > limit) FailTooLarge(path, bytes.size(), limit);
+  }
+  return bytes;
+}
+
+DecodedText ReadTextFile(const std::string& path, std::optional<TextEncoding> encoding,
+                         std::uint64_t limit) {
+  const std::string bytes = ReadFileBytes(path, limit);
+  try {
+    return encoding ? DecodeAs(bytes, *encoding) : DecodeDetected(bytes);
+  } catch (const InputDecodingError& error) {
+    throw error.InFile(path);
+  }
+}
+
+}  // namespace sorowa
