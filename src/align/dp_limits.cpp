@@ -52,13 +52,14 @@ std::size_t DefaultLimit() {
 namespace {
 
 ErrorDetails TableDetails(std::size_t sourceLength, std::size_t targetLength, std::size_t bytes,
-                          std::size_t limit) {
+                          std::size_t limit, double seconds) {
   ErrorDetails details;
   details.kind = ErrorKind::TableTooLarge;
   details.size = bytes;
   details.limit = limit;
   details.sourceLength = sourceLength;
   details.targetLength = targetLength;
+  details.seconds = seconds;
   return details;
 }
 
@@ -66,7 +67,7 @@ ErrorDetails TableDetails(std::size_t sourceLength, std::size_t targetLength, st
 
 TableTooLargeError::TableTooLargeError(std::size_t sourceLength, std::size_t targetLength,
                                        std::size_t bytes, std::size_t limit, double seconds)
-    : EngineError(TableDetails(sourceLength, targetLength, bytes, limit),
+    : EngineError(TableDetails(sourceLength, targetLength, bytes, limit, seconds),
                   "a line pair of " + std::to_string(sourceLength) + " and " +
                       std::to_string(targetLength) +
                       " elements is too long to align: its table would need " + Megabytes(bytes) +

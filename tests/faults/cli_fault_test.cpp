@@ -453,7 +453,9 @@ class CliBigInput : public CliFaultTest, public ::testing::WithParamInterface<Bi
     EXPECT_FALSE(r.killed) << "hung";
     // CPU time, not wall time: the limit is about the program, not about a busy test machine.
     EXPECT_LT(r.cpuSeconds, c.cpuLimitSeconds);
-    if (c.refused) EXPECT_EQ(r.status, 1);
+    if (c.refused) {
+      EXPECT_EQ(r.status, 1);
+    }
     if (c.peakLimitMegabytes != 0) {
       EXPECT_EQ(r.status, 0) << r.err;
       EXPECT_LE(r.peakKilobytes / 1024, c.peakLimitMegabytes);
