@@ -3,10 +3,11 @@
 // lines of 100,000 characters, and the morpheme and pseudo-bunsetsu units of the revised
 // 100,000-character pair. One iteration each; run with --benchmark_repetitions for medians.
 //
-// peak_MB is the process's peak resident memory during the case (the high-water mark is
-// reset before it), so it includes the texts themselves, about 10 MB for the longest pair.
+// peak_MB is how far the process's resident memory rose above where it stood before the
+// case (the high-water mark is reset first): what the alignment took, apart from the texts.
 
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 
 #include <cstdint>
 #include <fstream>
@@ -25,11 +26,12 @@ namespace {
 // Linux lets a process reset its own peak resident set.
 void ResetPeakResident() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
-double PeakResidentMegabytes() {
+// A field of /proc/self/status in MB: VmHWM is the peak resident memory, VmRSS the current.
+double StatusMegabytes(const std::string& field) {
   std::ifstream status("/proc/self/status");
   std::string key;
   while (status >> key) {
-    if (key == "VmHWM:") {
+    if (key == field) {
       double kilobytes = 0;
       status >> kilobytes;
       return kilobytes / 1024;
@@ -68,11 +70,14 @@ const LongPair& Case(int which) {
 
 template <class T>
 void Align(benchmark::State& state, std::span<const T> source, std::span<const T> target) {
+  // Memory that earlier cases freed would otherwise still count as resident.
+  malloc_trim(0);
   ResetPeakResident();
+  const double before = StatusMegabytes("VmRSS:");
   for (auto _ : state) {
     benchmark::DoNotOptimize(DpAlign(source, target));
   }
-  state.counters["peak_MB"] = PeakResidentMegabytes();
+  state.counters["peak_MB"] = StatusMegabytes("VmHWM:") - before;
   state.SetLabel(std::to_string(source.size()) + " x " + std::to_string(target.size()));
 }
 
