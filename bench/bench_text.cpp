@@ -282,6 +282,35 @@ std::vector<std::pair<std::u16string, std::u16string>> ProseLinePairs(std::size_
   return pairs;
 }
 
+std::vector<std::pair<std::u16string, std::u16string>> ProofreadLinePairs(std::size_t count,
+                                                                          std::size_t approxLength,
+                                                                          double changedShare,
+                                                                          std::uint64_t seed) {
+  // The corpus is far shorter than such a document, so its lines would come round again
+  // and again; lightly revised, every line is a line of its own, as in a real text.
+  std::vector<std::pair<std::u16string, std::u16string>> pairs =
+      ProseLinePairs(count, approxLength, 0.1, seed);
+  const std::u16string& kanji = CorpusKanji();
+  std::mt19937_64 random(seed);
+  std::uniform_real_distribution<double> chance(0.0, 1.0);
+  for (auto& [line, revised] : pairs) {
+    line = revised;
+    if (line.empty() || chance(random) >= changedShare) continue;
+    char16_t& c = revised[random() % revised.size()];
+    const char16_t old = c;
+    while (c == old) {
+      if (IsHiragana(old)) {
+        c = static_cast<char16_t>(u'ぁ' + random() % (u'ゖ' - u'ぁ' + 1));
+      } else if (IsKatakana(old)) {
+        c = RandomKatakana(random);
+      } else {
+        c = kanji[random() % kanji.size()];
+      }
+    }
+  }
+  return pairs;
+}
+
 std::u16string RandomJapaneseLine(std::size_t length, std::uint64_t seed) {
   const std::u16string& kanji = CorpusKanji();
   std::mt19937_64 random(seed);

@@ -39,6 +39,15 @@ std::vector<std::pair<std::u16string, std::u16string>> ProseLinePairs(std::size_
                                                                       double editRate = 0.1,
                                                                       std::uint64_t seed = 1);
 
+// count pairs of consecutive prose lines of about approxLength characters (each a revision
+// of the corpus, so that no line recurs), as a proofreading pass leaves them: about
+// changedShare of the Target lines have one character changed for another of its kind, the
+// rest are identical to their Source lines.
+std::vector<std::pair<std::u16string, std::u16string>> ProofreadLinePairs(std::size_t count,
+                                                                          std::size_t approxLength,
+                                                                          double changedShare,
+                                                                          std::uint64_t seed = 1);
+
 // length code units drawn evenly from hiragana, katakana and common kanji: unrelated lines.
 std::u16string RandomJapaneseLine(std::size_t length, std::uint64_t seed);
 

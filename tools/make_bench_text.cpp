@@ -1,6 +1,8 @@
 // Writes the text files of the whole-run benchmarks (docs/performance.md) into a folder:
 //
 //   doc-source.txt, doc-target.txt      2,000 lines of about 60 characters, about 10 % edits
+//   proof10k-source.txt, -target.txt    10,000 lines of about 60 characters, a fifth of them
+//                                       with one character changed, the rest identical
 //   line12k-source.txt, -target.txt     one line of about 12,000 characters, about 8 % edits
 //   line20k-source.txt, -target.txt     one line of about 20,000 characters, about 10 % edits
 //   random20k-source.txt, -target.txt   two unrelated lines of 20,000 characters
@@ -54,6 +56,7 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(dir);
   using sorowa::bench::ProseLinePairs;
   WritePairs(dir, "doc", ProseLinePairs(2000, 60, 0.1, 3));
+  WritePairs(dir, "proof10k", sorowa::bench::ProofreadLinePairs(10000, 60, 0.2, 5));
   WritePairs(dir, "line12k", ProseLinePairs(1, 12000, 0.08, 12));
   WritePairs(dir, "line20k", ProseLinePairs(1, 20000, 0.1, 20));
   WritePairs(dir, "random20k",

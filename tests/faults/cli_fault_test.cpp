@@ -2,7 +2,8 @@
 // A failure must end with exit status 1 and exactly one line on standard error, no report
 // file or half of one anywhere, and an earlier report left byte for byte as it was. Inputs
 // that are merely strange must give a report. Big inputs must finish in time, with a
-// report or the memory-limit error, and are never killed.
+// report or the memory-limit error, and are never killed. A stop signal leaves no partial
+// report.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -73,6 +74,9 @@ struct RunSetup {
   std::map<std::string, std::string> env = {};  // set or, with an empty value, removed
   // Runs in the child before exec, where getpid() is already the program's pid.
   std::function<void()> beforeExec = {};
+  // Called in the parent every few milliseconds while the child runs, until it returns true;
+  // it may signal the child.
+  std::function<bool(pid_t)> whileRunning = {};
 };
 
 class CliFaultTest : public ::testing::Test {
@@ -140,9 +144,11 @@ class CliFaultTest : public ::testing::Test {
     RunResult result;
     int status = 0;
     rusage usage{};
+    bool watching = static_cast<bool>(setup.whileRunning);
     for (;;) {
       const pid_t done = ::wait4(pid, &status, WNOHANG, &usage);
       if (done == pid) break;
+      if (watching && setup.whileRunning(pid)) watching = false;
       if (std::chrono::steady_clock::now() - start > kHangLimit) {
         ::kill(pid, SIGKILL);
         ::wait4(pid, &status, 0, &usage);
@@ -421,6 +427,97 @@ TEST_F(CliFaultTest, MecabThatCannotStart) {
                   "<td class=\"le\"></td></tr>\n</table>\n"),
             2u);
 }
+
+// A run stopped by SIGINT, SIGTERM or SIGHUP while its report is being written: the program
+// cancels the Compare, removes the partial file (the temporary report, or the temporary
+// sibling of a named one) and ends by that signal.
+struct SignalCase {
+  const char* name;
+  int signal;
+  const char* output;  // "" for a report in TMPDIR, else the -o value (WORK/... or -)
+};
+
+void PrintTo(const SignalCase& c, std::ostream* os) { *os << c.name; }
+
+class CliStopSignal : public CliFaultTest, public ::testing::WithParamInterface<SignalCase> {};
+
+// Some 30 MB of report, so the run lasts seconds and streams its report meanwhile.
+void WriteLongInput(const fs::path& source, const fs::path& target) {
+  std::string sourceText;
+  std::string targetText;
+  for (int i = 0; i < 100000; ++i) {
+    sourceText += "今日はいい天気です" + std::to_string(i) + "\n";
+    targetText += "今日は悪い天気でした" + std::to_string(i) + "\n";
+  }
+  WriteFile(source, sourceText);
+  WriteFile(target, targetText);
+}
+
+// Whether a file in folder already holds part of a report.
+bool HasPartialFile(const fs::path& folder, std::string_view prefix) {
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (name.starts_with(prefix) && entry.is_regular_file() && entry.file_size() > 0) return true;
+  }
+  return false;
+}
+
+TEST_P(CliStopSignal, RemovesThePartialReportAndEndsByTheSignal) {
+  const SignalCase& c = GetParam();
+  WriteLongInput(source_, target_);
+  const std::string output = std::string(c.output).starts_with("WORK/")
+                                 ? (work_ / std::string(c.output).substr(5)).string()
+                                 : c.output;
+  std::vector<std::string> args;
+  if (!output.empty()) args = {"-o", output};
+  args.push_back(source_.string());
+  args.push_back(target_.string());
+  // Signalled once the report has begun to arrive in its file. Standard output gets the
+  // report whole at the end, so there the signal comes half a second into the run.
+  const auto begun = std::chrono::steady_clock::now();
+  const auto started = [&]() {
+    if (output.empty()) return HasPartialFile(tmp_, "s");
+    if (output == "-")
+      return std::chrono::steady_clock::now() - begun > std::chrono::milliseconds(500);
+    return HasPartialFile(earlier_.parent_path(), ".");
+  };
+  bool signalled = false;
+  std::chrono::steady_clock::time_point signalledAt;
+  const RunResult r = Run(args, {.whileRunning = [&](pid_t pid) {
+                            if (!started()) return false;
+                            ::kill(pid, c.signal);
+                            signalled = true;
+                            signalledAt = std::chrono::steady_clock::now();
+                            return true;
+                          }});
+  const double stopSeconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - signalledAt).count();
+  ASSERT_TRUE(signalled) << "the run ended before its report began: " << r.err;
+  EXPECT_FALSE(r.killed);
+  EXPECT_EQ(r.status, 128 + c.signal) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_LT(stopSeconds, 20.0) << "stopping should not wait for the whole run";
+  EXPECT_EQ(TmpEntries(), std::vector<std::string>{});
+  EXPECT_EQ(ReadFile(earlier_), "<html>an earlier report</html>");
+  EXPECT_EQ(std::distance(fs::directory_iterator(earlier_.parent_path()), {}), 1)
+      << "a partial file was left beside the earlier report";
+  if (output == "-") {
+    EXPECT_EQ(r.out, "") << "standard output gets the report whole, at the end";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliStopSignal,
+    ::testing::Values(SignalCase{"InterruptTemporaryReport", SIGINT, ""},
+                      SignalCase{"InterruptNamedReport", SIGINT, "WORK/out/report.htm"},
+                      SignalCase{"InterruptStandardOutput", SIGINT, "-"},
+                      SignalCase{"TerminateTemporaryReport", SIGTERM, ""},
+                      SignalCase{"TerminateNamedReport", SIGTERM, "WORK/out/report.htm"},
+                      SignalCase{"TerminateStandardOutput", SIGTERM, "-"},
+                      SignalCase{"HangUpTemporaryReport", SIGHUP, ""},
+                      SignalCase{"HangUpNamedReport", SIGHUP, "WORK/out/report.htm"},
+                      SignalCase{"HangUpStandardOutput", SIGHUP, "-"}),
+    [](const ::testing::TestParamInfo<SignalCase>& info) { return info.param.name; });
 
 // Big inputs: within a minute, a report or the memory-limit error, never a kill.
 struct BigCase {
