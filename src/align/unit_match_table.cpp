@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "align/containment_index.h"
-#include "align/escape_html.h"
+#include "align/dp_table.h"
 #include "align/identical_tables.h"
 #include "align/stop_request.h"
 #include "align/unit_match_reference.h"
@@ -98,17 +98,13 @@ class CountTree {
   std::vector<Index> tree_;
 };
 
-void AppendRow(std::u16string& report, const SegmentList& units,
+void AppendRow(ReportBuffer& report, const SegmentList& units,
                const std::vector<MatchStatus>& statuses) {
-  report += u"<td class=\"le\">";
+  report += kMatchRowOpen;
   for (std::size_t k = 0; k < units.size(); ++k) {
-    report += u"<span class=\"";
-    report += ClassName(statuses[k]);
-    report += u"\">";
-    AppendEscapedHtml(report, units[k]);
-    report += u"</span>\n";
+    report.AppendCell(SpanOpen(statuses[k]), units[k], kSpanClose);
   }
-  report += u"</td></tr>\n";
+  report += kMatchRowClose;
 }
 
 }  // namespace
@@ -208,16 +204,16 @@ UnitMatchStatuses MatchUnits(const SegmentList& sourceUnits, const SegmentList& 
 }
 
 void WriteUnitMatchTable(const SegmentList& sourceUnits, const SegmentList& targetUnits,
-                         std::u16string& report, std::u16string_view caption) {
+                         ReportBuffer& report, std::u16string_view caption) {
   if (sourceUnits == targetUnits) return WriteIdenticalUnitMatchTable(targetUnits, report, caption);
   const UnitMatchStatuses statuses = MatchUnits(sourceUnits, targetUnits);
-  report += u"<table>\n<tr>\n<td rowspan=2 width=50px><span class=\"caption\">";
-  report += caption;
-  report += u"単位でマッチング</span></td>\n";
+  report += kTableCaptionOpen;
+  report.AppendText(caption);
+  report += kMatchCaptionClose;
   AppendRow(report, sourceUnits, statuses.source);
-  report += u"<tr>\n";
+  report += kBetweenMatchRows;
   AppendRow(report, targetUnits, statuses.target);
-  report += u"</table>\n";
+  report += kMatchTableEnd;
 }
 
 }  // namespace sorowa

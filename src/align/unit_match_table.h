@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "align/match_status.h"
+#include "align/report_buffer.h"
 #include "segment/segment.h"
 
 namespace sorowa {
@@ -27,6 +28,27 @@ UnitMatchStatuses MatchUnitsIndexed(const SegmentList& sourceUnits, const Segmen
 
 // Appends a table showing each line's units classed by MatchUnits, in line order.
 void WriteUnitMatchTable(const SegmentList& sourceUnits, const SegmentList& targetUnits,
-                         std::u16string& report, std::u16string_view caption);
+                         ReportBuffer& report, std::u16string_view caption);
+
+// The markup of matching tables: the caption closes with kMatchCaptionClose, each row is
+// kMatchRowOpen, one span per unit and kMatchRowClose, and the second row begins with
+// kBetweenMatchRows.
+inline constexpr std::string_view kMatchCaptionClose = "単位でマッチング</span></td>\n";
+inline constexpr std::string_view kMatchRowOpen = "<td class=\"le\">";
+inline constexpr std::string_view kMatchRowClose = "</td></tr>\n";
+inline constexpr std::string_view kBetweenMatchRows = "<tr>\n";
+inline constexpr std::string_view kMatchTableEnd = "</table>\n";
+inline constexpr std::string_view kSpanClose = "</span>\n";
+constexpr std::string_view SpanOpen(MatchStatus status) {
+  switch (status) {
+    case MatchStatus::Same:
+      return "<span class=\"same\">";
+    case MatchStatus::Partial:
+      return "<span class=\"partial\">";
+    case MatchStatus::Different:
+      break;
+  }
+  return "<span class=\"different\">";
+}
 
 }  // namespace sorowa

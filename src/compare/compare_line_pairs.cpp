@@ -11,10 +11,12 @@
 #include <stdexcept>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "align/char_dp_table.h"
 #include "align/dp_limits.h"
+#include "align/report_buffer.h"
 #include "align/stop_request.h"
 #include "align/unit_dp_table.h"
 #include "align/unit_match_table.h"
@@ -148,20 +150,31 @@ void WritePair(MorphAnalyzer& analyzer, const std::u16string& source, const std:
   report += kPairSeparator;
 }
 
+// Workers hand their text on in pieces of about this size, also in the middle of a pair.
+constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
+
+// A stretch of report bytes a worker handed on, with the ends of the pairs that finish in
+// it (offsets into bytes).
+struct Piece {
+  ReportBytes bytes;
+  std::vector<std::size_t> pairEnds;
+};
+
 // A run of consecutive pairs that one worker writes; the driver hands them on in order.
 struct PairBlock {
   std::size_t first = 0;
   std::size_t last = 0;
-  ReportBuffer text;
-  std::vector<std::size_t> pairEnds;  // end of each pair's fragment in text
+  std::vector<Piece> pieces;  // handed on by the worker
+  std::size_t taken = 0;      // how many of them the driver has taken
   std::exception_ptr error;
   bool done = false;
 };
 
 // Line pairs are independent, so several workers may write them at once. The driver thread
-// only hands finished pairs on, in order, and keeps reporting progress while it waits, so a
-// window stays responsive and can cancel even during one long pair. Results do not depend on
-// the number of workers: the first failing pair in line order is the one reported.
+// only hands finished pieces on, in order, and keeps reporting progress while it waits, so a
+// window stays responsive and can cancel even during one long pair. A long pair goes on in
+// pieces while it is written, so its report never sits whole in memory. Results do not
+// depend on the number of workers: the first failing pair in line order is the one reported.
 class PairScheduler {
  public:
   PairScheduler(const PairTexts& texts, const CompareOptions& options,
@@ -196,75 +209,130 @@ class PairScheduler {
     for (std::thread& thread : threads_) thread.join();
   }
 
-  void Deliver(ReportBuffer& report, const CompareHooks& hooks, std::size_t pairs) {
+  void Deliver(std::string& report, const CompareHooks& hooks, std::size_t pairs) {
     using namespace std::chrono_literals;
     for (PairBlock& block : blocks_) {
-      std::unique_lock lock(mutex_);
-      while (!block.done) {
-        if (!hooks.progress) {
-          finished_.wait(lock);
-        } else if (!finished_.wait_for(lock, 100ms, [&block] { return block.done; })) {
-          lock.unlock();
-          hooks.progress(block.first, pairs);  // may end the command
-          lock.lock();
+      for (;;) {
+        std::unique_lock lock(mutex_);
+        const auto ready = [&block] { return block.done || block.taken < block.pieces.size(); };
+        while (!ready()) {
+          if (!hooks.progress) {
+            finished_.wait(lock);
+          } else if (!finished_.wait_for(lock, 100ms, ready)) {
+            lock.unlock();
+            hooks.progress(nextPair_, pairs);  // may end the command
+            lock.lock();
+          }
         }
+        if (block.taken == block.pieces.size()) {
+          lock.unlock();
+          if (block.error) std::rethrow_exception(block.error);
+          break;
+        }
+        Piece piece = std::move(block.pieces[block.taken++]);
+        lock.unlock();
+        DeliverPiece(piece, report, hooks, pairs);
+        GiveSpare(std::move(piece.bytes));
       }
-      lock.unlock();
-      if (block.error) std::rethrow_exception(block.error);
-      std::size_t begin = 0;
-      for (std::size_t k = 0; k < block.pairEnds.size(); ++k) {
-        if (hooks.progress) hooks.progress(block.first + k, pairs);
-        report.append(block.text, begin, block.pairEnds[k] - begin);
-        begin = block.pairEnds[k];
-      }
-      GiveSpare(std::move(block.text));
-      if (hooks.pairWritten) hooks.pairWritten(report);
     }
   }
 
  private:
-  // Block texts are handed back and reused with their capacity: a fresh string for every
-  // block would grow through new pages from the kernel each time, which costs more than
-  // writing the tables.
-  ReportBuffer TakeSpare() {
-    std::lock_guard lock(mutex_);
-    if (spares_.empty()) return ReportBuffer();
-    ReportBuffer text = std::move(spares_.back());
-    spares_.pop_back();
-    text.clear();
-    return text;
+  // Progress hears of each pair before any of its bytes go on; should it end the command,
+  // the pairs before that one still go.
+  void DeliverPiece(const Piece& piece, std::string& report, const CompareHooks& hooks,
+                    std::size_t pairs) {
+    const std::string_view bytes = piece.bytes.view();
+    const auto emit = [&](std::string_view part) {
+      if (part.empty()) return;
+      if (hooks.reportBytes) {
+        hooks.reportBytes(part);
+      } else {
+        report.append(part);
+      }
+    };
+    const auto announce = [&](std::size_t at) {
+      if (announced_ || !hooks.progress) return;
+      try {
+        hooks.progress(nextPair_, pairs);
+      } catch (...) {
+        emit(bytes.substr(0, at));
+        throw;
+      }
+      announced_ = true;
+    };
+    std::size_t begin = 0;
+    for (const std::size_t end : piece.pairEnds) {
+      announce(begin);
+      begin = end;
+      ++nextPair_;
+      announced_ = false;
+    }
+    if (begin < bytes.size()) announce(begin);
+    emit(bytes);
   }
-  void GiveSpare(ReportBuffer text) {
+
+  // Byte buffers are handed back and reused with their room: fresh memory for every piece
+  // would come as new pages from the kernel each time, which costs more than writing the
+  // tables.
+  ReportBytes TakeSpare() {
     std::lock_guard lock(mutex_);
-    spares_.push_back(std::move(text));
+    if (spares_.empty()) return {};
+    ReportBytes bytes = std::move(spares_.back());
+    spares_.pop_back();
+    bytes.size = 0;
+    return bytes;
+  }
+  void GiveSpare(ReportBytes bytes) {
+    std::lock_guard lock(mutex_);
+    spares_.push_back(std::move(bytes));
+  }
+
+  void Post(PairBlock& block, Piece piece) {
+    {
+      std::lock_guard lock(mutex_);
+      block.pieces.push_back(std::move(piece));
+    }
+    finished_.notify_all();
   }
 
   void Work(MorphAnalyzer& analyzer) {
     const ScopedStopFlag stopFlag(stop_);
+    ReportBuffer text;
+    std::u16string sourceScratch;
+    std::u16string targetScratch;
     for (;;) {
       const std::size_t index = next_.fetch_add(1);
       if (index >= blocks_.size() || index > firstError_ || stop_) return;
       PairBlock& block = blocks_[index];
-      ReportBuffer text = TakeSpare();
+      // Where the text not yet handed on begins, and where the pairs since then end, as
+      // positions in all the text this worker wrote.
+      std::size_t pieceStart = text.written();
       std::vector<std::size_t> pairEnds;
-      std::u16string sourceScratch;
-      std::u16string targetScratch;
+      text.HandOverAt(kPieceBytes, [&](ReportBytes& bytes) {
+        Piece piece;
+        for (const std::size_t end : pairEnds) piece.pairEnds.push_back(end - pieceStart);
+        pairEnds.clear();
+        pieceStart += bytes.size;
+        piece.bytes = std::exchange(bytes, TakeSpare());
+        Post(block, std::move(piece));
+      });
       std::exception_ptr error;
       try {
         for (std::size_t pair = block.first; pair < block.last && !stop_; ++pair) {
           WritePair(analyzer, texts_.Source(pair, sourceScratch),
                     texts_.Target(pair, targetScratch), pair, text, options_);
-          pairEnds.push_back(text.size());
+          pairEnds.push_back(text.written());
         }
+        text.HandOver();  // the rest of the block
       } catch (const WorkStopped&) {
         return;  // nobody waits for this block any more
       } catch (...) {
         error = std::current_exception();
+        text.clear();  // the failed pair's beginning is never shown
       }
       {
         std::lock_guard lock(mutex_);
-        block.text = std::move(text);
-        block.pairEnds = std::move(pairEnds);
         block.error = error;
         block.done = true;
       }
@@ -281,13 +349,17 @@ class PairScheduler {
   const PairTexts& texts_;
   const CompareOptions& options_;
   std::vector<PairBlock> blocks_;
-  std::vector<ReportBuffer> spares_;
+  std::vector<ReportBytes> spares_;
   std::mutex mutex_;
   std::condition_variable finished_;
   std::atomic<std::size_t> next_{0};
   std::atomic<bool> stop_{false};
   std::atomic<std::size_t> firstError_{static_cast<std::size_t>(-1)};
   std::vector<std::thread> threads_;
+  // The driver's: the first pair not yet handed on whole, and whether progress has heard of
+  // it.
+  std::size_t nextPair_ = 0;
+  bool announced_ = false;
 };
 
 // How many workers the pairs get. One when the analyser cannot be shared, or when two
@@ -337,7 +409,7 @@ SplitText Split(const std::u16string& text) {
 // Writes the pairs with the analyser already set up, and tells what was written.
 CompareResult WritePairs(const SplitText& source, const SplitText& target,
                          const LinePairing& pairing, bool linesAligned, MorphAnalyzer& analyzer,
-                         ReportBuffer& report, const CompareOptions& options,
+                         std::string& report, const CompareOptions& options,
                          const CompareHooks& hooks) {
   CheckPairing(pairing, source.lines.size(), target.lines.size());
   const std::size_t pairs = pairing.size();
@@ -362,7 +434,7 @@ CompareResult WritePairs(const SplitText& source, const SplitText& target,
 }  // namespace
 
 CompareResult CompareLinePairs(const std::u16string& sourceText, const std::u16string& targetText,
-                               ReportBuffer& report, const CompareOptions& options,
+                               std::string& report, const CompareOptions& options,
                                const CompareHooks& hooks) {
   const SplitText source = Split(sourceText);
   const SplitText target = Split(targetText);
@@ -389,7 +461,7 @@ CompareResult CompareLinePairs(const std::u16string& sourceText, const std::u16s
 }
 
 CompareResult CompareLinePairs(const std::u16string& sourceText, const std::u16string& targetText,
-                               const LinePairing& pairing, ReportBuffer& report,
+                               const LinePairing& pairing, std::string& report,
                                const CompareOptions& options, const CompareHooks& hooks) {
   const SplitText source = Split(sourceText);
   const SplitText target = Split(targetText);

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <string_view>
+
+namespace sorowa {
+
+// Bytes with room to spare, kept and handed on whole so that their room is used again.
+struct ReportBytes {
+  std::unique_ptr<char[]> data;
+  std::size_t size = 0;
+  std::size_t capacity = 0;
+  std::string_view view() const { return {data.get(), size}; }
+};
+
+// A report being written, as UTF-8. The markup is ASCII (captions UTF-8) and is copied as it
+// is; the user's texts are UTF-16 and are converted as they are appended, a cell's text
+// escaped in the same pass. Each unpaired surrogate becomes U+FFFD, so a text must be
+// appended whole: a pair split over two appends would give two of them.
+//
+// The table of one long line pair runs to hundreds of megabytes. Given a receiver, the
+// buffer hands its bytes on whenever they reach a threshold (checked after each text, and
+// every few thousand code units within one), so that such a table never sits whole in
+// memory; the bytes reach the receiver in order.
+class ReportBuffer {
+ public:
+  // Takes the bytes and leaves an empty ReportBytes in their place, ideally one with room.
+  using Receiver = std::function<void(ReportBytes& bytes)>;
+
+  ReportBuffer() = default;
+  explicit ReportBuffer(std::string_view utf8) { Append(utf8); }
+
+  // Markup, already UTF-8.
+  void Append(std::string_view utf8) {
+    if (utf8.empty()) return;
+    std::memcpy(Room(utf8.size()), utf8.data(), utf8.size());
+    bytes_.size += utf8.size();
+  }
+  ReportBuffer& operator+=(std::string_view utf8) {
+    Append(utf8);
+    return *this;
+  }
+  // Text, converted.
+  void AppendText(std::u16string_view text) { Convert<false>(text); }
+  // A cell's text: & " < > and the space become &amp; &quot; &lt; &gt; &nbsp;, converted.
+  void AppendEscaped(std::u16string_view text) { Convert<true>(text); }
+  // open, then text escaped, then close: every cell of every table.
+  void AppendCell(std::string_view open, std::u16string_view text, std::string_view close);
+
+  // The bytes not handed on yet.
+  std::string_view bytes() const { return bytes_.view(); }
+  std::size_t size() const { return bytes_.size; }
+  bool empty() const { return bytes_.size == 0; }
+  void clear() { bytes_.size = 0; }
+
+  // How many bytes were appended in all, those handed on included: a position in the report.
+  std::size_t written() const { return handedOver_ + bytes_.size; }
+  // Appends again what was written from position from to position to, and returns true;
+  // returns false, appending nothing, when part of it has been handed on.
+  bool AppendCopy(std::size_t from, std::size_t to);
+
+  // From now on the bytes go to receiver whenever there are threshold or more.
+  void HandOverAt(std::size_t threshold, Receiver receiver) {
+    threshold_ = threshold;
+    receiver_ = std::move(receiver);
+  }
+  // Hands the bytes on now, if there are any and a receiver.
+  void HandOver();
+
+ private:
+  char* Room(std::size_t bytes) {
+    if (bytes_.capacity - bytes_.size < bytes) Grow(bytes);
+    return bytes_.data.get() + bytes_.size;
+  }
+  void Grow(std::size_t bytes);
+  void Checkpoint() {
+    if (bytes_.size >= threshold_) HandOver();
+  }
+  template <bool kEscape>
+  void Convert(std::u16string_view text);
+
+  ReportBytes bytes_;
+  std::size_t handedOver_ = 0;
+  std::size_t threshold_ = std::numeric_limits<std::size_t>::max();
+  Receiver receiver_;
+};
+
+}  // namespace sorowa
