@@ -40,16 +40,6 @@ MatchStatus ClassifyCell(std::u16string_view piece, std::u16string_view targetTe
   return MatchStatus::Different;
 }
 
-SourceRange ColumnSourceRange(const ColumnStarts& starts, std::size_t k, std::size_t n,
-                              std::size_t m) {
-  const std::int64_t first = starts[k];
-  const auto count = static_cast<std::int64_t>(n);
-  if (first < 0 || first >= count) return {};
-  const std::int64_t end = k + 1 < m ? std::min<std::int64_t>(starts[k + 1], count) : count;
-  if (end <= first) return {};
-  return {static_cast<std::size_t>(first), static_cast<std::size_t>(end)};
-}
-
 void WriteDpTable(ReportBuffer& report, std::u16string_view captionWord,
                   std::span<const std::u16string_view> pieces,
                   std::span<const std::u16string_view> targetTexts) {

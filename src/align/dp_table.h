@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
 #include <span>
 #include <string_view>
 
@@ -21,8 +23,15 @@ struct SourceRange {
   std::size_t first = 0;
   std::size_t end = 0;
 };
-SourceRange ColumnSourceRange(const ColumnStarts& starts, std::size_t k, std::size_t n,
-                              std::size_t m);
+inline SourceRange ColumnSourceRange(const ColumnStarts& starts, std::size_t k, std::size_t n,
+                                     std::size_t m) {
+  const std::int64_t first = starts[k];
+  const auto count = static_cast<std::int64_t>(n);
+  if (first < 0 || first >= count) return {};
+  const std::int64_t end = k + 1 < m ? std::min<std::int64_t>(starts[k + 1], count) : count;
+  if (end <= first) return {};
+  return {static_cast<std::size_t>(first), static_cast<std::size_t>(end)};
+}
 
 // Appends the two-row table: caption cell, the Source pieces over the Target texts, each
 // column classed once and shown with the same class in both rows.
@@ -43,20 +52,14 @@ void WriteLoneDpTable(ReportBuffer& report, std::u16string_view captionWord,
 inline constexpr std::string_view kTableCaptionOpen =
     "<table>\n<tr>\n<td rowspan=2 width=50px><span class=\"caption\">";
 inline constexpr std::string_view kDpCaptionClose = "単位でDPマッチング</span></td>\n";
-inline constexpr std::string_view kCellClose = "</td>\n";
+inline constexpr ShortMarkup kCellClose = "</td>\n";
 inline constexpr std::string_view kBetweenRows = "</tr>\n<tr>\n";
 inline constexpr std::string_view kDpTableEnd = "</tr>\n</table>\n";
-// The opening of a DP table cell of the status.
-constexpr std::string_view CellOpen(MatchStatus status) {
-  switch (status) {
-    case MatchStatus::Same:
-      return "<td class=\"same\">";
-    case MatchStatus::Partial:
-      return "<td class=\"partial\">";
-    case MatchStatus::Different:
-      break;
-  }
-  return "<td class=\"different\">";
+// The opening of a DP table cell, in the order of MatchStatus.
+inline constexpr ShortMarkup kCellOpen[] = {"<td class=\"same\">", "<td class=\"partial\">",
+                                            "<td class=\"different\">"};
+constexpr const ShortMarkup& CellOpen(MatchStatus status) {
+  return kCellOpen[static_cast<int>(status)];
 }
 
 }  // namespace sorowa

@@ -17,6 +17,21 @@ struct ReportBytes {
   std::string_view view() const { return {data.get(), size}; }
 };
 
+// Markup of a cell's either side, at most 32 bytes, kept in a fixed array so that it is
+// copied in one move of constant size: the bytes past its end are written over next.
+struct ShortMarkup {
+  static constexpr std::size_t kCapacity = 32;
+  template <std::size_t N>
+  consteval ShortMarkup(const char (&text)[N]) : size(N - 1) {  // NOLINT: literals convert
+    static_assert(N - 1 <= kCapacity, "markup too long for ShortMarkup");
+    for (std::size_t k = 0; k + 1 < N; ++k) bytes[k] = text[k];
+  }
+  std::string_view view() const { return {bytes, size}; }
+
+  char bytes[kCapacity] = {};
+  std::size_t size = 0;
+};
+
 // A report being written, as UTF-8. The markup is ASCII (captions UTF-8) and is copied as it
 // is; the user's texts are UTF-16 and are converted as they are appended, a cell's text
 // escaped in the same pass. Each unpaired surrogate becomes U+FFFD, so a text must be
@@ -49,7 +64,7 @@ class ReportBuffer {
   // A cell's text: & " < > and the space become &amp; &quot; &lt; &gt; &nbsp;, converted.
   void AppendEscaped(std::u16string_view text) { Convert<true>(text); }
   // open, then text escaped, then close: every cell of every table.
-  void AppendCell(std::string_view open, std::u16string_view text, std::string_view close);
+  void AppendCell(const ShortMarkup& open, std::u16string_view text, const ShortMarkup& close);
 
   // The bytes not handed on yet.
   std::string_view bytes() const { return bytes_.view(); }

@@ -1,7 +1,6 @@
 #include "align/unit_dp_table.h"
 
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <vector>
 
@@ -24,8 +23,7 @@ class UnitInterner {
   }
 
   std::uint32_t Number(std::u16string_view text) {
-    for (std::size_t slot = std::hash<std::u16string_view>{}(text)&mask_;;
-         slot = (slot + 1) & mask_) {
+    for (std::size_t slot = Hash(text) & mask_;; slot = (slot + 1) & mask_) {
       const std::uint32_t k = slots_[slot];
       if (k == kEmpty) {
         slots_[slot] = static_cast<std::uint32_t>(texts_.size());
@@ -38,6 +36,14 @@ class UnitInterner {
 
  private:
   static constexpr std::uint32_t kEmpty = 0xFFFFFFFF;
+
+  // FNV-1a over the code units, folded: units are a few code units long, and a library hash
+  // costs more than the rest of the numbering.
+  static std::size_t Hash(std::u16string_view text) {
+    std::uint64_t hash = 0xCBF29CE484222325u;
+    for (const char16_t c : text) hash = (hash ^ c) * 0x100000001B3u;
+    return static_cast<std::size_t>(hash ^ (hash >> 29));
+  }
   std::vector<std::uint32_t> slots_;
   std::size_t mask_ = 0;
   std::vector<std::u16string_view> texts_;

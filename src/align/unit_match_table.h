@@ -19,7 +19,7 @@ struct UnitMatchStatuses {
 
 // Pairs the units of two lines one to one, regardless of order, first by identity and then
 // by containment. Longer units choose first on both sides; unit_match_reference.h has the
-// plain rules. Small lines take the plain scan, all others MatchUnitsIndexed.
+// plain rules. Small lines take a plain scan by those rules, all others MatchUnitsIndexed.
 UnitMatchStatuses MatchUnits(const SegmentList& sourceUnits, const SegmentList& targetUnits);
 
 // The same result through a suffix array of the distinct texts, in O(n log n) time for n
@@ -38,17 +38,12 @@ inline constexpr std::string_view kMatchRowOpen = "<td class=\"le\">";
 inline constexpr std::string_view kMatchRowClose = "</td></tr>\n";
 inline constexpr std::string_view kBetweenMatchRows = "<tr>\n";
 inline constexpr std::string_view kMatchTableEnd = "</table>\n";
-inline constexpr std::string_view kSpanClose = "</span>\n";
-constexpr std::string_view SpanOpen(MatchStatus status) {
-  switch (status) {
-    case MatchStatus::Same:
-      return "<span class=\"same\">";
-    case MatchStatus::Partial:
-      return "<span class=\"partial\">";
-    case MatchStatus::Different:
-      break;
-  }
-  return "<span class=\"different\">";
+inline constexpr ShortMarkup kSpanClose = "</span>\n";
+// In the order of MatchStatus.
+inline constexpr ShortMarkup kSpanOpen[] = {"<span class=\"same\">", "<span class=\"partial\">",
+                                            "<span class=\"different\">"};
+constexpr const ShortMarkup& SpanOpen(MatchStatus status) {
+  return kSpanOpen[static_cast<int>(status)];
 }
 
 }  // namespace sorowa

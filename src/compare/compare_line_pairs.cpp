@@ -92,16 +92,26 @@ void WriteUnitDp(const SegmentList& sourceUnits, const SegmentList& targetUnits,
   }
 }
 
+// A worker's unit lists, kept from pair to pair so that their room is used again.
+struct PairUnits {
+  SegmentList sourceMorphemes;
+  SegmentList targetMorphemes;
+  SegmentList sourceUnits;
+  SegmentList targetUnits;
+};
+
 // The tables of one pair that need segments: morphemes and pseudo-bunsetsu, each computed
 // at most once per line and only when a table asks for them, Source before Target. A
 // missing side has no units; the matching tables then show the other side's units alone.
 void WriteSegmentedSections(MorphAnalyzer& analyzer, const std::u16string& source,
                             const std::u16string& target, std::optional<LoneSide> lone,
-                            ReportBuffer& report, const CompareOptions& options) {
+                            PairUnits& units, ReportBuffer& report, const CompareOptions& options) {
   const bool hasSource = lone != LoneSide::Target;
   const bool hasTarget = lone != LoneSide::Source;
-  SegmentList sourceMorphemes;
-  SegmentList targetMorphemes;
+  SegmentList& sourceMorphemes = units.sourceMorphemes;
+  SegmentList& targetMorphemes = units.targetMorphemes;
+  sourceMorphemes.clear();
+  targetMorphemes.clear();
   if (options.morphemeDp || options.morphemeMatch) {
     if (hasSource) analyzer.SplitMorphemes(source, sourceMorphemes);
     if (hasTarget) analyzer.SplitMorphemes(target, targetMorphemes);
@@ -111,8 +121,10 @@ void WriteSegmentedSections(MorphAnalyzer& analyzer, const std::u16string& sourc
     report += kTableBreak;
   }
   if (options.pseudoBunsetsuDp || options.pseudoBunsetsuMatch) {
-    SegmentList sourceUnits;
-    SegmentList targetUnits;
+    SegmentList& sourceUnits = units.sourceUnits;
+    SegmentList& targetUnits = units.targetUnits;
+    sourceUnits.clear();
+    targetUnits.clear();
     if (hasSource) analyzer.SplitPseudoBunsetsu(source, sourceUnits);
     if (hasTarget) analyzer.SplitPseudoBunsetsu(target, targetUnits);
     if (options.pseudoBunsetsuDp) {
@@ -132,7 +144,8 @@ void WriteSegmentedSections(MorphAnalyzer& analyzer, const std::u16string& sourc
 
 // One pair's tables, <br>s and separator. A pair too large to align names its number.
 void WritePair(MorphAnalyzer& analyzer, const std::u16string& source, const std::u16string& target,
-               std::size_t pairIndex, ReportBuffer& report, const CompareOptions& options) {
+               std::size_t pairIndex, PairUnits& units, ReportBuffer& report,
+               const CompareOptions& options) {
   const std::optional<LoneSide> lone = LoneSideOf(source, target);
   try {
     if (options.charDp) {
@@ -143,7 +156,7 @@ void WritePair(MorphAnalyzer& analyzer, const std::u16string& source, const std:
       }
       report += kTableBreak;
     }
-    WriteSegmentedSections(analyzer, source, target, lone, report, options);
+    WriteSegmentedSections(analyzer, source, target, lone, units, report, options);
   } catch (const TableTooLargeError& error) {
     throw TableTooLargeError(error, pairIndex + 1);
   }
@@ -299,6 +312,7 @@ class PairScheduler {
   void Work(MorphAnalyzer& analyzer) {
     const ScopedStopFlag stopFlag(stop_);
     ReportBuffer text;
+    PairUnits units;
     std::u16string sourceScratch;
     std::u16string targetScratch;
     for (;;) {
@@ -321,7 +335,7 @@ class PairScheduler {
       try {
         for (std::size_t pair = block.first; pair < block.last && !stop_; ++pair) {
           WritePair(analyzer, texts_.Source(pair, sourceScratch),
-                    texts_.Target(pair, targetScratch), pair, text, options_);
+                    texts_.Target(pair, targetScratch), pair, units, text, options_);
           pairEnds.push_back(text.written());
         }
         text.HandOver();  // the rest of the block
