@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "compare/utf8.h"
-
 namespace sorowa {
 namespace {
 
@@ -43,36 +41,15 @@ void ReportBuffer::Convert(std::u16string_view text) {
 template void ReportBuffer::Convert<false>(std::u16string_view);
 template void ReportBuffer::Convert<true>(std::u16string_view);
 
-void ReportBuffer::AppendCell(const ShortMarkup& open, std::u16string_view text,
-                              const ShortMarkup& close) {
-  if (text.size() > kStretch) {
-    Append(open.view());
-    AppendEscaped(text);
-    Append(close.view());
-    return;
-  }
-  char* p = Room(2 * ShortMarkup::kCapacity + kEscapedUtf8BytesPerUnit * text.size());
-  char* const start = p;
-  std::memcpy(p, open.bytes, ShortMarkup::kCapacity);
-  p += open.size;
-  // Most cells hold a few kana or kanji: those are written here, and the general loop takes
-  // over at the first code unit of another kind (never inside a pair: a surrogate stops
-  // this loop).
-  const char16_t* s = text.data();
-  const char16_t* const end = s + text.size();
-  for (; s < end; ++s) {
-    const char32_t c = *s;
-    if (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF)) break;
-    p[0] = static_cast<char>(0xE0 | (c >> 12));
-    p[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    p[2] = static_cast<char>(0x80 | (c & 0x3F));
-    p += 3;
-  }
-  if (s < end) p = EncodeEscapedUtf8(std::u16string_view(s, static_cast<std::size_t>(end - s)), p);
-  std::memcpy(p, close.bytes, ShortMarkup::kCapacity);
-  p += close.size;
-  bytes_.size += static_cast<std::size_t>(p - start);
-  Checkpoint();
+void ReportBuffer::AppendLongCell(const ShortMarkup& open, std::u16string_view text,
+                                  const ShortMarkup& close) {
+  Append(open.view());
+  AppendEscaped(text);
+  Append(close.view());
+}
+
+char* ReportBuffer::EncodeRest(const char16_t* s, const char16_t* end, char* p) {
+  return EncodeEscapedUtf8(std::u16string_view(s, static_cast<std::size_t>(end - s)), p);
 }
 
 bool ReportBuffer::AppendCopy(std::size_t from, std::size_t to) {

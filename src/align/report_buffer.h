@@ -7,6 +7,8 @@
 #include <memory>
 #include <string_view>
 
+#include "compare/utf8.h"
+
 namespace sorowa {
 
 // Bytes with room to spare, kept and handed on whole so that their room is used again.
@@ -63,8 +65,32 @@ class ReportBuffer {
   void AppendText(std::u16string_view text) { Convert<false>(text); }
   // A cell's text: & " < > and the space become &amp; &quot; &lt; &gt; &nbsp;, converted.
   void AppendEscaped(std::u16string_view text) { Convert<true>(text); }
-  // open, then text escaped, then close: every cell of every table.
-  void AppendCell(const ShortMarkup& open, std::u16string_view text, const ShortMarkup& close);
+  // open, then text escaped, then close: every cell of every table, so inline.
+  void AppendCell(const ShortMarkup& open, std::u16string_view text, const ShortMarkup& close) {
+    if (text.size() > kCellOnOnePath) return AppendLongCell(open, text, close);
+    char* p = Room(2 * ShortMarkup::kCapacity + kEscapedUtf8BytesPerUnit * text.size());
+    char* const start = p;
+    std::memcpy(p, open.bytes, ShortMarkup::kCapacity);
+    p += open.size;
+    // Most cells hold a few kana or kanji: those are written here, and the general loop
+    // takes over at the first code unit of another kind (never inside a pair: a surrogate
+    // stops this loop).
+    const char16_t* s = text.data();
+    const char16_t* const end = s + text.size();
+    for (; s < end; ++s) {
+      const char32_t c = *s;
+      if (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF)) break;
+      p[0] = static_cast<char>(0xE0 | (c >> 12));
+      p[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      p[2] = static_cast<char>(0x80 | (c & 0x3F));
+      p += 3;
+    }
+    if (s < end) p = EncodeRest(s, end, p);
+    std::memcpy(p, close.bytes, ShortMarkup::kCapacity);
+    p += close.size;
+    bytes_.size += static_cast<std::size_t>(p - start);
+    Checkpoint();
+  }
 
   // The bytes not handed on yet.
   std::string_view bytes() const { return bytes_.view(); }
@@ -87,6 +113,12 @@ class ReportBuffer {
   void HandOver();
 
  private:
+  // Cells up to this many code units are written in one go; longer ones in stretches.
+  static constexpr std::size_t kCellOnOnePath = std::size_t{1} << 14;
+
+  void AppendLongCell(const ShortMarkup& open, std::u16string_view text, const ShortMarkup& close);
+  // The escaped UTF-8 of [s, end) at p; returns the end of what it wrote.
+  static char* EncodeRest(const char16_t* s, const char16_t* end, char* p);
   char* Room(std::size_t bytes) {
     if (bytes_.capacity - bytes_.size < bytes) Grow(bytes);
     return bytes_.data.get() + bytes_.size;

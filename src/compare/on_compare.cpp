@@ -47,22 +47,27 @@ void OnCompare(CompareUi& ui, ReportStore& store, const MorphBackendFactory& mor
     hooks.morphBackendFactory = morphFactory;
     // The report goes to its file as it is written, a run of pairs or a megabyte at a time,
     // so it never sits whole in memory. Should anything below fail, or the user cancel, the
-    // writer takes the partial file away again.
-    // Runs of short pairs come in small pieces; they are gathered so that each write is
-    // worth its system call.
+    // writer takes the partial file away again. Runs of very short pairs come in small pieces; they
+    // are gathered so that each write is worth its system call, while larger pieces go straight to
+    // the file.
     std::unique_ptr<ReportWriter> writer = store.Begin();
+    constexpr std::size_t kDirectBytes = std::size_t{16} << 10;
     constexpr std::size_t kWriteBytes = std::size_t{64} << 10;
     std::string pending(ReportHead());
     hooks.reportBytes = [&](std::string_view bytes) {
-      if (pending.empty() && bytes.size() >= kWriteBytes) {
-        writer->Append(bytes);
+      if (bytes.size() < kDirectBytes) {
+        pending += bytes;
+        if (pending.size() >= kWriteBytes) {
+          writer->Append(pending);
+          pending.clear();
+        }
         return;
       }
-      pending += bytes;
-      if (pending.size() >= kWriteBytes) {
+      if (!pending.empty()) {
         writer->Append(pending);
         pending.clear();
       }
+      writer->Append(bytes);
     };
 
     std::string unused;  // every byte goes through reportBytes
