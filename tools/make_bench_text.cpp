@@ -6,6 +6,10 @@
 //   line12k-source.txt, -target.txt     one line of about 12,000 characters, about 8 % edits
 //   line20k-source.txt, -target.txt     one line of about 20,000 characters, about 10 % edits
 //   random20k-source.txt, -target.txt   two unrelated lines of 20,000 characters
+//   line100k-source.txt, -target.txt    one line of about 100,000 characters, about 8 % edits
+//   line1m-source.txt, -target.txt      one line of about 1,000,000 characters, about 8 % edits
+//   random100k-source.txt, -target.txt  two unrelated lines of 100,000 characters
+//   random1m-source.txt, -target.txt    two unrelated lines of 1,000,000 characters
 //
 // The prose comes from debian-reference-ja (see bench/bench_text.h); the same run always
 // writes the same files.
@@ -58,5 +62,13 @@ int main(int argc, char** argv) {
   WritePairs(dir, "random20k",
              {{sorowa::bench::RandomJapaneseLine(20000, 21),
                sorowa::bench::RandomJapaneseLine(20000, 22)}});
+  WritePairs(dir, "line100k", ProseLinePairs(1, 100000, 0.08, 100));
+  WritePairs(dir, "line1m", ProseLinePairs(1, 1000000, 0.08, 1000));
+  WritePairs(dir, "random100k",
+             {{sorowa::bench::RandomJapaneseLine(100000, 101),
+               sorowa::bench::RandomJapaneseLine(100000, 102)}});
+  WritePairs(dir, "random1m",
+             {{sorowa::bench::RandomJapaneseLine(1000000, 1001),
+               sorowa::bench::RandomJapaneseLine(1000000, 1002)}});
   return 0;
 }

@@ -240,40 +240,65 @@ DpFastOptions Options(DpInstructionSet set, bool wide, std::size_t firstBand = 0
   return options;
 }
 
+// Only checkpoints, close together and thinned early, so that the traceback recomputes many
+// stretches of every length.
+DpFastOptions Checkpoints(DpFastOptions options, std::size_t interval, std::size_t bytes = 0) {
+  options.checkpointInterval = interval;
+  options.checkpointBytes = bytes;
+  return options;
+}
+
+// A narrow follower often misses the least-cost path, which leaves the bounded pass a loose
+// upper bound and many cells near its edges.
+DpFastOptions Follow(DpFastOptions options, std::size_t width) {
+  options.followWidth = width;
+  return options;
+}
+
 // Each forced path. The narrow first band (the length gap itself) makes the band widen
 // several times and puts many traceback cells near its edge.
 const std::vector<Variant>& Variants() {
+  using enum DpInstructionSet;
   static const std::vector<Variant> variants = {
       {"DpAlign", [](auto s, auto t, std::size_t) { return DpAlign(s, t); }},
       {"simd sse2",
-       [](auto s, auto t, std::size_t) {
-         return DpAlignSimd(s, t, Options(DpInstructionSet::Sse2, false));
-       }},
+       [](auto s, auto t, std::size_t) { return DpAlignSimd(s, t, Options(Sse2, false)); }},
       {"simd sse2 32-bit",
-       [](auto s, auto t, std::size_t) {
-         return DpAlignSimd(s, t, Options(DpInstructionSet::Sse2, true));
-       }},
+       [](auto s, auto t, std::size_t) { return DpAlignSimd(s, t, Options(Sse2, true)); }},
       {"simd avx2",
-       [](auto s, auto t, std::size_t) {
-         return DpAlignSimd(s, t, Options(DpInstructionSet::Avx2, false));
-       }},
+       [](auto s, auto t, std::size_t) { return DpAlignSimd(s, t, Options(Avx2, false)); }},
       {"simd avx2 32-bit",
-       [](auto s, auto t, std::size_t) {
-         return DpAlignSimd(s, t, Options(DpInstructionSet::Avx2, true));
-       }},
+       [](auto s, auto t, std::size_t) { return DpAlignSimd(s, t, Options(Avx2, true)); }},
       {"band sse2 narrow",
        [](auto s, auto t, std::size_t gap) {
-         return DpAlignBand(s, t, Options(DpInstructionSet::Sse2, false, gap + 1));
+         return DpAlignBand(s, t, Options(Sse2, false, gap + 1));
        }},
       {"band avx2 narrow",
        [](auto s, auto t, std::size_t gap) {
-         return DpAlignBand(s, t, Options(DpInstructionSet::Avx2, false, gap + 1));
+         return DpAlignBand(s, t, Options(Avx2, false, gap + 1));
        }},
       {"band avx2 32-bit",
        [](auto s, auto t, std::size_t gap) {
-         return DpAlignBand(s, t, Options(DpInstructionSet::Avx2, true, gap + 3));
+         return DpAlignBand(s, t, Options(Avx2, true, gap + 3));
        }},
       {"band default", [](auto s, auto t, std::size_t) { return DpAlignBand(s, t); }},
+      {"bounded", [](auto s, auto t, std::size_t) { return DpAlignBounded(s, t); }},
+      {"bounded sse2 loose",
+       [](auto s, auto t, std::size_t) {
+         return DpAlignBounded(s, t, Follow(Options(Sse2, false), 2));
+       }},
+      {"bounded avx2 32-bit checkpoints",
+       [](auto s, auto t, std::size_t) {
+         return DpAlignBounded(s, t, Checkpoints(Follow(Options(Avx2, true), 8), 5));
+       }},
+      {"simd sse2 checkpoints thinned",
+       [](auto s, auto t, std::size_t) {
+         return DpAlignSimd(s, t, Checkpoints(Options(Sse2, false), 3, 300));
+       }},
+      {"band avx2 narrow checkpoints",
+       [](auto s, auto t, std::size_t gap) {
+         return DpAlignBand(s, t, Checkpoints(Options(Avx2, false, gap + 1), 4));
+       }},
   };
   return variants;
 }
@@ -321,8 +346,9 @@ TEST(DpFastTest, MatchesReferenceOnRandomPairs) {
     const auto [source, target] = maker.Next();
     // Both directions: the band and the kernels treat rows and columns differently. The
     // forced paths take turns, so that each sees tens of thousands of pairs in time.
-    CheckPair(source, target, {0, 1 + 2 * k % 8, 1 + (2 * k + 1) % 8});
-    CheckPair(target, source, {0, 1 + (2 * k + 4) % 8, 1 + (2 * k + 5) % 8});
+    const std::size_t forced = Variants().size() - 1;
+    CheckPair(source, target, {0, 1 + 2 * k % forced, 1 + (2 * k + 1) % forced});
+    CheckPair(target, source, {0, 1 + (2 * k + 4) % forced, 1 + (2 * k + 5) % forced});
     if (testing::Test::HasFatalFailure()) return;
   }
 }
@@ -417,8 +443,9 @@ TEST(DpFastTest, LinesBeyondSixteenBitCostsUseWideLanes) {
   ASSERT_EQ(DpAlignReference(std::span<const char16_t>(small.source),
                              std::span<const char16_t>(small.target)),
             small.starts);
-  // Over 32,000 elements the costs no longer fit 16-bit lanes; the reference would need a
-  // gigabyte here, so the known alignment stands in for it.
+  // Over 32,000 elements the costs no longer fit 16-bit lanes, except in the bounded pass,
+  // which keeps only cells below its bound; the reference would need a gigabyte here, so the
+  // known alignment stands in for it.
   const KnownPair large = DroppedAndChanged(33000, 20000, 30000);
   EXPECT_EQ(
       DpAlign(std::span<const char16_t>(large.source), std::span<const char16_t>(large.target)),
@@ -427,25 +454,38 @@ TEST(DpFastTest, LinesBeyondSixteenBitCostsUseWideLanes) {
       DpAlignBand(std::span<const char16_t>(large.source), std::span<const char16_t>(large.target),
                   Options(DpInstructionSet::Sse2, false, 1)),
       large.starts);
+  EXPECT_EQ(DpAlignBounded(std::span<const char16_t>(large.source),
+                           std::span<const char16_t>(large.target)),
+            large.starts);
 }
 
-TEST(DpFastTest, BandNeedsNoMoreThanItsWidthInMemory) {
-  // Two similar lines of 20,000 characters: the full 2-bit table would need 100 MB, the
-  // band a few. A limit between the two proves which one ran.
+TEST(DpFastTest, LongLinesAlignInLittleMemory) {
+  // Two similar lines of 20,000 characters: the full table's 2-bit steps alone would take
+  // 100 MB; every way keeps checkpoints instead and fits in 4 MB, though not in 1 MB.
   PairMaker maker{std::mt19937_64(13)};
   const std::u16string alphabet = maker.Alphabet(2000);
   const std::u16string source = maker.Text(alphabet, 20000);
   std::u16string target = source;
   for (std::size_t at = 100; at < target.size(); at += 997) target[at] = u'#';
-  SetDpMemoryLimit(std::size_t{20} << 20);
-  ColumnStarts starts;
-  EXPECT_NO_THROW(
-      starts = DpAlign(std::span<const char16_t>(source), std::span<const char16_t>(target)));
-  EXPECT_THROW(DpAlignSimd(std::span<const char16_t>(source), std::span<const char16_t>(target)),
-               TableTooLargeError);
+  const std::span<const char16_t> s(source);
+  const std::span<const char16_t> t(target);
+  ColumnStarts expected;
+  for (std::size_t k = 0; k <= target.size(); ++k) expected.push_back(static_cast<int>(k));
+  SetDpMemoryLimit(std::size_t{4} << 20);
+  EXPECT_EQ(DpAlignSimd(s, t), expected);
+  EXPECT_EQ(DpAlign(s, t), expected);
+  EXPECT_EQ(DpAlignBounded(s, t), expected);
+  SetDpMemoryLimit(std::size_t{1} << 20);
+  try {
+    DpAlignSimd(s, t);
+    ADD_FAILURE() << "expected TableTooLargeError";
+  } catch (const TableTooLargeError& error) {
+    // The refusal gives the estimate: memory, and time for the 400 million cells.
+    EXPECT_NE(std::string(error.what()).find(" MiB and well under a second, over the memory"),
+              std::string::npos)
+        << error.what();
+  }
   SetDpMemoryLimit(0);
-  ASSERT_EQ(starts.size(), target.size() + 1);
-  for (std::size_t k = 0; k < target.size(); ++k) ASSERT_EQ(starts[k], static_cast<int>(k));
 }
 
 }  // namespace

@@ -524,6 +524,9 @@ struct BigCase {
   std::function<std::string()> makeSource;
   std::function<std::string()> makeTarget;  // empty: the same text as the Source
   std::vector<std::string> options;
+  long peakLimitMegabytes = 0;  // not 0: must give a report, with at most this peak
+  double cpuLimitSeconds = 60;
+  bool refused = false;  // must end with the memory-limit error
 };
 
 void PrintTo(const BigCase& c, std::ostream* os) { *os << c.name; }
@@ -545,7 +548,14 @@ class CliBigInput : public CliFaultTest, public ::testing::WithParamInterface<Bi
                 r.seconds, r.cpuSeconds, r.peakKilobytes / 1024, r.status);
     EXPECT_FALSE(r.killed) << "hung";
     // CPU time, not wall time: the limit is about the program, not about a busy test machine.
-    EXPECT_LT(r.cpuSeconds, 60.0);
+    EXPECT_LT(r.cpuSeconds, c.cpuLimitSeconds);
+    if (c.refused) {
+      EXPECT_EQ(r.status, 1);
+    }
+    if (c.peakLimitMegabytes != 0) {
+      EXPECT_EQ(r.status, 0) << r.err;
+      EXPECT_LE(r.peakKilobytes / 1024, c.peakLimitMegabytes);
+    }
     if (r.status == 0) {
       ExpectReportFile(r);
     } else {
@@ -575,6 +585,67 @@ std::string ManyShortLines() {
   return text;
 }
 
+// Word-like runs of kana and kanji, so that equal characters are common but long repeats
+// are not: about length characters, as UTF-8 with a final line feed when asked.
+std::u16string WordLine(std::size_t length, unsigned seed) {
+  std::mt19937 random(seed);
+  std::vector<std::u16string> words(3000);
+  for (std::u16string& word : words) {
+    const std::size_t size = 1 + random() % 5;
+    for (std::size_t k = 0; k < size; ++k) {
+      switch (random() % 3) {
+        case 0:
+          word += static_cast<char16_t>(u'ぁ' + random() % 83);
+          break;
+        case 1:
+          word += static_cast<char16_t>(u'ァ' + random() % 86);
+          break;
+        default:
+          word += static_cast<char16_t>(u'一' + random() % 2000);
+          break;
+      }
+    }
+  }
+  std::u16string line;
+  while (line.size() < length) line += words[random() % words.size()];
+  return line;
+}
+
+// The line with about 8 % of its characters touched by a reviser's edits: changed, dropped,
+// inserted, swapped with the next, or one written as two katakana.
+std::u16string Revise(const std::u16string& line, unsigned seed) {
+  std::mt19937 random(seed);
+  std::u16string out;
+  for (std::size_t k = 0; k < line.size(); ++k) {
+    if (random() % 100 >= 5) {
+      out += line[k];
+      continue;
+    }
+    const char16_t other = static_cast<char16_t>(u'ぁ' + random() % 83);
+    switch (random() % 5) {
+      case 0:
+        out += other;
+        break;
+      case 1:
+        break;
+      case 2:
+        out += other;
+        out += line[k];
+        break;
+      case 3:
+        if (k + 1 < line.size()) out += line[k + 1];
+        out += line[k];
+        if (k + 1 < line.size()) ++k;
+        break;
+      default:
+        out += static_cast<char16_t>(u'ァ' + random() % 86);
+        out += static_cast<char16_t>(u'ァ' + random() % 86);
+        break;
+    }
+  }
+  return out;
+}
+
 TEST_P(CliBigInput, FinishesInTimeWithAReportOrTheLimitError) { ExpectToFinish(GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -586,7 +657,28 @@ INSTANTIATE_TEST_SUITE_P(
                               OneLongLine,
                               [] { return std::string("今日はいい天気です。\n"); },
                               {}},
-                      BigCase{"ManyShortLines", ManyShortLines, {}, {}}),
+                      BigCase{"ManyShortLines", ManyShortLines, {}, {}},
+                      // One similar line of a million characters each, and unrelated lines
+                      // of 100,000: the character table in bounded memory.
+                      BigCase{"SimilarLinesOf1MCharacters",
+                              [] { return ToUtf8(WordLine(1000000, 1)) + "\n"; },
+                              [] { return ToUtf8(Revise(WordLine(1000000, 1), 2)) + "\n"; },
+                              {"--none", "--char-dp"},
+                              1024},
+                      BigCase{"UnrelatedLinesOf100kCharacters",
+                              [] { return ToUtf8(WordLine(100000, 3)) + "\n"; },
+                              [] { return ToUtf8(WordLine(100000, 4)) + "\n"; },
+                              {"--none", "--char-dp"},
+                              1024},
+                      // Unrelated lines of a million characters need several hundred MB
+                      // even with checkpoints: refused at once, not after the work.
+                      BigCase{"UnrelatedLinesOf1MCharactersOverTheLimit",
+                              [] { return ToUtf8(WordLine(1000000, 5)) + "\n"; },
+                              [] { return ToUtf8(WordLine(1000000, 6)) + "\n"; },
+                              {"--none", "--char-dp", "--max-table-memory", "200M"},
+                              0,
+                              3,
+                              true}),
     [](const ::testing::TestParamInfo<BigCase>& info) { return info.param.name; });
 
 }  // namespace
