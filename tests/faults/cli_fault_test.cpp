@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "compare/report_document.h"
+#include "compare/utf8.h"
 #include "compare/report_store.h"
 
 extern char** environ;
