@@ -110,14 +110,14 @@ void BM_ReportPseudoBunsetsu(benchmark::State& state) {
   options.pseudoBunsetsuMatch = true;
   std::size_t bytes = 0;
   for (auto _ : state) {
-    ReportBuffer report;
+    std::string report;
     CompareLinePairs(texts.first, texts.second, report, options);
     bytes = report.size();
     benchmark::DoNotOptimize(report.data());
   }
   state.counters["pairs/s"] =
       benchmark::Counter(2000, benchmark::Counter::kIsIterationInvariantRate);
-  state.SetLabel(std::to_string(bytes) + " code units of report");
+  state.SetLabel(std::to_string(bytes) + " bytes of report");
 }
 BENCHMARK(BM_ReportPseudoBunsetsu)
     ->ArgName("charDp")

@@ -120,9 +120,9 @@ void BM_MatchCase(benchmark::State& state, const char* name, bool morphemes) {
   for (const Segment& unit : pair.source) sourceChars += unit.size();
   for (const Segment& unit : pair.target) targetChars += unit.size();
   for (auto _ : state) {
-    std::u16string report;
+    ReportBuffer report;
     WriteUnitMatchTable(pair.source, pair.target, report, u"c");
-    benchmark::DoNotOptimize(report.data());
+    benchmark::DoNotOptimize(report.bytes().data());
   }
   state.SetLabel(std::to_string(pair.source.size()) + " x " + std::to_string(pair.target.size()) +
                  " units, " + std::to_string(sourceChars) + " x " + std::to_string(targetChars) +

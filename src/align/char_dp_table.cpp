@@ -55,25 +55,23 @@ std::vector<std::uint32_t> CharacterSymbols(std::u16string_view line,
 // Lines with a surrogate pair: the characters are aligned as code points and each piece is
 // the stretch of code units its characters cover.
 void WriteCodePointTable(const std::u16string& sourceLine, const std::u16string& targetLine,
-                         std::u16string& report) {
+                         ReportBuffer& report) {
   const std::vector<std::size_t> sourceStarts = CharacterStarts(sourceLine);
   const std::vector<std::size_t> targetStarts = CharacterStarts(targetLine);
   const std::vector<std::uint32_t> source = CharacterSymbols(sourceLine, sourceStarts);
   const std::vector<std::uint32_t> target = CharacterSymbols(targetLine, targetStarts);
   const ColumnStarts starts =
       DpAlign(std::span<const std::uint32_t>(source), std::span<const std::uint32_t>(target));
-  // The grouping of GroupSourcePieces, in characters.
-  const auto n = static_cast<std::int64_t>(source.size());
+  const std::u16string_view sourceView(sourceLine);
+  const std::u16string_view targetView(targetLine);
   const std::size_t m = target.size();
-  std::vector<std::u16string> pieces(m);
-  std::vector<std::u16string> targetTexts(m);
+  std::vector<std::u16string_view> pieces(m);
+  std::vector<std::u16string_view> targetTexts(m);
   for (std::size_t k = 0; k < m; ++k) {
-    targetTexts[k] = targetLine.substr(targetStarts[k], targetStarts[k + 1] - targetStarts[k]);
-    const std::int64_t first = starts[k];
-    if (first < 0 || first >= n) continue;
-    const std::int64_t end = k + 1 < m ? std::min<std::int64_t>(starts[k + 1], n) : n;
-    if (end <= first) continue;
-    pieces[k] = sourceLine.substr(sourceStarts[first], sourceStarts[end] - sourceStarts[first]);
+    targetTexts[k] = targetView.substr(targetStarts[k], targetStarts[k + 1] - targetStarts[k]);
+    const SourceRange range = ColumnSourceRange(starts, k, source.size(), m);
+    const std::size_t first = sourceStarts[range.first];
+    pieces[k] = sourceView.substr(first, sourceStarts[range.end] - first);
   }
   WriteDpTable(report, u"文字", pieces, targetTexts);
 }
@@ -93,7 +91,7 @@ std::vector<std::u16string_view> LineCharacters(std::u16string_view line) {
 }
 
 void WriteCharDpTable(const std::u16string& sourceLine, const std::u16string& targetLine,
-                      std::u16string& report) {
+                      ReportBuffer& report) {
   if (sourceLine.empty() || targetLine.empty()) return;
   if (sourceLine == targetLine) {
     WriteIdenticalDpTable(report, u"文字", LineCharacters(targetLine));
@@ -104,21 +102,25 @@ void WriteCharDpTable(const std::u16string& sourceLine, const std::u16string& ta
     return;
   }
   // Without pairs every character is one code unit, and the code units are aligned as they
-  // are.
+  // are; each piece is a stretch of the Source line.
   const std::span<const char16_t> source(sourceLine.data(), sourceLine.size());
   const std::span<const char16_t> target(targetLine.data(), targetLine.size());
   const ColumnStarts starts = DpAlign(source, target);
-  const std::vector<std::u16string> pieces = GroupSourcePieces(source, starts, target.size());
-  std::vector<std::u16string> targetTexts;
-  targetTexts.reserve(target.size());
-  for (char16_t c : targetLine) targetTexts.emplace_back(1, c);
+  const std::u16string_view sourceView(sourceLine);
+  const std::u16string_view targetView(targetLine);
+  const std::size_t m = target.size();
+  std::vector<std::u16string_view> pieces(m);
+  std::vector<std::u16string_view> targetTexts(m);
+  for (std::size_t k = 0; k < m; ++k) {
+    const SourceRange range = ColumnSourceRange(starts, k, source.size(), m);
+    pieces[k] = sourceView.substr(range.first, range.end - range.first);
+    targetTexts[k] = targetView.substr(k, 1);
+  }
   WriteDpTable(report, u"文字", pieces, targetTexts);
 }
 
-void WriteLoneCharDpTable(const std::u16string& line, LoneSide side, std::u16string& report) {
-  const std::vector<std::u16string_view> characters = LineCharacters(line);
-  WriteLoneDpTable(report, u"文字",
-                   std::vector<std::u16string>(characters.begin(), characters.end()), side);
+void WriteLoneCharDpTable(const std::u16string& line, LoneSide side, ReportBuffer& report) {
+  WriteLoneDpTable(report, u"文字", LineCharacters(line), side);
 }
 
 }  // namespace sorowa

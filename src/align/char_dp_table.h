@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "align/dp_table.h"
+#include "align/report_buffer.h"
 
 namespace sorowa {
 
@@ -12,10 +13,10 @@ namespace sorowa {
 // a surrogate pair is one character, a lone surrogate one of its own. Appends nothing when
 // either line is empty.
 void WriteCharDpTable(const std::u16string& sourceLine, const std::u16string& targetLine,
-                      std::u16string& report);
+                      ReportBuffer& report);
 
 // The character-level table of a pair whose only line is line, on the given side.
-void WriteLoneCharDpTable(const std::u16string& line, LoneSide side, std::u16string& report);
+void WriteLoneCharDpTable(const std::u16string& line, LoneSide side, ReportBuffer& report);
 
 // The characters of line as the table's columns show them, in order.
 std::vector<std::u16string_view> LineCharacters(std::u16string_view line);

@@ -1,6 +1,8 @@
 #include "align/dp_table.h"
 
-#include "align/escape_html.h"
+#include <algorithm>
+#include <cstdint>
+#include <vector>
 
 namespace sorowa {
 
@@ -23,6 +25,12 @@ bool ContainsWhole(std::u16string_view text, std::u16string_view needle) {
   return false;
 }
 
+void AppendCaption(ReportBuffer& report, std::u16string_view captionWord) {
+  report += kTableCaptionOpen;
+  report.AppendText(captionWord);
+  report += kDpCaptionClose;
+}
+
 }  // namespace
 
 MatchStatus ClassifyCell(std::u16string_view piece, std::u16string_view targetText) {
@@ -32,53 +40,42 @@ MatchStatus ClassifyCell(std::u16string_view piece, std::u16string_view targetTe
   return MatchStatus::Different;
 }
 
-namespace {
-
-void AppendCell(std::u16string& report, MatchStatus status, std::u16string_view text) {
-  report += u"<td class=\"";
-  report += ClassName(status);
-  report += u"\">";
-  AppendEscapedHtml(report, text);
-  report += u"</td>\n";
-}
-
-void AppendCaption(std::u16string& report, std::u16string_view captionWord) {
-  report += u"<table>\n<tr>\n<td rowspan=2 width=50px><span class=\"caption\">";
-  report += captionWord;
-  report += u"単位でDPマッチング</span></td>\n";
-}
-
-constexpr std::u16string_view kBetweenRows = u"</tr>\n<tr>\n";
-constexpr std::u16string_view kTableEnd = u"</tr>\n</table>\n";
-
-}  // namespace
-
-void WriteDpTable(std::u16string& report, std::u16string_view captionWord,
-                  const std::vector<std::u16string>& pieces,
-                  const std::vector<std::u16string>& targetTexts) {
+void WriteDpTable(ReportBuffer& report, std::u16string_view captionWord,
+                  std::span<const std::u16string_view> pieces,
+                  std::span<const std::u16string_view> targetTexts) {
   const std::size_t m = targetTexts.size();
-  std::vector<MatchStatus> classes(m);
+  // Most tables are a line's worth of columns: their classes stay on the stack.
+  constexpr std::size_t kOnStack = 512;
+  MatchStatus stackClasses[kOnStack];
+  std::vector<MatchStatus> heapClasses;
+  MatchStatus* classes = stackClasses;
+  if (m > kOnStack) {
+    heapClasses.resize(m);
+    classes = heapClasses.data();
+  }
   AppendCaption(report, captionWord);
   for (std::size_t k = 0; k < m; ++k) {
     classes[k] = ClassifyCell(pieces[k], targetTexts[k]);
-    AppendCell(report, classes[k], pieces[k]);
+    report.AppendCell(CellOpen(classes[k]), pieces[k], kCellClose);
   }
   report += kBetweenRows;
-  for (std::size_t k = 0; k < m; ++k) AppendCell(report, classes[k], targetTexts[k]);
-  report += kTableEnd;
+  for (std::size_t k = 0; k < m; ++k) {
+    report.AppendCell(CellOpen(classes[k]), targetTexts[k], kCellClose);
+  }
+  report += kDpTableEnd;
 }
 
-void WriteLoneDpTable(std::u16string& report, std::u16string_view captionWord,
-                      const std::vector<std::u16string>& units, LoneSide side) {
+void WriteLoneDpTable(ReportBuffer& report, std::u16string_view captionWord,
+                      std::span<const std::u16string_view> units, LoneSide side) {
   if (units.empty()) return;
   AppendCaption(report, captionWord);
   for (const LoneSide row : {LoneSide::Source, LoneSide::Target}) {
     if (row == LoneSide::Target) report += kBetweenRows;
-    for (const std::u16string& unit : units) {
-      AppendCell(report, MatchStatus::Different, row == side ? std::u16string_view(unit) : u"");
+    for (const std::u16string_view unit : units) {
+      report.AppendCell(CellOpen(MatchStatus::Different), row == side ? unit : u"", kCellClose);
     }
   }
-  report += kTableEnd;
+  report += kDpTableEnd;
 }
 
 }  // namespace sorowa

@@ -32,36 +32,4 @@ std::u16string EscapeHtml(std::u16string_view text) {
   return escaped;
 }
 
-void AppendEscapedHtml(std::u16string& out, std::u16string_view text) {
-  // One pass gives what the five passes give: no entity contains a character that a later
-  // pass replaces, so each character maps to its entity independently.
-  std::size_t from = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    std::u16string_view entity;
-    switch (text[i]) {
-      case u'&':
-        entity = u"&amp;";
-        break;
-      case u'"':
-        entity = u"&quot;";
-        break;
-      case u'<':
-        entity = u"&lt;";
-        break;
-      case u'>':
-        entity = u"&gt;";
-        break;
-      case u' ':
-        entity = u"&nbsp;";
-        break;
-      default:
-        continue;
-    }
-    out.append(text.substr(from, i - from));
-    out.append(entity);
-    from = i + 1;
-  }
-  out.append(text.substr(from));
-}
-
 }  // namespace sorowa

@@ -1,44 +1,51 @@
 #include "align/identical_tables.h"
 
-#include "align/escape_html.h"
+#include "align/dp_table.h"
+#include "align/unit_match_table.h"
 
 namespace sorowa {
+namespace {
 
-void WriteIdenticalDpTable(std::u16string& report, std::u16string_view captionWord,
-                           const std::vector<std::u16string_view>& texts) {
-  report += u"<table>\n<tr>\n<td rowspan=2 width=50px><span class=\"caption\">";
-  report += captionWord;
-  report += u"単位でDPマッチング</span></td>\n";
-  const std::size_t row = report.size();
-  for (std::u16string_view text : texts) {
-    report += u"<td class=\"same\">";
-    AppendEscapedHtml(report, text);
-    report += u"</td>\n";
+void AppendSameCells(ReportBuffer& report, std::span<const std::u16string_view> texts) {
+  for (const std::u16string_view text : texts) {
+    report.AppendCell(CellOpen(MatchStatus::Same), text, kCellClose);
   }
-  const std::size_t rowEnd = report.size();
-  report += u"</tr>\n<tr>\n";
-  // The string copes with appending a part of itself, also when it has to grow.
-  report.append(report, row, rowEnd - row);
-  report += u"</tr>\n</table>\n";
 }
 
-void WriteIdenticalUnitMatchTable(const SegmentList& units, std::u16string& report,
-                                  std::u16string_view caption) {
-  report += u"<table>\n<tr>\n<td rowspan=2 width=50px><span class=\"caption\">";
-  report += caption;
-  report += u"単位でマッチング</span></td>\n";
-  const std::size_t row = report.size();
-  report += u"<td class=\"le\">";
+void AppendSameRow(ReportBuffer& report, const SegmentList& units) {
+  report += kMatchRowOpen;
   for (const Segment& unit : units) {
-    report += u"<span class=\"same\">";
-    AppendEscapedHtml(report, unit);
-    report += u"</span>\n";
+    report.AppendCell(SpanOpen(MatchStatus::Same), unit, kSpanClose);
   }
-  report += u"</td></tr>\n";
-  const std::size_t rowEnd = report.size();
-  report += u"<tr>\n";
-  report.append(report, row, rowEnd - row);
-  report += u"</table>\n";
+  report += kMatchRowClose;
+}
+
+}  // namespace
+
+void WriteIdenticalDpTable(ReportBuffer& report, std::u16string_view captionWord,
+                           std::span<const std::u16string_view> texts) {
+  report += kTableCaptionOpen;
+  report.AppendText(captionWord);
+  report += kDpCaptionClose;
+  const std::size_t row = report.written();
+  AppendSameCells(report, texts);
+  const std::size_t rowEnd = report.written();
+  report += kBetweenRows;
+  if (!report.AppendCopy(row, rowEnd)) AppendSameCells(report, texts);
+  report += kDpTableEnd;
+}
+
+void WriteIdenticalUnitMatchTable(const SegmentList& units, ReportBuffer& report,
+                                  std::u16string_view caption) {
+  report += kTableCaptionOpen;
+  report.AppendText(caption);
+  report += kMatchCaptionClose;
+  const std::size_t row = report.written();
+  AppendSameRow(report, units);
+  const std::size_t rowEnd = report.written();
+  report += kBetweenMatchRows;
+  if (!report.AppendCopy(row, rowEnd)) AppendSameRow(report, units);
+  report += kMatchTableEnd;
 }
 
 }  // namespace sorowa

@@ -7,16 +7,16 @@ namespace sorowa {
 enum class MatchStatus { Same, Partial, Different };
 
 // The CSS class the report's style sheet colours for this status.
-constexpr std::u16string_view ClassName(MatchStatus status) {
+constexpr std::string_view ClassName(MatchStatus status) {
   switch (status) {
     case MatchStatus::Same:
-      return u"same";
+      return "same";
     case MatchStatus::Partial:
-      return u"partial";
+      return "partial";
     case MatchStatus::Different:
       break;
   }
-  return u"different";
+  return "different";
 }
 
 }  // namespace sorowa

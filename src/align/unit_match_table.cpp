@@ -2,14 +2,14 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <vector>
 
 #include "align/containment_index.h"
-#include "align/escape_html.h"
+#include "align/dp_table.h"
 #include "align/identical_tables.h"
 #include "align/stop_request.h"
-#include "align/unit_match_reference.h"
 #include "align/unit_text_index.h"
 
 namespace sorowa {
@@ -21,6 +21,92 @@ using Index = UnitTextIndex::Index;
 // than building the index.
 constexpr std::size_t kPlainScanPairs = 4096;
 constexpr std::size_t kPlainScanCodeUnits = 4096;
+// Lines with up to this many units a side are scanned with everything on the stack.
+constexpr std::size_t kScanOnStack = 256;
+
+bool TakesPlainScan(const SegmentList& sourceUnits, const SegmentList& targetUnits) {
+  if (sourceUnits.size() * targetUnits.size() > kPlainScanPairs) return false;
+  std::size_t codeUnits = 0;
+  for (const Segment& unit : sourceUnits) codeUnits += unit.size();
+  for (const Segment& unit : targetUnits) codeUnits += unit.size();
+  return codeUnits <= kPlainScanCodeUnits;
+}
+
+// A unit in the scan's matching order, with a key that decides most comparisons: its length
+// (above) and its first three code units, so that a descending key is the matching order
+// up to ties (longer first, equal lengths by descending code units).
+struct OrderedUnit {
+  std::uint64_t key;
+  std::uint32_t unit;
+};
+
+// Puts the units in matching order: longer texts first, equal lengths by descending code
+// units, identical texts in line order.
+void SortInMatchingOrder(const SegmentList& units, OrderedUnit* order) {
+  const std::size_t n = units.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::u16string_view text = units[i];
+    std::uint64_t key = std::min<std::size_t>(text.size(), 0xFFFF);
+    for (std::size_t k = 0; k < 3; ++k) {
+      // Lengths that do not fit leave the rest to the full comparison.
+      const bool known = k < text.size() && text.size() < 0xFFFF;
+      key = key << 16 | (known ? text[k] : 0u);
+    }
+    order[i] = {key, static_cast<std::uint32_t>(i)};
+  }
+  std::sort(order, order + n, [&units](const OrderedUnit& a, const OrderedUnit& b) {
+    if (a.key != b.key) return a.key > b.key;
+    const Segment& x = units[a.unit];
+    const Segment& y = units[b.unit];
+    if (x.size() != y.size()) return x.size() > y.size();
+    const int byText = x.compare(y);
+    return byText != 0 ? byText > 0 : a.unit < b.unit;
+  });
+}
+
+// The plain scan of MatchUnitsReference, on numbers instead of copies of the units, with the
+// classes written into the caller's arrays (line order) and the orders into its scratch.
+// Most candidates differ in their first code unit, which is checked before the texts.
+void ScanUnits(const SegmentList& sourceUnits, const SegmentList& targetUnits,
+               MatchStatus* sourceStatus, MatchStatus* targetStatus, OrderedUnit* sourceOrder,
+               OrderedUnit* targetOrder) {
+  const std::size_t n = sourceUnits.size();
+  const std::size_t m = targetUnits.size();
+  std::fill(sourceStatus, sourceStatus + n, MatchStatus::Different);
+  std::fill(targetStatus, targetStatus + m, MatchStatus::Different);
+  SortInMatchingOrder(sourceUnits, sourceOrder);
+  SortInMatchingOrder(targetUnits, targetOrder);
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::u16string_view s = sourceUnits[sourceOrder[i].unit];
+    for (std::size_t j = 0; j < m; ++j) {
+      const std::uint32_t t = targetOrder[j].unit;
+      if (targetStatus[t] != MatchStatus::Different) continue;
+      const std::u16string_view text = targetUnits[t];
+      if (!s.empty() && !text.empty() && s[0] != text[0]) continue;
+      const bool prefix = s.size() < text.size() ? text.starts_with(s) : s.starts_with(text);
+      if (!prefix) continue;
+      if (s.size() == text.size()) {
+        sourceStatus[sourceOrder[i].unit] = targetStatus[t] = MatchStatus::Same;
+      }
+      break;
+    }
+  }
+  for (std::size_t i = 0; i < n; ++i) {
+    if (sourceStatus[sourceOrder[i].unit] != MatchStatus::Different) continue;
+    const std::u16string_view s = sourceUnits[sourceOrder[i].unit];
+    for (std::size_t j = 0; j < m; ++j) {
+      const std::uint32_t t = targetOrder[j].unit;
+      if (targetStatus[t] != MatchStatus::Different) continue;
+      const std::u16string_view text = targetUnits[t];
+      const bool inside = s.size() < text.size() ? text.find(s) != std::u16string_view::npos
+                                                 : s.find(text) != std::u16string_view::npos;
+      if (inside) {
+        sourceStatus[sourceOrder[i].unit] = targetStatus[t] = MatchStatus::Partial;
+        break;
+      }
+    }
+  }
+}
 
 // Numbers the distinct texts in order of first appearance, by open addressing.
 class TextNumbering {
@@ -98,17 +184,24 @@ class CountTree {
   std::vector<Index> tree_;
 };
 
-void AppendRow(std::u16string& report, const SegmentList& units,
-               const std::vector<MatchStatus>& statuses) {
-  report += u"<td class=\"le\">";
+void AppendRow(ReportBuffer& report, const SegmentList& units, const MatchStatus* statuses) {
+  report += kMatchRowOpen;
   for (std::size_t k = 0; k < units.size(); ++k) {
-    report += u"<span class=\"";
-    report += ClassName(statuses[k]);
-    report += u"\">";
-    AppendEscapedHtml(report, units[k]);
-    report += u"</span>\n";
+    report.AppendCell(SpanOpen(statuses[k]), units[k], kSpanClose);
   }
-  report += u"</td></tr>\n";
+  report += kMatchRowClose;
+}
+
+void WriteTable(ReportBuffer& report, std::u16string_view caption, const SegmentList& sourceUnits,
+                const MatchStatus* sourceStatus, const SegmentList& targetUnits,
+                const MatchStatus* targetStatus) {
+  report += kTableCaptionOpen;
+  report.AppendText(caption);
+  report += kMatchCaptionClose;
+  AppendRow(report, sourceUnits, sourceStatus);
+  report += kBetweenMatchRows;
+  AppendRow(report, targetUnits, targetStatus);
+  report += kMatchTableEnd;
 }
 
 }  // namespace
@@ -198,26 +291,33 @@ UnitMatchStatuses MatchUnitsIndexed(const SegmentList& sourceUnits,
 }
 
 UnitMatchStatuses MatchUnits(const SegmentList& sourceUnits, const SegmentList& targetUnits) {
-  if (sourceUnits.size() * targetUnits.size() <= kPlainScanPairs) {
-    std::size_t codeUnits = 0;
-    for (const Segment& unit : sourceUnits) codeUnits += unit.size();
-    for (const Segment& unit : targetUnits) codeUnits += unit.size();
-    if (codeUnits <= kPlainScanCodeUnits) return MatchUnitsReference(sourceUnits, targetUnits);
-  }
-  return MatchUnitsIndexed(sourceUnits, targetUnits);
+  if (!TakesPlainScan(sourceUnits, targetUnits)) return MatchUnitsIndexed(sourceUnits, targetUnits);
+  UnitMatchStatuses statuses{std::vector<MatchStatus>(sourceUnits.size()),
+                             std::vector<MatchStatus>(targetUnits.size())};
+  std::vector<OrderedUnit> sourceOrder(sourceUnits.size());
+  std::vector<OrderedUnit> targetOrder(targetUnits.size());
+  ScanUnits(sourceUnits, targetUnits, statuses.source.data(), statuses.target.data(),
+            sourceOrder.data(), targetOrder.data());
+  return statuses;
 }
 
 void WriteUnitMatchTable(const SegmentList& sourceUnits, const SegmentList& targetUnits,
-                         std::u16string& report, std::u16string_view caption) {
+                         ReportBuffer& report, std::u16string_view caption) {
   if (sourceUnits == targetUnits) return WriteIdenticalUnitMatchTable(targetUnits, report, caption);
+  // A line's worth of units is matched without allocating anything.
+  if (sourceUnits.size() <= kScanOnStack && targetUnits.size() <= kScanOnStack &&
+      TakesPlainScan(sourceUnits, targetUnits)) {
+    MatchStatus sourceStatus[kScanOnStack];
+    MatchStatus targetStatus[kScanOnStack];
+    OrderedUnit sourceOrder[kScanOnStack];
+    OrderedUnit targetOrder[kScanOnStack];
+    ScanUnits(sourceUnits, targetUnits, sourceStatus, targetStatus, sourceOrder, targetOrder);
+    WriteTable(report, caption, sourceUnits, sourceStatus, targetUnits, targetStatus);
+    return;
+  }
   const UnitMatchStatuses statuses = MatchUnits(sourceUnits, targetUnits);
-  report += u"<table>\n<tr>\n<td rowspan=2 width=50px><span class=\"caption\">";
-  report += caption;
-  report += u"単位でマッチング</span></td>\n";
-  AppendRow(report, sourceUnits, statuses.source);
-  report += u"<tr>\n";
-  AppendRow(report, targetUnits, statuses.target);
-  report += u"</table>\n";
+  WriteTable(report, caption, sourceUnits, statuses.source.data(), targetUnits,
+             statuses.target.data());
 }
 
 }  // namespace sorowa

@@ -15,7 +15,6 @@
 #include "compare/compare_line_pairs.h"
 #include "compare/report_document.h"
 #include "compare/report_store.h"
-#include "compare/utf8.h"
 #include "score/stats_json.h"
 #include "segment/morph_analyzer.h"
 #include "text/text_file.h"
@@ -57,27 +56,25 @@ void RunDocument(const BatchDocument& document, const BatchOptions& options,
       if (stop) throw CompareCancelled();
     };
     std::unique_ptr<ReportWriter> writer;
-    std::string bytes;
-    ReportBuffer report;
+    std::string report;
     if (options.compare.writeTables) {
       const fs::path path = options.outDir / (document.name + ".htm");
       fs::create_directories(path.parent_path());
       writer = FileReportStore(path).Begin();
       report = ReportHead();
-      hooks.pairWritten = [&](ReportBuffer& fragment) {
-        AppendUtf8(bytes, fragment);
-        fragment.clear();
-        if (bytes.size() >= (std::size_t{1} << 20)) {
-          writer->Append(bytes);
-          bytes.clear();
+      hooks.reportBytes = [&](std::string_view bytes) {
+        report += bytes;
+        if (report.size() >= (std::size_t{1} << 20)) {
+          writer->Append(report);
+          report.clear();
         }
       };
     }
-    CompareResult result = CompareLinePairs(source, target, report, options.compare, hooks);
+    std::string unused;  // with tables, every byte goes through reportBytes
+    CompareResult result = CompareLinePairs(source, target, unused, options.compare, hooks);
     if (writer) {
       report += ReportFoot();
-      AppendUtf8(bytes, report);
-      writer->Append(bytes);
+      writer->Append(report);
       writer->Commit();
       run.reportWritten = true;
     }

@@ -11,10 +11,12 @@
 #include <stdexcept>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "align/char_dp_table.h"
 #include "align/dp_limits.h"
+#include "align/report_buffer.h"
 #include "align/stop_request.h"
 #include "align/unit_dp_table.h"
 #include "align/unit_match_table.h"
@@ -129,11 +131,14 @@ void WriteUnitDp(const SegmentList& sourceUnits, const SegmentList& targetUnits,
   }
 }
 
-// The morphemes of a pair's two sides, once computed; the scores reuse the tables' ones.
-struct PairMorphemes {
-  SegmentList source;
-  SegmentList target;
-  bool computed = false;
+// A worker's unit lists, kept from pair to pair so that their room is used again. The scores
+// reuse the tables' morphemes when they were computed.
+struct PairUnits {
+  SegmentList sourceMorphemes;
+  SegmentList targetMorphemes;
+  SegmentList sourceUnits;
+  SegmentList targetUnits;
+  bool morphemesComputed = false;
 };
 
 // The tables of one pair that need segments: morphemes and pseudo-bunsetsu, each computed
@@ -141,22 +146,27 @@ struct PairMorphemes {
 // missing side has no units; the matching tables then show the other side's units alone.
 void WriteSegmentedSections(MorphAnalyzer& analyzer, const std::u16string& source,
                             const std::u16string& target, std::optional<LoneSide> lone,
-                            ReportBuffer& report, const CompareOptions& options,
-                            PairMorphemes& morphemes) {
+                            PairUnits& units, ReportBuffer& report, const CompareOptions& options) {
   const bool hasSource = lone != LoneSide::Target;
   const bool hasTarget = lone != LoneSide::Source;
+  SegmentList& sourceMorphemes = units.sourceMorphemes;
+  SegmentList& targetMorphemes = units.targetMorphemes;
   if (options.morphemeDp || options.morphemeMatch) {
-    if (hasSource) analyzer.SplitMorphemes(source, morphemes.source);
-    if (hasTarget) analyzer.SplitMorphemes(target, morphemes.target);
-    morphemes.computed = true;
+    sourceMorphemes.clear();
+    targetMorphemes.clear();
+    if (hasSource) analyzer.SplitMorphemes(source, sourceMorphemes);
+    if (hasTarget) analyzer.SplitMorphemes(target, targetMorphemes);
+    units.morphemesComputed = true;
   }
   if (options.morphemeDp) {
-    WriteUnitDp(morphemes.source, morphemes.target, lone, report, u"形態素");
+    WriteUnitDp(sourceMorphemes, targetMorphemes, lone, report, u"形態素");
     report += kTableBreak;
   }
   if (options.pseudoBunsetsuDp || options.pseudoBunsetsuMatch) {
-    SegmentList sourceUnits;
-    SegmentList targetUnits;
+    SegmentList& sourceUnits = units.sourceUnits;
+    SegmentList& targetUnits = units.targetUnits;
+    sourceUnits.clear();
+    targetUnits.clear();
     if (hasSource) analyzer.SplitPseudoBunsetsu(source, sourceUnits);
     if (hasTarget) analyzer.SplitPseudoBunsetsu(target, targetUnits);
     if (options.pseudoBunsetsuDp) {
@@ -169,15 +179,15 @@ void WriteSegmentedSections(MorphAnalyzer& analyzer, const std::u16string& sourc
     }
   }
   if (options.morphemeMatch) {
-    WriteUnitMatchTable(morphemes.source, morphemes.target, report, u"形態素");
+    WriteUnitMatchTable(sourceMorphemes, targetMorphemes, report, u"形態素");
     report += kTableBreak;
   }
 }
 
 // One pair's tables, <br>s and separator. A pair too large to align names its number.
 void WritePair(MorphAnalyzer& analyzer, const std::u16string& source, const std::u16string& target,
-               std::size_t pairIndex, ReportBuffer& report, const CompareOptions& options,
-               PairMorphemes& morphemes) {
+               std::size_t pairIndex, PairUnits& units, ReportBuffer& report,
+               const CompareOptions& options) {
   const std::optional<LoneSide> lone = LoneSideOf(source, target);
   try {
     if (options.charDp) {
@@ -188,7 +198,7 @@ void WritePair(MorphAnalyzer& analyzer, const std::u16string& source, const std:
       }
       report += kTableBreak;
     }
-    WriteSegmentedSections(analyzer, source, target, lone, report, options, morphemes);
+    WriteSegmentedSections(analyzer, source, target, lone, units, report, options);
   } catch (const TableTooLargeError& error) {
     throw TableTooLargeError(error, pairIndex + 1);
   }
@@ -202,22 +212,33 @@ struct WorkPlan {
   bool morphemeScores = false;
 };
 
+// Workers hand their text on in pieces of about this size, also in the middle of a pair.
+constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
+
+// A stretch of report bytes a worker handed on, with the ends of the pairs that finish in
+// it (offsets into bytes).
+struct Piece {
+  ReportBytes bytes;
+  std::vector<std::size_t> pairEnds;
+};
+
 // A run of consecutive pairs that one worker handles; the driver hands them on in order.
 struct PairBlock {
   std::size_t first = 0;
   std::size_t last = 0;
-  ReportBuffer text;
-  std::vector<std::size_t> pairEnds;  // end of each report pair's fragment in text
-  StatsDocument scores;               // the block's pairs and their sums
-  std::string scoreError;             // the first pair of the block that could not be scored
+  std::vector<Piece> pieces;  // handed on by the worker
+  std::size_t taken = 0;      // how many of them the driver has taken
+  StatsDocument scores;       // the block's pairs and their sums, complete once done
+  std::string scoreError;     // the first pair of the block that could not be scored
   std::exception_ptr error;
   bool done = false;
 };
 
 // Line pairs are independent, so several workers may write them at once. The driver thread
-// only hands finished pairs on, in order, and keeps reporting progress while it waits, so a
-// window stays responsive and can cancel even during one long pair. Results do not depend on
-// the number of workers: the first failing pair in line order is the one reported.
+// only hands finished pieces on, in order, and keeps reporting progress while it waits, so a
+// window stays responsive and can cancel even during one long pair. A long pair goes on in
+// pieces while it is written, so its report never sits whole in memory. Results do not
+// depend on the number of workers: the first failing pair in line order is the one reported.
 class PairScheduler {
  public:
   PairScheduler(const PairTexts& texts, const CompareOptions& options, const WorkPlan& plan,
@@ -252,30 +273,34 @@ class PairScheduler {
     for (std::thread& thread : threads_) thread.join();
   }
 
-  // Appends the report pairs' text to report and returns the scores in pair order; scores
-  // that could not be computed leave scoreError set instead.
-  void Deliver(ReportBuffer& report, const CompareHooks& hooks,
-               std::optional<StatsDocument>& scores, std::string& scoreError) {
+  // Hands the report pairs' bytes on and appends the scores in pair order; scores that could
+  // not be computed leave scoreError set instead.
+  void Deliver(std::string& report, const CompareHooks& hooks, std::optional<StatsDocument>& scores,
+               std::string& scoreError) {
     using namespace std::chrono_literals;
     const std::size_t pairs = texts_.size();
     for (PairBlock& block : blocks_) {
-      std::unique_lock lock(mutex_);
-      while (!block.done) {
-        if (!hooks.progress) {
-          finished_.wait(lock);
-        } else if (!finished_.wait_for(lock, 100ms, [&block] { return block.done; })) {
-          lock.unlock();
-          hooks.progress(block.first, pairs);  // may end the command
-          lock.lock();
+      for (;;) {
+        std::unique_lock lock(mutex_);
+        const auto ready = [&block] { return block.done || block.taken < block.pieces.size(); };
+        while (!ready()) {
+          if (!hooks.progress) {
+            finished_.wait(lock);
+          } else if (!finished_.wait_for(lock, 100ms, ready)) {
+            lock.unlock();
+            hooks.progress(nextPair_, pairs);  // may end the command
+            lock.lock();
+          }
         }
-      }
-      lock.unlock();
-      if (block.error) std::rethrow_exception(block.error);
-      std::size_t begin = 0;
-      for (std::size_t k = 0; k < block.pairEnds.size(); ++k) {
-        if (hooks.progress) hooks.progress(block.first + k, pairs);
-        report.append(block.text, begin, block.pairEnds[k] - begin);
-        begin = block.pairEnds[k];
+        if (block.taken == block.pieces.size()) {
+          lock.unlock();
+          if (block.error) std::rethrow_exception(block.error);
+          break;
+        }
+        Piece piece = std::move(block.pieces[block.taken++]);
+        lock.unlock();
+        DeliverPiece(piece, report, hooks, pairs);
+        GiveSpare(std::move(piece.bytes));
       }
       if (scores) {
         if (!block.scoreError.empty()) {
@@ -285,32 +310,72 @@ class PairScheduler {
           AppendPairs(*scores, std::move(block.scores));
         }
       }
-      GiveSpare(std::move(block.text));
-      if (hooks.pairWritten) hooks.pairWritten(report);
     }
   }
 
  private:
-  // Block texts are handed back and reused with their capacity: a fresh string for every
-  // block would grow through new pages from the kernel each time, which costs more than
-  // writing the tables.
-  ReportBuffer TakeSpare() {
-    std::lock_guard lock(mutex_);
-    if (spares_.empty()) return ReportBuffer();
-    ReportBuffer text = std::move(spares_.back());
-    spares_.pop_back();
-    text.clear();
-    return text;
+  // Progress hears of each pair before any of its bytes go on; should it end the command,
+  // the pairs before that one still go.
+  void DeliverPiece(const Piece& piece, std::string& report, const CompareHooks& hooks,
+                    std::size_t pairs) {
+    const std::string_view bytes = piece.bytes.view();
+    const auto emit = [&](std::string_view part) {
+      if (part.empty()) return;
+      if (hooks.reportBytes) {
+        hooks.reportBytes(part);
+      } else {
+        report.append(part);
+      }
+    };
+    const auto announce = [&](std::size_t at) {
+      if (announced_ || !hooks.progress) return;
+      try {
+        hooks.progress(nextPair_, pairs);
+      } catch (...) {
+        emit(bytes.substr(0, at));
+        throw;
+      }
+      announced_ = true;
+    };
+    std::size_t begin = 0;
+    for (const std::size_t end : piece.pairEnds) {
+      announce(begin);
+      begin = end;
+      ++nextPair_;
+      announced_ = false;
+    }
+    if (begin < bytes.size()) announce(begin);
+    emit(bytes);
   }
-  void GiveSpare(ReportBuffer text) {
+
+  // Byte buffers are handed back and reused with their room: fresh memory for every piece
+  // would come as new pages from the kernel each time, which costs more than writing the
+  // tables.
+  ReportBytes TakeSpare() {
     std::lock_guard lock(mutex_);
-    spares_.push_back(std::move(text));
+    if (spares_.empty()) return {};
+    ReportBytes bytes = std::move(spares_.back());
+    spares_.pop_back();
+    bytes.size = 0;
+    return bytes;
+  }
+  void GiveSpare(ReportBytes bytes) {
+    std::lock_guard lock(mutex_);
+    spares_.push_back(std::move(bytes));
+  }
+
+  void Post(PairBlock& block, Piece piece) {
+    {
+      std::lock_guard lock(mutex_);
+      block.pieces.push_back(std::move(piece));
+    }
+    finished_.notify_all();
   }
 
   // Scores one pair into the block, with the tables' morphemes when they were computed. A
   // pair too long to score stops the block's scoring; later blocks skip theirs.
   void ScorePair(std::size_t index, std::size_t pair, const std::u16string& source,
-                 const std::u16string& target, MorphAnalyzer* analyzer, PairMorphemes& morphemes,
+                 const std::u16string& target, MorphAnalyzer* analyzer, PairUnits& units,
                  PairScorer& scorer, PairDetail& detail, PairBlock& block) {
     if (!block.scoreError.empty() || index > firstScoreError_) return;
     const bool hasSource = texts_.HasSource(pair);
@@ -321,14 +386,16 @@ class PairScheduler {
     if (hasSource) input.reference = source;
     if (hasTarget) input.hypothesis = target;
     if (plan_.morphemeScores) {
-      if (!morphemes.computed) {
-        if (hasSource) analyzer->SplitMorphemes(source, morphemes.source);
-        if (hasTarget) analyzer->SplitMorphemes(target, morphemes.target);
-        morphemes.computed = true;
+      if (!units.morphemesComputed) {
+        units.sourceMorphemes.clear();
+        units.targetMorphemes.clear();
+        if (hasSource) analyzer->SplitMorphemes(source, units.sourceMorphemes);
+        if (hasTarget) analyzer->SplitMorphemes(target, units.targetMorphemes);
+        units.morphemesComputed = true;
       }
       input.morphemes = true;
-      input.referenceMorphemes = &morphemes.source;
-      input.hypothesisMorphemes = &morphemes.target;
+      input.referenceMorphemes = &units.sourceMorphemes;
+      input.hypothesisMorphemes = &units.targetMorphemes;
     }
     try {
       AddPair(block.scores, scorer.Score(input, detail), detail);
@@ -343,40 +410,51 @@ class PairScheduler {
 
   void Work(MorphAnalyzer* analyzer) {
     const ScopedStopFlag stopFlag(stop_);
+    ReportBuffer text;
+    PairUnits units;
     PairScorer scorer;
     PairDetail detail;
+    std::u16string sourceScratch;
+    std::u16string targetScratch;
     for (;;) {
       const std::size_t index = next_.fetch_add(1);
       if (index >= blocks_.size() || index > firstError_ || stop_) return;
       PairBlock& block = blocks_[index];
-      ReportBuffer text = TakeSpare();
+      // Where the text not yet handed on begins, and where the pairs since then end, as
+      // positions in all the text this worker wrote.
+      std::size_t pieceStart = text.written();
       std::vector<std::size_t> pairEnds;
-      StatsDocument scores;
-      std::u16string sourceScratch;
-      std::u16string targetScratch;
+      text.HandOverAt(kPieceBytes, [&](ReportBytes& bytes) {
+        Piece piece;
+        for (const std::size_t end : pairEnds) piece.pairEnds.push_back(end - pieceStart);
+        pairEnds.clear();
+        pieceStart += bytes.size;
+        piece.bytes = std::exchange(bytes, TakeSpare());
+        Post(block, std::move(piece));
+      });
       std::exception_ptr error;
       try {
         for (std::size_t pair = block.first; pair < block.last && !stop_; ++pair) {
           const std::u16string& source = texts_.Source(pair, sourceScratch);
           const std::u16string& target = texts_.Target(pair, targetScratch);
-          PairMorphemes morphemes;
+          units.morphemesComputed = false;
           if (options_.writeTables && pair < plan_.reportPairs) {
-            WritePair(*analyzer, source, target, pair, text, options_, morphemes);
-            pairEnds.push_back(text.size());
+            WritePair(*analyzer, source, target, pair, units, text, options_);
+            pairEnds.push_back(text.written());
           }
           if (plan_.scores) {
-            ScorePair(index, pair, source, target, analyzer, morphemes, scorer, detail, block);
+            ScorePair(index, pair, source, target, analyzer, units, scorer, detail, block);
           }
         }
+        text.HandOver();  // the rest of the block
       } catch (const WorkStopped&) {
         return;  // nobody waits for this block any more
       } catch (...) {
         error = std::current_exception();
+        text.clear();  // the failed pair's beginning is never shown
       }
       {
         std::lock_guard lock(mutex_);
-        block.text = std::move(text);
-        block.pairEnds = std::move(pairEnds);
         block.error = error;
         block.done = true;
       }
@@ -394,7 +472,7 @@ class PairScheduler {
   const CompareOptions& options_;
   const WorkPlan plan_;
   std::vector<PairBlock> blocks_;
-  std::vector<ReportBuffer> spares_;
+  std::vector<ReportBytes> spares_;
   std::mutex mutex_;
   std::condition_variable finished_;
   std::atomic<std::size_t> next_{0};
@@ -402,6 +480,10 @@ class PairScheduler {
   std::atomic<std::size_t> firstError_{static_cast<std::size_t>(-1)};
   std::atomic<std::size_t> firstScoreError_{static_cast<std::size_t>(-1)};
   std::vector<std::thread> threads_;
+  // The driver's: the first pair not yet handed on whole, and whether progress has heard of
+  // it.
+  std::size_t nextPair_ = 0;
+  bool announced_ = false;
 };
 
 // How many workers the pairs get. One when the analyser cannot be shared, or when two
@@ -465,7 +547,7 @@ void AppendUnpaired(const LinePairing& pairing, std::size_t sourceLines, std::si
 // written.
 CompareResult WritePairs(const SplitText& source, const SplitText& target,
                          const LinePairing& pairing, bool linesAligned, MorphAnalyzer* analyzer,
-                         ReportBuffer& report, const CompareOptions& options,
+                         std::string& report, const CompareOptions& options,
                          const CompareHooks& hooks) {
   CheckPairing(pairing, source.lines.size(), target.lines.size());
   WorkPlan plan;
@@ -549,7 +631,7 @@ class CompareSetup {
 }  // namespace
 
 CompareResult CompareLinePairs(const std::u16string& sourceText, const std::u16string& targetText,
-                               ReportBuffer& report, const CompareOptions& options,
+                               std::string& report, const CompareOptions& options,
                                const CompareHooks& hooks) {
   CompareSetup setup(sourceText, targetText, options, hooks);
   const SplitText& source = setup.source;
@@ -573,7 +655,7 @@ CompareResult CompareLinePairs(const std::u16string& sourceText, const std::u16s
 }
 
 CompareResult CompareLinePairs(const std::u16string& sourceText, const std::u16string& targetText,
-                               const LinePairing& pairing, ReportBuffer& report,
+                               const LinePairing& pairing, std::string& report,
                                const CompareOptions& options, const CompareHooks& hooks) {
   CompareSetup setup(sourceText, targetText, options, hooks);
   return WritePairs(setup.source, setup.target, pairing, options.alignLines, setup.analyzer, report,

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "compare/compare_options.h"
 #include "compare/compare_result.h"
@@ -21,9 +22,11 @@ struct CompareHooks {
   // while a pair takes long, and once at the end (total of total). It may throw, e.g.
   // CompareCancelled, to end the command. May be empty.
   std::function<void(std::size_t done, std::size_t total)> progress;
-  // Called after one or more pairs' fragments are complete. It may take the text out of the report
-  // (and clear it), so that a long report never has to sit whole in one UTF-16 buffer.
-  std::function<void(ReportBuffer& report)> pairWritten;
+  // Takes the report's bytes (UTF-8) in order as they are ready, a run of pairs or about a
+  // megabyte of one long pair at a time, so that no report ever sits whole in memory; the
+  // report argument then gets none of them. Called on the calling thread; it may throw to
+  // end the command. May be empty: the bytes are appended to the report argument.
+  std::function<void(std::string_view bytes)> reportBytes;
   // How many threads write line pairs at once; 0 lets the engine choose. The report is the
   // same whatever the number.
   std::size_t threads = 0;
@@ -35,15 +38,15 @@ struct CompareHooks {
   MorphAnalyzer* analyzer = nullptr;
 };
 
-// Pairs the lines of the two texts and appends, per pair, the tables the options ask for,
-// each followed by <br>, then <hr><br>. Lines are paired by position (surplus lines of the
+// Pairs the lines of the two texts and appends to report (UTF-8), per pair, the tables the options
+// ask for, each followed by <br>, then <hr><br>. Lines are paired by position (surplus lines of the
 // longer text are left out) or, with alignLines, by content (every line shows up, a line
 // with no counterpart alone). Joined lines are compared as one text. With normalisation
 // on, each line is normalised first and a line left empty takes no part, as an empty line
 // never does; the others keep their line numbers. Returns the pairs written, what became
 // of each side's lines and, when asked for, the scores.
 CompareResult CompareLinePairs(const std::u16string& sourceText, const std::u16string& targetText,
-                               ReportBuffer& report, const CompareOptions& options,
+                               std::string& report, const CompareOptions& options,
                                const CompareHooks& hooks = {});
 
 // The same over a pairing the caller chose, in indices into the lines SplitLines gives (after
@@ -51,7 +54,7 @@ CompareResult CompareLinePairs(const std::u16string& sourceText, const std::u16s
 // describes it. A pair naming a line the texts
 // do not have throws std::logic_error before anything is written.
 CompareResult CompareLinePairs(const std::u16string& sourceText, const std::u16string& targetText,
-                               const LinePairing& pairing, ReportBuffer& report,
+                               const LinePairing& pairing, std::string& report,
                                const CompareOptions& options, const CompareHooks& hooks = {});
 
 }  // namespace sorowa

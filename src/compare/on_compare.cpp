@@ -8,7 +8,6 @@
 #include "compare/compare_line_pairs.h"
 #include "compare/report_document.h"
 #include "compare/split_lines.h"
-#include "compare/utf8.h"
 
 namespace sorowa {
 namespace {
@@ -61,31 +60,40 @@ void OnCompare(CompareUi& ui, ReportStore& store, const MorphBackendFactory& mor
     };
     hooks.morphBackendFactory = morphFactory;
     if (!options.writeTables) {
-      ReportBuffer none;
+      std::string none;
       const CompareResult result = CompareLinePairs(sourceText, targetText, none, options, hooks);
       ui.ShowResult(result);
       return;
     }
-    // The report goes to its file as it is written, a megabyte at a time, so neither the
-    // UTF-16 text nor the file's bytes ever sit whole in memory. Should anything below fail,
-    // or the user cancel, the writer takes the partial file away again.
+    // The report goes to its file as it is written, a run of pairs or a megabyte at a time,
+    // so it never sits whole in memory. Should anything below fail, or the user cancel, the
+    // writer takes the partial file away again. Runs of very short pairs come in small pieces;
+    // they are gathered so that each write is worth its system call, while larger pieces go
+    // straight to the file.
     std::unique_ptr<ReportWriter> writer = store.Begin();
-    std::string bytes;
-    constexpr std::size_t kFlushBytes = std::size_t{1} << 20;
-    hooks.pairWritten = [&](ReportBuffer& fragment) {
-      AppendUtf8(bytes, fragment);
-      fragment.clear();
-      if (bytes.size() >= kFlushBytes) {
-        writer->Append(bytes);
-        bytes.clear();
+    constexpr std::size_t kDirectBytes = std::size_t{16} << 10;
+    constexpr std::size_t kWriteBytes = std::size_t{64} << 10;
+    std::string pending(ReportHead());
+    hooks.reportBytes = [&](std::string_view bytes) {
+      if (bytes.size() < kDirectBytes) {
+        pending += bytes;
+        if (pending.size() >= kWriteBytes) {
+          writer->Append(pending);
+          pending.clear();
+        }
+        return;
       }
+      if (!pending.empty()) {
+        writer->Append(pending);
+        pending.clear();
+      }
+      writer->Append(bytes);
     };
 
-    ReportBuffer report(ReportHead());
-    const CompareResult result = CompareLinePairs(sourceText, targetText, report, options, hooks);
-    report += ReportFoot();
-    AppendUtf8(bytes, report);
-    writer->Append(bytes);
+    std::string unused;  // every byte goes through reportBytes
+    const CompareResult result = CompareLinePairs(sourceText, targetText, unused, options, hooks);
+    pending += ReportFoot();
+    writer->Append(pending);
     const std::filesystem::path path = writer->Commit();
     ui.ShowReport(path);
     ui.ShowResult(result);

@@ -16,4 +16,15 @@ void AppendCodePointUtf8(std::string& out, char32_t codePoint);
 // end of what it wrote.
 char* EncodeCodePointUtf8(char32_t codePoint, char* out);
 
+// The conversion of ToUtf8 written at out, which has room for kUtf8BytesPerUnit bytes a code
+// unit; returns the end of what it wrote. A high surrogate that ends text counts as
+// unpaired, so a text cut in pieces must not be cut inside a pair.
+inline constexpr std::size_t kUtf8BytesPerUnit = 3;
+char* EncodeUtf8(std::u16string_view text, char* out);
+// The same for the text of an HTML table cell: & " < > and the space are written as &amp;
+// &quot; &lt; &gt; &nbsp; (so that runs of spaces keep their width) in the same pass. out has
+// room for kEscapedUtf8BytesPerUnit bytes a code unit.
+inline constexpr std::size_t kEscapedUtf8BytesPerUnit = 6;
+char* EncodeEscapedUtf8(std::u16string_view text, char* out);
+
 }  // namespace sorowa

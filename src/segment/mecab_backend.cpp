@@ -152,9 +152,28 @@ void MecabBackend::Encode(std::u16string_view text) {
   utf8_.resize(3 * text.size());
   unitOfByte_.resize(3 * text.size() + 1);
   char* const first = utf8_.data();
+  std::size_t* const unitOf = unitOfByte_.data();
   char* p = first;
   for (std::size_t i = 0; i < text.size();) {
-    char32_t cp = text[i];
+    const char32_t c = text[i];
+    // ASCII and the three-byte characters (kana, kanji) are most of any line.
+    if (c < 0x80) {
+      unitOf[p - first] = i;
+      *p++ = static_cast<char>(c);
+      ++i;
+      continue;
+    }
+    if (c >= 0x800 && !IsHighSurrogate(text[i]) && !IsLowSurrogate(text[i])) {
+      const std::size_t at = static_cast<std::size_t>(p - first);
+      unitOf[at] = unitOf[at + 1] = unitOf[at + 2] = i;
+      p[0] = static_cast<char>(0xE0 | (c >> 12));
+      p[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      p[2] = static_cast<char>(0x80 | (c & 0x3F));
+      p += 3;
+      ++i;
+      continue;
+    }
+    char32_t cp = c;
     std::size_t units = 1;
     if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
       cp = 0x10000 + ((static_cast<char32_t>(text[i]) - 0xD800) << 10) + (text[i + 1] - 0xDC00);
@@ -164,7 +183,7 @@ void MecabBackend::Encode(std::u16string_view text) {
       cp = 0xFFFD;
     }
     char* const end = EncodeCodePointUtf8(cp, p);
-    std::fill(unitOfByte_.begin() + (p - first), unitOfByte_.begin() + (end - first), i);
+    std::fill(unitOf + (p - first), unitOf + (end - first), i);
     p = end;
     i += units;
   }

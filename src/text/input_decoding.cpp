@@ -25,30 +25,46 @@ std::string Hex(unsigned char byte) {
       offset, "UTF-8", "invalid UTF-8 at byte offset " + std::to_string(offset) + ": " + reason);
 }
 
-void AppendCodePoint(std::u16string& out, std::uint32_t cp) {
+// Writes cp at out as one code unit or a surrogate pair; returns the end.
+char16_t* PutCodePoint(char16_t* out, std::uint32_t cp) {
   if (cp < 0x10000) {
-    out.push_back(static_cast<char16_t>(cp));
+    *out++ = static_cast<char16_t>(cp);
   } else {
     cp -= 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    *out++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+    *out++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
   }
+  return out;
 }
 
 // Well-formed UTF-8 as the Unicode standard's table of byte sequences defines it: the
 // second byte's range depends on the lead byte, which is what rules out overlong forms,
 // encoded surrogates and code points above U+10FFFF.
 std::u16string DecodeUtf8(std::string_view bytes, std::size_t start) {
-  std::u16string out;
-  out.reserve(bytes.size() - start);
+  // No sequence gives more code units than it has bytes, so the text is written in place
+  // and cut to length at the end.
+  std::u16string out(bytes.size() - start, u'\0');
+  char16_t* o = out.data();
   const std::size_t n = bytes.size();
   std::size_t i = start;
   while (i < n) {
     const auto lead = static_cast<unsigned char>(bytes[i]);
     if (lead < 0x80) {
-      out.push_back(lead);
+      *o++ = lead;
       ++i;
       continue;
+    }
+    // Kana and kanji: three bytes whose lead allows any continuation byte (all but E0 and
+    // ED). Anything else, well-formed or not, takes the general way below.
+    if (lead >= 0xE1 && lead != 0xED && lead < 0xF0 && i + 2 < n) {
+      const auto second = static_cast<unsigned char>(bytes[i + 1]);
+      const auto third = static_cast<unsigned char>(bytes[i + 2]);
+      if ((second & 0xC0) == 0x80 && (third & 0xC0) == 0x80) {
+        *o++ =
+            static_cast<char16_t>(((lead & 0x0F) << 12) | ((second & 0x3F) << 6) | (third & 0x3F));
+        i += 3;
+        continue;
+      }
     }
     std::size_t length;
     std::uint32_t cp;
@@ -101,9 +117,10 @@ std::u16string DecodeUtf8(std::string_view bytes, std::size_t start) {
       }
       cp = (cp << 6) | (byte & 0x3F);
     }
-    AppendCodePoint(out, cp);
+    o = PutCodePoint(o, cp);
     i += length;
   }
+  out.resize(static_cast<std::size_t>(o - out.data()));
   return out;
 }
 

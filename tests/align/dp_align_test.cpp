@@ -10,29 +10,31 @@
 #include "align/char_dp_table.h"
 #include "align/dp_table.h"
 #include "align/match_status.h"
+#include "compare/utf8.h"
 
 namespace sorowa {
 namespace {
 
 // The character table's columns, read back from its cells (the texts here need no
 // escaping): "piece/target class" for each column.
-std::u16string Describe(const std::u16string& source, const std::u16string& target) {
-  std::u16string report;
-  WriteCharDpTable(source, target, report);
-  std::vector<std::u16string> cells;
-  for (std::size_t at = report.find(u"<td class=\""); at != std::u16string::npos;
-       at = report.find(u"<td class=\"", at + 1)) {
-    const std::size_t classEnd = report.find(u'"', at + 11);
-    const std::size_t textEnd = report.find(u"</td>", classEnd);
-    cells.push_back(report.substr(classEnd + 2, textEnd - classEnd - 2) + u" " +
-                    report.substr(at + 11, classEnd - at - 11));
+std::string Describe(const std::u16string& source, const std::u16string& target) {
+  ReportBuffer buffer;
+  WriteCharDpTable(source, target, buffer);
+  const std::string_view report = buffer.bytes();
+  std::vector<std::string> cells;
+  for (std::size_t at = report.find("<td class=\""); at != std::string_view::npos;
+       at = report.find("<td class=\"", at + 1)) {
+    const std::size_t classEnd = report.find('"', at + 11);
+    const std::size_t textEnd = report.find("</td>", classEnd);
+    cells.push_back(std::string(report.substr(classEnd + 2, textEnd - classEnd - 2)) + " " +
+                    std::string(report.substr(at + 11, classEnd - at - 11)));
   }
-  std::u16string out;
+  std::string out;
   const std::size_t columns = cells.size() / 2;
   for (std::size_t k = 0; k < columns; ++k) {
-    if (k) out += u" | ";
-    const std::u16string& piece = cells[k];
-    out += piece.substr(0, piece.rfind(u' ')) + u"/" + cells[columns + k];
+    if (k) out += " | ";
+    const std::string& piece = cells[k];
+    out += piece.substr(0, piece.rfind(' ')) + "/" + cells[columns + k];
   }
   return out;
 }
@@ -45,7 +47,7 @@ struct AlignCase {
 class DpAlignColumnsTest : public testing::TestWithParam<AlignCase> {};
 
 TEST_P(DpAlignColumnsTest, GivesColumns) {
-  EXPECT_EQ(Describe(GetParam().source, GetParam().target), GetParam().expected);
+  EXPECT_EQ(Describe(GetParam().source, GetParam().target), ToUtf8(GetParam().expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(

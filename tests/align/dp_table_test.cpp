@@ -38,80 +38,80 @@ TEST(ClassifyCellTest, FirstMatchingRuleDecides) {
 }
 
 TEST(CharDpTableTest, WritesExactMarkup) {
-  std::u16string report = u"prefix";
+  ReportBuffer report("prefix");
   WriteCharDpTable(u"x<y", u"x>y", report);
-  EXPECT_EQ(report,
-            u"prefix<table>\n<tr>\n"
-            u"<td rowspan=2 width=50px><span class=\"caption\">文字単位でDPマッチング</span></td>\n"
-            u"<td class=\"same\">x</td>\n"
-            u"<td class=\"different\">&lt;</td>\n"
-            u"<td class=\"same\">y</td>\n"
-            u"</tr>\n<tr>\n"
-            u"<td class=\"same\">x</td>\n"
-            u"<td class=\"different\">&gt;</td>\n"
-            u"<td class=\"same\">y</td>\n"
-            u"</tr>\n</table>\n");
+  EXPECT_EQ(report.bytes(),
+            "prefix<table>\n<tr>\n"
+            "<td rowspan=2 width=50px><span class=\"caption\">文字単位でDPマッチング</span></td>\n"
+            "<td class=\"same\">x</td>\n"
+            "<td class=\"different\">&lt;</td>\n"
+            "<td class=\"same\">y</td>\n"
+            "</tr>\n<tr>\n"
+            "<td class=\"same\">x</td>\n"
+            "<td class=\"different\">&gt;</td>\n"
+            "<td class=\"same\">y</td>\n"
+            "</tr>\n</table>\n");
 }
 
 TEST(CharDpTableTest, EscapesSpaceInPiece) {
-  std::u16string report;
+  ReportBuffer report;
   WriteCharDpTable(u"a b", u"ab", report);
-  EXPECT_NE(report.find(u"<td class=\"partial\">&nbsp;b</td>\n"), std::u16string::npos);
+  EXPECT_NE(report.bytes().find("<td class=\"partial\">&nbsp;b</td>\n"), std::string::npos);
 }
 
 TEST(CharDpTableTest, EmptyLineAppendsNothing) {
-  std::u16string report = u"keep";
+  ReportBuffer report("keep");
   WriteCharDpTable(u"", u"abc", report);
   WriteCharDpTable(u"abc", u"", report);
-  EXPECT_EQ(report, u"keep");
+  EXPECT_EQ(report.bytes(), "keep");
 }
 
-std::u16string UnitRow(const SegmentList& source, const SegmentList& target) {
-  std::u16string report;
+std::string UnitRow(const SegmentList& source, const SegmentList& target) {
+  ReportBuffer report;
   WriteUnitDpTable(source, target, report, u"形態素");
-  return report;
+  return std::string(report.bytes());
 }
 
 TEST(UnitDpTableTest, AlignsUnitsAsWholes) {
-  const std::u16string report =
+  const std::string report =
       UnitRow({u"私", u"は", u"学生", u"です"}, {u"私", u"が", u"学生", u"だ"});
   EXPECT_EQ(
       report,
-      u"<table>\n<tr>\n"
-      u"<td rowspan=2 width=50px><span class=\"caption\">形態素単位でDPマッチング</span></td>\n"
-      u"<td class=\"same\">私</td>\n<td class=\"different\">は</td>\n"
-      u"<td class=\"same\">学生</td>\n<td class=\"different\">です</td>\n"
-      u"</tr>\n<tr>\n"
-      u"<td class=\"same\">私</td>\n<td class=\"different\">が</td>\n"
-      u"<td class=\"same\">学生</td>\n<td class=\"different\">だ</td>\n"
-      u"</tr>\n</table>\n");
+      "<table>\n<tr>\n"
+      "<td rowspan=2 width=50px><span class=\"caption\">形態素単位でDPマッチング</span></td>\n"
+      "<td class=\"same\">私</td>\n<td class=\"different\">は</td>\n"
+      "<td class=\"same\">学生</td>\n<td class=\"different\">です</td>\n"
+      "</tr>\n<tr>\n"
+      "<td class=\"same\">私</td>\n<td class=\"different\">が</td>\n"
+      "<td class=\"same\">学生</td>\n<td class=\"different\">だ</td>\n"
+      "</tr>\n</table>\n");
 }
 
 TEST(UnitDpTableTest, ContainmentBothWaysIsPartial) {
-  const std::u16string report = UnitRow({u"大", u"学生"}, {u"大学", u"生"});
-  EXPECT_NE(report.find(u"<td class=\"partial\">大</td>\n<td class=\"partial\">学生</td>"),
-            std::u16string::npos);
+  const std::string report = UnitRow({u"大", u"学生"}, {u"大学", u"生"});
+  EXPECT_NE(report.find("<td class=\"partial\">大</td>\n<td class=\"partial\">学生</td>"),
+            std::string::npos);
 }
 
 TEST(UnitDpTableTest, InsertedUnitGetsEmptyCell) {
-  const std::u16string report = UnitRow({u"本", u"を", u"読む"}, {u"本", u"を", u"よく", u"読む"});
-  EXPECT_NE(report.find(u"<td class=\"same\">を</td>\n<td class=\"different\"></td>\n"
-                        u"<td class=\"same\">読む</td>"),
-            std::u16string::npos);
+  const std::string report = UnitRow({u"本", u"を", u"読む"}, {u"本", u"を", u"よく", u"読む"});
+  EXPECT_NE(report.find("<td class=\"same\">を</td>\n<td class=\"different\"></td>\n"
+                        "<td class=\"same\">読む</td>"),
+            std::string::npos);
 }
 
 TEST(UnitDpTableTest, SingleTargetUnitTakesJoinedSource) {
-  const std::u16string report = UnitRow({u"食べ", u"ます"}, {u"食べる"});
-  EXPECT_NE(report.find(u"<td class=\"different\">食べます</td>"), std::u16string::npos);
+  const std::string report = UnitRow({u"食べ", u"ます"}, {u"食べる"});
+  EXPECT_NE(report.find("<td class=\"different\">食べます</td>"), std::string::npos);
 }
 
 TEST(UnitDpTableTest, EmptyListAppendsNothingAndCaptionIsUnescaped) {
-  EXPECT_EQ(UnitRow({}, {u"a"}), u"");
-  EXPECT_EQ(UnitRow({u"a"}, {}), u"");
-  std::u16string report;
+  EXPECT_EQ(UnitRow({}, {u"a"}), "");
+  EXPECT_EQ(UnitRow({u"a"}, {}), "");
+  ReportBuffer report;
   WriteUnitDpTable({u"<"}, {u"<"}, report, u"&");
-  EXPECT_NE(report.find(u"caption\">&単位"), std::u16string::npos);
-  EXPECT_NE(report.find(u"<td class=\"same\">&lt;</td>"), std::u16string::npos);
+  EXPECT_NE(report.bytes().find("caption\">&単位"), std::string::npos);
+  EXPECT_NE(report.bytes().find("<td class=\"same\">&lt;</td>"), std::string::npos);
 }
 
 }  // namespace

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "align/report_buffer.h"
+#include "compare/utf8.h"
+
 namespace sorowa {
 namespace {
 
@@ -65,19 +70,37 @@ INSTANTIATE_TEST_SUITE_P(
 namespace sorowa {
 namespace {
 
-TEST(AppendEscapedHtmlTest, AgreesWithFivePassEscape) {
-  const char16_t pool[] = {u'&', u'"', u'<', u'>', u' ', u'a', u';', u'あ', u'\xD800', u'\0'};
-  unsigned state = 12345;
-  for (int round = 0; round < 2000; ++round) {
+// The report's one-pass escaping and conversion against the five passes and the plain
+// conversion: random texts rich in the five characters, ASCII runs long enough for the
+// vector path, every length of UTF-8 sequence, lone and paired surrogates, and now and then
+// a text longer than one conversion stretch with a pair across its edge.
+TEST(ReportBufferTest, EscapesAndConvertsAsTheFivePassesThenUtf8) {
+  const char16_t pool[] = {u'&',  u'"',      u'<',      u'>',      u' ',  u'a',     u';',
+                           u'あ', u'\xD800', u'\xDC00', u'\xDBFF', u'\0', u'\x7F',  u'\xE9',
+                           u'漢', u'\xFFFF', u'\x800',  u'x',      u'y',  u'\xFFFD'};
+  std::mt19937 random(20261209);
+  for (int round = 0; round < 3000; ++round) {
     std::u16string text;
-    const int length = round % 17;
-    for (int k = 0; k < length; ++k) {
-      state = state * 1103515245u + 12345u;
-      text += pool[(state >> 16) % std::size(pool)];
+    const std::size_t length = round % 100 == 99 ? 16384 + random() % 10 : random() % 80;
+    while (text.size() < length) {
+      const std::size_t run = random() % 4 == 0 ? 1 + random() % 20 : 1;
+      const char16_t c = pool[random() % std::size(pool)];
+      if (random() % 8 == 0) {
+        text += u"𩸽";
+      } else {
+        text.append(run, c);
+      }
     }
-    std::u16string appended = u"prefix";
-    AppendEscapedHtml(appended, text);
-    ASSERT_EQ(appended, u"prefix" + EscapeHtml(text)) << "round " << round;
+    if (round % 100 == 99) text.insert(16383, u"𩸽");
+    ReportBuffer escaped("x");
+    escaped.AppendEscaped(text);
+    ASSERT_EQ(escaped.bytes(), "x" + ToUtf8(EscapeHtml(text))) << "round " << round;
+    ReportBuffer cell;
+    cell.AppendCell("<td>", text, "</td>\n");
+    ASSERT_EQ(cell.bytes(), "<td>" + ToUtf8(EscapeHtml(text)) + "</td>\n") << "round " << round;
+    ReportBuffer plain;
+    plain.AppendText(text);
+    ASSERT_EQ(plain.bytes(), ToUtf8(text)) << "round " << round;
   }
 }
 

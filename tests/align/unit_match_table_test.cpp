@@ -7,24 +7,31 @@
 #include <vector>
 
 #include "align/unit_match_reference.h"
+#include "compare/utf8.h"
 
 namespace sorowa {
 namespace {
 
 // Reads one row's spans back as "class:text" items.
-std::vector<std::u16string> Spans(std::u16string_view row) {
-  std::vector<std::u16string> spans;
-  const std::u16string_view open = u"<span class=\"";
-  std::size_t at = row.find(u"<td class=\"le\">");
-  while ((at = row.find(open, at)) != std::u16string_view::npos) {
+std::vector<std::string> Spans(std::string_view row) {
+  std::vector<std::string> spans;
+  const std::string_view open = "<span class=\"";
+  std::size_t at = row.find("<td class=\"le\">");
+  while ((at = row.find(open, at)) != std::string_view::npos) {
     at += open.size();
-    const std::size_t quote = row.find(u'"', at);
-    const std::size_t close = row.find(u"</span>\n", quote);
-    spans.push_back(std::u16string(row.substr(at, quote - at)) + u":" +
-                    std::u16string(row.substr(quote + 2, close - quote - 2)));
+    const std::size_t quote = row.find('"', at);
+    const std::size_t close = row.find("</span>\n", quote);
+    spans.push_back(std::string(row.substr(at, quote - at)) + ":" +
+                    std::string(row.substr(quote + 2, close - quote - 2)));
     at = close;
   }
   return spans;
+}
+
+std::vector<std::string> InUtf8(const std::vector<std::u16string>& texts) {
+  std::vector<std::string> converted;
+  for (const std::u16string& text : texts) converted.push_back(ToUtf8(text));
+  return converted;
 }
 
 struct MatchCase {
@@ -36,12 +43,13 @@ struct MatchCase {
 class UnitMatchTableTest : public testing::TestWithParam<MatchCase> {};
 
 TEST_P(UnitMatchTableTest, ClassesUnits) {
-  std::u16string report;
-  WriteUnitMatchTable(GetParam().source, GetParam().target, report, u"形態素");
-  const std::size_t secondRow = report.find(u"</td></tr>\n<tr>\n");
-  ASSERT_NE(secondRow, std::u16string::npos);
-  EXPECT_EQ(Spans(std::u16string_view(report).substr(0, secondRow)), GetParam().sourceSpans);
-  EXPECT_EQ(Spans(std::u16string_view(report).substr(secondRow)), GetParam().targetSpans);
+  ReportBuffer buffer;
+  WriteUnitMatchTable(GetParam().source, GetParam().target, buffer, u"形態素");
+  const std::string_view report = buffer.bytes();
+  const std::size_t secondRow = report.find("</td></tr>\n<tr>\n");
+  ASSERT_NE(secondRow, std::string_view::npos);
+  EXPECT_EQ(Spans(report.substr(0, secondRow)), InUtf8(GetParam().sourceSpans));
+  EXPECT_EQ(Spans(report.substr(secondRow)), InUtf8(GetParam().targetSpans));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -95,25 +103,25 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<MatchCase>& info) { return info.param.name; });
 
 TEST(UnitMatchTableMarkupTest, BothEmptyStillWritesTable) {
-  std::u16string report;
+  ReportBuffer report;
   WriteUnitMatchTable({}, {}, report, u"疑似文節");
   EXPECT_EQ(
-      report,
-      u"<table>\n<tr>\n"
-      u"<td rowspan=2 width=50px><span class=\"caption\">疑似文節単位でマッチング</span></td>\n"
-      u"<td class=\"le\"></td></tr>\n"
-      u"<tr>\n<td class=\"le\"></td></tr>\n</table>\n");
+      report.bytes(),
+      "<table>\n<tr>\n"
+      "<td rowspan=2 width=50px><span class=\"caption\">疑似文節単位でマッチング</span></td>\n"
+      "<td class=\"le\"></td></tr>\n"
+      "<tr>\n<td class=\"le\"></td></tr>\n</table>\n");
 }
 
 TEST(UnitMatchTableMarkupTest, OneSpanPerUnitWithLineFeed) {
-  std::u16string report;
+  ReportBuffer report;
   WriteUnitMatchTable({u"私は", u"。"}, {u"私は"}, report, u"形態素");
-  EXPECT_EQ(report,
-            u"<table>\n<tr>\n"
-            u"<td rowspan=2 width=50px><span class=\"caption\">形態素単位でマッチング</span></td>\n"
-            u"<td class=\"le\"><span class=\"same\">私は</span>\n"
-            u"<span class=\"different\">。</span>\n</td></tr>\n"
-            u"<tr>\n<td class=\"le\"><span class=\"same\">私は</span>\n</td></tr>\n</table>\n");
+  EXPECT_EQ(report.bytes(),
+            "<table>\n<tr>\n"
+            "<td rowspan=2 width=50px><span class=\"caption\">形態素単位でマッチング</span></td>\n"
+            "<td class=\"le\"><span class=\"same\">私は</span>\n"
+            "<span class=\"different\">。</span>\n</td></tr>\n"
+            "<tr>\n<td class=\"le\"><span class=\"same\">私は</span>\n</td></tr>\n</table>\n");
 }
 
 }  // namespace
@@ -157,17 +165,18 @@ TEST(UnitMatchTableRandomTest, AgreesWithPlainScan) {
     };
     const SegmentList source = units();
     const SegmentList target = round % 3 == 0 ? source : units();
-    ASSERT_EQ(MatchUnitsIndexed(source, target), MatchUnitsReference(source, target))
-        << "round " << round;
+    const UnitMatchStatuses expected = MatchUnitsReference(source, target);
+    ASSERT_EQ(MatchUnitsIndexed(source, target), expected) << "round " << round;
+    ASSERT_EQ(MatchUnits(source, target), expected) << "round " << round;
   }
 }
 
 TEST(UnitMatchTableRandomTest, LongIdenticalLinesAreFast) {
   SegmentList units;
   for (int i = 0; i < 200000; ++i) units.push_back(i % 3 ? u"今日は" : u"いい天気です");
-  std::u16string report;
+  ReportBuffer report;
   WriteUnitMatchTable(units, units, report, u"c");
-  EXPECT_EQ(report.find(u"different"), std::u16string::npos);
+  EXPECT_EQ(report.bytes().find("different"), std::string_view::npos);
 }
 
 }  // namespace

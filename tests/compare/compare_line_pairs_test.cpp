@@ -16,40 +16,40 @@ namespace {
 using testing_support::BackendLog;
 
 // The report's outline: each table named by its caption, separators as they are.
-std::vector<std::u16string> Outline(std::u16string_view report) {
-  std::vector<std::u16string> items;
+std::vector<std::string> Outline(std::string_view report) {
+  std::vector<std::string> items;
   std::size_t at = 0;
   while (at < report.size()) {
-    if (report.substr(at).starts_with(u"<table>")) {
-      const std::size_t captionStart = report.find(u"caption\">", at) + 9;
-      const std::size_t captionEnd = report.find(u"</span>", captionStart);
+    if (report.substr(at).starts_with("<table>")) {
+      const std::size_t captionStart = report.find("caption\">", at) + 9;
+      const std::size_t captionEnd = report.find("</span>", captionStart);
       items.emplace_back(report.substr(captionStart, captionEnd - captionStart));
-      at = report.find(u"</table>\n", at) + 9;
-    } else if (report.substr(at).starts_with(u"<hr><br>")) {
-      items.emplace_back(u"<hr><br>");
+      at = report.find("</table>\n", at) + 9;
+    } else if (report.substr(at).starts_with("<hr><br>")) {
+      items.emplace_back("<hr><br>");
       at += 8;
-    } else if (report.substr(at).starts_with(u"<br>")) {
-      items.emplace_back(u"<br>");
+    } else if (report.substr(at).starts_with("<br>")) {
+      items.emplace_back("<br>");
       at += 4;
     } else {
-      items.emplace_back(u"?");
+      items.emplace_back("?");
       break;
     }
   }
   return items;
 }
 
-const std::u16string kCharDp = u"文字単位でDPマッチング";
-const std::u16string kMorphDp = u"形態素単位でDPマッチング";
-const std::u16string kBunsetsuDp = u"疑似文節単位でDPマッチング";
-const std::u16string kBunsetsuMatch = u"疑似文節単位でマッチング";
-const std::u16string kMorphMatch = u"形態素単位でマッチング";
+const std::string kCharDp = "文字単位でDPマッチング";
+const std::string kMorphDp = "形態素単位でDPマッチング";
+const std::string kBunsetsuDp = "疑似文節単位でDPマッチング";
+const std::string kBunsetsuMatch = "疑似文節単位でマッチング";
+const std::string kMorphMatch = "形態素単位でマッチング";
 
 struct OutlineCase {
   const char* name;
   CompareOptions options;
   bool withBackend;
-  std::vector<std::u16string> pairOutline;
+  std::vector<std::string> pairOutline;
   int analysesPerPair;
 };
 
@@ -60,10 +60,10 @@ TEST_P(CompareOutlineTest, WritesTablesInFixedOrder) {
   CompareHooks hooks;
   hooks.morphBackendFactory = GetParam().withBackend ? testing_support::ClassRunFactory(&log)
                                                      : testing_support::AbsentFactory(&log);
-  std::u16string report;
+  std::string report;
   CompareLinePairs(u"私は学生です。\n本を読む\nextra", u"私が学生だ。\r\n本をよく読む", report,
                    GetParam().options, hooks);
-  std::vector<std::u16string> expected = GetParam().pairOutline;
+  std::vector<std::string> expected = GetParam().pairOutline;
   expected.insert(expected.end(), GetParam().pairOutline.begin(), GetParam().pairOutline.end());
   EXPECT_EQ(Outline(report), expected);
   EXPECT_EQ(log.created, 1);
@@ -81,31 +81,31 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(OutlineCase{"AllOptions",
                                 kAll,
                                 true,
-                                {kCharDp, u"<br>", kMorphDp, u"<br>", kBunsetsuDp, u"<br>",
-                                 kBunsetsuMatch, u"<br>", kMorphMatch, u"<br>", u"<hr><br>"},
+                                {kCharDp, "<br>", kMorphDp, "<br>", kBunsetsuDp, "<br>",
+                                 kBunsetsuMatch, "<br>", kMorphMatch, "<br>", "<hr><br>"},
                                 2},
-                    OutlineCase{"NoOptions", kNone, true, {u"<hr><br>"}, 0},
+                    OutlineCase{"NoOptions", kNone, true, {"<hr><br>"}, 0},
                     OutlineCase{"OnlyCharDp",
                                 {true, false, false, false, false},
                                 true,
-                                {kCharDp, u"<br>", u"<hr><br>"},
+                                {kCharDp, "<br>", "<hr><br>"},
                                 0},
                     OutlineCase{"OnlyMorphemeMatchStillAnalyses",
                                 {false, false, false, false, true},
                                 true,
-                                {kMorphMatch, u"<br>", u"<hr><br>"},
+                                {kMorphMatch, "<br>", "<hr><br>"},
                                 2},
                     OutlineCase{"OnlyPseudoBunsetsuDpSkipsMorphemes",
                                 {false, false, true, false, false},
                                 true,
-                                {kBunsetsuDp, u"<br>", u"<hr><br>"},
+                                {kBunsetsuDp, "<br>", "<hr><br>"},
                                 0},
                     // No analyser: the morpheme DP table has nothing to show, but its <br> stays,
                     // and the matching table is written with empty cells.
                     OutlineCase{"MissingBackend",
                                 {false, true, false, false, true},
                                 false,
-                                {u"<br>", kMorphMatch, u"<br>", u"<hr><br>"},
+                                {"<br>", kMorphMatch, "<br>", "<hr><br>"},
                                 0}),
     [](const testing::TestParamInfo<OutlineCase>& info) { return info.param.name; });
 
@@ -113,29 +113,29 @@ TEST(CompareLinePairsTest, MissingBackendGivesEmptyMatchCells) {
   BackendLog log;
   CompareHooks hooks;
   hooks.morphBackendFactory = testing_support::AbsentFactory(&log);
-  std::u16string report;
+  std::string report;
   CompareLinePairs(u"あ", u"い", report, {false, false, false, false, true}, hooks);
-  EXPECT_NE(report.find(u"<td class=\"le\"></td></tr>\n<tr>\n<td class=\"le\"></td></tr>"),
-            std::u16string::npos);
+  EXPECT_NE(report.find("<td class=\"le\"></td></tr>\n<tr>\n<td class=\"le\"></td></tr>"),
+            std::string::npos);
 }
 
 TEST(CompareLinePairsTest, UnchangedLineIsAnalysedOnce) {
   BackendLog log;
   CompareHooks hooks;
   hooks.morphBackendFactory = testing_support::ClassRunFactory(&log);
-  std::u16string report;
+  std::string report;
   // Two unchanged pairs and a changed one: four analyses, not six.
   CompareLinePairs(u"私は学生です。\n本を読む\n猫", u"私は学生です。\n本をよく読む\n猫", report,
                    kAll, hooks);
   EXPECT_EQ(log.analyzed.load(), 4);
-  EXPECT_EQ(report.find(u"class=\"different\">私"), std::u16string::npos);
+  EXPECT_EQ(report.find("class=\"different\">私"), std::string::npos);
 }
 
 // The program sets its locale once at start-up; a Compare must not set it again while other
 // threads (the report view's, its own workers) may be reading it.
 TEST(CompareLinePairsTest, LeavesTheLocaleAlone) {
   std::locale::global(std::locale::classic());
-  std::u16string report;
+  std::string report;
   CompareLinePairs(u"私は学生です。", u"私が学生だ。", report, kAll);
   EXPECT_EQ(std::locale().name(), "C");
   EXPECT_STREQ(std::setlocale(LC_ALL, nullptr), "C");
@@ -145,10 +145,10 @@ TEST(CompareLinePairsTest, AnalyserLivesOncePerCallEvenWithoutLines) {
   BackendLog log;
   CompareHooks hooks;
   hooks.morphBackendFactory = testing_support::ClassRunFactory(&log);
-  std::u16string report;
+  std::string report;
   CompareLinePairs(u"", u"\r\n", report, kAll, hooks);
   CompareLinePairs(u"a", u"", report, kNone, hooks);
-  EXPECT_EQ(report, u"");
+  EXPECT_EQ(report, "");
   EXPECT_EQ(log.created, 2);
   EXPECT_EQ(log.destroyed, 2);
 }
@@ -157,7 +157,7 @@ TEST(CompareLinePairsTest, ProgressCountsPairsAndCanStopTheRun) {
   CompareHooks hooks;
   std::vector<std::pair<std::size_t, std::size_t>> calls;
   hooks.progress = [&](std::size_t done, std::size_t total) { calls.emplace_back(done, total); };
-  std::u16string report;
+  std::string report;
   CompareLinePairs(u"a\nb\nc", u"a\nb", report, kNone, hooks);
   EXPECT_EQ(calls, (std::vector<std::pair<std::size_t, std::size_t>>{{0, 2}, {1, 2}, {2, 2}}));
 
@@ -167,7 +167,7 @@ TEST(CompareLinePairsTest, ProgressCountsPairsAndCanStopTheRun) {
   };
   report.clear();
   EXPECT_THROW(CompareLinePairs(u"a\nb\nc", u"a\nb", report, kNone, hooks), Stop);
-  EXPECT_EQ(report, u"<hr><br>");
+  EXPECT_EQ(report, "<hr><br>");
 }
 
 TEST(CompareLinePairsTest, TooLargePairNamesItsLineAndReleasesAnalyser) {
@@ -175,7 +175,7 @@ TEST(CompareLinePairsTest, TooLargePairNamesItsLineAndReleasesAnalyser) {
   CompareHooks hooks;
   hooks.morphBackendFactory = testing_support::ClassRunFactory(&log);
   SetDpMemoryLimit(4096);
-  std::u16string report;
+  std::string report;
   const std::u16string source = u"short\n" + std::u16string(300, u'x');
   const std::u16string target = u"short\n" + std::u16string(200, u'y');
   try {
@@ -213,7 +213,7 @@ TEST(CompareLinePairsThreadsTest, ReportIsTheSameOnAnyNumberOfThreads) {
     source += u"第" + n + u"章では東京タワーへ行った。猫が好き & <も>\n";
     target += u"第" + n + u"章で東京タワーに行きました。犬が好き  <も>\r\n";
   }
-  std::u16string reports[3];
+  std::string reports[3];
   const std::size_t threadCounts[3] = {1, 2, 4};
   for (int k = 0; k < 3; ++k) {
     testing_support::BackendLog log;
@@ -246,7 +246,7 @@ TEST(CompareLinePairsThreadsTest, LargePairsFailAsOnOneThread) {
   SetDpMemoryLimit(64 * 1024);
   CompareHooks hooks;
   hooks.threads = 2;
-  std::u16string report;
+  std::string report;
   try {
     CompareLinePairs(source, target, report, {true, false, false, false, false}, hooks);
     ADD_FAILURE() << "expected TableTooLargeError";
@@ -278,12 +278,46 @@ TEST(CompareLinePairsThreadsTest, CancelStopsALongPairSoon) {
   CompareHooks hooks;
   hooks.progress = [](std::size_t, std::size_t) { throw CompareCancelled(); };
   const auto start = std::chrono::steady_clock::now();
-  std::u16string report;
+  std::string report;
   EXPECT_THROW(CompareLinePairs(source + u"\n", target + u"\n", report,
                                 {false, false, false, true, false}, hooks),
                CompareCancelled);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-  EXPECT_EQ(report, u"");
+  EXPECT_EQ(report, "");
+}
+
+}  // namespace
+}  // namespace sorowa
+
+namespace sorowa {
+namespace {
+
+// A long pair goes on in pieces of about a megabyte while it is written, not whole at its
+// end, and the pieces make the report that the whole pair makes.
+TEST(CompareLinePairsStreamTest, LongPairGoesOnInPieces) {
+  std::u16string line;
+  for (int i = 0; i < 150000; ++i) line += static_cast<char16_t>(u'あ' + i % 80);
+  std::u16string changed = line;
+  for (std::size_t k = 0; k < changed.size(); k += 997) changed[k] = u'&';
+  const std::u16string source = u"a\n" + line + u"\nb";
+  const std::u16string target = u"a\n" + changed + u"\nc";
+  const CompareOptions charOnly{true, false, false, false, false};
+  std::string whole;
+  CompareLinePairs(source, target, whole, charOnly);
+
+  CompareHooks hooks;
+  std::vector<std::size_t> sizes;
+  std::string joined;
+  hooks.reportBytes = [&](std::string_view bytes) {
+    sizes.push_back(bytes.size());
+    joined += bytes;
+  };
+  std::string untouched;
+  CompareLinePairs(source, target, untouched, charOnly, hooks);
+  EXPECT_EQ(untouched, "");
+  EXPECT_EQ(joined, whole);
+  EXPECT_GE(sizes.size(), whole.size() >> 20);
+  EXPECT_LE(*std::max_element(sizes.begin(), sizes.end()), std::size_t{3} << 19);
 }
 
 }  // namespace

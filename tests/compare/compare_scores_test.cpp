@@ -152,7 +152,7 @@ TEST(CompareScoresTest, EqualScoringEachPairAloneWhateverThreadsAndTables) {
     CompareHooks hooks;
     hooks.morphBackendFactory = ClassRunFactory(&log);
     hooks.threads = 1;
-    std::u16string report;
+    std::string report;
     const CompareResult result = CompareLinePairs(sourceText, targetText, report, options, hooks);
     ASSERT_TRUE(result.scores) << result.scoresError;
 
@@ -163,21 +163,21 @@ TEST(CompareScoresTest, EqualScoringEachPairAloneWhateverThreadsAndTables) {
 
     // More threads, no scores, or no tables: the same report and the same scores.
     hooks.threads = 4;
-    std::u16string threaded;
+    std::string threaded;
     EXPECT_EQ(CompareLinePairs(sourceText, targetText, threaded, options, hooks).scores,
               result.scores);
     EXPECT_EQ(threaded, report);
     CompareOptions unscored = options;
     unscored.scores = ScoreUnits::None;
-    std::u16string plain;
+    std::string plain;
     EXPECT_FALSE(CompareLinePairs(sourceText, targetText, plain, unscored, hooks).scores);
     EXPECT_EQ(plain, report);
     CompareOptions noTables = options;
     noTables.writeTables = false;
-    std::u16string none;
+    std::string none;
     EXPECT_EQ(CompareLinePairs(sourceText, targetText, none, noTables, hooks).scores,
               result.scores);
-    EXPECT_EQ(none, u"");
+    EXPECT_EQ(none, "");
   }
 }
 
@@ -191,15 +191,15 @@ TEST(CompareScoresTest, NormalisedLinesKeepTheirNumbers) {
                          .morphemeMatch = false};
   options.normalization = {UnicodeForm::Nfkc, true, true, true};
   options.scores = ScoreUnits::Chars;
-  std::u16string report;
+  std::string report;
   const CompareResult result =
       CompareLinePairs(u"ＡＢ カナ\n「」。\nでした", u"AB かな\nでした！", report, options);
   EXPECT_EQ(FormatPairsText(result), "1\t1\n3\t2\n");
   ASSERT_TRUE(result.scores);
   EXPECT_EQ(result.scores->totals.identical, 2u);
   EXPECT_EQ(result.scores->totals.chars.n, 7u);
-  EXPECT_NE(report.find(u">か<"), std::u16string::npos);
-  EXPECT_EQ(report.find(u"カ"), std::u16string::npos);
+  EXPECT_NE(report.find(">か<"), std::string::npos);
+  EXPECT_EQ(report.find("カ"), std::string::npos);
 }
 
 // A pair too long to score leaves the scores out with the reason; the report is still
@@ -214,7 +214,7 @@ TEST(CompareScoresTest, PairTooLongToScoreLeavesTheReport) {
                          .morphemeMatch = false};
   options.scores = ScoreUnits::Chars;
   SetDpMemoryLimit(64 << 10);
-  std::u16string report;
+  std::string report;
   const CompareResult result =
       CompareLinePairs(u"同じ\n" + longSource, u"同じ\n" + longTarget, report, options);
   SetDpMemoryLimit(0);
@@ -222,7 +222,7 @@ TEST(CompareScoresTest, PairTooLongToScoreLeavesTheReport) {
   EXPECT_NE(result.scoresError.find("line pair 2 cannot be scored"), std::string::npos)
       << result.scoresError;
   EXPECT_EQ(result.pairs.size(), 2u);
-  EXPECT_NE(report.find(u"疑似文節"), std::u16string::npos);
+  EXPECT_NE(report.find("疑似文節"), std::string::npos);
 }
 
 // The window's options reach the Compare through OptionIds; with NoReport nothing is stored

@@ -13,13 +13,13 @@ namespace {
 
 const CompareOptions kAll{true, true, true, true, true};
 
-std::u16string Report(const std::u16string& source, const std::u16string& target,
-                      const LinePairing* pairing, std::size_t threads = 0) {
+std::string Report(const std::u16string& source, const std::u16string& target,
+                   const LinePairing* pairing, std::size_t threads = 0) {
   testing_support::BackendLog log;
   CompareHooks hooks;
   hooks.morphBackendFactory = testing_support::ClassRunFactory(&log);
   hooks.threads = threads;
-  std::u16string report;
+  std::string report;
   if (pairing != nullptr) {
     CompareLinePairs(source, target, *pairing, report, kAll, hooks);
   } else {
@@ -28,10 +28,10 @@ std::u16string Report(const std::u16string& source, const std::u16string& target
   return report;
 }
 
-std::vector<std::u16string> Pairs(const std::u16string& report) {
-  std::vector<std::u16string> pairs;
+std::vector<std::string> Pairs(const std::string& report) {
+  std::vector<std::string> pairs;
   for (std::size_t at = 0; at < report.size();) {
-    const std::size_t end = report.find(u"<hr><br>", at) + 8;
+    const std::size_t end = report.find("<hr><br>", at) + 8;
     pairs.push_back(report.substr(at, end - at));
     at = end;
   }
@@ -43,58 +43,57 @@ std::vector<std::u16string> Pairs(const std::u16string& report) {
 // pairs with two lines are what they are when compared by position.
 TEST(LonePairTest, DeletedAndInsertedLinesShowEveryTable) {
   const LinePairing pairing{{0, 1, 0, 1}, {1, 1, 0, 0}, {2, 1, 1, 1}, {0, 0, 2, 1}};
-  const std::vector<std::u16string> pairs =
+  const std::vector<std::string> pairs =
       Pairs(Report(u"ねこ\n\nx<y\nいぬ", u"ねこ\nいぬ\r\nとり", &pairing));
   ASSERT_EQ(pairs.size(), 4u);
   EXPECT_EQ(pairs[0], Report(u"ねこ", u"ねこ", nullptr));
   EXPECT_EQ(pairs[2], Report(u"いぬ", u"いぬ", nullptr));
 
-  const std::u16string deletedDp =
-      u"<td class=\"different\">x</td>\n"
-      u"<td class=\"different\">&lt;</td>\n"
-      u"<td class=\"different\">y</td>\n"
-      u"</tr>\n<tr>\n"
-      u"<td class=\"different\"></td>\n"
-      u"<td class=\"different\"></td>\n"
-      u"<td class=\"different\"></td>\n"
-      u"</tr>\n</table>\n<br>";
-  const std::u16string deletedMatch =
-      u"単位でマッチング</span></td>\n"
-      u"<td class=\"le\"><span class=\"different\">x</span>\n"
-      u"<span class=\"different\">&lt;</span>\n"
-      u"<span class=\"different\">y</span>\n"
-      u"</td></tr>\n<tr>\n"
-      u"<td class=\"le\"></td></tr>\n</table>\n<br>";
-  const std::u16string caption =
-      u"<table>\n<tr>\n<td rowspan=2 width=50px><span class=\"caption\">";
-  EXPECT_EQ(pairs[1], caption + u"文字単位でDPマッチング</span></td>\n" + deletedDp +  //
-                          caption + u"形態素単位でDPマッチング</span></td>\n" + deletedDp +
-                          caption + u"疑似文節単位でDPマッチング</span></td>\n" + deletedDp +
-                          caption + u"疑似文節" + deletedMatch +  //
-                          caption + u"形態素" + deletedMatch + u"<hr><br>");
+  const std::string deletedDp =
+      "<td class=\"different\">x</td>\n"
+      "<td class=\"different\">&lt;</td>\n"
+      "<td class=\"different\">y</td>\n"
+      "</tr>\n<tr>\n"
+      "<td class=\"different\"></td>\n"
+      "<td class=\"different\"></td>\n"
+      "<td class=\"different\"></td>\n"
+      "</tr>\n</table>\n<br>";
+  const std::string deletedMatch =
+      "単位でマッチング</span></td>\n"
+      "<td class=\"le\"><span class=\"different\">x</span>\n"
+      "<span class=\"different\">&lt;</span>\n"
+      "<span class=\"different\">y</span>\n"
+      "</td></tr>\n<tr>\n"
+      "<td class=\"le\"></td></tr>\n</table>\n<br>";
+  const std::string caption = "<table>\n<tr>\n<td rowspan=2 width=50px><span class=\"caption\">";
+  EXPECT_EQ(pairs[1], caption + "文字単位でDPマッチング</span></td>\n" + deletedDp +  //
+                          caption + "形態素単位でDPマッチング</span></td>\n" + deletedDp + caption +
+                          "疑似文節単位でDPマッチング</span></td>\n" + deletedDp + caption +
+                          "疑似文節" + deletedMatch +  //
+                          caption + "形態素" + deletedMatch + "<hr><br>");
 
-  const std::u16string insertedChars =
-      u"<td class=\"different\"></td>\n"
-      u"<td class=\"different\"></td>\n"
-      u"</tr>\n<tr>\n"
-      u"<td class=\"different\">と</td>\n"
-      u"<td class=\"different\">り</td>\n"
-      u"</tr>\n</table>\n<br>";
-  const std::u16string insertedUnit =
-      u"<td class=\"different\"></td>\n"
-      u"</tr>\n<tr>\n"
-      u"<td class=\"different\">とり</td>\n"
-      u"</tr>\n</table>\n<br>";
-  const std::u16string insertedMatch =
-      u"単位でマッチング</span></td>\n"
-      u"<td class=\"le\"></td></tr>\n<tr>\n"
-      u"<td class=\"le\"><span class=\"different\">とり</span>\n"
-      u"</td></tr>\n</table>\n<br>";
-  EXPECT_EQ(pairs[3], caption + u"文字単位でDPマッチング</span></td>\n" + insertedChars + caption +
-                          u"形態素単位でDPマッチング</span></td>\n" + insertedUnit + caption +
-                          u"疑似文節単位でDPマッチング</span></td>\n" + insertedUnit + caption +
-                          u"疑似文節" + insertedMatch +  //
-                          caption + u"形態素" + insertedMatch + u"<hr><br>");
+  const std::string insertedChars =
+      "<td class=\"different\"></td>\n"
+      "<td class=\"different\"></td>\n"
+      "</tr>\n<tr>\n"
+      "<td class=\"different\">と</td>\n"
+      "<td class=\"different\">り</td>\n"
+      "</tr>\n</table>\n<br>";
+  const std::string insertedUnit =
+      "<td class=\"different\"></td>\n"
+      "</tr>\n<tr>\n"
+      "<td class=\"different\">とり</td>\n"
+      "</tr>\n</table>\n<br>";
+  const std::string insertedMatch =
+      "単位でマッチング</span></td>\n"
+      "<td class=\"le\"></td></tr>\n<tr>\n"
+      "<td class=\"le\"><span class=\"different\">とり</span>\n"
+      "</td></tr>\n</table>\n<br>";
+  EXPECT_EQ(pairs[3], caption + "文字単位でDPマッチング</span></td>\n" + insertedChars + caption +
+                          "形態素単位でDPマッチング</span></td>\n" + insertedUnit + caption +
+                          "疑似文節単位でDPマッチング</span></td>\n" + insertedUnit + caption +
+                          "疑似文節" + insertedMatch +  //
+                          caption + "形態素" + insertedMatch + "<hr><br>");
 }
 
 // A merge and a split, repeated so that several workers write them: the same report as the
@@ -125,7 +124,7 @@ namespace {
 // Lines are named by their number in the text, empty lines counted; joined lines by both
 // numbers; a missing side by "-". Lines in no pair are counted and named range by range.
 TEST(CompareResultTest, NamesEveryKindOfPairAndTheLinesLeftOut) {
-  std::u16string report;
+  std::string report;
   const CompareResult result =
       CompareLinePairs(u"a\nb\n\nc\nd\ne\rf\r\ng", u"\nx\ny\nz",
                        {{1, 2, 0, 1}, {3, 1, 0, 0}, {4, 1, 1, 2}}, report, kAll);
@@ -135,13 +134,13 @@ TEST(CompareResultTest, NamesEveryKindOfPairAndTheLinesLeftOut) {
 }
 
 TEST(CompareResultTest, PairingNamingMissingLinesIsRefusedBeforeAnyTable) {
-  std::u16string report;
+  std::string report;
   for (const LinePair& bad :
        {LinePair{0, 1, 1, 1}, LinePair{1, 2, 0, 1}, LinePair{0, 0, 0, 0}, LinePair{0, 3, 0, 1}}) {
     EXPECT_THROW(CompareLinePairs(u"a\nb", u"x", {{0, 1, 0, 1}, bad}, report, kAll),
                  std::logic_error);
   }
-  EXPECT_EQ(report, u"");
+  EXPECT_EQ(report, "");
 }
 
 }  // namespace

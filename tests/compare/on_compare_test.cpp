@@ -8,7 +8,6 @@
 
 #include "align/dp_limits.h"
 #include "compare/report_document.h"
-#include "compare/utf8.h"
 #include "compare_test_support.h"
 #include "fake_morph_backend.h"
 
@@ -45,7 +44,7 @@ TEST_F(OnCompareTest, NormalisesEditorsAndShowsTheWrittenReport) {
   EXPECT_EQ(ui.shown[0].parent_path(), dir_);
   EXPECT_EQ(ui.shown[0].filename().string(), TempReportStore::FileName(getpid(), 0));
   const std::string report = ReadFile(ui.shown[0]);
-  EXPECT_TRUE(report.starts_with(ToUtf8(ReportHead())));
+  EXPECT_TRUE(report.starts_with(std::string(ReportHead())));
   EXPECT_TRUE(report.ends_with("<hr><br></body></html>"));
   EXPECT_EQ(fs::status(ui.shown[0]).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write);
@@ -57,7 +56,7 @@ TEST_F(OnCompareTest, EmptyEditorsGiveHeadAndFootOnly) {
   TempReportStore store(dir_);
   OnCompare(ui, store, testing_support::ClassRunFactory(&log_));
   ASSERT_EQ(ui.shown.size(), 1u);
-  EXPECT_EQ(ReadFile(ui.shown[0]), ToUtf8(ReportHead()) + "</body></html>");
+  EXPECT_EQ(ReadFile(ui.shown[0]), std::string(ReportHead()) + "</body></html>");
   EXPECT_EQ(ui.texts[0], u"");
   EXPECT_EQ(log_.created, 1);
 }

@@ -7,7 +7,6 @@
 
 #include "align/unit_match_reference.h"
 #include "align/unit_match_table.h"
-#include "compare/utf8.h"
 #include "fuzz_support.h"
 #include "report_parsing.h"
 
@@ -38,13 +37,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const SegmentList source = ReadUnits(in, alphabet);
   const SegmentList target = ReadUnits(in, alphabet);
 
-  FUZZ_CHECK(MatchUnitsIndexed(source, target) == MatchUnitsReference(source, target),
+  const UnitMatchStatuses expected = MatchUnitsReference(source, target);
+  FUZZ_CHECK(MatchUnitsIndexed(source, target) == expected,
              "the matching differs from the plain scan");
+  FUZZ_CHECK(MatchUnits(source, target) == expected,
+             "the matching of short lines differs from the plain scan");
 
-  std::u16string report = u"kept";
+  ReportBuffer report("kept");
   WriteUnitMatchTable(source, target, report, u"疑似文節");
-  FUZZ_CHECK(report.starts_with(u"kept"), "the table writer changed what was already there");
-  const std::string html = ToUtf8(std::u16string_view(report).substr(4));
+  FUZZ_CHECK(report.bytes().starts_with("kept"), "the table writer changed what was already there");
+  const std::string html(report.bytes().substr(4));
   HtmlCursor cursor(html);
   CheckMatchTable(cursor, "疑似文節", source, target);
   if (!cursor.AtEnd()) cursor.Fail("text after the table");

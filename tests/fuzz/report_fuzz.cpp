@@ -17,7 +17,6 @@
 #include "compare/on_compare.h"
 #include "compare/report_document.h"
 #include "compare/report_store.h"
-#include "compare/utf8.h"
 #include "fuzz_support.h"
 #include "report_parsing.h"
 #include "segment/morph_analyzer.h"
@@ -306,8 +305,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::string& report = store.bytes;
   FUZZ_CHECK(IsValidUtf8(report), "the report is not valid UTF-8");
-  const std::string head = ToUtf8(ReportHead());
-  const std::string foot = ToUtf8(ReportFoot());
+  const std::string head = std::string(ReportHead());
+  const std::string foot = std::string(ReportFoot());
   FUZZ_CHECK(report.starts_with(head), "the report does not start with the head");
   FUZZ_CHECK(report.ends_with(foot) && report.size() >= head.size() + foot.size(),
              "the report does not end with the foot");
