@@ -70,6 +70,23 @@ std::string TaggerErrorOr(std::string_view fallback) {
   return std::string(fallback);
 }
 
+// Puts a NUL at bytes[at] while it lives, then the byte that was there. at may be
+// bytes.size(), where a NUL already is.
+class ScopedNul {
+ public:
+  ScopedNul(std::string& bytes, std::size_t at) : bytes_(bytes), at_(at), saved_(bytes[at]) {
+    bytes_[at_] = '\0';
+  }
+  ~ScopedNul() { bytes_[at_] = saved_; }
+  ScopedNul(const ScopedNul&) = delete;
+  ScopedNul& operator=(const ScopedNul&) = delete;
+
+ private:
+  std::string& bytes_;
+  std::size_t at_;
+  char saved_;
+};
+
 bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
@@ -190,6 +207,11 @@ bool MecabBackend::ParsePiece(std::size_t from, std::size_t to,
   if (from == to) return true;
   const char* const begin = utf8_.data() + from;
   const std::size_t size = to - from;
+  // MeCab's dictionary search takes a length of zero to mean "up to the NUL", and it asks
+  // with zero when a piece ends in blanks: it then reads on into the next piece and puts the
+  // word it finds there past the end of its lattice, over whatever lies after it on the
+  // heap. So the piece ends with a NUL while MeCab has it.
+  const ScopedNul terminated(utf8_, to);
   // Given by length, so a NUL inside the line is just another character.
   lattice_->set_sentence(begin, size);
   if (!tagger_->parse(lattice_.get())) return false;
