@@ -128,7 +128,9 @@ class Planner {
                                                          ".",      "!",      "?"};
     for (std::size_t end = limit; end > from + (limit - from) / 2; --end) {
       for (std::string_view mark : kSentenceEnds) {
-        if (end >= mark.size() && utf8_.substr(end - mark.size(), mark.size()) == mark) {
+        // The last byte first: most bytes end no mark.
+        if (utf8_[end - 1] == mark.back() && end >= mark.size() &&
+            utf8_.substr(end - mark.size(), mark.size()) == mark) {
           return end;
         }
       }
