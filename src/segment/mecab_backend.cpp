@@ -3,6 +3,7 @@
 #include <mecab.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <utility>
 
 #include "align/stop_request.h"
@@ -70,18 +71,36 @@ std::string TaggerErrorOr(std::string_view fallback) {
   return std::string(fallback);
 }
 
+// Puts a NUL at bytes[at] while it lives, then the byte that was there. at may be
+// bytes.size(), where a NUL already is.
+class ScopedNul {
+ public:
+  ScopedNul(std::string& bytes, std::size_t at) : bytes_(bytes), at_(at), saved_(bytes[at]) {
+    bytes_[at_] = '\0';
+  }
+  ~ScopedNul() { bytes_[at_] = saved_; }
+  ScopedNul(const ScopedNul&) = delete;
+  ScopedNul& operator=(const ScopedNul&) = delete;
+
+ private:
+  std::string& bytes_;
+  std::size_t at_;
+  char saved_;
+};
+
 bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
-bool IsAsciiBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+// MeCab reads its character table from the folder of the system dictionary.
+std::shared_ptr<const MecabCharTable> LoadCharTable(const MeCab::Model& model) {
+  for (const MeCab::DictionaryInfo* info = model.dictionary_info(); info != nullptr;
+       info = info->next) {
+    if (info->type == MECAB_SYS_DIC && info->filename != nullptr) {
+      return MecabCharTable::Load(std::filesystem::path(info->filename).parent_path() / "char.bin");
+    }
+  }
+  return nullptr;
 }
-
-// Far below the 16-bit limit even with the longest node MeCab makes after the run.
-constexpr std::size_t kLongBlankRun = 4096;
-
-// The most bytes handed to MeCab at once; a stretch is cut near here, at a sentence end.
-constexpr std::size_t kMaxParseBytes = 16384;
 
 }  // namespace
 
@@ -127,14 +146,19 @@ std::unique_ptr<MecabBackend> MecabBackend::Create(const MessageSink& showMessag
     Show(showMessage, TaggerErrorOr("MeCab could not create its tagger."));
     return nullptr;
   }
-  return std::unique_ptr<MecabBackend>(
-      new MecabBackend(std::move(model), std::move(tagger), std::move(lattice)));
+  std::shared_ptr<const MecabCharTable> charTable = LoadCharTable(*model);
+  return std::unique_ptr<MecabBackend>(new MecabBackend(std::move(model), std::move(charTable),
+                                                        std::move(tagger), std::move(lattice)));
 }
 
 MecabBackend::MecabBackend(std::shared_ptr<MeCab::Model> model,
+                           std::shared_ptr<const MecabCharTable> charTable,
                            std::unique_ptr<MeCab::Tagger> tagger,
                            std::unique_ptr<MeCab::Lattice> lattice)
-    : model_(std::move(model)), tagger_(std::move(tagger)), lattice_(std::move(lattice)) {}
+    : model_(std::move(model)),
+      charTable_(std::move(charTable)),
+      tagger_(std::move(tagger)),
+      lattice_(std::move(lattice)) {}
 
 MecabBackend::~MecabBackend() = default;
 
@@ -143,7 +167,7 @@ std::unique_ptr<MorphBackend> MecabBackend::Clone() const {
   std::unique_ptr<MeCab::Lattice> lattice(model_->createLattice());
   if (!tagger || !lattice) return nullptr;
   return std::unique_ptr<MorphBackend>(
-      new MecabBackend(model_, std::move(tagger), std::move(lattice)));
+      new MecabBackend(model_, charTable_, std::move(tagger), std::move(lattice)));
 }
 
 void MecabBackend::Encode(std::u16string_view text) {
@@ -209,6 +233,11 @@ bool MecabBackend::ParsePiece(std::size_t from, std::size_t to,
   if (from == to) return true;
   const char* const begin = utf8_.data() + from;
   const std::size_t size = to - from;
+  // MeCab's dictionary search takes a length of zero to mean "up to the NUL", and it asks
+  // with zero when a piece ends in blanks: it then reads on into the next piece and puts the
+  // word it finds there past the end of its lattice, over whatever lies after it on the
+  // heap. So the piece ends with a NUL while MeCab has it.
+  const ScopedNul terminated(utf8_, to);
   // Given by length, so a NUL inside the line is just another character.
   lattice_->set_sentence(begin, size);
   if (!tagger_->parse(lattice_.get())) return false;
@@ -229,34 +258,6 @@ bool MecabBackend::ParsePiece(std::size_t from, std::size_t to,
   return true;
 }
 
-std::size_t MecabBackend::FindCut(std::size_t from, std::size_t limit) const {
-  static constexpr std::string_view kSentenceEnds[] = {"\u3002", "\uFF0E", "\uFF01", "\uFF1F",
-                                                       ".",      "!",      "?"};
-  const std::string_view bytes(utf8_);
-  for (std::size_t end = limit; end > from + (limit - from) / 2; --end) {
-    for (std::string_view mark : kSentenceEnds) {
-      if (end >= mark.size() && bytes.substr(end - mark.size(), mark.size()) == mark) return end;
-    }
-  }
-  std::size_t end = limit;
-  while (end > from + 1 && (static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80) --end;
-  return end;
-}
-
-bool MecabBackend::ParseStretch(std::size_t from, std::size_t to,
-                                std::vector<std::uint32_t>& wordIndex) {
-  // MeCab builds one lattice over all it is given; for a line of megabytes that means
-  // gigabytes and minutes, and then it gives up. Sentences do not share morphemes, so a
-  // long stretch is cut after a sentence-final mark and parsed piece by piece.
-  while (to - from > kMaxParseBytes) {
-    ThrowIfStopped();
-    const std::size_t cut = FindCut(from, from + kMaxParseBytes);
-    if (!ParsePiece(from, cut, wordIndex)) return false;
-    from = cut;
-  }
-  return ParsePiece(from, to, wordIndex);
-}
-
 bool MecabBackend::Analyze(std::u16string_view text, std::vector<std::uint32_t>& wordIndex) {
   wordIndex.clear();
   if (text.empty()) return true;
@@ -264,30 +265,17 @@ bool MecabBackend::Analyze(std::u16string_view text, std::vector<std::uint32_t>&
   wordIndex.resize(text.size());
   nextWord_ = 0;
 
-  // MeCab keeps a node's length together with the whitespace before it in 16 bits; past
-  // that it quietly loses every node of the line. So a long run of blanks is taken out here
-  // and made a word directly, and the text on either side is parsed on its own.
-  const std::size_t size = utf8_.size();
-  std::size_t pieceStart = 0;
-  std::size_t i = 0;
-  bool ok = true;
-  while (ok && i < size) {
-    if (!IsAsciiBlank(utf8_[i])) {
-      ++i;
-      continue;
+  // Pieces do not share morphemes: a line of megabytes is parsed a sentence or so at a time,
+  // and long runs of blanks or of one kind of character are cut out (see PlanMecabPieces).
+  PlanMecabPieces(utf8_, charTable_.get(), pieces_);
+  for (const MecabPiece& piece : pieces_) {
+    if (pieces_.size() > 1) ThrowIfStopped();
+    if (piece.blankRun) {
+      AddWord(piece.from, piece.to, wordIndex);
+    } else if (!ParsePiece(piece.from, piece.to, wordIndex)) {
+      wordIndex.clear();
+      return false;
     }
-    std::size_t runEnd = i;
-    while (runEnd < size && IsAsciiBlank(utf8_[runEnd])) ++runEnd;
-    if (runEnd - i >= kLongBlankRun) {
-      ok = ParseStretch(pieceStart, i, wordIndex);
-      AddWord(i, runEnd, wordIndex);
-      pieceStart = runEnd;
-    }
-    i = runEnd;
-  }
-  if (!ok || !ParseStretch(pieceStart, size, wordIndex)) {
-    wordIndex.clear();
-    return false;
   }
   return true;
 }

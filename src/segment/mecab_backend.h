@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "segment/mecab_char_table.h"
+#include "segment/mecab_pieces.h"
 #include "segment/morph_backend.h"
 
 namespace MeCab {
@@ -36,28 +38,29 @@ class MecabBackend : public MorphBackend {
   // A tagger and lattice of its own over the shared model: MeCab's model may serve several
   // threads, each parsing with its own lattice.
   std::unique_ptr<MorphBackend> Clone() const override;
+  // The dictionary's character table that long runs are cut by; null if it was unreadable.
+  const MecabCharTable* charTable() const { return charTable_.get(); }
 
  private:
-  MecabBackend(std::shared_ptr<MeCab::Model> model, std::unique_ptr<MeCab::Tagger> tagger,
-               std::unique_ptr<MeCab::Lattice> lattice);
+  MecabBackend(std::shared_ptr<MeCab::Model> model, std::shared_ptr<const MecabCharTable> charTable,
+               std::unique_ptr<MeCab::Tagger> tagger, std::unique_ptr<MeCab::Lattice> lattice);
   void Encode(std::u16string_view text);
   // Parses utf8_[from, to) and gives its words the next indices.
   bool ParsePiece(std::size_t from, std::size_t to, std::vector<std::uint32_t>& wordIndex);
-  // The same for a stretch of any length, parsed a sentence or so at a time.
-  bool ParseStretch(std::size_t from, std::size_t to, std::vector<std::uint32_t>& wordIndex);
-  // Where to end a piece that starts at from and may reach limit: after the last
-  // sentence-final mark in its second half, or else at the last character boundary.
-  std::size_t FindCut(std::size_t from, std::size_t limit) const;
   void AddWord(std::size_t fromByte, std::size_t toByte, std::vector<std::uint32_t>& wordIndex);
 
   // Declared first so that it goes last: the tagger and the lattice refer to it.
   std::shared_ptr<MeCab::Model> model_;
+  // The dictionary's character table, for cutting long runs (see PlanMecabPieces); null
+  // when it could not be read, and then such runs are parsed whole, only more slowly.
+  std::shared_ptr<const MecabCharTable> charTable_;
   std::unique_ptr<MeCab::Tagger> tagger_;
   std::unique_ptr<MeCab::Lattice> lattice_;
   std::string utf8_;
   // For every byte of utf8_, the first code unit of the character it encodes; one more entry
   // at the end holds the text's length.
   std::vector<std::size_t> unitOfByte_;
+  std::vector<MecabPiece> pieces_;
   std::uint32_t nextWord_ = 0;
 };
 

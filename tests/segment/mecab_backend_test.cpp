@@ -160,6 +160,22 @@ TEST_F(MecabBackendTest, LongLinesAreParsedInPiecesWithoutLosingWords) {
   EXPECT_EQ(joined, withoutMarks);
 }
 
+// The second line's first piece ends in a blank that a dictionary word follows. MeCab looked
+// past the piece for that word and wrote it behind its lattice, over the heap (glibc then
+// ended the program with "double free or corruption"); the words must stay inside the piece.
+TEST_F(MecabBackendTest, APieceEndingInABlankKeepsMecabInsideIt) {
+  std::u16string first, second;
+  for (int i = 0; i < 4096; ++i) first += u"ab c";
+  first += u"現在";
+  for (int i = 0; i < 4095; ++i) second += u"ab c";
+  second += u"ab 現在のウィンドウ";
+  for (const std::u16string& line : {first, second, first}) {
+    std::u16string joined;
+    for (const Segment& segment : Split(line)) joined += segment;
+    EXPECT_EQ(joined, line);
+  }
+}
+
 TEST(MecabCharsetTest, RecognisesUtf8Names) {
   for (const char* name : {"UTF-8", "utf-8", "UTF8", "utf8", "Utf-8"}) {
     EXPECT_TRUE(IsUtf8CharsetName(name)) << name;
