@@ -136,10 +136,9 @@ void MainWindow::ConnectCommands() {
     dialogs_.ShowError(this, QStringLiteral("レポートを表示できませんでした。"), description);
   });
   connect(view_, &ReportView::ReportTooBig, this, &MainWindow::OfferBrowser);
-  connect(view_, &ReportView::PageLoaded, this, [this](int, bool ok) {
-    if (ok && pairList_->Model().rowCount() != view_->Index().pairCount()) {
-      pairList_->Model().SetPairs(view_->Index());
-    }
+  // A pair whose texts differ is a change even where no table shows it (all tables off).
+  navigator_->SetChangeTest([this](int pair) {
+    return view_->Index().pairChanged(pair) || pairList_->Model().IsChange(pair);
   });
   connect(pairList_, &PairList::PairChosen, navigator_, &PairNavigator::ShowPair);
   connect(navigator_, &PairNavigator::PairShown, pairList_, &PairList::SelectPair);
@@ -351,8 +350,9 @@ bool MainWindow::IsOptionChecked(OptionId option) const {
 }
 
 void MainWindow::ShowReport(const std::filesystem::path& path) {
-  pairList_->Model().Clear();
   view_->ShowReport(PathToQString(path));
+  // What the file tells until the Compare hands over its pairs.
+  pairList_->Model().SetPairs(view_->Index());
 }
 
 void MainWindow::ReportError(const std::string& message) { ReportFailure(ErrorDetails(), message); }
@@ -457,6 +457,8 @@ void MainWindow::ShowMessage(const UserMessage& message) {
 
 void MainWindow::ShowResult(const CompareResult& result) {
   status_->setText(CompareStatusText(result));
+  pairList_->Model().SetRows(
+      PairRows(result, *sourceEditor_->document(), *targetEditor_->document(), view_->Index()));
 }
 
 bool MainWindow::ReportProgress(std::size_t done, std::size_t total) {
