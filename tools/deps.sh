@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake make pkg-config
-  libboost-regex-dev libuchardet-dev
+  libboost-regex-dev libuchardet-dev libqpdf-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   mecab libmecab-dev mecab-ipadic-utf8
   qt6-base-dev qt6-webengine-dev qt6-translations-l10n fonts-noto-cjk

@@ -13,11 +13,14 @@
 #include <QWebEngineUrlSchemeHandler>
 #include <algorithm>
 
+#include "app/print_layout.h"
+
 namespace sorowa {
 namespace {
 
-// Serves one part of a report file: the file's head, a byte range of whole pairs, the foot.
-// Everything it needs is in the URL, so one handler serves every view.
+// Serves one part of a report file: the file's head, a byte range of whole pairs, the foot;
+// for printing, the pairs are laid out for paper. Everything it needs is in the URL, so one
+// handler serves every view.
 class ReportPartHandler : public QWebEngineUrlSchemeHandler {
  public:
   using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
@@ -37,9 +40,18 @@ class ReportPartHandler : public QWebEngineUrlSchemeHandler {
     }
     QByteArray bytes = file.read(headEnd);
     file.seek(from);
-    bytes += file.read(to - from);
+    const QByteArray pairs = file.read(to - from);
     file.seek(foot);
-    bytes += file.readAll();
+    const QByteArray footBytes = file.readAll();
+    if (query.hasQueryItem(QStringLiteral("print"))) {
+      bytes += QByteArrayView(PrintStylesheet());
+      const std::string printed = RewriteForPrint(
+          std::string_view(pairs.constData(), static_cast<std::size_t>(pairs.size())));
+      bytes += QByteArrayView(printed.data(), static_cast<qsizetype>(printed.size()));
+    } else {
+      bytes += pairs;
+    }
+    bytes += footBytes;
     auto* buffer = new QBuffer(job);
     buffer->setData(bytes);
     job->reply(QByteArrayLiteral("text/html;charset=UTF-8"), buffer);
@@ -100,6 +112,7 @@ void ReportView::contextMenuEvent(QContextMenuEvent* event) {
 
 void ReportView::ShowReport(const QString& filePath) {
   reportPath_ = filePath;
+  ++serial_;
   index_ = ReportIndex::Build(filePath);
   pageStarts_ = {0};
   page_ = 0;
@@ -117,7 +130,6 @@ void ReportView::ShowReport(const QString& filePath) {
     }
     pageBytes += size;
   }
-  ++serial_;
   ShowPage(0);
 }
 
@@ -131,20 +143,29 @@ int ReportView::PageOfPair(int pair) const {
 }
 
 QUrl ReportView::PageUrl(int page) const {
+  return RangeUrl(PageFirstPair(page), PageEndPair(page), false,
+                  QStringLiteral("/part-%1-%2.htm").arg(serial_).arg(page + 1));
+}
+
+QUrl ReportView::PrintUrl(int first, int end) const {
+  return RangeUrl(first, end, true,
+                  QStringLiteral("/print-%1-%2-%3.htm").arg(serial_).arg(first).arg(end));
+}
+
+QUrl ReportView::RangeUrl(int first, int end, bool print, const QString& name) const {
   QUrl url;
   url.setScheme(QString::fromLatin1(kScheme));
-  url.setPath(QStringLiteral("/part-%1-%2.htm").arg(serial_).arg(page + 1));
+  url.setPath(name);
   QUrlQuery query;
   query.addQueryItem(QStringLiteral("file"),
                      QString::fromLatin1(reportPath_.toUtf8().toBase64(
                          QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals)));
   query.addQueryItem(QStringLiteral("head"), QString::number(index_.headEnd()));
-  const int first = PageFirstPair(page);
-  const int end = PageEndPair(page);
   query.addQueryItem(QStringLiteral("from"), QString::number(index_.pairStart(first)));
   query.addQueryItem(QStringLiteral("to"), QString::number(end > first ? index_.pairEnd(end - 1)
                                                                        : index_.pairStart(first)));
   query.addQueryItem(QStringLiteral("foot"), QString::number(index_.footStart()));
+  if (print) query.addQueryItem(QStringLiteral("print"), QStringLiteral("1"));
   url.setQuery(query);
   return url;
 }
