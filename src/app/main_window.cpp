@@ -485,8 +485,9 @@ void MainWindow::Save() {
 void MainWindow::Print() { printer_->Print(this); }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {
-  // Escape never closes or clears anything in this window.
+  // Escape closes the find bar and nothing else: it never closes or clears the window.
   if (event->key() == Qt::Key_Escape) {
+    if (findBar_->isVisible()) findBar_->Close();
     event->accept();
     return;
   }

@@ -1137,6 +1137,9 @@ void MainWindowTest::NextAndPreviousChange() {
   const QString count = Child<QLabel>("findMatches")->text();
   QVERIFY2(count.startsWith(QStringLiteral("1 / ")) && !count.startsWith(QStringLiteral("1 / 0")),
            qPrintable(count));
+  // Escape in the field closes the bar.
+  QTest::keyClick(field, Qt::Key_Escape);
+  QVERIFY(!Child<QWidget>("findBar")->isVisible());
 
   // A pair with scores brings the error rate column.
   std::vector<sorowa::PairRow> scored(1);
