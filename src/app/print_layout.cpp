@@ -23,8 +23,11 @@ constexpr std::string_view kNextSameUnit = "</span>\n<span class=\"same\">";
 // What the columns are made of. Every column has the same two rows of the same height, so
 // that the rows line up from column to column; an empty cell keeps its height with a
 // zero-width space. A column wider than the paper (one very long unit) wraps inside.
+// The page is only ever printed: on screen it shows nothing, so that the browser lays it
+// out once, for paper, rather than for the screen first and again after printing.
 constexpr std::string_view kStylesheet =
     "<style type=\"text/css\">\n"
+    "@media screen { body{ display: none; } }\n"
     ".dp{ font-size: 70%; line-height: 1.35; }\n"
     ".cap{ display: inline-block; vertical-align: top; margin-right: 2px; white-space: nowrap; }\n"
     ".col{ display: inline-block; vertical-align: top; box-sizing: border-box; max-width: 100%; "

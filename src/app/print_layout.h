@@ -22,6 +22,7 @@ namespace sorowa {
 inline constexpr std::size_t kJoinedColumnLength = 12;
 
 // The style for what RewriteForPrint writes, a <style> element to follow the report's head.
+// It hides the page on screen: the page is for printing only.
 std::string_view PrintStylesheet();
 
 // Rewrites the bytes of whole line pairs of a report (what lies between its head and its

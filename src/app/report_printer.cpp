@@ -133,7 +133,9 @@ void ReportPrinter::OnAllPrinted() {
     End(false, QStringLiteral("PDF をまとめるためのメモリーが足りません。"));
     return;
   } catch (const std::exception& error) {
-    End(false, QStringLiteral("印刷した部分を一つの PDF にまとめられませんでした: %1")
+    // qpdf's own words, in English, help whoever looks into it.
+    End(false, QStringLiteral("印刷した部分を一つの PDF にまとめられませんでした。\n"
+                              "（技術的な詳細: %1）")
                    .arg(QString::fromLocal8Bit(error.what())));
     return;
   }

@@ -24,6 +24,7 @@
 #include <QSet>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QSplitter>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
@@ -1159,8 +1160,10 @@ void MainWindowTest::SettingsSurviveARestart() {
     first.show();
     first.findChild<QCheckBox*>(QStringLiteral("charDpBox"))->setChecked(true);
     first.findChild<QCheckBox*>(QStringLiteral("morphemeMatchBox"))->setChecked(false);
+    first.findChild<QCheckBox*>(QStringLiteral("alignLinesBox"))->setChecked(true);
     first.resize(700, 500);
     QTRY_COMPARE(first.size(), QSize(700, 500));
+    first.findChild<QSplitter*>(QStringLiteral("reportSplitter"))->setSizes({250, 400});
     geometry = first.saveGeometry();
     first.close();
   }
@@ -1170,7 +1173,9 @@ void MainWindowTest::SettingsSurviveARestart() {
   QVERIFY(second.findChild<QCheckBox*>(QStringLiteral("charDpBox"))->isChecked());
   QVERIFY(!second.findChild<QCheckBox*>(QStringLiteral("morphemeMatchBox"))->isChecked());
   QVERIFY(second.findChild<QCheckBox*>(QStringLiteral("morphemeDpBox"))->isChecked());
+  QVERIFY(second.findChild<QCheckBox*>(QStringLiteral("alignLinesBox"))->isChecked());
   QCOMPARE(second.size(), QSize(700, 500));
+  QCOMPARE(second.findChild<QSplitter*>(QStringLiteral("reportSplitter"))->sizes().front(), 250);
 
   // The Save dialog starts in the folder last used, named after the Source file.
   const QString source = tmp_->filePath(QStringLiteral("第一稿.txt"));
