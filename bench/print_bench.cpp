@@ -2,9 +2,10 @@
 // the same sitting, the two interleaved. Run under a display, for example
 //   xvfb-run -a -s "-screen 0 1280x1024x24" build/bench/sorowa_print_bench --rounds 3
 // Options: --pairs N (300), --char-dp (add the character table), --rounds N (3),
-// --methods new,old,page (all three). It writes the report of N pairs of generated prose
-// like lines, 40 to 200 characters long plus one line of 309 characters, with one
-// character in twelve changed, and prints it to A4 PDF files in a temporary folder:
+// --methods new,old,page (all three), --keep DIR (write the report and PDFs there, to look
+// at, for example with pdftoppm, rather than into a temporary folder). It writes the report of N
+// pairs of generated prose like lines, 40 to 200 characters long plus one line of 309 characters,
+// with one character in twelve changed, and prints it to A4 PDF files in a temporary folder:
 //   new   Print as the window does it (runs of pairs laid out for paper, printed side by
 //         side, joined);
 //   old   the page loaded whole, wide tables laid out again in parts by a script in the
@@ -221,6 +222,7 @@ int main(int argc, char** argv) {
   int pairs = 300;
   int rounds = 3;
   bool charDp = false;
+  QString keep;
   QStringList methods{QStringLiteral("new"), QStringLiteral("old"), QStringLiteral("page")};
   const QStringList arguments = QApplication::arguments();
   for (int i = 1; i < arguments.size(); ++i) {
@@ -233,15 +235,19 @@ int main(int argc, char** argv) {
       methods = arguments[++i].split(u',');
     } else if (argument == QLatin1String("--char-dp")) {
       charDp = true;
+    } else if (argument == QLatin1String("--keep") && i + 1 < arguments.size()) {
+      keep = arguments[++i];
     } else {
       std::fprintf(stderr,
                    "usage: sorowa_print_bench [--pairs N] [--rounds N] [--char-dp] "
-                   "[--methods new,old,page]\n");
+                   "[--methods new,old,page] [--keep DIR]\n");
       return 2;
     }
   }
 
-  QTemporaryDir folder;
+  QTemporaryDir temporary;
+  const QDir folder(keep.isEmpty() ? temporary.path() : keep);
+  if (!folder.mkpath(QStringLiteral("."))) return 1;
   PdfDialogs dialogs;
   sorowa::TempReportStore store(folder.path().toStdString());
   sorowa::MainWindow window(dialogs, store);
