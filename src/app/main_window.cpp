@@ -93,6 +93,11 @@ int EditorHeightFor(const PlainTextEditor* editor, int lines) {
                   text + margins + editor->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
 }
 
+QString JoinStatus(const QString& first, const QString& second) {
+  if (first.isEmpty() || second.isEmpty()) return first + second;
+  return first + QStringLiteral(" · ") + second;
+}
+
 }  // namespace
 
 MainWindow::MainWindow(Dialogs& dialogs, ReportStore& store, QWidget* parent)
@@ -143,6 +148,19 @@ void MainWindow::ConnectCommands() {
   connect(pairList_, &PairList::PairChosen, navigator_, &PairNavigator::ShowPair);
   connect(navigator_, &PairNavigator::PairShown, pairList_, &PairList::SelectPair);
   connect(navigator_, &PairNavigator::NoFurtherChange, this, [] { QApplication::beep(); });
+  // Printing runs in the background for a while: the status line says how it goes.
+  connect(printer_, &ReportPrinter::Started, this, [this](const QString& pdf) {
+    printTarget_ = pdf;
+    status_->setText(JoinStatus(compareStatus_, QStringLiteral("印刷しています…")));
+  });
+  connect(printer_, &ReportPrinter::Finished, this, [this](bool ok) {
+    status_->setText(JoinStatus(
+        compareStatus_,
+        !ok ? QString()
+        : printTarget_.isEmpty()
+            ? QStringLiteral("印刷を送りました。")
+            : QStringLiteral("%1 に印刷しました。").arg(QDir::toNativeSeparators(printTarget_))));
+  });
 }
 MainWindow::~MainWindow() = default;
 
@@ -456,7 +474,8 @@ void MainWindow::ShowMessage(const UserMessage& message) {
 }
 
 void MainWindow::ShowResult(const CompareResult& result) {
-  status_->setText(CompareStatusText(result));
+  compareStatus_ = CompareStatusText(result);
+  status_->setText(compareStatus_);
   pairList_->Model().SetRows(
       PairRows(result, *sourceEditor_->document(), *targetEditor_->document(), view_->Index()));
 }

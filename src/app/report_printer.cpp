@@ -53,6 +53,7 @@ void ReportPrinter::Print(QWidget* parent) {
 
   printer_ = std::move(printer);
   parent_ = parent;
+  emit Started(IsPdfFile(*printer_) ? printer_->outputFileName() : QString());
   // A report shown in parts prints the part shown.
   const int first = view_.PageFirstPair(view_.CurrentPage());
   const int end =

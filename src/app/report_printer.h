@@ -51,6 +51,8 @@ class ReportPrinter : public QObject {
   static QVector<int> SplitIntoRuns(int first, int end, PairBytes pairBytes);
 
  signals:
+  // The print dialog was accepted and the work begins: to a PDF file when pdf is not empty.
+  void Started(const QString& pdf);
   void Finished(bool ok);
 
  private:

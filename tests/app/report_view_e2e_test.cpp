@@ -202,6 +202,9 @@ void ReportViewEndToEndTest::PrintWritesThePageShown() {
   const QByteArray bytes = ReadAll(pdf);
   QVERIFY(bytes.startsWith("%PDF"));
   QVERIFY(bytes.size() > 1000);
+  // The status line says where it went.
+  const QString status = window_->findChild<QLabel*>(QStringLiteral("compareStatus"))->text();
+  QVERIFY2(status.endsWith(QStringLiteral("printed.pdf に印刷しました。")), qPrintable(status));
 }
 
 void ReportViewEndToEndTest::MissingReportShowsErrorBox() {
