@@ -112,13 +112,15 @@ std::string PlainText(const std::string& html) {
   return out;
 }
 
-std::vector<std::u16string> ReadSentences() {
-  const std::filesystem::path dir = ProseDir();
+}  // namespace
+
+std::vector<std::u16string> ReadProseSentences(const std::filesystem::path& dir,
+                                               const std::string& suffix) {
   std::vector<std::filesystem::path> files;
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
     const std::string name = entry.path().filename().string();
-    if (name.size() > 8 && name.ends_with(".ja.html")) files.push_back(entry.path());
+    if (name.size() > suffix.size() && name.ends_with(suffix)) files.push_back(entry.path());
   }
   std::sort(files.begin(), files.end());
   std::vector<std::u16string> sentences;
@@ -145,6 +147,14 @@ std::vector<std::u16string> ReadSentences() {
       }
     }
   }
+  return sentences;
+}
+
+namespace {
+
+std::vector<std::u16string> ReadSentences() {
+  const std::filesystem::path dir = ProseDir();
+  std::vector<std::u16string> sentences = ReadProseSentences(dir, ".ja.html");
   if (sentences.size() < 100) {
     std::cerr << "sorowa_bench: no Japanese prose found in " << dir
               << "; install debian-reference-ja or set SOROWA_BENCH_PROSE_DIR\n";
@@ -268,6 +278,35 @@ std::vector<std::pair<std::u16string, std::u16string>> ProseLinePairs(std::size_
     next = (next + std::max<std::size_t>(used, 1)) % sentenceCount;
     std::u16string revised = ReviseProse(line, editRate, seed * 1000003 + k);
     pairs.emplace_back(std::move(line), std::move(revised));
+  }
+  return pairs;
+}
+
+std::vector<std::pair<std::u16string, std::u16string>> ProofreadLinePairs(std::size_t count,
+                                                                          std::size_t approxLength,
+                                                                          double changedShare,
+                                                                          std::uint64_t seed) {
+  // The corpus is far shorter than such a document, so its lines would come round again
+  // and again; lightly revised, every line is a line of its own, as in a real text.
+  std::vector<std::pair<std::u16string, std::u16string>> pairs =
+      ProseLinePairs(count, approxLength, 0.1, seed);
+  const std::u16string& kanji = CorpusKanji();
+  std::mt19937_64 random(seed);
+  std::uniform_real_distribution<double> chance(0.0, 1.0);
+  for (auto& [line, revised] : pairs) {
+    line = revised;
+    if (line.empty() || chance(random) >= changedShare) continue;
+    char16_t& c = revised[random() % revised.size()];
+    const char16_t old = c;
+    while (c == old) {
+      if (IsHiragana(old)) {
+        c = static_cast<char16_t>(u'ぁ' + random() % (u'ゖ' - u'ぁ' + 1));
+      } else if (IsKatakana(old)) {
+        c = RandomKatakana(random);
+      } else {
+        c = kanji[random() % kanji.size()];
+      }
+    }
   }
   return pairs;
 }

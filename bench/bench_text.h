@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,6 +18,11 @@ namespace sorowa::bench {
 
 // All sentences of the corpus in document order, each ending in 。 where the text had one.
 const std::vector<std::u16string>& ProseSentences();
+
+// The sentences of the <p> paragraphs of the HTML files in dir whose names end in suffix, in
+// file name order; empty when there are none.
+std::vector<std::u16string> ReadProseSentences(const std::filesystem::path& dir,
+                                               const std::string& suffix);
 
 // About approxLength characters of running prose (whole sentences), starting with sentence
 // `first` of the corpus and wrapping around at its end.
@@ -32,6 +38,15 @@ std::vector<std::pair<std::u16string, std::u16string>> ProseLinePairs(std::size_
                                                                       std::size_t approxLength,
                                                                       double editRate = 0.1,
                                                                       std::uint64_t seed = 1);
+
+// count pairs of consecutive prose lines of about approxLength characters (each a revision
+// of the corpus, so that no line recurs), as a proofreading pass leaves them: about
+// changedShare of the Target lines have one character changed for another of its kind, the
+// rest are identical to their Source lines.
+std::vector<std::pair<std::u16string, std::u16string>> ProofreadLinePairs(std::size_t count,
+                                                                          std::size_t approxLength,
+                                                                          double changedShare,
+                                                                          std::uint64_t seed = 1);
 
 // length code units drawn evenly from hiragana, katakana and common kanji: unrelated lines.
 std::u16string RandomJapaneseLine(std::size_t length, std::uint64_t seed);

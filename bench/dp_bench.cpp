@@ -15,7 +15,7 @@
 namespace sorowa {
 namespace {
 
-enum class Path { Reference, Dispatch, SimdSse2, SimdAvx2, Band };
+enum class Path { Reference, Dispatch, SimdSse2, SimdAvx2, Band, Bounded };
 
 ColumnStarts Run(Path path, std::span<const char16_t> s, std::span<const char16_t> t) {
   DpFastOptions options;
@@ -32,6 +32,8 @@ ColumnStarts Run(Path path, std::span<const char16_t> s, std::span<const char16_
       return DpAlignSimd(s, t, options);
     case Path::Band:
       return DpAlignBand(s, t);
+    case Path::Bounded:
+      return DpAlignBounded(s, t);
   }
   return {};
 }
@@ -68,8 +70,9 @@ void BM_CharDpRandom5000(benchmark::State& state) {
 }
 
 void Paths(benchmark::internal::Benchmark* bench) {
-  bench->ArgName("path");  // 0 reference, 1 DpAlign, 2 SSE2 full, 3 AVX2 full, 4 band
-  for (int path = 0; path <= 4; ++path) bench->Arg(path);
+  // 0 reference, 1 DpAlign, 2 SSE2 full, 3 AVX2 full, 4 band, 5 bounded
+  bench->ArgName("path");
+  for (int path = 0; path <= 5; ++path) bench->Arg(path);
   bench->Unit(benchmark::kMillisecond);
 }
 

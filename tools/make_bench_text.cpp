@@ -1,9 +1,15 @@
 // Writes the text files of the whole-run benchmarks (docs/performance.md) into a folder:
 //
 //   doc-source.txt, doc-target.txt      2,000 lines of about 60 characters, about 10 % edits
+//   proof10k-source.txt, -target.txt    10,000 lines of about 60 characters, a fifth of them
+//                                       with one character changed, the rest identical
 //   line12k-source.txt, -target.txt     one line of about 12,000 characters, about 8 % edits
 //   line20k-source.txt, -target.txt     one line of about 20,000 characters, about 10 % edits
 //   random20k-source.txt, -target.txt   two unrelated lines of 20,000 characters
+//   line100k-source.txt, -target.txt    one line of about 100,000 characters, about 8 % edits
+//   line1m-source.txt, -target.txt      one line of about 1,000,000 characters, about 8 % edits
+//   random100k-source.txt, -target.txt  two unrelated lines of 100,000 characters
+//   random1m-source.txt, -target.txt    two unrelated lines of 1,000,000 characters
 //
 // The prose comes from debian-reference-ja (see bench/bench_text.h); the same run always
 // writes the same files.
@@ -50,10 +56,19 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(dir);
   using sorowa::bench::ProseLinePairs;
   WritePairs(dir, "doc", ProseLinePairs(2000, 60, 0.1, 3));
+  WritePairs(dir, "proof10k", sorowa::bench::ProofreadLinePairs(10000, 60, 0.2, 5));
   WritePairs(dir, "line12k", ProseLinePairs(1, 12000, 0.08, 12));
   WritePairs(dir, "line20k", ProseLinePairs(1, 20000, 0.1, 20));
   WritePairs(dir, "random20k",
              {{sorowa::bench::RandomJapaneseLine(20000, 21),
                sorowa::bench::RandomJapaneseLine(20000, 22)}});
+  WritePairs(dir, "line100k", ProseLinePairs(1, 100000, 0.08, 100));
+  WritePairs(dir, "line1m", ProseLinePairs(1, 1000000, 0.08, 1000));
+  WritePairs(dir, "random100k",
+             {{sorowa::bench::RandomJapaneseLine(100000, 101),
+               sorowa::bench::RandomJapaneseLine(100000, 102)}});
+  WritePairs(dir, "random1m",
+             {{sorowa::bench::RandomJapaneseLine(1000000, 1001),
+               sorowa::bench::RandomJapaneseLine(1000000, 1002)}});
   return 0;
 }

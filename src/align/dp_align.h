@@ -3,9 +3,11 @@
 // The alignment behind both DP tables. Elements are anything with ==; the character table
 // aligns code units, the unit table aligns interned unit ids, so both share one engine.
 //
-// DpAlign picks one of three ways to get the same answer: the plain reference for small
-// tables, an exact band around the main diagonal for similar sequences, and the full table
-// filled with SIMD along anti-diagonals otherwise. The latter two store steps in 2 bits.
+// DpAlign picks one of four ways to get the same answer: the plain reference for small
+// tables, an exact band around the main diagonal for nearly equal sequences, the cells that
+// a lower bound of the remaining cost leaves for similar ones, and the full table filled with
+// SIMD along anti-diagonals for unrelated ones. The last three store steps in 2 bits, and
+// when those would not fit, only checkpoints from which the traceback recomputes them.
 
 #include <algorithm>
 #include <cstddef>
@@ -30,6 +32,12 @@ struct DpFastOptions {
   bool wideCosts = false;
   // The first band half-width tried; 0 picks one from the lengths. Raised to |n - m| if lower.
   std::size_t firstBandWidth = 0;
+  // Cells per diagonal of the pass that finds an upper bound for the bounded path; 0 picks.
+  std::size_t followWidth = 0;
+  // Not 0: keep no steps, only checkpoints this many diagonals apart, thinned to half as many
+  // whenever they take more than checkpointBytes (when that is not 0).
+  std::size_t checkpointInterval = 0;
+  std::size_t checkpointBytes = 0;
 };
 
 // Whether this processor runs the AVX2 kernels.
@@ -37,7 +45,7 @@ bool DpHasAvx2();
 
 namespace detail {
 
-enum class DiagonalStrategy { Full, Band, Auto };
+enum class DiagonalStrategy { Full, Band, Bounded, Auto };
 
 // The symbols are any integers compared for equality; fitsIn16Bits says they are all below
 // 65536, which 16-bit lanes need.
@@ -109,6 +117,14 @@ template <class T>
 ColumnStarts DpAlignBand(std::span<const T> source, std::span<const T> target,
                          const DpFastOptions& options = {}) {
   return detail::AlignDiagonalsOf(source, target, detail::DiagonalStrategy::Band, options);
+}
+
+// Only the cells through which a path may pass that costs no more than one already found,
+// by a lower bound of what the rest of the sequences costs. Requires both non-empty.
+template <class T>
+ColumnStarts DpAlignBounded(std::span<const T> source, std::span<const T> target,
+                            const DpFastOptions& options = {}) {
+  return detail::AlignDiagonalsOf(source, target, detail::DiagonalStrategy::Bounded, options);
 }
 
 // The alignment the tables use. Requires both sequences to be non-empty.

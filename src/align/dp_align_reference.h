@@ -73,7 +73,8 @@ template <class T>
 ColumnStarts DpAlignReference(std::span<const T> source, std::span<const T> target) {
   const std::size_t n = source.size();
   const std::size_t m = target.size();
-  CheckDpMemory(n, m, detail::ReferenceDpBytes(n, m));
+  CheckDpMemory(n, m, detail::ReferenceDpBytes(n, m),
+                static_cast<double>(n) * static_cast<double>(m) / 5e8);
 
   const std::size_t width = m + 1;
   std::vector<std::uint8_t> steps((n + 1) * width, static_cast<std::uint8_t>(DpStep::SkipSource));

@@ -73,4 +73,14 @@ std::int64_t FillDiagonalsAvx2(const DiagonalJob<std::int32_t>& job) {
   return FillDiagonals<Avx2Lanes32>(job);
 }
 
+void FillDiagonalAvx2(const DiagonalJob<std::int16_t>& job, std::ptrdiff_t d, std::ptrdiff_t lo,
+                      std::ptrdiff_t hi, std::uint8_t* steps) {
+  FillDiagonalMaybeSteps<Avx2Lanes16>(job, d, lo, hi, steps);
+}
+
+void FillDiagonalAvx2(const DiagonalJob<std::int32_t>& job, std::ptrdiff_t d, std::ptrdiff_t lo,
+                      std::ptrdiff_t hi, std::uint8_t* steps) {
+  FillDiagonalMaybeSteps<Avx2Lanes32>(job, d, lo, hi, steps);
+}
+
 }  // namespace sorowa::detail

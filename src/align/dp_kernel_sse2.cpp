@@ -70,4 +70,14 @@ std::int64_t FillDiagonalsSse2(const DiagonalJob<std::int32_t>& job) {
   return FillDiagonals<Sse2Lanes32>(job);
 }
 
+void FillDiagonalSse2(const DiagonalJob<std::int16_t>& job, std::ptrdiff_t d, std::ptrdiff_t lo,
+                      std::ptrdiff_t hi, std::uint8_t* steps) {
+  FillDiagonalMaybeSteps<Sse2Lanes16>(job, d, lo, hi, steps);
+}
+
+void FillDiagonalSse2(const DiagonalJob<std::int32_t>& job, std::ptrdiff_t d, std::ptrdiff_t lo,
+                      std::ptrdiff_t hi, std::uint8_t* steps) {
+  FillDiagonalMaybeSteps<Sse2Lanes32>(job, d, lo, hi, steps);
+}
+
 }  // namespace sorowa::detail

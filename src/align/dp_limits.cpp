@@ -19,6 +19,20 @@ std::string Megabytes(std::size_t bytes) {
   return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MiB";
 }
 
+// " and about N s" of work, rounded to two significant figures; nothing when unknown.
+std::string Duration(double seconds) {
+  if (!(seconds >= 0)) return "";
+  if (seconds < 1) return " and well under a second";
+  double rounded = seconds;
+  double scale = 1;
+  while (rounded >= 100) {
+    rounded /= 10;
+    scale *= 10;
+  }
+  const auto figure = static_cast<long long>(rounded + 0.5) * static_cast<long long>(scale);
+  return " and about " + std::to_string(figure) + " s";
+}
+
 std::size_t DefaultLimit() {
   const long pages = sysconf(_SC_PHYS_PAGES);
   const long pageSize = sysconf(_SC_PAGE_SIZE);
@@ -38,25 +52,26 @@ std::size_t DefaultLimit() {
 namespace {
 
 ErrorDetails TableDetails(std::size_t sourceLength, std::size_t targetLength, std::size_t bytes,
-                          std::size_t limit) {
+                          std::size_t limit, double seconds) {
   ErrorDetails details;
   details.kind = ErrorKind::TableTooLarge;
   details.size = bytes;
   details.limit = limit;
   details.sourceLength = sourceLength;
   details.targetLength = targetLength;
+  details.seconds = seconds;
   return details;
 }
 
 }  // namespace
 
 TableTooLargeError::TableTooLargeError(std::size_t sourceLength, std::size_t targetLength,
-                                       std::size_t bytes, std::size_t limit)
-    : EngineError(TableDetails(sourceLength, targetLength, bytes, limit),
+                                       std::size_t bytes, std::size_t limit, double seconds)
+    : EngineError(TableDetails(sourceLength, targetLength, bytes, limit, seconds),
                   "a line pair of " + std::to_string(sourceLength) + " and " +
                       std::to_string(targetLength) +
                       " elements is too long to align: its table would need " + Megabytes(bytes) +
-                      ", over the memory limit of " + Megabytes(limit) +
+                      Duration(seconds) + ", over the memory limit of " + Megabytes(limit) +
                       "; split the long lines or turn off the character DP table") {}
 
 namespace {
@@ -81,9 +96,10 @@ std::size_t DpMemoryLimit() {
 
 void SetDpMemoryLimit(std::size_t bytes) { overrideLimit.store(bytes, std::memory_order_relaxed); }
 
-void CheckDpMemory(std::size_t sourceLength, std::size_t targetLength, std::size_t bytes) {
+void CheckDpMemory(std::size_t sourceLength, std::size_t targetLength, std::size_t bytes,
+                   double seconds) {
   const std::size_t limit = DpMemoryLimit();
-  if (bytes > limit) throw TableTooLargeError(sourceLength, targetLength, bytes, limit);
+  if (bytes > limit) throw TableTooLargeError(sourceLength, targetLength, bytes, limit, seconds);
 }
 
 }  // namespace sorowa

@@ -12,8 +12,9 @@ namespace sorowa {
 // command ends with a message instead of the process being killed with the user's texts.
 class TableTooLargeError : public EngineError {
  public:
+  // seconds, when not negative, is how long the work was expected to take.
   TableTooLargeError(std::size_t sourceLength, std::size_t targetLength, std::size_t bytes,
-                     std::size_t limit);
+                     std::size_t limit, double seconds = -1);
   // The same error, naming the line pair (counted from 1) in which it happened.
   TableTooLargeError(const TableTooLargeError& inner, std::size_t linePair);
   std::size_t sourceLength() const { return details().sourceLength; }
@@ -26,7 +27,9 @@ std::size_t DpMemoryLimit();
 // Overrides the limit; 0 restores the default. Meant for tests and the command line.
 void SetDpMemoryLimit(std::size_t bytes);
 
-// Throws TableTooLargeError when bytes exceed the limit.
-void CheckDpMemory(std::size_t sourceLength, std::size_t targetLength, std::size_t bytes);
+// Throws TableTooLargeError when bytes exceed the limit; seconds is the estimated time, if
+// known, for the message.
+void CheckDpMemory(std::size_t sourceLength, std::size_t targetLength, std::size_t bytes,
+                   double seconds = -1);
 
 }  // namespace sorowa

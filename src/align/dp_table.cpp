@@ -4,14 +4,31 @@
 
 namespace sorowa {
 
+namespace {
+
+bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// Whether needle occurs in text as whole characters: an occurrence that would begin or end
+// inside a surrogate pair of text does not count, so half a character never matches.
+bool ContainsWhole(std::u16string_view text, std::u16string_view needle) {
+  for (std::size_t at = text.find(needle); at != std::u16string_view::npos;
+       at = text.find(needle, at + 1)) {
+    const std::size_t end = at + needle.size();
+    const bool cutsFront = at > 0 && IsHighSurrogate(text[at - 1]) && IsLowSurrogate(text[at]);
+    const bool cutsBack =
+        end < text.size() && IsHighSurrogate(text[end - 1]) && IsLowSurrogate(text[end]);
+    if (!cutsFront && !cutsBack) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 MatchStatus ClassifyCell(std::u16string_view piece, std::u16string_view targetText) {
   if (piece == targetText) return MatchStatus::Same;
-  if (!targetText.empty() && piece.find(targetText) != std::u16string_view::npos) {
-    return MatchStatus::Partial;
-  }
-  if (!piece.empty() && targetText.find(piece) != std::u16string_view::npos) {
-    return MatchStatus::Partial;
-  }
+  if (!targetText.empty() && ContainsWhole(piece, targetText)) return MatchStatus::Partial;
+  if (!piece.empty() && ContainsWhole(targetText, piece)) return MatchStatus::Partial;
   return MatchStatus::Different;
 }
 

@@ -8,8 +8,9 @@
 
 namespace sorowa {
 
-// same when equal; partial when either text contains the other (an empty text counts only
-// as the container's partner, never as contained); different otherwise.
+// same when equal; partial when either text contains the other as whole characters (an
+// empty text counts only as the container's partner, never as contained, and half of a
+// surrogate pair never counts as contained); different otherwise.
 MatchStatus ClassifyCell(std::u16string_view piece, std::u16string_view targetText);
 
 // Appends the two-row table: caption cell, the Source pieces over the Target texts, each

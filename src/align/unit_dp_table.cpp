@@ -6,12 +6,18 @@
 
 #include "align/dp_align.h"
 #include "align/dp_table.h"
+#include "align/identical_tables.h"
 
 namespace sorowa {
 
 void WriteUnitDpTable(const SegmentList& sourceUnits, const SegmentList& targetUnits,
                       std::u16string& report, std::u16string_view captionWord) {
   if (sourceUnits.empty() || targetUnits.empty()) return;
+  if (sourceUnits == targetUnits) {
+    WriteIdenticalDpTable(report, captionWord,
+                          std::vector<std::u16string_view>(targetUnits.begin(), targetUnits.end()));
+    return;
+  }
 
   // Equal ids exactly when the texts are equal, so aligning ids gives the alignment of the
   // texts while each comparison in the table costs one integer compare.

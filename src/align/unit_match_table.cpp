@@ -1,146 +1,111 @@
 #include "align/unit_match_table.h"
 
 #include <algorithm>
-#include <cstdint>
+#include <cstddef>
+#include <functional>
 #include <vector>
 
+#include "align/containment_index.h"
 #include "align/escape_html.h"
-#include "align/match_status.h"
+#include "align/identical_tables.h"
 #include "align/stop_request.h"
+#include "align/unit_match_reference.h"
+#include "align/unit_text_index.h"
 
 namespace sorowa {
 namespace {
 
-struct UnitMatchEntry {
-  std::u16string_view text;
-  std::int32_t position;
-  MatchStatus status = MatchStatus::Different;
-};
+using Index = UnitTextIndex::Index;
 
-std::vector<UnitMatchEntry> MakeEntries(const SegmentList& units) {
-  std::vector<UnitMatchEntry> entries;
-  entries.reserve(units.size());
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    entries.push_back({units[i], static_cast<std::int32_t>(i)});
-  }
-  return entries;
-}
+// Below this many Source × Target pairs (and this much text) the plain scan is quicker
+// than building the index.
+constexpr std::size_t kPlainScanPairs = 4096;
+constexpr std::size_t kPlainScanCodeUnits = 4096;
 
-// Longer texts first, so a long unit claims its counterpart before a shorter one can;
-// equal lengths by descending code units; identical texts in line order.
-bool InMatchingOrder(const UnitMatchEntry& a, const UnitMatchEntry& b) {
-  if (a.text.size() != b.text.size()) return a.text.size() > b.text.size();
-  if (a.text != b.text) return a.text > b.text;  // char16_t compares as unsigned
-  return a.position < b.position;
-}
-
-bool InLineOrder(const UnitMatchEntry& a, const UnitMatchEntry& b) {
-  return a.position < b.position;
-}
-
-// Counts per distinct text, with prefix sums over ranges of texts (a Fenwick tree).
-class CountTree {
+// Numbers the distinct texts in order of first appearance, by open addressing.
+class TextNumbering {
  public:
-  explicit CountTree(std::size_t size) : tree_(size + 1, 0) {}
-  void Add(std::size_t index, std::int64_t delta) {
-    for (std::size_t i = index + 1; i < tree_.size(); i += i & (~i + 1)) tree_[i] += delta;
-  }
-  // Sum over [0, end).
-  std::int64_t Prefix(std::size_t end) const {
-    std::int64_t sum = 0;
-    for (std::size_t i = end; i > 0; i -= i & (~i + 1)) sum += tree_[i];
-    return sum;
+  explicit TextNumbering(std::size_t maxTexts) {
+    std::size_t capacity = 16;
+    while (capacity < 2 * maxTexts) capacity *= 2;
+    slots_.assign(capacity, -1);
+    mask_ = capacity - 1;
+    texts_.reserve(maxTexts);
+    hashes_.reserve(maxTexts);
   }
 
- private:
-  std::vector<std::int64_t> tree_;
-};
-
-// Identity pass. Going through the Target in matching order, the first unpaired unit that
-// begins with s (or with which s begins) ends the search for s, and pairs only when it is
-// identical. Because longer units come first in that order, this comes down to: s pairs
-// with the first unpaired identical unit unless some unpaired longer unit begins with s.
-// A longer unit shadowing an identical one decides what the user sees, so it is kept, but
-// found through the sorted distinct texts instead of a scan over the whole Target for
-// every Source unit, which took minutes on long lines.
-void PairIdentical(std::vector<UnitMatchEntry>& source, std::vector<UnitMatchEntry>& target) {
-  // Distinct Target texts in code-unit order; those beginning with s form one range.
-  std::vector<std::u16string_view> texts;
-  texts.reserve(target.size());
-  for (const UnitMatchEntry& t : target) texts.push_back(t.text);
-  std::sort(texts.begin(), texts.end());
-  texts.erase(std::unique(texts.begin(), texts.end()), texts.end());
-
-  // Each text's entries in matching order (which, for one text, is line order).
-  std::vector<std::vector<UnitMatchEntry*>> entriesOf(texts.size());
-  CountTree unpaired(texts.size());
-  std::vector<std::int64_t> unpairedOf(texts.size(), 0);
-  for (UnitMatchEntry& t : target) {
-    const std::size_t index = std::lower_bound(texts.begin(), texts.end(), t.text) - texts.begin();
-    entriesOf[index].push_back(&t);
-    ++unpairedOf[index];
-    unpaired.Add(index, 1);
-  }
-  std::vector<std::size_t> nextOf(texts.size(), 0);
-
-  for (UnitMatchEntry& s : source) {
-    const std::u16string_view text = s.text;
-    const auto prefixLess = [&text](std::u16string_view candidate, std::u16string_view) {
-      return candidate.substr(0, text.size()) < text;
-    };
-    const auto prefixGreater = [&text](std::u16string_view, std::u16string_view candidate) {
-      return text < candidate.substr(0, text.size());
-    };
-    const std::size_t first =
-        std::lower_bound(texts.begin(), texts.end(), text, prefixLess) - texts.begin();
-    const std::size_t last =
-        std::upper_bound(texts.begin(), texts.end(), text, prefixGreater) - texts.begin();
-    // The identical text, if there is one, is the smallest text of the range.
-    const bool identical = first < last && texts[first].size() == text.size();
-    const std::int64_t longer =
-        unpaired.Prefix(last) - unpaired.Prefix(first) - (identical ? unpairedOf[first] : 0);
-    if (longer > 0 || !identical || unpairedOf[first] == 0) continue;
-    UnitMatchEntry* t = entriesOf[first][nextOf[first]++];
-    s.status = MatchStatus::Same;
-    t->status = MatchStatus::Same;
-    --unpairedOf[first];
-    unpaired.Add(first, -1);
-  }
-}
-
-// Containment pass: the first unpaired Target unit (in matching order) that contains s or
-// is contained in it. Paired units leave the list, so each search walks only unpaired ones.
-void PairContained(std::vector<UnitMatchEntry>& source, std::vector<UnitMatchEntry>& target) {
-  std::vector<std::size_t> open;
-  open.reserve(target.size());
-  for (std::size_t k = 0; k < target.size(); ++k) {
-    if (target[k].status == MatchStatus::Different) open.push_back(k);
-  }
-  for (UnitMatchEntry& s : source) {
-    if (s.status != MatchStatus::Different) continue;
-    ThrowIfStopped();  // the pass is quadratic in the units left unpaired
-    for (auto it = open.begin(); it != open.end(); ++it) {
-      UnitMatchEntry& t = target[*it];
-      const bool contained = s.text.size() < t.text.size()
-                                 ? t.text.find(s.text) != std::u16string_view::npos
-                                 : s.text.find(t.text) != std::u16string_view::npos;
-      if (contained) {
-        s.status = MatchStatus::Partial;
-        t.status = MatchStatus::Partial;
-        open.erase(it);
-        break;
+  Index Number(std::u16string_view text) {
+    const std::size_t hash = std::hash<std::u16string_view>{}(text);
+    for (std::size_t slot = hash & mask_;; slot = (slot + 1) & mask_) {
+      const Index k = slots_[slot];
+      if (k < 0) {
+        slots_[slot] = static_cast<Index>(texts_.size());
+        texts_.push_back(text);
+        hashes_.push_back(hash);
+        return slots_[slot];
       }
+      if (hashes_[k] == hash && texts_[k] == text) return k;
     }
   }
+
+  const std::vector<std::u16string_view>& texts() const { return texts_; }
+
+ private:
+  std::vector<Index> slots_;
+  std::size_t mask_ = 0;
+  std::vector<std::u16string_view> texts_;
+  std::vector<std::size_t> hashes_;
+};
+
+// One line's units grouped by text: text k's units are units[begin[k]] up to
+// units[begin[k + 1]], positions in line order.
+struct UnitsByText {
+  std::vector<Index> begin;
+  std::vector<Index> units;
+};
+
+UnitsByText GroupByText(const std::vector<Index>& textOfUnit, Index textCount) {
+  UnitsByText grouped;
+  grouped.begin.assign(static_cast<std::size_t>(textCount) + 1, 0);
+  for (Index k : textOfUnit) ++grouped.begin[k + 1];
+  for (Index k = 0; k < textCount; ++k) grouped.begin[k + 1] += grouped.begin[k];
+  std::vector<Index> next(grouped.begin.begin(), grouped.begin.end() - 1);
+  grouped.units.resize(textOfUnit.size());
+  for (std::size_t i = 0; i < textOfUnit.size(); ++i) {
+    grouped.units[next[textOfUnit[i]]++] = static_cast<Index>(i);
+  }
+  return grouped;
 }
 
-void AppendRow(std::u16string& report, const std::vector<UnitMatchEntry>& entries) {
+// Counts per rank, with sums over ranges of ranks (a Fenwick tree).
+class CountTree {
+ public:
+  explicit CountTree(Index size) : tree_(static_cast<std::size_t>(size) + 1, 0) {}
+  void Add(Index index, Index delta) {
+    for (std::size_t i = static_cast<std::size_t>(index) + 1; i < tree_.size(); i += i & (~i + 1)) {
+      tree_[i] += delta;
+    }
+  }
+  // Sum over [first, last].
+  Index Range(Index first, Index last) const { return Prefix(last + 1) - Prefix(first); }
+
+ private:
+  Index Prefix(Index end) const {
+    Index sum = 0;
+    for (std::size_t i = static_cast<std::size_t>(end); i > 0; i -= i & (~i + 1)) sum += tree_[i];
+    return sum;
+  }
+  std::vector<Index> tree_;
+};
+
+void AppendRow(std::u16string& report, const SegmentList& units,
+               const std::vector<MatchStatus>& statuses) {
   report += u"<td class=\"le\">";
-  for (const UnitMatchEntry& entry : entries) {
+  for (std::size_t k = 0; k < units.size(); ++k) {
     report += u"<span class=\"";
-    report += ClassName(entry.status);
+    report += ClassName(statuses[k]);
     report += u"\">";
-    AppendEscapedHtml(report, entry.text);
+    AppendEscapedHtml(report, units[k]);
     report += u"</span>\n";
   }
   report += u"</td></tr>\n";
@@ -148,23 +113,110 @@ void AppendRow(std::u16string& report, const std::vector<UnitMatchEntry>& entrie
 
 }  // namespace
 
+UnitMatchStatuses MatchUnitsIndexed(const SegmentList& sourceUnits,
+                                    const SegmentList& targetUnits) {
+  UnitMatchStatuses statuses{std::vector<MatchStatus>(sourceUnits.size(), MatchStatus::Different),
+                             std::vector<MatchStatus>(targetUnits.size(), MatchStatus::Different)};
+  if (sourceUnits.empty() || targetUnits.empty()) return statuses;
+
+  // Identical units are handled together: one text each, holding its units in line order,
+  // which is their matching order.
+  TextNumbering numbering(sourceUnits.size() + targetUnits.size());
+  std::vector<Index> sourceText;
+  std::vector<Index> targetText;
+  sourceText.reserve(sourceUnits.size());
+  targetText.reserve(targetUnits.size());
+  for (const Segment& unit : sourceUnits) sourceText.push_back(numbering.Number(unit));
+  for (const Segment& unit : targetUnits) targetText.push_back(numbering.Number(unit));
+  const UnitTextIndex index(numbering.texts());
+  const Index textCount = index.textCount();
+  const UnitsByText source = GroupByText(sourceText, textCount);
+  const UnitsByText target = GroupByText(targetText, textCount);
+  sourceText = {};
+  targetText = {};
+
+  // Matching order: longer texts first, so a long unit claims its counterpart before a
+  // shorter one can; equal lengths by descending code units.
+  std::vector<Index> order(index.ascending().rbegin(), index.ascending().rend());
+  std::stable_sort(order.begin(), order.end(),
+                   [&index](Index a, Index b) { return index.length(a) > index.length(b); });
+
+  // The next unpaired unit of each text, on each side.
+  std::vector<Index> nextSource(source.begin.begin(), source.begin.end() - 1);
+  std::vector<Index> nextTarget(target.begin.begin(), target.begin.end() - 1);
+  const auto openTargets = [&](Index k) { return target.begin[k + 1] - nextTarget[k]; };
+
+  // Identity pass. Going through the Target in matching order, the first unpaired unit that
+  // begins with s (or with which s begins) ends the search for s, and pairs only when it is
+  // identical. Because longer units come first in that order, this comes down to: s pairs
+  // with the first unpaired identical unit unless some unpaired longer unit begins with s.
+  // A longer unit shadowing an identical one decides what the user sees, so it is kept.
+  // The texts that begin with s are those whose own suffix ranks among the suffixes that
+  // begin with s, so unpaired units are counted at their text's rank.
+  {
+    CountTree unpaired(index.suffixCount());
+    for (Index k = 0; k < textCount; ++k) {
+      if (openTargets(k) > 0) unpaired.Add(index.rank(index.start(k)), openTargets(k));
+    }
+    for (Index k : order) {
+      const Index identical = openTargets(k);
+      if (nextSource[k] == source.begin[k + 1] || identical == 0) continue;
+      if (unpaired.Range(index.first(k), index.last(k)) > identical) continue;
+      // Within one text only the identical units get fewer, so the answer holds for all.
+      const Index pairs = std::min(source.begin[k + 1] - nextSource[k], identical);
+      for (Index p = 0; p < pairs; ++p) {
+        statuses.source[source.units[nextSource[k]++]] = MatchStatus::Same;
+        statuses.target[target.units[nextTarget[k]++]] = MatchStatus::Same;
+      }
+      unpaired.Add(index.rank(index.start(k)), -pairs);
+    }
+  }
+
+  // Containment pass: each unpaired Source unit, in matching order, takes the first
+  // unpaired Target unit (in matching order) that contains it or occurs in it. The units of
+  // one Target text are one candidate that hands them out in line order; the units of one
+  // Source text ask the same question, so once one finds nothing the others find nothing.
+  std::vector<Index> candidateText;
+  for (Index k : order) {
+    if (openTargets(k) > 0) candidateText.push_back(k);
+  }
+  if (candidateText.empty()) return statuses;
+  ContainmentIndex containment(index, candidateText);
+  std::size_t searches = 0;
+  for (Index k : order) {
+    for (; nextSource[k] < source.begin[k + 1]; ++nextSource[k]) {
+      if ((++searches & 1023) == 0) ThrowIfStopped();
+      const Index c = containment.FirstOpen(k);
+      if (c < 0) break;
+      const Index t = candidateText[c];
+      statuses.source[source.units[nextSource[k]]] = MatchStatus::Partial;
+      statuses.target[target.units[nextTarget[t]++]] = MatchStatus::Partial;
+      if (openTargets(t) == 0) containment.Close(c);
+    }
+  }
+  return statuses;
+}
+
+UnitMatchStatuses MatchUnits(const SegmentList& sourceUnits, const SegmentList& targetUnits) {
+  if (sourceUnits.size() * targetUnits.size() <= kPlainScanPairs) {
+    std::size_t codeUnits = 0;
+    for (const Segment& unit : sourceUnits) codeUnits += unit.size();
+    for (const Segment& unit : targetUnits) codeUnits += unit.size();
+    if (codeUnits <= kPlainScanCodeUnits) return MatchUnitsReference(sourceUnits, targetUnits);
+  }
+  return MatchUnitsIndexed(sourceUnits, targetUnits);
+}
+
 void WriteUnitMatchTable(const SegmentList& sourceUnits, const SegmentList& targetUnits,
                          std::u16string& report, std::u16string_view caption) {
-  std::vector<UnitMatchEntry> source = MakeEntries(sourceUnits);
-  std::vector<UnitMatchEntry> target = MakeEntries(targetUnits);
-  std::sort(source.begin(), source.end(), InMatchingOrder);
-  std::sort(target.begin(), target.end(), InMatchingOrder);
-  PairIdentical(source, target);
-  PairContained(source, target);
-  std::sort(source.begin(), source.end(), InLineOrder);
-  std::sort(target.begin(), target.end(), InLineOrder);
-
+  if (sourceUnits == targetUnits) return WriteIdenticalUnitMatchTable(targetUnits, report, caption);
+  const UnitMatchStatuses statuses = MatchUnits(sourceUnits, targetUnits);
   report += u"<table>\n<tr>\n<td rowspan=2 width=50px><span class=\"caption\">";
   report += caption;
   report += u"単位でマッチング</span></td>\n";
-  AppendRow(report, source);
+  AppendRow(report, sourceUnits, statuses.source);
   report += u"<tr>\n";
-  AppendRow(report, target);
+  AppendRow(report, targetUnits, statuses.target);
   report += u"</table>\n";
 }
 

@@ -13,6 +13,21 @@ QString Path(const std::string& path) {
 
 QString Number(quint64 value) { return QLocale(QLocale::Japanese).toString(value); }
 
+// How long the refused work would have taken, to two significant figures, as a sentence;
+// nothing when not known.
+QString JapaneseDuration(double seconds) {
+  if (!(seconds >= 0)) return QString();
+  if (seconds < 1) return QStringLiteral("計算は 1 秒もかからない見込みでした。");
+  double rounded = seconds;
+  quint64 scale = 1;
+  while (rounded >= 100) {
+    rounded /= 10;
+    scale *= 10;
+  }
+  return QStringLiteral("計算にはおよそ %1 秒かかる見込みでした。")
+      .arg(Number(static_cast<quint64>(rounded + 0.5) * scale));
+}
+
 }  // namespace
 
 QString JapaneseByteSize(quint64 bytes) {
@@ -91,9 +106,10 @@ QString JapaneseErrorText(const ErrorDetails& details) {
           details.pair == 0 ? QString() : QStringLiteral("%1 組目の行は、").arg(details.pair);
       return QStringLiteral(
                  "%1%2 と %3 の単位からなり、長すぎて対応付けられません。表に %4 が必要で、"
-                 "上限の %5 を超えます。長い行を分けるか、文字DPの表を外してください。")
+                 "上限の %5 を超えます。%6長い行を分けるか、文字DPの表を外してください。")
           .arg(pair, Number(details.sourceLength), Number(details.targetLength),
-               JapaneseByteSize(details.size), JapaneseByteSize(details.limit));
+               JapaneseByteSize(details.size), JapaneseByteSize(details.limit),
+               JapaneseDuration(details.seconds));
     }
     case ErrorKind::FileNotReadable:
       return withReason(QStringLiteral("%1 を読めませんでした。").arg(Path(details.path)));

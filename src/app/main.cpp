@@ -6,17 +6,14 @@
 #include "app/dialogs.h"
 #include "app/main_window.h"
 #include "app/startup.h"
+#include "app/stop_signal_watcher.h"
 #include "compare/japanese_locale.h"
 #include "compare/report_store.h"
+#include "compare/stop_signals.h"
 
-int main(int argc, char** argv) {
-  const std::string noDisplay =
-      sorowa::MissingDisplayMessage(sorowa::CurrentDisplayEnvironment(argc, argv));
-  if (!noDisplay.empty()) {
-    std::fputs(noDisplay.c_str(), stderr);
-    return 1;
-  }
+namespace {
 
+int RunWindow(int argc, char** argv) {
   sorowa::PrepareWebEngine();
   QApplication app(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("Sorowa"));
@@ -25,7 +22,8 @@ int main(int argc, char** argv) {
   QApplication::setDesktopFileName(QStringLiteral("sorowa"));
   QApplication::setWindowIcon(sorowa::AppIcon());
   sorowa::InstallJapaneseQtTranslations(app);
-  // After the application object: on Unix it sets the C locale from the environment.
+  // After the application object, which sets the C locale from the environment on Unix, and
+  // once only: setting the locale is not safe while the report view's threads run.
   sorowa::InstallJapaneseLocale();
 
   // sorowa [SOURCE [TARGET]]: the arguments Qt has not taken for itself.
@@ -45,9 +43,29 @@ int main(int argc, char** argv) {
   sorowa::StandardDialogs dialogs;
   sorowa::MainWindow window(dialogs, sorowa::ProcessReportStore());
   window.UseSettings(&settings);
+  // After the window, and with it the report view, exists: nothing set up later replaces
+  // the handlers.
+  sorowa::StopSignalWatcher stopSignals;
+  QObject::connect(&stopSignals, &sorowa::StopSignalWatcher::StopRequested, &window,
+                   &sorowa::MainWindow::CloseForStopSignal);
   window.show();
   if (!files.isEmpty()) {
     QTimer::singleShot(0, &window, [&window, files] { window.OpenFromCommandLine(files); });
   }
   return app.exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string noDisplay =
+      sorowa::MissingDisplayMessage(sorowa::CurrentDisplayEnvironment(argc, argv));
+  if (!noDisplay.empty()) {
+    std::fputs(noDisplay.c_str(), stderr);
+    return 1;
+  }
+  const int status = RunWindow(argc, argv);
+  // The window has cancelled its Compare, which took the partial report away, and closed.
+  if (const int signal = sorowa::StopSignal()) sorowa::EndBySignal(signal);
+  return status;
 }

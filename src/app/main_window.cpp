@@ -496,6 +496,15 @@ void MainWindow::Compare() {
   if (closeAfterCompare_) close();
 }
 
+void MainWindow::CloseForStopSignal() {
+  // A modal dialog (a message box, the file or print dialog, the progress dialog) runs its
+  // own loop above this window, waiting for the user; closing it lets the stack unwind.
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    if (widget != this && widget->isVisible() && widget->isModal()) widget->close();
+  }
+  close();
+}
+
 void MainWindow::Save() {
   const QString saved = saver_->Save(this, SuggestedSavePath());
   if (!saved.isEmpty()) settings_->SetLastFolder(QFileInfo(saved).absolutePath());

@@ -79,6 +79,9 @@ class MainWindow : public QWidget, public CompareUi {
   void NextChange();
   void PreviousChange();
   void OpenFind();
+  // A stop signal (Ctrl-C, kill, the end of the session): open dialogs are closed, a running
+  // Compare is cancelled, which removes its partial report, and the window closes.
+  void CloseForStopSignal();
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "compare/compare_options.h"
+#include "text/text_normalizer.h"
 
 namespace sorowa {
 
@@ -18,8 +19,16 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// --shard=K/N: the K-th of N fixed shares of a batch's documents, K from 1.
+struct Shard {
+  std::size_t index = 1;
+  std::size_t count = 1;
+  friend bool operator==(const Shard&, const Shard&) = default;
+};
+
 struct CommandLine {
-  enum class Action { Compare, Help, Version };
+  enum class Action { Compare, Help, Version, MergeStats, Batch };
+  enum class StatsFormat { FromName, Json, Tsv };
   Action action = Action::Compare;
   CompareOptions options;  // starts as the window's start-up state
   // Per file: empty for UTF-8 (or UTF-16 by its byte order mark), "auto" to detect it,
@@ -33,7 +42,27 @@ struct CommandLine {
   std::size_t maxTableMemory = 0;  // 0 keeps the engine's own limit
   std::string source;              // "-" is standard input
   std::string target;
+
+  // Scores.
+  std::optional<std::string> stats;  // --stats FILE; "-" is standard output
+  StatsFormat statsFormat = StatsFormat::FromName;
+  bool summary = false;
+  bool noReport = false;
+  bool morphemeScores = false;  // --stats-units=chars,morphemes
+  NormalizationOptions normalization;
+
+  // --merge-stats OUT IN...
+  std::string mergeOutput;
+  std::vector<std::string> mergeInputs;
+
+  // --batch SOURCE_DIR TARGET_DIR (in source and target) or --batch-list FILE.
+  std::string batchList;
+  std::string outDir;
+  std::optional<Shard> shard;
 };
+
+// The format --stats writes: as asked, else TSV for a name ending in ".tsv", else JSON.
+CommandLine::StatsFormat ResolveStatsFormat(const CommandLine& line);
 
 // Parses the arguments after the program name. Options are taken in order, so a later
 // option overrides an earlier one; --help and --version end parsing where they stand.

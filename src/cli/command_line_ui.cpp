@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "compare/stop_signals.h"
+
 namespace sorowa {
 namespace {
 
@@ -114,9 +116,9 @@ bool CommandLineUi::IsOptionChecked(OptionId option) const {
 void CommandLineUi::ShowReport(const std::filesystem::path& path) {
   EndProgress();
   if (!printReportPath_) return;
+  // Flushed when the program ends, where a failure is told apart from a reader gone away.
   std::fputs(path.c_str(), out_);
   std::fputc('\n', out_);
-  std::fflush(out_);
 }
 
 void CommandLineUi::ReportError(const std::string& message) {
@@ -130,6 +132,8 @@ void CommandLineUi::ShowMessage(const UserMessage& message) {
 }
 
 bool CommandLineUi::ReportProgress(std::size_t done, std::size_t total) {
+  // SIGINT, SIGTERM or SIGHUP: cancel, so that the partial report is taken away.
+  if (StopSignal() != 0) return false;
   if (!errIsTerminal_) return true;
   const auto now = Clock::now();
   if (now - start_ < progressDelay_) return true;

@@ -19,8 +19,11 @@
 #include "command_line_ui.h"
 #include "compare/compare_errors.h"
 #include "compare/compare_result.h"
+#include "compare/japanese_locale.h"
 #include "compare/on_compare.h"
 #include "compare/report_store.h"
+#include "compare/stop_signals.h"
+#include "score/stats_json.h"
 #include "stdout_report_store.h"
 #include "text/input_decoding.h"
 #include "text/text_encoding.h"
@@ -50,7 +53,11 @@ std::string ReadAll(const std::string& operand) {
     const ssize_t got = ::read(fd, buffer, sizeof buffer);
     if (got == 0) break;
     if (got < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR) {
+        // Nothing has been written yet, so a stop signal can end the program here.
+        if (const int signal = StopSignal()) EndBySignal(signal);
+        continue;
+      }
       const int error = errno;
       if (fd != 0) ::close(fd);
       throw CommandError("cannot read " +
@@ -83,9 +90,12 @@ std::u16string ReadText(const std::string& operand, const std::string& encoding)
   }
 }
 
-// Output that stdio still holds (the report path, the help) can fail only now.
+// Output that stdio still holds (the report path, the help) can fail only now. A reader that
+// has gone away ends the program quietly, by SIGPIPE, as it ends the other programs of a
+// pipeline.
 int FinishStandardOutput(int status) {
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    if (errno == EPIPE) EndBySignal(SIGPIPE);
     std::fprintf(stderr, "sorowa-compare: cannot write to standard output: %s\n",
                  ErrorDescription(errno).c_str());
     return 1;
@@ -105,7 +115,56 @@ void WritePairs(const std::string& path, const CompareResult& result) {
   store->Write(FormatPairsText(result));
 }
 
+// --merge-stats: reads every input before writing anything, so a bad input leaves OUT as
+// it was.
+int MergeStatsFiles(const CommandLine& line) {
+  std::vector<StatsDocument> documents;
+  for (const std::string& input : line.mergeInputs) {
+    documents.push_back(ReadStatsJson(ReadAll(input), input));
+  }
+  const StatsDocument merged = MergeStats(documents, line.mergeInputs);
+  const std::string json = WriteStatsJson(merged);
+  const std::string noun = "the merged stats";
+  if (line.mergeOutput == "-") {
+    StdoutReportStore(1, noun).Write(json);
+  } else {
+    FileReportStore(line.mergeOutput, noun).Write(json);
+  }
+  if (line.summary) std::fputs(FormatSummary(merged).c_str(), stderr);
+  return 0;
+}
+
+// Options whose parsing is in place but whose work is not wired into the Compare yet; they
+// are refused rather than ignored.
+void RefuseUnwiredOptions(const CommandLine& line) {
+  const char* option = nullptr;
+  if (line.action == CommandLine::Action::Batch) {
+    option = line.batchList.empty() ? "--batch" : "--batch-list";
+  } else if (line.stats) {
+    option = "--stats";
+  } else if (line.summary) {
+    option = "--summary";
+  } else if (line.noReport) {
+    option = "--no-report";
+  } else if (line.morphemeScores) {
+    option = "--stats-units";
+  } else if (line.normalization.form != UnicodeForm::None) {
+    option = "--normalize";
+  } else if (line.normalization.foldKana) {
+    option = "--fold-kana";
+  } else if (line.normalization.ignoreSpace) {
+    option = "--ignore-space";
+  } else if (line.normalization.ignorePunctuation) {
+    option = "--ignore-punctuation";
+  }
+  if (option != nullptr) {
+    throw CommandError(std::string(option) + " is not available in this build yet");
+  }
+}
+
 int Run(const CommandLine& line) {
+  if (line.action == CommandLine::Action::MergeStats) return MergeStatsFiles(line);
+  RefuseUnwiredOptions(line);
   std::u16string sourceText = ReadText(line.source, line.sourceEncoding);
   std::u16string targetText = ReadText(line.target, line.targetEncoding);
   if (line.maxTableMemory != 0) SetDpMemoryLimit(line.maxTableMemory);
@@ -136,8 +195,11 @@ int Run(const CommandLine& line) {
 
 int main(int argc, char** argv) {
   using namespace sorowa;
-  // A reader that goes away must give a message and status 1, not a silent death.
+  // Once, before any thread exists: setting the locale is not thread-safe.
+  InstallJapaneseLocale();
+  // A reader that goes away shows as EPIPE where the program can tell it from a failure.
   std::signal(SIGPIPE, SIG_IGN);
+  InstallStopSignalHandlers();
 
   CommandLine line;
   try {
@@ -156,6 +218,8 @@ int main(int argc, char** argv) {
       std::fputs(VersionText().c_str(), stdout);
       return FinishStandardOutput(0);
     case CommandLine::Action::Compare:
+    case CommandLine::Action::MergeStats:
+    case CommandLine::Action::Batch:
       break;
   }
 
@@ -164,10 +228,16 @@ int main(int argc, char** argv) {
     status = Run(line);
   } catch (const std::bad_alloc&) {
     std::fputs("sorowa-compare: out of memory\n", stderr);
-    return 1;
+    status = 1;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "sorowa-compare: %s\n", e.what());
-    return 1;
+    status = 1;
+  }
+  // The Compare has seen the stop signal and taken its partial report away. A report that
+  // was finished before it could see it stays, and its path is still printed.
+  if (const int signal = StopSignal()) {
+    std::fflush(stdout);
+    EndBySignal(signal);
   }
   return FinishStandardOutput(status);
 }

@@ -1,5 +1,6 @@
 #include "stdout_report_store.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -7,6 +8,7 @@
 #include <string>
 
 #include "compare/compare_errors.h"
+#include "compare/stop_signals.h"
 
 namespace sorowa {
 
@@ -16,6 +18,8 @@ std::filesystem::path StdoutReportStore::Write(std::string_view utf8) {
     if (written < 0) {
       if (errno == EINTR) continue;
       const int error = errno;
+      // The reader has gone away (head, a closed pager): nothing to remove, nothing to say.
+      if (error == EPIPE) EndBySignal(SIGPIPE);
       throw ReportWriteError(
           ErrorKind::ReportNotWritten, "-", error,
           "cannot write " + noun_ + " to standard output: " + ErrorDescription(error));

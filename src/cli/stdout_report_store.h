@@ -9,8 +9,9 @@
 namespace sorowa {
 
 // Sends the report to a file descriptor that is already open, standard output by default.
-// A failed write (a closed pipe, a full disk) throws ReportWriteError; what was written
-// before cannot be taken back, but the exit status tells the reader not to trust it.
+// A failed write (a full disk) throws ReportWriteError; what was written before cannot be
+// taken back, but the exit status tells the reader not to trust it. A reader that has gone
+// away (EPIPE) ends the program quietly by SIGPIPE, as it ends the rest of a pipeline.
 class StdoutReportStore : public ReportStore {
  public:
   // noun names what is written in error messages.

@@ -20,7 +20,8 @@ enum class ErrorKind {
   ReportNotWritten,         // path, systemError
   ReportNotReplaced,        // path, systemError
   NoReportNameLeft,         // path (the folder)
-  TableTooLarge,            // pair (0: not known), sourceLength, targetLength, size, limit
+  TableTooLarge,            // pair (0: not known), sourceLength, targetLength, size, limit,
+                            // seconds
   FileNotReadable,          // path, systemError
   FileTooLarge,             // path, size, limit
   Undecodable,              // path, offset, encoding
@@ -38,6 +39,7 @@ struct ErrorDetails {
   std::size_t pair = 0;  // line pair, counted from 1
   std::size_t sourceLength = 0;
   std::size_t targetLength = 0;
+  double seconds = -1;  // how long the work was expected to take; negative when not known
 };
 
 // Details of a failure about one file or folder.

@@ -116,6 +116,29 @@ void WriteAllOrThrow(int fd, std::string_view bytes, const fs::path& what,
   }
 }
 
+fs::path TemporaryDirectory() {
+  // The variables std::filesystem::temp_directory_path reads, in its order; but a variable
+  // that is set and empty counts as unset, as for the C library and mktemp, instead of
+  // naming the current directory's empty path.
+  fs::path directory = "/tmp";
+  for (const char* name : {"TMPDIR", "TMP", "TEMP", "TEMPDIR"}) {
+    const char* value = ::secure_getenv(name);
+    if (value != nullptr && *value != '\0') {
+      directory = value;
+      break;
+    }
+  }
+  struct stat info {};
+  const bool found = ::stat(directory.c_str(), &info) == 0;
+  if (!found || !S_ISDIR(info.st_mode)) {
+    const int error = found ? ENOTDIR : errno;
+    throw ReportWriteError(ErrorKind::TemporaryFolderUnusable, directory.string(), error,
+                           "cannot use the temporary directory (" + directory.string() +
+                               "): " + ErrorDescription(error));
+  }
+  return directory;
+}
+
 TempReportStore::TempReportStore(fs::path directory) : directory_(std::move(directory)) {}
 
 std::string TempReportStore::FileName(std::uint64_t processId, std::uint32_t sequence) {
@@ -126,18 +149,7 @@ std::string TempReportStore::FileName(std::uint64_t processId, std::uint32_t seq
 fs::path TempReportStore::Write(std::string_view utf8) { return WriteWhole(*this, utf8); }
 
 std::unique_ptr<ReportWriter> TempReportStore::Begin() {
-  fs::path directory = directory_;
-  if (directory.empty()) {
-    std::error_code error;
-    directory = fs::temp_directory_path(error);
-    if (error) {
-      const char* tmpdir = std::getenv("TMPDIR");
-      const std::string shown = tmpdir ? tmpdir : "/tmp";
-      throw ReportWriteError(
-          ErrorKind::TemporaryFolderUnusable, shown, error.value(),
-          "cannot use the temporary directory (" + shown + "): " + error.message());
-    }
-  }
+  const fs::path directory = directory_.empty() ? TemporaryDirectory() : directory_;
   const auto processId = static_cast<std::uint64_t>(::getpid());
   for (std::uint32_t sequence = nextSequence_; sequence <= kMaxSequence; ++sequence) {
     const fs::path path = directory / FileName(processId, sequence);

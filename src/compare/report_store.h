@@ -36,7 +36,7 @@ class ReportStore {
 // skipped.
 class TempReportStore : public ReportStore {
  public:
-  // An empty directory means std::filesystem::temp_directory_path() at each write.
+  // An empty directory means TemporaryDirectory() at each write.
   explicit TempReportStore(std::filesystem::path directory = {});
   std::filesystem::path Write(std::string_view utf8) override;
   std::unique_ptr<ReportWriter> Begin() override;
@@ -49,6 +49,10 @@ class TempReportStore : public ReportStore {
   std::filesystem::path directory_;
   std::uint32_t nextSequence_ = 0;
 };
+
+// The user's temporary directory: the first of TMPDIR, TMP, TEMP and TEMPDIR that is set to
+// something, else /tmp. Throws ReportWriteError when that is not a directory one can reach.
+std::filesystem::path TemporaryDirectory();
 
 // The store shared by every Compare of this process, so names keep counting up.
 TempReportStore& ProcessReportStore();

@@ -147,8 +147,12 @@ std::unique_ptr<MorphBackend> MecabBackend::Clone() const {
 }
 
 void MecabBackend::Encode(std::u16string_view text) {
-  utf8_.clear();
-  unitOfByte_.clear();
+  // Sized for the most bytes the text can take (three a code unit) and cut back after, so
+  // that nothing grows a byte at a time; both buffers keep their room from line to line.
+  utf8_.resize(3 * text.size());
+  unitOfByte_.resize(3 * text.size() + 1);
+  char* const first = utf8_.data();
+  char* p = first;
   for (std::size_t i = 0; i < text.size();) {
     char32_t cp = text[i];
     std::size_t units = 1;
@@ -159,12 +163,15 @@ void MecabBackend::Encode(std::u16string_view text) {
       // MeCab sees a replacement character; the word still owns the original code unit.
       cp = 0xFFFD;
     }
-    const std::size_t before = utf8_.size();
-    AppendCodePointUtf8(utf8_, cp);
-    unitOfByte_.insert(unitOfByte_.end(), utf8_.size() - before, i);
+    char* const end = EncodeCodePointUtf8(cp, p);
+    std::fill(unitOfByte_.begin() + (p - first), unitOfByte_.begin() + (end - first), i);
+    p = end;
     i += units;
   }
-  unitOfByte_.push_back(text.size());
+  const auto size = static_cast<std::size_t>(p - first);
+  utf8_.resize(size);
+  unitOfByte_[size] = text.size();
+  unitOfByte_.resize(size + 1);
 }
 
 void MecabBackend::AddWord(std::size_t fromByte, std::size_t toByte,

@@ -1,6 +1,5 @@
 #include "segment/morph_analyzer.h"
 
-#include "compare/japanese_locale.h"
 #include "segment/char_class.h"
 
 namespace sorowa {
@@ -22,12 +21,10 @@ std::unique_ptr<MorphAnalyzer> MorphAnalyzer::CloneForThread() const {
   return std::unique_ptr<MorphAnalyzer>(new MorphAnalyzer(std::move(backend), language_));
 }
 
-void MorphAnalyzer::SetLanguage(std::int32_t language) {
-  language_ = language;
-  if (language == 0) InstallJapaneseLocale();
-}
+void MorphAnalyzer::SetLanguage(std::int32_t language) { language_ = language; }
 
 int MorphAnalyzer::RunMorphAnalysis(std::u16string_view text) {
+  splitLine_.clear();
   if (!backend_) return 1;
   lastResult_.clear();
   haveResult_ = false;
@@ -40,7 +37,12 @@ int MorphAnalyzer::RunMorphAnalysis(std::u16string_view text) {
 
 void MorphAnalyzer::SplitMorphemes(const std::u16string& line, SegmentList& list) {
   if (language_ != 0) return;
-  if (RunMorphAnalysis(line) != 0 || !haveResult_) return;
+  // A pair's Target line is most often its Source line unchanged, whose analysis is still
+  // at hand: the back-end would only find the same words again.
+  if (!haveResult_ || line != splitLine_) {
+    if (RunMorphAnalysis(line) != 0 || !haveResult_) return;
+    splitLine_ = line;
+  }
   const std::vector<std::uint32_t>& word = lastResult_;
   if (line.empty()) return;
   std::size_t start = 0;

@@ -26,8 +26,7 @@ class MorphAnalyzer {
   MorphAnalyzer(const MorphAnalyzer&) = delete;
   MorphAnalyzer& operator=(const MorphAnalyzer&) = delete;
 
-  // 0 selects Japanese, the only language that segments; it also installs the Japanese
-  // locale where the system has one.
+  // 0 selects Japanese, the only language that segments.
   void SetLanguage(std::int32_t language);
   std::int32_t language() const { return language_; }
 
@@ -49,6 +48,8 @@ class MorphAnalyzer {
   std::unique_ptr<MorphBackend> backend_;
   std::vector<std::uint32_t> lastResult_;
   bool haveResult_ = false;
+  // The line whose analysis lastResult_ holds when SplitMorphemes made it; empty otherwise.
+  std::u16string splitLine_;
 };
 
 }  // namespace sorowa

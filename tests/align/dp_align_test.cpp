@@ -7,21 +7,32 @@
 #include <string>
 #include <vector>
 
+#include "align/char_dp_table.h"
 #include "align/dp_table.h"
 #include "align/match_status.h"
 
 namespace sorowa {
 namespace {
 
+// The character table's columns, read back from its cells (the texts here need no
+// escaping): "piece/target class" for each column.
 std::u16string Describe(const std::u16string& source, const std::u16string& target) {
-  const std::span<const char16_t> s(source), t(target);
-  const ColumnStarts starts = DpAlign(s, t);
-  const std::vector<std::u16string> pieces = GroupSourcePieces(s, starts, t.size());
+  std::u16string report;
+  WriteCharDpTable(source, target, report);
+  std::vector<std::u16string> cells;
+  for (std::size_t at = report.find(u"<td class=\""); at != std::u16string::npos;
+       at = report.find(u"<td class=\"", at + 1)) {
+    const std::size_t classEnd = report.find(u'"', at + 11);
+    const std::size_t textEnd = report.find(u"</td>", classEnd);
+    cells.push_back(report.substr(classEnd + 2, textEnd - classEnd - 2) + u" " +
+                    report.substr(at + 11, classEnd - at - 11));
+  }
   std::u16string out;
-  for (std::size_t k = 0; k < t.size(); ++k) {
+  const std::size_t columns = cells.size() / 2;
+  for (std::size_t k = 0; k < columns; ++k) {
     if (k) out += u" | ";
-    out += pieces[k] + u"/" + target[k] + u" ";
-    out += ClassName(ClassifyCell(pieces[k], std::u16string(1, target[k])));
+    const std::u16string& piece = cells[k];
+    out += piece.substr(0, piece.rfind(u' ')) + u"/" + cells[columns + k];
   }
   return out;
 }
@@ -63,7 +74,16 @@ INSTANTIATE_TEST_SUITE_P(
         AlignCase{"Cat", u"猫が好き", u"犬が好きだ",
                   u"猫/犬 different | が/が same | 好/好 same | き/き same | /だ different"},
         AlignCase{"Nihongo", u"日本語", u"日本語です",
-                  u"日/日 same | 本/本 same | 語/語 same | /で different | /す different"}),
+                  u"日/日 same | 本/本 same | 語/語 same | /で different | /す different"},
+        // A character outside the BMP is one column, never two halves.
+        AlignCase{"NonBmpCharacterIsWhole", u"𩸽を食べた", u"𩸽を食べる",
+                  u"𩸽/𩸽 same | を/を same | 食/食 same | べ/べ same | た/る different"},
+        AlignCase{"NonBmpCharactersAligned", u"𠮷野家の𩸽", u"吉野家の𩸽",
+                  u"𠮷/吉 different | 野/野 same | 家/家 same | の/の same | 𩸽/𩸽 same"},
+        // A lone surrogate is a character of its own; half of a pair does not match it.
+        AlignCase{"HalfAPairIsNotTheLoneSurrogate", u"a𩸽", u"a\xD867",
+                  u"a/a same | 𩸽/\xD867 different"},
+        AlignCase{"LoneSurrogateBesideAPair", u"\xD867𩸽", u"𩸽", u"\xD867𩸽/𩸽 partial"}),
     [](const testing::TestParamInfo<AlignCase>& info) { return info.param.name; });
 
 TEST(GroupSourcePiecesTest, OutOfRangeStartsGiveEmptyPieces) {

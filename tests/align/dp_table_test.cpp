@@ -15,10 +15,20 @@ struct ClassifyCase {
 
 TEST(ClassifyCellTest, FirstMatchingRuleDecides) {
   const ClassifyCase cases[] = {
-      {u"a", u"a", MatchStatus::Same},        {u"", u"", MatchStatus::Same},
-      {u"xay", u"a", MatchStatus::Partial},   {u"大", u"大学", MatchStatus::Partial},
-      {u"", u"a", MatchStatus::Different},    {u"a", u"", MatchStatus::Different},
-      {u"ab", u"ba", MatchStatus::Different}, {u"食べます", u"食べる", MatchStatus::Different},
+      {u"a", u"a", MatchStatus::Same},
+      {u"", u"", MatchStatus::Same},
+      {u"xay", u"a", MatchStatus::Partial},
+      {u"大", u"大学", MatchStatus::Partial},
+      {u"", u"a", MatchStatus::Different},
+      {u"a", u"", MatchStatus::Different},
+      {u"ab", u"ba", MatchStatus::Different},
+      {u"食べます", u"食べる", MatchStatus::Different},
+      // Containment counts whole characters only: half of a surrogate pair is not contained.
+      {u"x𩸽", u"𩸽", MatchStatus::Partial},
+      {u"\xD867x", u"\xD867", MatchStatus::Partial},
+      {u"𩸽", u"\xD867", MatchStatus::Different},
+      {u"\xDE3D", u"𩸽", MatchStatus::Different},
+      {u"𩸽\xDE3D", u"\xDE3D", MatchStatus::Partial},
   };
   for (const ClassifyCase& c : cases) {
     EXPECT_EQ(ClassifyCell(c.piece, c.target), c.expected)

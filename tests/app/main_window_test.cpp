@@ -2,6 +2,7 @@
 // filter, and the Compare, Save and Print commands with every dialog answered by a fake.
 #include "app/main_window.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <QAbstractButton>
@@ -42,7 +43,9 @@
 #include "app/report_saver.h"
 #include "app/report_view.h"
 #include "app/startup.h"
+#include "app/stop_signal_watcher.h"
 #include "compare/report_store.h"
+#include "compare/stop_signals.h"
 #include "fake_dialogs.h"
 #include "text/text_file.h"
 
@@ -129,6 +132,8 @@ class MainWindowTest : public QObject {
   void NextAndPreviousChange();
   void SettingsSurviveARestart();
   void TooBigReportOffersTheBrowser();
+  // Last: the signal's handler is process-wide and leaves the default action behind.
+  void StopSignalCancelsCompareAndCloses();
 
  private:
   template <typename T>
@@ -1211,6 +1216,31 @@ void MainWindowTest::TooBigReportOffersTheBrowser() {
   dialogs_->savePath = tmp_->filePath(QStringLiteral("copy.htm"));
   window_->Save();
   QCOMPARE(QFileInfo(dialogs_->savePath).size(), QFileInfo(path).size());
+}
+
+void MainWindowTest::StopSignalCancelsCompareAndCloses() {
+  sorowa::StopSignalWatcher watcher;
+  connect(&watcher, &sorowa::StopSignalWatcher::StopRequested, window_.get(),
+          &MainWindow::CloseForStopSignal);
+  window_->show();
+  QString source;
+  QString target;
+  for (int i = 0; i < 20000; ++i) {
+    source += QStringLiteral("止める前の行%1は長い\n").arg(i);
+    target += QStringLiteral("止めた後の行%1は短い\n").arg(i);
+  }
+  Source()->setPlainText(source);
+  Target()->setPlainText(target);
+  window_->SetProgressDelay(std::chrono::milliseconds(0));
+  // As a logout or kill would, while the Compare writes its report.
+  QTimer::singleShot(0, window_.get(), [] { ::raise(SIGTERM); });
+  const QString written = RunCompareInto(tmp_->path());
+  QVERIFY(written.isEmpty());
+  QCOMPARE(sorowa::StopSignal(), SIGTERM);
+  QVERIFY(!window_->isVisible());
+  QVERIFY(window_->findChild<QProgressDialog*>() == nullptr);
+  QCOMPARE(QDir(tmp_->path()).entryList(QDir::Files | QDir::Hidden), QStringList{});
+  QVERIFY(dialogs_->errors.isEmpty());
 }
 
 int main(int argc, char** argv) {

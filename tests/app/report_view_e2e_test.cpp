@@ -1,5 +1,7 @@
 // The window on a real X server (run under xvfb-run): the report view really loads the
 // report that Compare wrote, shows all its cells, and prints and saves it.
+#include <signal.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -26,7 +28,9 @@
 #include "app/report_printer.h"
 #include "app/report_view.h"
 #include "app/startup.h"
+#include "app/stop_signal_watcher.h"
 #include "compare/report_store.h"
+#include "compare/stop_signals.h"
 #include "fake_dialogs.h"
 
 using sorowa::MainWindow;
@@ -92,6 +96,8 @@ class ReportViewEndToEndTest : public QObject {
   void MissingReportShowsErrorBox();
   void BigReportShowsInParts();
   void PrintedPdfFitsTheWidestLine();
+  // Last: the signal's handler is process-wide and leaves the default action behind.
+  void StopSignalClosesTheWindowAfterAPageLoaded();
 
  private:
   PlainTextEditor* Editor(const char* name) const {
@@ -290,7 +296,7 @@ void ReportViewEndToEndTest::PrintedPdfFitsTheWidestLine() {
   clock.start();
   window_->Print();
   // The time is recorded, not asserted: on a busy machine it says little (see
-  // bench/print_bench.cpp for the measurement).
+  // bench/print_pdf.cpp for the measurement).
   QVERIFY(finished.wait(kPrintTimeoutMs));
   const qint64 took = clock.elapsed();
   QCOMPARE(finished.takeFirst().at(0).toBool(), true);
@@ -333,6 +339,20 @@ void ReportViewEndToEndTest::PrintedPdfFitsTheWidestLine() {
                                                               "begins at %2 pt")
                                                    .arg(right)
                                                    .arg(paperRight)));
+}
+
+// The program installs its handlers once the window exists; the web engine, fully started
+// only by the first page, must not have replaced them by then.
+void ReportViewEndToEndTest::StopSignalClosesTheWindowAfterAPageLoaded() {
+  sorowa::StopSignalWatcher watcher;
+  connect(&watcher, &sorowa::StopSignalWatcher::StopRequested, window_.get(),
+          &MainWindow::CloseForStopSignal);
+  Editor("sourceEditor")->setPlainText(QStringLiteral("止める"));
+  Editor("targetEditor")->setPlainText(QStringLiteral("止めた"));
+  QVERIFY(!CompareAndWait().isEmpty());
+  ::raise(SIGHUP);
+  QTRY_VERIFY_WITH_TIMEOUT(!window_->isVisible(), kLoadTimeoutMs);
+  QCOMPARE(sorowa::StopSignal(), SIGHUP);
 }
 
 int main(int argc, char** argv) {

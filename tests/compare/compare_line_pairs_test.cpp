@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <clocale>
+#include <locale>
 
 #include "align/dp_limits.h"
 #include "compare/compare_errors.h"
@@ -115,6 +117,28 @@ TEST(CompareLinePairsTest, MissingBackendGivesEmptyMatchCells) {
   CompareLinePairs(u"あ", u"い", report, {false, false, false, false, true}, hooks);
   EXPECT_NE(report.find(u"<td class=\"le\"></td></tr>\n<tr>\n<td class=\"le\"></td></tr>"),
             std::u16string::npos);
+}
+
+TEST(CompareLinePairsTest, UnchangedLineIsAnalysedOnce) {
+  BackendLog log;
+  CompareHooks hooks;
+  hooks.morphBackendFactory = testing_support::ClassRunFactory(&log);
+  std::u16string report;
+  // Two unchanged pairs and a changed one: four analyses, not six.
+  CompareLinePairs(u"私は学生です。\n本を読む\n猫", u"私は学生です。\n本をよく読む\n猫", report,
+                   kAll, hooks);
+  EXPECT_EQ(log.analyzed.load(), 4);
+  EXPECT_EQ(report.find(u"class=\"different\">私"), std::u16string::npos);
+}
+
+// The program sets its locale once at start-up; a Compare must not set it again while other
+// threads (the report view's, its own workers) may be reading it.
+TEST(CompareLinePairsTest, LeavesTheLocaleAlone) {
+  std::locale::global(std::locale::classic());
+  std::u16string report;
+  CompareLinePairs(u"私は学生です。", u"私が学生だ。", report, kAll);
+  EXPECT_EQ(std::locale().name(), "C");
+  EXPECT_STREQ(std::setlocale(LC_ALL, nullptr), "C");
 }
 
 TEST(CompareLinePairsTest, AnalyserLivesOncePerCallEvenWithoutLines) {

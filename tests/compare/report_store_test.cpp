@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
+#include <map>
 #include <sstream>
+#include <tuple>
 
 #include "compare/compare_errors.h"
 #include "compare_test_support.h"
@@ -107,6 +110,34 @@ TEST_F(ReportStoreTest, StreamedPiecesArriveInOrder) {
   writer->Append("");
   writer->Append("bc");
   EXPECT_EQ(Read(writer->Commit()), "abc");
+}
+
+TEST_F(ReportStoreTest, TemporaryDirectoryTreatsAnEmptyVariableAsUnset) {
+  const std::string dir = dir_.string();
+  const char* const names[] = {"TMPDIR", "TMP", "TEMP", "TEMPDIR"};
+  std::map<std::string, std::string> saved;
+  for (const char* name : names) {
+    if (const char* value = std::getenv(name)) saved[name] = value;
+    ::unsetenv(name);
+  }
+  // TMPDIR and TMP as set (null: unset), and the directory expected.
+  const std::tuple<const char*, const char*, std::string> cases[] = {
+      {dir.c_str(), nullptr, dir},
+      {"", nullptr, "/tmp"},
+      {nullptr, nullptr, "/tmp"},
+      {"", dir.c_str(), dir},
+      {dir.c_str(), "/nowhere", dir}};
+  for (const auto& [tmpdir, tmp, expected] : cases) {
+    for (const auto& [name, value] : {std::pair("TMPDIR", tmpdir), std::pair("TMP", tmp)}) {
+      value ? ::setenv(name, value, 1) : ::unsetenv(name);
+    }
+    EXPECT_EQ(TemporaryDirectory(), fs::path(expected)) << (tmpdir ? tmpdir : "unset");
+  }
+  ::setenv("TMPDIR", (dir + "/missing").c_str(), 1);
+  EXPECT_THROW(TemporaryDirectory(), ReportWriteError);
+  for (const char* name : names) {
+    saved.contains(name) ? ::setenv(name, saved[name].c_str(), 1) : ::unsetenv(name);
+  }
 }
 
 }  // namespace

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <boost/regex.hpp>
+#include <iterator>
+#include <random>
+
 #include "compare/utf8.h"
 
 namespace sorowa {
@@ -35,6 +39,30 @@ INSTANTIATE_TEST_SUITE_P(
                               {std::u16string(u"a\0b\xD800", 4), u"\xDC00"}},
                     SplitCase{"Japanese", u"今日は\r\n晴れ", {u"今日は", u"晴れ"}}),
     [](const testing::TestParamInfo<SplitCase>& info) { return info.param.name; });
+
+// The lines are what the expression ^[^\r\n]+$ finds when searched for again from the end
+// of each match, as the splitting was first written; random texts rich in breaks and in
+// the characters a regular expression engine takes for line separators.
+TEST(SplitLinesTest, FindsWhatTheLineExpressionFinds) {
+  const char16_t pool[] = {u'a',      u'\r',     u'\n', u'\f', u'\v',     u'\u0085',
+                           u'\u2028', u'\u2029', u'\0', u'字', u'\xD800', u' '};
+  static const boost::wregex kLine(L"^[^\\r\\n]+$");
+  std::mt19937 random(20261209);
+  for (int round = 0; round < 3000; ++round) {
+    std::u16string text(random() % 30, u'a');
+    for (char16_t& c : text) c = pool[random() % std::size(pool)];
+    std::vector<std::u16string> expected;
+    const std::wstring wide(text.begin(), text.end());
+    boost::wsmatch match;
+    for (auto from = wide.cbegin(); boost::regex_search(from, wide.cend(), match, kLine);
+         from = match[0].second) {
+      expected.push_back(text.substr(match[0].first - wide.cbegin(), match[0].length()));
+    }
+    std::vector<std::u16string> lines;
+    SplitLines(text, lines);
+    ASSERT_EQ(lines, expected) << "round " << round;
+  }
+}
 
 TEST(NormalizeTextTest, EveryLineEndsInCrLf) {
   EXPECT_EQ(NormalizeText({}), u"");
@@ -87,13 +115,14 @@ TEST(AppendUtf8Test, AppendsAfterExistingBytes) {
             "a");
 }
 
-// The vectorised ASCII runs must hand over to the scalar path at any offset.
+// The vectorised ASCII runs must hand over to the scalar path at any offset, and a text
+// converted a stretch of 4096 code units at a time must not care where a stretch ends.
 TEST(AppendUtf8Test, LongMixedTextsMatchCodePointByCodePoint) {
   const char16_t pool[] = {u'a', u'<', u'\u00E9', u'\u3042', u'\xD83D', u'\xDE00', u'\0'};
   unsigned state = 99;
   for (int round = 0; round < 300; ++round) {
     std::u16string text;
-    const int length = round % 40;
+    const int length = round % 40 + (round % 3 == 0 ? 4076 : 0);
     for (int k = 0; k < length; ++k) {
       state = state * 1103515245u + 12345u;
       // Mostly ASCII, so that runs of eight and more occur often.

@@ -2,7 +2,8 @@
 // A failure must end with exit status 1 and exactly one line on standard error, no report
 // file or half of one anywhere, and an earlier report left byte for byte as it was. Inputs
 // that are merely strange must give a report. Big inputs must finish in time, with a
-// report or the memory-limit error, and are never killed.
+// report or the memory-limit error, and are never killed. A stop signal leaves no partial
+// report.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -73,6 +74,9 @@ struct RunSetup {
   std::map<std::string, std::string> env = {};  // set or, with an empty value, removed
   // Runs in the child before exec, where getpid() is already the program's pid.
   std::function<void()> beforeExec = {};
+  // Called in the parent every few milliseconds while the child runs, until it returns true;
+  // it may signal the child.
+  std::function<bool(pid_t)> whileRunning = {};
 };
 
 class CliFaultTest : public ::testing::Test {
@@ -140,9 +144,11 @@ class CliFaultTest : public ::testing::Test {
     RunResult result;
     int status = 0;
     rusage usage{};
+    bool watching = static_cast<bool>(setup.whileRunning);
     for (;;) {
       const pid_t done = ::wait4(pid, &status, WNOHANG, &usage);
       if (done == pid) break;
+      if (watching && setup.whileRunning(pid)) watching = false;
       if (std::chrono::steady_clock::now() - start > kHangLimit) {
         ::kill(pid, SIGKILL);
         ::wait4(pid, &status, 0, &usage);
@@ -422,12 +428,106 @@ TEST_F(CliFaultTest, MecabThatCannotStart) {
             2u);
 }
 
+// A run stopped by SIGINT, SIGTERM or SIGHUP while its report is being written: the program
+// cancels the Compare, removes the partial file (the temporary report, or the temporary
+// sibling of a named one) and ends by that signal.
+struct SignalCase {
+  const char* name;
+  int signal;
+  const char* output;  // "" for a report in TMPDIR, else the -o value (WORK/... or -)
+};
+
+void PrintTo(const SignalCase& c, std::ostream* os) { *os << c.name; }
+
+class CliStopSignal : public CliFaultTest, public ::testing::WithParamInterface<SignalCase> {};
+
+// Some 30 MB of report, so the run lasts seconds and streams its report meanwhile.
+void WriteLongInput(const fs::path& source, const fs::path& target) {
+  std::string sourceText;
+  std::string targetText;
+  for (int i = 0; i < 100000; ++i) {
+    sourceText += "今日はいい天気です" + std::to_string(i) + "\n";
+    targetText += "今日は悪い天気でした" + std::to_string(i) + "\n";
+  }
+  WriteFile(source, sourceText);
+  WriteFile(target, targetText);
+}
+
+// Whether a file in folder already holds part of a report.
+bool HasPartialFile(const fs::path& folder, std::string_view prefix) {
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (name.starts_with(prefix) && entry.is_regular_file() && entry.file_size() > 0) return true;
+  }
+  return false;
+}
+
+TEST_P(CliStopSignal, RemovesThePartialReportAndEndsByTheSignal) {
+  const SignalCase& c = GetParam();
+  WriteLongInput(source_, target_);
+  const std::string output = std::string(c.output).starts_with("WORK/")
+                                 ? (work_ / std::string(c.output).substr(5)).string()
+                                 : c.output;
+  std::vector<std::string> args;
+  if (!output.empty()) args = {"-o", output};
+  args.push_back(source_.string());
+  args.push_back(target_.string());
+  // Signalled once the report has begun to arrive in its file. Standard output gets the
+  // report whole at the end, so there the signal comes half a second into the run.
+  const auto begun = std::chrono::steady_clock::now();
+  const auto started = [&]() {
+    if (output.empty()) return HasPartialFile(tmp_, "s");
+    if (output == "-")
+      return std::chrono::steady_clock::now() - begun > std::chrono::milliseconds(500);
+    return HasPartialFile(earlier_.parent_path(), ".");
+  };
+  bool signalled = false;
+  std::chrono::steady_clock::time_point signalledAt;
+  const RunResult r = Run(args, {.whileRunning = [&](pid_t pid) {
+                            if (!started()) return false;
+                            ::kill(pid, c.signal);
+                            signalled = true;
+                            signalledAt = std::chrono::steady_clock::now();
+                            return true;
+                          }});
+  const double stopSeconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - signalledAt).count();
+  ASSERT_TRUE(signalled) << "the run ended before its report began: " << r.err;
+  EXPECT_FALSE(r.killed);
+  EXPECT_EQ(r.status, 128 + c.signal) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_LT(stopSeconds, 20.0) << "stopping should not wait for the whole run";
+  EXPECT_EQ(TmpEntries(), std::vector<std::string>{});
+  EXPECT_EQ(ReadFile(earlier_), "<html>an earlier report</html>");
+  EXPECT_EQ(std::distance(fs::directory_iterator(earlier_.parent_path()), {}), 1)
+      << "a partial file was left beside the earlier report";
+  if (output == "-") {
+    EXPECT_EQ(r.out, "") << "standard output gets the report whole, at the end";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliStopSignal,
+    ::testing::Values(SignalCase{"InterruptTemporaryReport", SIGINT, ""},
+                      SignalCase{"InterruptNamedReport", SIGINT, "WORK/out/report.htm"},
+                      SignalCase{"InterruptStandardOutput", SIGINT, "-"},
+                      SignalCase{"TerminateTemporaryReport", SIGTERM, ""},
+                      SignalCase{"TerminateNamedReport", SIGTERM, "WORK/out/report.htm"},
+                      SignalCase{"TerminateStandardOutput", SIGTERM, "-"},
+                      SignalCase{"HangUpTemporaryReport", SIGHUP, ""},
+                      SignalCase{"HangUpNamedReport", SIGHUP, "WORK/out/report.htm"},
+                      SignalCase{"HangUpStandardOutput", SIGHUP, "-"}),
+    [](const ::testing::TestParamInfo<SignalCase>& info) { return info.param.name; });
+
 // Big inputs: within a minute, a report or the memory-limit error, never a kill.
 struct BigCase {
   const char* name;
   std::function<std::string()> makeSource;
   std::function<std::string()> makeTarget;  // empty: the same text as the Source
   std::vector<std::string> options;
+  long peakLimitMegabytes = 0;  // not 0: must give a report, with at most this peak
+  double cpuLimitSeconds = 60;
+  bool refused = false;  // must end with the memory-limit error
 };
 
 void PrintTo(const BigCase& c, std::ostream* os) { *os << c.name; }
@@ -449,7 +549,14 @@ class CliBigInput : public CliFaultTest, public ::testing::WithParamInterface<Bi
                 r.seconds, r.cpuSeconds, r.peakKilobytes / 1024, r.status);
     EXPECT_FALSE(r.killed) << "hung";
     // CPU time, not wall time: the limit is about the program, not about a busy test machine.
-    EXPECT_LT(r.cpuSeconds, 60.0);
+    EXPECT_LT(r.cpuSeconds, c.cpuLimitSeconds);
+    if (c.refused) {
+      EXPECT_EQ(r.status, 1);
+    }
+    if (c.peakLimitMegabytes != 0) {
+      EXPECT_EQ(r.status, 0) << r.err;
+      EXPECT_LE(r.peakKilobytes / 1024, c.peakLimitMegabytes);
+    }
     if (r.status == 0) {
       ExpectReportFile(r);
     } else {
@@ -479,6 +586,67 @@ std::string ManyShortLines() {
   return text;
 }
 
+// Word-like runs of kana and kanji, so that equal characters are common but long repeats
+// are not: about length characters, as UTF-8 with a final line feed when asked.
+std::u16string WordLine(std::size_t length, unsigned seed) {
+  std::mt19937 random(seed);
+  std::vector<std::u16string> words(3000);
+  for (std::u16string& word : words) {
+    const std::size_t size = 1 + random() % 5;
+    for (std::size_t k = 0; k < size; ++k) {
+      switch (random() % 3) {
+        case 0:
+          word += static_cast<char16_t>(u'ぁ' + random() % 83);
+          break;
+        case 1:
+          word += static_cast<char16_t>(u'ァ' + random() % 86);
+          break;
+        default:
+          word += static_cast<char16_t>(u'一' + random() % 2000);
+          break;
+      }
+    }
+  }
+  std::u16string line;
+  while (line.size() < length) line += words[random() % words.size()];
+  return line;
+}
+
+// The line with about 8 % of its characters touched by a reviser's edits: changed, dropped,
+// inserted, swapped with the next, or one written as two katakana.
+std::u16string Revise(const std::u16string& line, unsigned seed) {
+  std::mt19937 random(seed);
+  std::u16string out;
+  for (std::size_t k = 0; k < line.size(); ++k) {
+    if (random() % 100 >= 5) {
+      out += line[k];
+      continue;
+    }
+    const char16_t other = static_cast<char16_t>(u'ぁ' + random() % 83);
+    switch (random() % 5) {
+      case 0:
+        out += other;
+        break;
+      case 1:
+        break;
+      case 2:
+        out += other;
+        out += line[k];
+        break;
+      case 3:
+        if (k + 1 < line.size()) out += line[k + 1];
+        out += line[k];
+        if (k + 1 < line.size()) ++k;
+        break;
+      default:
+        out += static_cast<char16_t>(u'ァ' + random() % 86);
+        out += static_cast<char16_t>(u'ァ' + random() % 86);
+        break;
+    }
+  }
+  return out;
+}
+
 TEST_P(CliBigInput, FinishesInTimeWithAReportOrTheLimitError) { ExpectToFinish(GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -490,7 +658,28 @@ INSTANTIATE_TEST_SUITE_P(
                               OneLongLine,
                               [] { return std::string("今日はいい天気です。\n"); },
                               {}},
-                      BigCase{"ManyShortLines", ManyShortLines, {}, {}}),
+                      BigCase{"ManyShortLines", ManyShortLines, {}, {}},
+                      // One similar line of a million characters each, and unrelated lines
+                      // of 100,000: the character table in bounded memory.
+                      BigCase{"SimilarLinesOf1MCharacters",
+                              [] { return ToUtf8(WordLine(1000000, 1)) + "\n"; },
+                              [] { return ToUtf8(Revise(WordLine(1000000, 1), 2)) + "\n"; },
+                              {"--none", "--char-dp"},
+                              1024},
+                      BigCase{"UnrelatedLinesOf100kCharacters",
+                              [] { return ToUtf8(WordLine(100000, 3)) + "\n"; },
+                              [] { return ToUtf8(WordLine(100000, 4)) + "\n"; },
+                              {"--none", "--char-dp"},
+                              1024},
+                      // Unrelated lines of a million characters need several hundred MB
+                      // even with checkpoints: refused at once, not after the work.
+                      BigCase{"UnrelatedLinesOf1MCharactersOverTheLimit",
+                              [] { return ToUtf8(WordLine(1000000, 5)) + "\n"; },
+                              [] { return ToUtf8(WordLine(1000000, 6)) + "\n"; },
+                              {"--none", "--char-dp", "--max-table-memory", "200M"},
+                              0,
+                              3,
+                              true}),
     [](const ::testing::TestParamInfo<BigCase>& info) { return info.param.name; });
 
 }  // namespace

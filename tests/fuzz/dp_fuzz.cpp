@@ -1,14 +1,16 @@
 // Differential check of the alignment: whatever DpAlign runs for an input must give exactly
 // the column starts of the plain full-table reference, for both element types the tables use.
-// The SIMD full table and the band are also run on their own, with the instruction set, the
-// cost width and the first band width the input asks for, so that every path is reached
-// whatever DpAlign would pick.
+// The SIMD full table, the band and the bounded pass are also run on their own, with the
+// instruction set, the cost width, the first band width and the follower's width the input
+// asks for, so that every path is reached whatever DpAlign would pick; on request also with
+// only checkpoints, close together and thinned early, so that the traceback recomputes.
 //
 // Input: one byte choosing the element type (bit 7), whether unit ids are spread over the
-// whole 32-bit range (bit 6) and the alphabet size (bits 0-4, 2 to 33 symbols; small
-// alphabets give many ties, where alignments differ most easily), two bytes of Source
-// length, one byte for the fast paths (bit 0: SSE2 rather than the best instruction set,
-// bit 1: 32-bit costs, bits 2-7: first band width, 0 for automatic), then one element per
+// whole 32-bit range (bit 6), checkpoints (bit 5) and the alphabet size (bits 0-4, 2 to 33
+// symbols; small alphabets give many ties, where alignments differ most easily), two bytes
+// of Source length, one byte for the fast paths (bit 0: SSE2 rather than the best
+// instruction set, bit 1: 32-bit costs, bits 2-7: first band width and follower width, 0 for
+// automatic; with checkpoints they also set their spacing and budget), then one element per
 // byte, Source first.
 
 #include <span>
@@ -25,13 +27,21 @@ void CheckAgainst(const ColumnStarts& expected, const ColumnStarts& actual, cons
 
 template <class T>
 void CheckAlignment(const std::vector<T>& source, const std::vector<T>& target,
-                    const DpFastOptions& options) {
+                    DpFastOptions options, bool checkpoints) {
   const std::span<const T> s(source);
   const std::span<const T> t(target);
   const ColumnStarts expected = DpAlignReference(s, t);
   CheckAgainst(expected, DpAlign(s, t), "DpAlign", source, target);
   CheckAgainst(expected, DpAlignSimd(s, t, options), "DpAlignSimd", source, target);
   CheckAgainst(expected, DpAlignBand(s, t, options), "DpAlignBand", source, target);
+  CheckAgainst(expected, DpAlignBounded(s, t, options), "DpAlignBounded", source, target);
+  if (!checkpoints) return;
+  options.checkpointInterval = 2 + options.firstBandWidth % 7;
+  options.checkpointBytes = 64 * (1 + options.firstBandWidth % 4);
+  CheckAgainst(expected, DpAlignSimd(s, t, options), "DpAlignSimd checkpoints", source, target);
+  CheckAgainst(expected, DpAlignBand(s, t, options), "DpAlignBand checkpoints", source, target);
+  CheckAgainst(expected, DpAlignBounded(s, t, options), "DpAlignBounded checkpoints", source,
+               target);
 }
 
 template <class T>
@@ -79,6 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                : sorowa::DpInstructionSet::Avx2;
   options.wideCosts = (paths & 2) != 0;
   options.firstBandWidth = paths >> 2;
+  options.followWidth = paths >> 2;
+  const bool checkpoints = (header & 0x20) != 0;
   std::vector<std::uint32_t> source;
   std::vector<std::uint32_t> target;
   for (std::size_t i = 0; i < n; ++i) source.push_back(in.Byte() % alphabet);
@@ -93,14 +105,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (std::uint32_t& x : *ids) x = x * 0x9E3779B1u;
       }
     }
-    CheckAlignment(source, target, options);
+    CheckAlignment(source, target, options, checkpoints);
   } else {
     // Code units near the top of the range catch sign and width slips in a vectorised path.
     std::vector<char16_t> s;
     std::vector<char16_t> t;
     for (std::uint32_t x : source) s.push_back(static_cast<char16_t>(x == 0 ? 0xFFFF : 0x3040 + x));
     for (std::uint32_t x : target) t.push_back(static_cast<char16_t>(x == 0 ? 0xFFFF : 0x3040 + x));
-    CheckAlignment(s, t, options);
+    CheckAlignment(s, t, options, checkpoints);
   }
   return 0;
 }

@@ -1,9 +1,11 @@
 // The matching table on its own, fed unit lists that are rich in repeats, prefixes and
 // containment, so that the identity and containment passes compete for the same units.
+// The classes must be those of the plain scan, and the table must show them.
 //
 // Input: one byte for the alphabet size (2 to 8), then units, each a length byte (1 to 6 code
 // units) and its code units; a length byte of 0xFE ends the Source list.
 
+#include "align/unit_match_reference.h"
 #include "align/unit_match_table.h"
 #include "compare/utf8.h"
 #include "fuzz_support.h"
@@ -35,6 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const unsigned alphabet = 2 + in.Byte() % 7u;
   const SegmentList source = ReadUnits(in, alphabet);
   const SegmentList target = ReadUnits(in, alphabet);
+
+  FUZZ_CHECK(MatchUnitsIndexed(source, target) == MatchUnitsReference(source, target),
+             "the matching differs from the plain scan");
 
   std::u16string report = u"kept";
   WriteUnitMatchTable(source, target, report, u"疑似文節");

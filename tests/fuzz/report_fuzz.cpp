@@ -114,9 +114,16 @@ NumberedLines Lines(const std::u16string& text) {
   return result;
 }
 
-SegmentList CodeUnits(const std::u16string& line) {
+// The character table's columns: a surrogate pair is one character, any other code unit
+// (a lone surrogate too) one of its own.
+SegmentList Characters(const std::u16string& line) {
   SegmentList units;
-  for (char16_t c : line) units.emplace_back(1, c);
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const bool pair = line[i] >= 0xD800 && line[i] <= 0xDBFF && i + 1 < line.size() &&
+                      line[i + 1] >= 0xDC00 && line[i + 1] <= 0xDFFF;
+    units.push_back(line.substr(i, pair ? 2 : 1));
+    if (pair) ++i;
+  }
   return units;
 }
 
@@ -193,7 +200,7 @@ void CheckPair(HtmlCursor& html, const std::u16string& source, const std::u16str
                const CompareOptions& options, BackendMode mode, std::uint8_t seed,
                const MorphAnalyzer& pseudoBunsetsu) {
   if (options.charDp) {
-    CheckAnyDpTable(html, "文字", source, CodeUnits(source), CodeUnits(target));
+    CheckAnyDpTable(html, "文字", source, Characters(source), Characters(target));
     html.Expect("<br>");
   }
   const SegmentList sourceMorphemes = ExpectedMorphemes(source, mode, seed);

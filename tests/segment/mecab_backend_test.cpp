@@ -61,22 +61,26 @@ TEST_F(MecabBackendTest, SplitsLinesIntoWordsAndSkippedRuns) {
 }
 
 TEST_F(MecabBackendTest, KeepsSurrogatesWithTheirCharacters) {
-  // U+20BB7 (a variant of 吉) as a pair: it must stay whole inside one segment.
-  const std::u16string pair = u"\U00020BB7野家で食べた";
-  SegmentList list = Split(pair);
-  ASSERT_FALSE(list.empty());
-  std::u16string joined;
-  for (const Segment& s : list) {
-    ASSERT_FALSE(s.empty());
-    EXPECT_FALSE(s.front() >= 0xDC00 && s.front() <= 0xDFFF) << "pair split apart";
-    joined += s;
+  // U+20BB7 (a variant of 吉) as a pair: it must stay whole inside one segment, also in a
+  // line long enough to be given to MeCab in pieces, cut between sentences or characters.
+  std::u16string longLine;
+  while (longLine.size() < 30000) longLine += u"\U00020BB7\U00029E3D\U0001F600";
+  for (const std::u16string& pair : {std::u16string(u"\U00020BB7野家で食べた"), longLine}) {
+    const SegmentList list = Split(pair);
+    ASSERT_FALSE(list.empty());
+    std::u16string joined;
+    for (const Segment& s : list) {
+      ASSERT_FALSE(s.empty());
+      ASSERT_FALSE(s.front() >= 0xDC00 && s.front() <= 0xDFFF) << "pair split apart";
+      joined += s;
+    }
+    EXPECT_EQ(joined, pair);
   }
-  EXPECT_EQ(joined, pair);
 
   // A lone surrogate reaches MeCab as U+FFFD but the segment holds the original code unit.
   const std::u16string lone = std::u16string(u"私は") + char16_t(0xD800) + u"学生";
-  list = Split(lone);
-  joined.clear();
+  const SegmentList list = Split(lone);
+  std::u16string joined;
   for (const Segment& s : list) joined += s;
   EXPECT_EQ(joined, lone);
   EXPECT_EQ(list.front(), u"私");

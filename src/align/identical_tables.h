@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "segment/segment.h"
+
+namespace sorowa {
+
+// Tables of a pair whose two sides are the same sequence. Their result is known without
+// aligning or matching anything: every column, every unit is same. Most pairs of a
+// proofreading pass are such pairs, so they skip the work and write each row once, the
+// second being a copy of the first. The bytes are those the general writers give.
+
+// The DP table of texts over themselves: one same column per text.
+void WriteIdenticalDpTable(std::u16string& report, std::u16string_view captionWord,
+                           const std::vector<std::u16string_view>& texts);
+
+// The matching table of units over themselves: every unit same, on both rows.
+void WriteIdenticalUnitMatchTable(const SegmentList& units, std::u16string& report,
+                                  std::u16string_view caption);
+
+}  // namespace sorowa
