@@ -21,16 +21,22 @@ QToolButton* MakeButton(const QString& text, const char* name, QWidget* parent) 
   return button;
 }
 
-// Enter finds the next match, Shift+Enter the previous one.
+// Enter finds the next match, Shift+Enter the previous one; Escape closes the bar.
 class FindField : public QLineEdit {
  public:
   using QLineEdit::QLineEdit;
   std::function<void(bool)> onEnter;
+  std::function<void()> onEscape;
 
  protected:
   void keyPressEvent(QKeyEvent* event) override {
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && onEnter) {
       onEnter(event->modifiers() & Qt::ShiftModifier);
+      event->accept();
+      return;
+    }
+    if (event->key() == Qt::Key_Escape && onEscape) {
+      onEscape();
       event->accept();
       return;
     }
@@ -43,6 +49,7 @@ class FindField : public QLineEdit {
 FindBar::FindBar(ReportView& view, QWidget* parent) : QWidget(parent), view_(view) {
   auto* field = new FindField(this);
   field->onEnter = [this](bool backward) { Find(backward); };
+  field->onEscape = [this] { Close(); };
   field_ = field;
   field_->setObjectName(QStringLiteral("findField"));
   field_->setPlaceholderText(QStringLiteral("レポート内を検索"));
@@ -69,6 +76,7 @@ FindBar::FindBar(ReportView& view, QWidget* parent) : QWidget(parent), view_(vie
   connect(next, &QToolButton::clicked, this, &FindBar::FindNext);
   connect(close, &QToolButton::clicked, this, &FindBar::Close);
   connect(view_.page(), &QWebEnginePage::findTextFinished, this, &FindBar::ShowResult);
+  connect(&view_, &ReportView::PageLoaded, this, &FindBar::OnPageLoaded);
   hide();
 }
 
@@ -90,19 +98,58 @@ void FindBar::Find(bool backward) {
   if (text.isEmpty()) {
     view_.findText(QString());
     matches_->clear();
+    resultText_.clear();
     return;
   }
+  // Past the last match of the part shown (or before its first), or none in it: on to the
+  // next part that has one.
+  const bool atEdge =
+      matchCount_ == 0 || (backward ? activeMatch_ <= 1 : activeMatch_ >= matchCount_);
+  if (view_.IsPaged() && text == resultText_ && atEdge && !pendingBackward_) {
+    const int page = view_.PageWithText(text, view_.CurrentPage(), backward);
+    noOtherPart_ = page < 0;
+    if (page >= 0) {
+      pendingBackward_ = backward;
+      matches_->setText(
+          QStringLiteral("%1 / %2 部分を読み込んでいます…").arg(page + 1).arg(view_.PageCount()));
+      view_.ShowPage(page);
+      return;
+    }
+  }
+  FindInPage(text, backward);
+}
+
+void FindBar::FindInPage(const QString& text, bool backward) {
+  if (text != resultText_) noOtherPart_ = false;
   view_.findText(text, backward ? QWebEnginePage::FindBackward : QWebEnginePage::FindFlags());
 }
 
+void FindBar::OnPageLoaded(int, bool ok) {
+  // A new page: the browser's earlier matches are gone.
+  activeMatch_ = 0;
+  matchCount_ = 0;
+  const std::optional<bool> backward = pendingBackward_;
+  pendingBackward_.reset();
+  if (!ok || isHidden() || field_->text().isEmpty()) return;
+  resultText_ = field_->text();
+  FindInPage(field_->text(), backward.value_or(false));
+}
+
 void FindBar::ShowResult(const QWebEngineFindTextResult& result) {
-  if (field_->text().isEmpty()) return;
-  if (result.numberOfMatches() == 0) {
-    matches_->setText(QStringLiteral("見つかりません"));
-  } else {
-    matches_->setText(
-        QStringLiteral("%1 / %2 件").arg(result.activeMatch()).arg(result.numberOfMatches()));
+  const QString text = field_->text();
+  if (text.isEmpty()) return;
+  resultText_ = text;
+  activeMatch_ = result.activeMatch();
+  matchCount_ = result.numberOfMatches();
+  QString shown = matchCount_ == 0
+                      ? QStringLiteral("見つかりません")
+                      : QStringLiteral("%1 / %2 件").arg(activeMatch_).arg(matchCount_);
+  if (view_.IsPaged()) {
+    // Say plainly that the count is not the whole report's.
+    shown += noOtherPart_ ? QStringLiteral("（この部分のみ。ほかの部分にはありません）")
+                          : QStringLiteral("（この部分のみ）");
   }
+  matches_->setText(shown);
 }
 
 QString FindBar::MatchText() const { return matches_->text(); }

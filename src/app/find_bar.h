@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <optional>
 
 class QLabel;
 class QLineEdit;
@@ -11,7 +12,9 @@ namespace sorowa {
 class ReportView;
 
 // The bar over the report for finding text in it: the browser's own search, forwards and
-// backwards, with the number of matches in the page shown.
+// backwards, with the number of matches in the page shown. A big report shown in parts is
+// searched part by part: the count is that of the part shown, and going on past its last
+// (or first) match moves to the next (or previous) part that holds the text.
 class FindBar : public QWidget {
   Q_OBJECT
 
@@ -27,11 +30,20 @@ class FindBar : public QWidget {
 
  private:
   void Find(bool backward);
+  void FindInPage(const QString& text, bool backward);
   void ShowResult(const QWebEngineFindTextResult& result);
+  void OnPageLoaded(int page, bool ok);
 
   ReportView& view_;
   QLineEdit* field_ = nullptr;
   QLabel* matches_ = nullptr;
+  // The last result in the part shown, and for which text.
+  QString resultText_;
+  int activeMatch_ = 0;
+  int matchCount_ = 0;
+  bool noOtherPart_ = false;  // no other part holds the text
+  // A search to make once the part it moved to has loaded: backward or not.
+  std::optional<bool> pendingBackward_;
 };
 
 }  // namespace sorowa

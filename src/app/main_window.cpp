@@ -93,6 +93,11 @@ int EditorHeightFor(const PlainTextEditor* editor, int lines) {
                   text + margins + editor->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
 }
 
+QString JoinStatus(const QString& first, const QString& second) {
+  if (first.isEmpty() || second.isEmpty()) return first + second;
+  return first + QStringLiteral(" · ") + second;
+}
+
 }  // namespace
 
 MainWindow::MainWindow(Dialogs& dialogs, ReportStore& store, QWidget* parent)
@@ -136,14 +141,26 @@ void MainWindow::ConnectCommands() {
     dialogs_.ShowError(this, QStringLiteral("レポートを表示できませんでした。"), description);
   });
   connect(view_, &ReportView::ReportTooBig, this, &MainWindow::OfferBrowser);
-  connect(view_, &ReportView::PageLoaded, this, [this](int, bool ok) {
-    if (ok && pairList_->Model().rowCount() != view_->Index().pairCount()) {
-      pairList_->Model().SetPairs(view_->Index());
-    }
+  // A pair whose texts differ is a change even where no table shows it (all tables off).
+  navigator_->SetChangeTest([this](int pair) {
+    return view_->Index().pairChanged(pair) || pairList_->Model().IsChange(pair);
   });
   connect(pairList_, &PairList::PairChosen, navigator_, &PairNavigator::ShowPair);
   connect(navigator_, &PairNavigator::PairShown, pairList_, &PairList::SelectPair);
   connect(navigator_, &PairNavigator::NoFurtherChange, this, [] { QApplication::beep(); });
+  // Printing runs in the background for a while: the status line says how it goes.
+  connect(printer_, &ReportPrinter::Started, this, [this](const QString& pdf) {
+    printTarget_ = pdf;
+    status_->setText(JoinStatus(compareStatus_, QStringLiteral("印刷しています…")));
+  });
+  connect(printer_, &ReportPrinter::Finished, this, [this](bool ok) {
+    status_->setText(JoinStatus(
+        compareStatus_,
+        !ok ? QString()
+        : printTarget_.isEmpty()
+            ? QStringLiteral("印刷を送りました。")
+            : QStringLiteral("%1 に印刷しました。").arg(QDir::toNativeSeparators(printTarget_))));
+  });
 }
 MainWindow::~MainWindow() = default;
 
@@ -360,8 +377,9 @@ bool MainWindow::IsOptionChecked(OptionId option) const {
 }
 
 void MainWindow::ShowReport(const std::filesystem::path& path) {
-  pairList_->Model().Clear();
   view_->ShowReport(PathToQString(path));
+  // What the file tells until the Compare hands over its pairs.
+  pairList_->Model().SetPairs(view_->Index());
 }
 
 void MainWindow::ReportError(const std::string& message) { ReportFailure(ErrorDetails(), message); }
@@ -465,7 +483,10 @@ void MainWindow::ShowMessage(const UserMessage& message) {
 }
 
 void MainWindow::ShowResult(const CompareResult& result) {
-  status_->setText(CompareStatusText(result));
+  compareStatus_ = CompareStatusText(result);
+  status_->setText(compareStatus_);
+  pairList_->Model().SetRows(
+      PairRows(result, *sourceEditor_->document(), *targetEditor_->document(), view_->Index()));
 }
 
 bool MainWindow::ReportProgress(std::size_t done, std::size_t total) {
@@ -501,8 +522,9 @@ void MainWindow::Save() {
 void MainWindow::Print() { printer_->Print(this); }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {
-  // Escape never closes or clears anything in this window.
+  // Escape closes the find bar and nothing else: it never closes or clears the window.
   if (event->key() == Qt::Key_Escape) {
+    if (findBar_->isVisible()) findBar_->Close();
     event->accept();
     return;
   }

@@ -130,6 +130,8 @@ class MainWindow : public QWidget, public CompareUi {
   PairNavigator* navigator_ = nullptr;
   std::unique_ptr<WindowSettings> settings_;
   QLabel* status_ = nullptr;
+  QString compareStatus_;  // what the status line says about the last Compare
+  QString printTarget_;    // the PDF file being printed to, if any
   std::unique_ptr<ReportSaver> saver_;
   ReportPrinter* printer_ = nullptr;
 

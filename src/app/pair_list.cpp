@@ -4,27 +4,141 @@
 #include <QColor>
 #include <QHeaderView>
 #include <QStyle>
+#include <QTextBlock>
+#include <QTextDocument>
 
 #include "app/report_index.h"
 
 namespace sorowa {
+namespace {
 
-void PairListModel::SetPairs(const ReportIndex& index) {
+// Takes the editor's blocks in order, one per compared line.
+class BlockWalker {
+ public:
+  explicit BlockWalker(const QTextDocument& document) : block_(document.begin()) {}
+
+  // The lines of side joined, as the comparison joined them; false when the blocks run out
+  // or the line numbers do not go up.
+  bool Take(const PairSide& side, QString& text) {
+    text.clear();
+    for (std::size_t k = 0; k < side.count; ++k) {
+      if (!block_.isValid() || side.lines[k] <= lastLine_) return false;
+      text += block_.text();
+      lastLine_ = side.lines[k];
+      block_ = block_.next();
+    }
+    return true;
+  }
+
+ private:
+  QTextBlock block_;
+  std::size_t lastLine_ = 0;
+};
+
+// After a Compare an editor holds its lines each followed by a line break: one block per
+// line and an empty one at the end.
+bool HoldsComparedLines(const QTextDocument& document, const SideSummary& side) {
+  return static_cast<std::size_t>(document.blockCount()) == side.lines + 1 &&
+         document.lastBlock().length() == 1;
+}
+
+bool MarkChangesFromTexts(std::vector<PairRow>& rows, const CompareResult& result,
+                          const QTextDocument& source, const QTextDocument& target) {
+  if (!HoldsComparedLines(source, result.source) || !HoldsComparedLines(target, result.target)) {
+    return false;
+  }
+  BlockWalker sourceBlocks(source);
+  BlockWalker targetBlocks(target);
+  QString sourceText;
+  QString targetText;
+  std::vector<bool> changed(rows.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (!sourceBlocks.Take(rows[i].source, sourceText) ||
+        !targetBlocks.Take(rows[i].target, targetText)) {
+      return false;
+    }
+    changed[i] = sourceText != targetText;
+  }
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (rows[i].state == PairState::Identical && changed[i]) rows[i].state = PairState::Changed;
+  }
+  return true;
+}
+
+QString StateText(PairState state) {
+  switch (state) {
+    case PairState::Identical:
+      return QStringLiteral("同一");
+    case PairState::Changed:
+      return QStringLiteral("相違");
+    case PairState::SourceOnly:
+      return QStringLiteral("ソースのみ");
+    case PairState::TargetOnly:
+      return QStringLiteral("ターゲットのみ");
+  }
+  return QString();
+}
+
+}  // namespace
+
+std::vector<PairRow> PairRows(const CompareResult& result, const QTextDocument& source,
+                              const QTextDocument& target, const ReportIndex& index) {
+  std::vector<PairRow> rows;
+  rows.reserve(result.pairs.size());
+  for (const PairRecord& record : result.pairs) {
+    PairRow row;
+    row.source = record.source;
+    row.target = record.target;
+    if (record.source.empty()) row.state = PairState::TargetOnly;
+    if (record.target.empty()) row.state = PairState::SourceOnly;
+    // A pair's scores, once the records carry them, go into row.errorRate here.
+    rows.push_back(row);
+  }
+  if (!MarkChangesFromTexts(rows, result, source, target)) {
+    // Unknown pairs count as changed: the next-change keys had better stop at them.
+    const bool indexed = static_cast<std::size_t>(index.pairCount()) == rows.size();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      if (rows[i].state == PairState::Identical &&
+          (!indexed || index.pairChanged(static_cast<int>(i)))) {
+        rows[i].state = PairState::Changed;
+      }
+    }
+  }
+  return rows;
+}
+
+void PairListModel::SetRows(std::vector<PairRow> rows) { Reset(std::move(rows), true); }
+
+void PairListModel::Reset(std::vector<PairRow> rows, bool hasLines) {
   beginResetModel();
-  changed_.clear();
-  changed_.reserve(index.pairCount());
-  for (int i = 0; i < index.pairCount(); ++i) changed_.push_back(index.pairChanged(i));
+  rows_ = std::move(rows);
+  hasLines_ = hasLines;
+  hasErrorRates_ = false;
+  largestLine_ = 0;
+  for (const PairRow& row : rows_) {
+    hasErrorRates_ = hasErrorRates_ || row.errorRate.has_value();
+    for (const PairSide* side : {&row.source, &row.target}) {
+      if (side->count > 0) largestLine_ = std::max(largestLine_, side->lines[side->count - 1]);
+    }
+  }
   endResetModel();
 }
 
-void PairListModel::Clear() {
-  beginResetModel();
-  changed_.clear();
-  endResetModel();
+void PairListModel::SetPairs(const ReportIndex& index) {
+  std::vector<PairRow> rows(static_cast<std::size_t>(index.pairCount()));
+  for (int i = 0; i < index.pairCount(); ++i) {
+    if (index.pairChanged(i)) rows[static_cast<std::size_t>(i)].state = PairState::Changed;
+  }
+  Reset(std::move(rows), false);
+}
+
+bool PairListModel::IsChange(int row) const {
+  return row >= 0 && static_cast<std::size_t>(row) < rows_.size() &&
+         rows_[static_cast<std::size_t>(row)].state != PairState::Identical;
 }
 
 int PairListModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(changed_.size());
+  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
 
 int PairListModel::columnCount(const QModelIndex& parent) const {
@@ -32,24 +146,53 @@ int PairListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant PairListModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || index.row() >= changed_.size()) return QVariant();
-  const bool changed = changed_[index.row()];
-  if (role == Qt::DisplayRole) {
-    if (index.column() == kPair) return index.row() + 1;
-    return changed ? QStringLiteral("相違") : QStringLiteral("同一");
-  }
-  if (role == Qt::BackgroundRole && changed && index.column() == kState) {
-    return QBrush(QColor(0xff, 0xcc, 0xcc));  // the report's colour for a partial match
-  }
-  if (role == Qt::TextAlignmentRole && index.column() == kPair) {
-    return int(Qt::AlignRight | Qt::AlignVCenter);
+  if (!index.isValid() || static_cast<std::size_t>(index.row()) >= rows_.size()) return QVariant();
+  const PairRow& row = rows_[static_cast<std::size_t>(index.row())];
+  switch (role) {
+    case Qt::DisplayRole:
+      switch (index.column()) {
+        case kSource:
+        case kTarget:
+          if (!hasLines_) return QString();
+          return QString::fromStdString(
+              FormatPairSide(index.column() == kSource ? row.source : row.target));
+        case kState:
+          return StateText(row.state);
+        case kErrorRate:
+          if (!row.errorRate) return QString();
+          return QStringLiteral("%1%").arg(*row.errorRate * 100.0, 0, 'f', 1);
+      }
+      return QVariant();
+    case Qt::BackgroundRole:
+      // The report's colours: partial for a changed pair, different for a lone line.
+      if (index.column() != kState) return QVariant();
+      if (row.state == PairState::Changed) return QBrush(QColor(0xff, 0xcc, 0xcc));
+      if (row.state != PairState::Identical) return QBrush(QColor(0xef, 0x77, 0x74));
+      return QVariant();
+    case Qt::TextAlignmentRole:
+      return int((index.column() == kState ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
   }
   return QVariant();
 }
 
 QVariant PairListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return QVariant();
-  return section == kPair ? QStringLiteral("組") : QStringLiteral("状態");
+  if (orientation != Qt::Horizontal) return QVariant();
+  if (role == Qt::DisplayRole) {
+    switch (section) {
+      case kSource:
+        return QStringLiteral("ソース");
+      case kTarget:
+        return QStringLiteral("ターゲット");
+      case kState:
+        return QStringLiteral("状態");
+      case kErrorRate:
+        return QStringLiteral("文字誤り率");
+    }
+  }
+  if (role == Qt::ToolTipRole && (section == kSource || section == kTarget)) {
+    return QStringLiteral("ファイルの行番号（空行も数えます）。12+13 は二行をつないで比較した組");
+  }
+  return QVariant();
 }
 
 PairList::PairList(QWidget* parent) : QTableView(parent) {
@@ -58,23 +201,43 @@ PairList::PairList(QWidget* parent) : QTableView(parent) {
   setSelectionMode(QAbstractItemView::SingleSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   verticalHeader()->hide();
+  // Fixed sizes from the font: measuring every row of a long report would take long.
+  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
-  // Fixed widths from the font: measuring every row of a long report would take long.
   horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-  horizontalHeader()->resizeSection(PairListModel::kPair,
-                                    fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 12);
   horizontalHeader()->setStretchLastSection(true);
   setWordWrap(false);
+  FitColumns();
+  connect(&model_, &QAbstractItemModel::modelReset, this, &PairList::FitColumns);
   connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex& current) {
             if (!selecting_ && current.isValid()) emit PairChosen(current.row());
           });
 }
 
+void PairList::FitColumns() {
+  const QFontMetrics metrics = fontMetrics();
+  const QString digits(std::max(5, static_cast<int>(QString::number(model_.LargestLine()).size())),
+                       QLatin1Char('0'));
+  const int lines = metrics.horizontalAdvance(digits + QLatin1Char('+') + digits) + 12;
+  for (int column : {PairListModel::kSource, PairListModel::kTarget}) {
+    horizontalHeader()->resizeSection(
+        column,
+        std::max(lines, metrics.horizontalAdvance(
+                            model_.headerData(column, Qt::Horizontal, Qt::DisplayRole).toString()) +
+                            16));
+  }
+  horizontalHeader()->resizeSection(
+      PairListModel::kState, metrics.horizontalAdvance(QStringLiteral("ターゲットのみ")) + 12);
+  setColumnHidden(PairListModel::kErrorRate, !model_.HasErrorRates());
+}
+
 int PairList::PreferredWidth() const {
-  return horizontalHeader()->sectionSize(PairListModel::kPair) +
-         fontMetrics().horizontalAdvance(QStringLiteral("相違相違")) + 12 +
-         style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2 * frameWidth();
+  int width = 0;
+  for (int column = 0; column < PairListModel::kColumnCount; ++column) {
+    if (!isColumnHidden(column)) width += horizontalHeader()->sectionSize(column);
+  }
+  return width + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2 * frameWidth();
 }
 
 void PairList::SelectPair(int pair) {

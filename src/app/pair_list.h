@@ -2,25 +2,58 @@
 
 #include <QAbstractTableModel>
 #include <QTableView>
-#include <QVector>
+#include <optional>
+#include <vector>
+
+#include "compare/compare_result.h"
+
+class QTextDocument;
 
 namespace sorowa {
 
 class ReportIndex;
 
-// One row per line pair of the shown report. Today it knows each pair's number and whether
-// it holds a change; the line numbers of each side and the scores come in as further columns
-// when the comparison hands them over.
+enum class PairState : quint8 { Identical, Changed, SourceOnly, TargetOnly };
+
+// One row of the pair list: the lines of each side, what became of them and, when the
+// comparison scored the pair, its character error rate.
+struct PairRow {
+  PairSide source;
+  PairSide target;
+  PairState state = PairState::Identical;
+  std::optional<double> errorRate;
+};
+
+// The rows for a Compare's pairs. Identical and changed come from the compared texts: after a
+// Compare the editors hold the compared lines, one block each and in order, and the pairs
+// take them in that order, so the blocks are walked once. When the pairs and the editors do
+// not agree (an editor changed since), the report's index decides instead: a pair is changed
+// when one of its cells is not "same".
+std::vector<PairRow> PairRows(const CompareResult& result, const QTextDocument& source,
+                              const QTextDocument& target, const ReportIndex& index);
+
+// One row per line pair of the shown report: the line numbers of each side as the pairs file
+// writes them, a mark for identical, changed or one side only, and the character error rate
+// when the pairs carry scores (its column stays hidden otherwise). Built for tens of
+// thousands of rows: the texts are made when a row is drawn.
 class PairListModel : public QAbstractTableModel {
   Q_OBJECT
 
  public:
-  enum Column { kPair, kState, kColumnCount };
+  enum Column { kSource, kTarget, kState, kErrorRate, kColumnCount };
 
   using QAbstractTableModel::QAbstractTableModel;
 
+  void SetRows(std::vector<PairRow> rows);
+  // Only what the report file tells: which pairs hold a change, without line numbers.
   void SetPairs(const ReportIndex& index);
-  void Clear();
+  void Clear() { SetRows({}); }
+
+  bool HasErrorRates() const { return hasErrorRates_; }
+  // The largest line number of either side, for the columns' widths.
+  std::size_t LargestLine() const { return largestLine_; }
+  // Whether the row's lines differ or stand alone.
+  bool IsChange(int row) const;
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -28,7 +61,12 @@ class PairListModel : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
  private:
-  QVector<bool> changed_;
+  void Reset(std::vector<PairRow> rows, bool hasLines);
+
+  std::vector<PairRow> rows_;
+  bool hasLines_ = false;
+  bool hasErrorRates_ = false;
+  std::size_t largestLine_ = 0;
 };
 
 // The pane beside the report that lists the pairs; choosing a row moves the report there.
@@ -39,7 +77,7 @@ class PairList : public QTableView {
   explicit PairList(QWidget* parent = nullptr);
 
   PairListModel& Model() { return model_; }
-  // A width that shows every column whole.
+  // A width that shows every column whole for line numbers up to five digits.
   int PreferredWidth() const;
   // Marks the row of pair without moving the report again.
   void SelectPair(int pair);
@@ -48,6 +86,8 @@ class PairList : public QTableView {
   void PairChosen(int pair);
 
  private:
+  void FitColumns();
+
   PairListModel model_;
   bool selecting_ = false;
 };

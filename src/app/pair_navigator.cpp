@@ -97,6 +97,10 @@ void PairNavigator::Step(int direction) {
       });
 }
 
+bool PairNavigator::IsChange(int pair) const {
+  return isChange_ ? isChange_(pair) : view_.Index().pairChanged(pair);
+}
+
 void PairNavigator::StepFrom(int direction, int pairAtTop, double scrollY) {
   // Where the user is: the pair last moved to while the view has not been scrolled since,
   // otherwise the pair at the top of the window.
@@ -106,7 +110,7 @@ void PairNavigator::StepFrom(int direction, int pairAtTop, double scrollY) {
   // Before the first move, a change in the very first pair counts as the next one.
   if (direction > 0 && current_ < 0 && scrollY <= 0) from = -1;
   for (int pair = from + direction; pair >= 0 && pair < index.pairCount(); pair += direction) {
-    if (index.pairChanged(pair)) {
+    if (IsChange(pair)) {
       ShowPair(pair);
       return;
     }

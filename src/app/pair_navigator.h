@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QVariant>
+#include <functional>
 
 namespace sorowa {
 
@@ -10,8 +11,8 @@ class ReportView;
 // Moves the report view to a line pair: to its top and, when the pair has a change, far
 // enough to the right that its first changed cell shows. Pairs are found in the loaded page
 // by script: the n-th pair of a page begins after its (n-1)-th "<hr>". Which pairs hold a
-// change comes from the view's index of the report file, so a big report shown in parts
-// moves from part to part.
+// change is known for the whole report (the view's index of the report file, or the change
+// test given), so a big report shown in parts moves from part to part.
 class PairNavigator : public QObject {
   Q_OBJECT
 
@@ -23,6 +24,9 @@ class PairNavigator : public QObject {
   void NextChange() { Step(+1); }
   void PreviousChange() { Step(-1); }
   int CurrentPair() const { return current_; }
+  // Which pairs the next and previous change keys stop at; without one, the pairs with a
+  // cell other than "same".
+  void SetChangeTest(std::function<bool(int)> isChange) { isChange_ = std::move(isChange); }
 
  signals:
   void PairShown(int pair);
@@ -35,7 +39,10 @@ class PairNavigator : public QObject {
   void ScrollToLocalPair(int pair);
   void OnPageLoaded(int page, bool ok);
 
+  bool IsChange(int pair) const;
+
   ReportView& view_;
+  std::function<bool(int)> isChange_;
   int current_ = -1;  // last pair moved to; -1 since the report was loaded
   double scrollYAfterMove_ = -1;
   int pending_ = -1;  // pair to move to once its part has loaded

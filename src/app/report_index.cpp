@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <QFile>
+#include <algorithm>
 #include <string_view>
 
 namespace sorowa {
@@ -44,6 +45,11 @@ ReportIndex ReportIndex::Build(const QString& path) {
   }
   index.ok_ = true;
   return index;
+}
+
+int ReportIndex::PairAt(qint64 offset) const {
+  return static_cast<int>(std::upper_bound(pairEnds_.begin(), pairEnds_.end(), offset) -
+                          pairEnds_.begin());
 }
 
 }  // namespace sorowa

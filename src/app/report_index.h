@@ -25,6 +25,8 @@ class ReportIndex {
   qint64 pairEnd(int i) const { return pairEnds_[i]; }
   // Whether any cell of pair i is other than "same".
   bool pairChanged(int i) const { return changed_[i]; }
+  // The pair whose bytes hold offset; pairCount() past the last pair.
+  int PairAt(qint64 offset) const;
 
  private:
   bool ok_ = false;

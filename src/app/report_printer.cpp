@@ -1,85 +1,32 @@
 #include "app/report_printer.h"
 
-#include <QFileInfo>
 #include <QPageLayout>
 #include <QPrinter>
 #include <QProcess>
+#include <QSaveFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QWebEnginePage>
 #include <QWebEngineView>
+#include <exception>
 
 #include "app/dialogs.h"
+#include "app/pdf_join.h"
 #include "app/report_view.h"
 
 namespace sorowa {
 namespace {
 
-// DP tables (one column per character or unit, a caption cell spanning both rows) are cut
-// between columns into tables that fit, each with the caption again; matching tables (one
-// cell of units per row) are let wrap inside their cells.
-// All tables are measured first and changed afterwards: a change between two measurements
-// would make the browser lay the whole page out again for each table.
-const char kWrapTables[] = R"JS((function (avail) {
-  const plans = [];
-  for (const t of Array.from(document.getElementsByTagName('table'))) {
-    if (t.getBoundingClientRect().width <= avail) continue;
-    const rows = Array.from(t.rows);
-    if (rows.length === 0) continue;
-    if (t.querySelector('td.le')) {
-      plans.push({table: t, wrap: true});
-      continue;
-    }
-    const first = rows[0].cells[0];
-    const caption = first && first.rowSpan > 1 ? first : null;
-    const captionWidth = caption ? caption.getBoundingClientRect().width : 0;
-    const columns = rows.map(r => Array.from(r.cells).filter(c => c !== caption));
-    const n = Math.max(...columns.map(c => c.length));
-    const chunks = [];
-    let start = 0, used = captionWidth;
-    for (let k = 0; k < n; k++) {
-      let w = 0;
-      for (const c of columns) if (c[k]) w = Math.max(w, c[k].getBoundingClientRect().width);
-      if (k > start && used + w > avail) {
-        chunks.push([start, k]);
-        start = k;
-        used = captionWidth;
-      }
-      used += w;
-    }
-    chunks.push([start, n]);
-    plans.push({table: t, rows, caption, columns, chunks});
-  }
-  for (const p of plans) {
-    const t = p.table;
-    if (p.wrap) {
-      for (const td of t.querySelectorAll('td.le')) {
-        td.style.whiteSpace = 'normal';
-        td.style.wordBreak = 'break-all';
-      }
-      t.style.width = avail + 'px';
-      continue;
-    }
-    const parent = t.parentNode;
-    const pieces = document.createDocumentFragment();
-    p.chunks.forEach(([a, b], i) => {
-      const part = t.cloneNode(false);
-      p.rows.forEach((r, ri) => {
-        const tr = r.cloneNode(false);
-        if (ri === 0 && p.caption) tr.appendChild(i === 0 ? p.caption : p.caption.cloneNode(true));
-        for (let k = a; k < b; k++) if (p.columns[ri][k]) tr.appendChild(p.columns[ri][k]);
-        part.appendChild(tr);
-      });
-      pieces.appendChild(part);
-      if (i + 1 < p.chunks.length) pieces.appendChild(document.createElement('br'));
-    });
-    parent.replaceChild(pieces, t);
-  }
-  return plans.length;
-})(%1))JS";
-
 bool IsPdfFile(const QPrinter& printer) {
   return printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty();
+}
+
+// Lets a view go once it is out of its own signals, and hears nothing more from it.
+void Dismiss(std::unique_ptr<QWebEngineView>& view, QObject* listener) {
+  if (!view) return;
+  view->page()->disconnect(listener);
+  view->disconnect(listener);
+  view.release()->deleteLater();
 }
 
 }  // namespace
@@ -88,10 +35,6 @@ ReportPrinter::ReportPrinter(ReportView& view, Dialogs& dialogs, QObject* parent
     : QObject(parent), view_(view), dialogs_(dialogs) {}
 
 ReportPrinter::~ReportPrinter() = default;
-
-QString ReportPrinter::WrapTablesScript(double width) {
-  return QString::fromLatin1(kWrapTables).arg(width, 0, 'f', 1);
-}
 
 void ReportPrinter::Print(QWidget* parent) {
   if (!view_.HasReport()) {
@@ -110,62 +53,109 @@ void ReportPrinter::Print(QWidget* parent) {
 
   printer_ = std::move(printer);
   parent_ = parent;
-  url_ = view_.url().isEmpty() ? QUrl::fromLocalFile(view_.ReportPath()) : view_.url();
-  printView_ = std::make_unique<QWebEngineView>();
-  printView_->resize(view_.size().expandedTo(QSize(800, 600)));
-  // The browser renders and prints only for a view that is shown; this one is shown
-  // without ever reaching the screen.
-  printView_->setAttribute(Qt::WA_DontShowOnScreen);
-  printView_->show();
-  connect(printView_.get(), &QWebEngineView::loadFinished, this, &ReportPrinter::OnLoaded);
-  connect(printView_->page(), &QWebEnginePage::pdfPrintingFinished, this,
-          &ReportPrinter::OnPdfWritten);
-  connect(printView_.get(), &QWebEngineView::printFinished, this, &ReportPrinter::OnBrowserPrinted);
-  printView_->load(url_);
+  emit Started(IsPdfFile(*printer_) ? printer_->outputFileName() : QString());
+  // A report shown in parts prints the part shown.
+  const int first = view_.PageFirstPair(view_.CurrentPage());
+  const int end =
+      view_.IsPaged() ? view_.PageEndPair(view_.CurrentPage()) : view_.Index().pairCount();
+  const bool toPdf =
+      IsPdfFile(*printer_) || !QStandardPaths::findExecutable(QStringLiteral("lp")).isEmpty();
+  QVector<int> starts{first};
+  if (toPdf) {
+    spool_ = std::make_unique<QTemporaryDir>();
+    if (!spool_->isValid()) {
+      End(false, QStringLiteral("印刷用の一時フォルダーを作れませんでした: %1")
+                     .arg(spool_->errorString()));
+      return;
+    }
+    const ReportIndex& index = view_.Index();
+    starts = SplitIntoRuns(
+        first, end, [&index](int pair) { return index.pairEnd(pair) - index.pairStart(pair); });
+  }
+  for (int i = 0; i < starts.size(); ++i) {
+    auto run = std::make_unique<Run>();
+    run->url = view_.PrintUrl(starts[i], i + 1 < starts.size() ? starts[i + 1] : end);
+    if (toPdf) run->pdf = spool_->filePath(QStringLiteral("part-%1.pdf").arg(i + 1));
+    runs_.push_back(std::move(run));
+  }
+  for (const std::unique_ptr<Run>& run : runs_) StartRun(*run);
 }
 
-void ReportPrinter::OnLoaded(bool ok) {
+void ReportPrinter::StartRun(Run& run) {
+  run.view = std::make_unique<QWebEngineView>();
+  run.view->resize(view_.size().expandedTo(QSize(800, 600)));
+  // The browser renders and prints only for a view that is shown; this one is shown
+  // without ever reaching the screen.
+  run.view->setAttribute(Qt::WA_DontShowOnScreen);
+  run.view->show();
+  connect(run.view.get(), &QWebEngineView::loadFinished, this,
+          [this, &run](bool ok) { OnRunLoaded(run, ok); });
+  connect(run.view->page(), &QWebEnginePage::pdfPrintingFinished, this,
+          [this, &run](const QString&, bool ok) { OnRunPrinted(run, ok); });
+  connect(run.view.get(), &QWebEngineView::printFinished, this, &ReportPrinter::OnBrowserPrinted);
+  run.view->load(run.url);
+}
+
+void ReportPrinter::OnRunLoaded(Run& run, bool ok) {
   if (!printer_) return;
   if (!ok) {
     End(false, QStringLiteral("レポートのファイルを読み込めませんでした。"));
     return;
   }
-  const QRectF paper = printer_->pageLayout().paintRect(QPageLayout::Point);
-  // CSS pixels are 1/96 inch, points 1/72; a little room for rounding.
-  const double width = paper.width() * 96.0 / 72.0 - 8.0;
-  printView_->page()->runJavaScript(WrapTablesScript(width),
-                                    [this](const QVariant&) { OnLaidOut(); });
-}
-
-void ReportPrinter::OnLaidOut() {
-  if (!printer_) return;
-  QString pdf;
-  if (IsPdfFile(*printer_)) {
-    pdf = printer_->outputFileName();
-  } else if (!QStandardPaths::findExecutable(QStringLiteral("lp")).isEmpty()) {
-    spool_ = std::make_unique<QTemporaryDir>();
-    if (!spool_->isValid()) {
-      End(false, QStringLiteral("印刷用の一時ファイルを作れませんでした。"));
-      return;
-    }
-    pdf = spool_->filePath(QStringLiteral("sorowa.pdf"));
+  if (run.pdf.isEmpty()) {
+    run.view->print(printer_.get());
   } else {
-    printView_->print(printer_.get());
-    return;
+    run.view->page()->printToPdf(run.pdf, printer_->pageLayout());
   }
-  printView_->page()->printToPdf(pdf, printer_->pageLayout());
 }
 
-void ReportPrinter::OnPdfWritten(const QString& path, bool ok) {
+void ReportPrinter::OnRunPrinted(Run& run, bool ok) {
   if (!printer_) return;
   if (!ok) {
-    End(false, QStringLiteral("%1 に書き込めませんでした。").arg(path));
+    End(false, QStringLiteral("%1 に書き込めませんでした。").arg(run.pdf));
+    return;
+  }
+  run.done = true;
+  // The run's browser process is not needed any more.
+  Dismiss(run.view, this);
+  for (const std::unique_ptr<Run>& other : runs_) {
+    if (!other->done) return;
+  }
+  OnAllPrinted();
+}
+
+void ReportPrinter::OnAllPrinted() {
+  QStringList parts;
+  for (const std::unique_ptr<Run>& run : runs_) parts << run->pdf;
+  QByteArray pdf;
+  try {
+    pdf = JoinPdfFiles(parts);
+  } catch (const std::bad_alloc&) {
+    End(false, QStringLiteral("PDF をまとめるためのメモリーが足りません。"));
+    return;
+  } catch (const std::exception& error) {
+    // qpdf's own words, in English, help whoever looks into it.
+    End(false, QStringLiteral("印刷した部分を一つの PDF にまとめられませんでした。\n"
+                              "（技術的な詳細: %1）")
+                   .arg(QString::fromLocal8Bit(error.what())));
+    return;
+  }
+  const QString path = IsPdfFile(*printer_) ? printer_->outputFileName()
+                                            : spool_->filePath(QStringLiteral("sorowa.pdf"));
+  // Whole or not at all: an earlier file of that name stays until the new one is complete.
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || file.write(pdf) != pdf.size() || !file.commit()) {
+    End(false, QStringLiteral("%1 に書き込めませんでした: %2").arg(path, file.errorString()));
     return;
   }
   if (IsPdfFile(*printer_)) {
     End(true);
-    return;
+  } else {
+    SendToPrinter(path);
   }
+}
+
+void ReportPrinter::SendToPrinter(const QString& pdf) {
   auto* lp = new QProcess(this);
   QStringList arguments;
   if (!printer_->printerName().isEmpty())
@@ -173,7 +163,7 @@ void ReportPrinter::OnPdfWritten(const QString& path, bool ok) {
   arguments << QStringLiteral("-t") << printer_->docName();
   if (printer_->copyCount() > 1)
     arguments << QStringLiteral("-n") << QString::number(printer_->copyCount());
-  arguments << path;
+  arguments << pdf;
   connect(lp, &QProcess::finished, this, [this, lp](int code, QProcess::ExitStatus status) {
     lp->deleteLater();
     const bool sent = status == QProcess::NormalExit && code == 0;
@@ -196,8 +186,8 @@ void ReportPrinter::OnBrowserPrinted(bool ok) {
 
 void ReportPrinter::End(bool ok, const QString& problem) {
   printer_.reset();
-  // The view may still be inside one of its own signals; let it go afterwards.
-  if (printView_) printView_.release()->deleteLater();
+  for (std::unique_ptr<Run>& run : runs_) Dismiss(run->view, this);
+  runs_.clear();
   spool_.reset();
   if (!ok) {
     dialogs_.ShowError(parent_, QStringLiteral("レポートを印刷できませんでした。"), problem);

@@ -4,7 +4,10 @@
 #include <QPointer>
 #include <QString>
 #include <QUrl>
+#include <QVector>
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 class QPrinter;
 class QTemporaryDir;
@@ -17,34 +20,54 @@ class Dialogs;
 class ReportView;
 
 // The Print command: the print dialog, then the report as shown goes to paper or to a PDF
-// file as vector output. The page is printed from a view of its own, never shown, in which
-// every table wider than the paper is laid out again in parts that fit one under another,
-// so nothing is cut off at the margin; the report view itself is left alone.
+// file as vector output, laid out for paper (print_layout.h) so that nothing is cut off at
+// the margin; the report view itself is left alone.
 //
-// A PDF file chosen in the print dialog is written directly. For a printer the PDF goes to
-// the print system (lp), which takes PDF as it is; without lp the page is printed through
-// the browser's own printing. The work runs in the background; Finished tells how it ended.
+// The browser prints a page in one process and its time grows with the page's elements, so
+// the report is cut into a few runs of whole pairs, printed to PDF side by side, each in a
+// view (and browser process) of its own, never shown; their pages are then joined in order.
+// A PDF file chosen in the print dialog is written whole or not at all. For a printer the
+// PDF goes to the print system (lp), which takes PDF as it is; without lp the pairs are
+// printed through the browser's own printing, in one run. The work runs in the background;
+// Finished tells how it ended.
 class ReportPrinter : public QObject {
   Q_OBJECT
 
  public:
+  // At most this many runs, printed at once.
+  static constexpr int kMaxRuns = 4;
+  // A run is at least this big (bytes of the report): each costs a browser process.
+  static constexpr qint64 kMinRunBytes = qint64{256} << 10;
+
   ReportPrinter(ReportView& view, Dialogs& dialogs, QObject* parent = nullptr);
   ~ReportPrinter() override;
 
   void Print(QWidget* parent);
   bool IsPrinting() const { return printer_ != nullptr; }
 
-  // The script that lays wide tables out in parts no wider than width CSS pixels; it
-  // returns how many tables it split.
-  static QString WrapTablesScript(double width);
+  // The runs the pairs first to end (one past the last) are printed in: the first pair of
+  // each run, cut where the bytes reach an even share. pairBytes gives a pair's size.
+  template <typename PairBytes>
+  static QVector<int> SplitIntoRuns(int first, int end, PairBytes pairBytes);
 
  signals:
+  // The print dialog was accepted and the work begins: to a PDF file when pdf is not empty.
+  void Started(const QString& pdf);
   void Finished(bool ok);
 
  private:
-  void OnLoaded(bool ok);
-  void OnLaidOut();
-  void OnPdfWritten(const QString& path, bool ok);
+  struct Run {
+    QUrl url;
+    QString pdf;
+    std::unique_ptr<QWebEngineView> view;
+    bool done = false;
+  };
+
+  void StartRun(Run& run);
+  void OnRunLoaded(Run& run, bool ok);
+  void OnRunPrinted(Run& run, bool ok);
+  void OnAllPrinted();
+  void SendToPrinter(const QString& pdf);
   void OnBrowserPrinted(bool ok);
   void End(bool ok, const QString& problem = QString());
 
@@ -52,10 +75,27 @@ class ReportPrinter : public QObject {
   Dialogs& dialogs_;
   // Must outlive the printing, which ends only with a signal.
   std::unique_ptr<QPrinter> printer_;
-  std::unique_ptr<QWebEngineView> printView_;
+  std::vector<std::unique_ptr<Run>> runs_;
   std::unique_ptr<QTemporaryDir> spool_;
   QPointer<QWidget> parent_;
-  QUrl url_;
 };
+
+template <typename PairBytes>
+QVector<int> ReportPrinter::SplitIntoRuns(int first, int end, PairBytes pairBytes) {
+  qint64 total = 0;
+  for (int pair = first; pair < end; ++pair) total += pairBytes(pair);
+  const qint64 wanted = (total + kMinRunBytes - 1) / kMinRunBytes;
+  const int runs = static_cast<int>(std::clamp<qint64>(wanted, 1, kMaxRuns));
+  QVector<int> starts{first};
+  qint64 done = 0;
+  for (int pair = first; pair < end; ++pair) {
+    // Cut before this pair when the runs so far hold less than their share without it.
+    if (pair > first && starts.size() < runs && done * runs >= total * starts.size()) {
+      starts.push_back(pair);
+    }
+    done += pairBytes(pair);
+  }
+  return starts;
+}
 
 }  // namespace sorowa

@@ -13,11 +13,52 @@
 #include <QWebEngineUrlSchemeHandler>
 #include <algorithm>
 
+#include "align/report_buffer.h"
+#include "app/print_layout.h"
+#include "app/text_convert.h"
+
 namespace sorowa {
 namespace {
 
-// Serves one part of a report file: the file's head, a byte range of whole pairs, the foot.
-// Everything it needs is in the URL, so one handler serves every view.
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameIgnoringAsciiCase(char a, char b) { return AsciiLower(a) == AsciiLower(b); }
+
+// Whether the bytes at offset are page text rather than inside a tag.
+bool IsText(std::string_view bytes, std::size_t offset) {
+  const std::size_t mark = bytes.find_last_of("<>", offset == 0 ? 0 : offset - 1);
+  return offset == 0 || mark == std::string_view::npos || bytes[mark] == '>';
+}
+
+// Where needle first occurs as page text in bytes[from, to), or npos; the last such place
+// when backward.
+std::size_t FindText(std::string_view bytes, std::string_view needle, std::size_t from,
+                     std::size_t to, bool backward) {
+  const std::string_view range = bytes.substr(0, to);
+  if (!backward) {
+    auto at = range.begin() + static_cast<std::ptrdiff_t>(from);
+    for (;;) {
+      at = std::search(at, range.end(), needle.begin(), needle.end(), SameIgnoringAsciiCase);
+      if (at == range.end()) return std::string_view::npos;
+      const auto offset = static_cast<std::size_t>(at - range.begin());
+      if (IsText(bytes, offset)) return offset;
+      ++at;
+    }
+  }
+  auto end = range.end();
+  const auto begin = range.begin() + static_cast<std::ptrdiff_t>(from);
+  for (;;) {
+    const auto at = std::find_end(begin, end, needle.begin(), needle.end(), SameIgnoringAsciiCase);
+    if (at == end) return std::string_view::npos;
+    const auto offset = static_cast<std::size_t>(at - range.begin());
+    if (IsText(bytes, offset)) return offset;
+    end = at + static_cast<std::ptrdiff_t>(needle.size()) - 1;
+  }
+}
+
+// Serves one part of a report file: the file's head, a byte range of whole pairs, the foot;
+// for printing, the pairs are laid out for paper. Everything it needs is in the URL, so one
+// handler serves every view.
 class ReportPartHandler : public QWebEngineUrlSchemeHandler {
  public:
   using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
@@ -37,9 +78,18 @@ class ReportPartHandler : public QWebEngineUrlSchemeHandler {
     }
     QByteArray bytes = file.read(headEnd);
     file.seek(from);
-    bytes += file.read(to - from);
+    const QByteArray pairs = file.read(to - from);
     file.seek(foot);
-    bytes += file.readAll();
+    const QByteArray footBytes = file.readAll();
+    if (query.hasQueryItem(QStringLiteral("print"))) {
+      bytes += QByteArrayView(PrintStylesheet());
+      const std::string printed = RewriteForPrint(
+          std::string_view(pairs.constData(), static_cast<std::size_t>(pairs.size())));
+      bytes += QByteArrayView(printed.data(), static_cast<qsizetype>(printed.size()));
+    } else {
+      bytes += pairs;
+    }
+    bytes += footBytes;
     auto* buffer = new QBuffer(job);
     buffer->setData(bytes);
     job->reply(QByteArrayLiteral("text/html;charset=UTF-8"), buffer);
@@ -100,6 +150,7 @@ void ReportView::contextMenuEvent(QContextMenuEvent* event) {
 
 void ReportView::ShowReport(const QString& filePath) {
   reportPath_ = filePath;
+  ++serial_;
   index_ = ReportIndex::Build(filePath);
   pageStarts_ = {0};
   page_ = 0;
@@ -117,7 +168,6 @@ void ReportView::ShowReport(const QString& filePath) {
     }
     pageBytes += size;
   }
-  ++serial_;
   ShowPage(0);
 }
 
@@ -131,22 +181,59 @@ int ReportView::PageOfPair(int pair) const {
 }
 
 QUrl ReportView::PageUrl(int page) const {
+  return RangeUrl(PageFirstPair(page), PageEndPair(page), false,
+                  QStringLiteral("/part-%1-%2.htm").arg(serial_).arg(page + 1));
+}
+
+QUrl ReportView::PrintUrl(int first, int end) const {
+  return RangeUrl(first, end, true,
+                  QStringLiteral("/print-%1-%2-%3.htm").arg(serial_).arg(first).arg(end));
+}
+
+QUrl ReportView::RangeUrl(int first, int end, bool print, const QString& name) const {
   QUrl url;
   url.setScheme(QString::fromLatin1(kScheme));
-  url.setPath(QStringLiteral("/part-%1-%2.htm").arg(serial_).arg(page + 1));
+  url.setPath(name);
   QUrlQuery query;
   query.addQueryItem(QStringLiteral("file"),
                      QString::fromLatin1(reportPath_.toUtf8().toBase64(
                          QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals)));
   query.addQueryItem(QStringLiteral("head"), QString::number(index_.headEnd()));
-  const int first = PageFirstPair(page);
-  const int end = PageEndPair(page);
   query.addQueryItem(QStringLiteral("from"), QString::number(index_.pairStart(first)));
   query.addQueryItem(QStringLiteral("to"), QString::number(end > first ? index_.pairEnd(end - 1)
                                                                        : index_.pairStart(first)));
   query.addQueryItem(QStringLiteral("foot"), QString::number(index_.footStart()));
+  if (print) query.addQueryItem(QStringLiteral("print"), QStringLiteral("1"));
   url.setQuery(query);
   return url;
+}
+
+int ReportView::PageWithText(const QString& text, int page, bool backward) const {
+  if (!IsPaged() || text.isEmpty()) return -1;
+  // The report holds cell texts escaped, so the needle is escaped the same way.
+  ReportBuffer escaped;
+  escaped.AppendEscaped(ToU16String(text));
+  const std::string needle(escaped.bytes());
+  QFile file(reportPath_);
+  if (!file.open(QIODevice::ReadOnly) || file.size() != index_.fileSize()) return -1;
+  const uchar* mapped = file.map(0, file.size());
+  if (mapped == nullptr) return -1;
+  const std::string_view bytes(reinterpret_cast<const char*>(mapped),
+                               static_cast<std::size_t>(file.size()));
+  const auto start = static_cast<std::size_t>(index_.pairStart(PageFirstPair(page)));
+  const auto end = static_cast<std::size_t>(
+      PageEndPair(page) > PageFirstPair(page) ? index_.pairEnd(PageEndPair(page) - 1) : start);
+  const auto head = static_cast<std::size_t>(index_.headEnd());
+  const auto foot = static_cast<std::size_t>(index_.footStart());
+  // The rest of the report in that direction, then round from the other end.
+  std::size_t found = backward ? FindText(bytes, needle, head, start, true)
+                               : FindText(bytes, needle, end, foot, false);
+  if (found == std::string_view::npos) {
+    found = backward ? FindText(bytes, needle, end, foot, true)
+                     : FindText(bytes, needle, head, start, false);
+  }
+  if (found == std::string_view::npos) return -1;
+  return PageOfPair(index_.PairAt(static_cast<qint64>(found)));
 }
 
 void ReportView::ShowPage(int page) {

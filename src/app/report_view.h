@@ -13,7 +13,8 @@ namespace sorowa {
 // A report up to kDirectLoadBytes is loaded by its path as it is. A bigger one would not fit
 // in the browser's memory as one page (its tables become millions of elements), so it is
 // shown in parts of whole line pairs: each part is the report's own head, a run of its pairs
-// and its foot, read from the file as it is when the part is shown.
+// and its foot, read from the file as it is when the part is shown. Printing reads its
+// parts the same way.
 class ReportView : public QWebEngineView {
   Q_OBJECT
 
@@ -46,6 +47,15 @@ class ReportView : public QWebEngineView {
   int PageEndPair(int page) const;
   int PageOfPair(int pair) const;
   void ShowPage(int page);
+  // The nearest part after page (before it when backward, going round past the last or
+  // first part) whose pairs show text, as typed or in other case of Latin letters; -1 when
+  // no other part does. Read from the report file: text that runs over two cells is not
+  // found.
+  int PageWithText(const QString& text, int page, bool backward) const;
+  // The pairs first to end (one past the last) of the shown report, laid out for paper
+  // (see print_layout.h), as a page of their own. The report file is read when the page
+  // loads.
+  QUrl PrintUrl(int first, int end) const;
 
  protected:
   // Only what makes sense for a report: copying. Back, forward and reload would show some
@@ -62,6 +72,7 @@ class ReportView : public QWebEngineView {
 
  private:
   QUrl PageUrl(int page) const;
+  QUrl RangeUrl(int first, int end, bool print, const QString& name) const;
 
   QString reportPath_;
   ReportIndex index_;

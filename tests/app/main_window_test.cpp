@@ -25,9 +25,11 @@
 #include <QSet>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QSplitter>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
 #include <QUrl>
 #include <memory>
@@ -37,6 +39,7 @@
 #include "app/pair_list.h"
 #include "app/pair_navigator.h"
 #include "app/plain_text_editor.h"
+#include "app/report_index.h"
 #include "app/report_saver.h"
 #include "app/report_view.h"
 #include "app/startup.h"
@@ -124,6 +127,8 @@ class MainWindowTest : public QObject {
   void OpenFileFindsOrTakesTheEncoding();
   void CommandLineFilesAreOpenedAndCompared();
   void MenuKeysAndMnemonicsDoNotClash();
+  void PairListRows_data();
+  void PairListRows();
   void NextAndPreviousChange();
   void SettingsSurviveARestart();
   void TooBigReportOffersTheBrowser();
@@ -1010,18 +1015,102 @@ void MainWindowTest::MenuKeysAndMnemonicsDoNotClash() {
   QVERIFY(!charDp->isChecked());
 }
 
+void MainWindowTest::PairListRows_data() {
+  QTest::addColumn<QString>("source");  // the editors after the Compare
+  QTest::addColumn<QString>("target");
+  QTest::addColumn<QString>("pairs");  // as the pairs file lists them
+  QTest::addColumn<QString>("cells");  // per pair: d when the report shows a change there
+  QTest::addColumn<QString>("rows");   // the list's Source, Target and mark
+  QTest::newRow("by position, an empty line skipped") << "甲\n乙\n丙\n"
+                                                      << "甲\n乙二\n丙\n"
+                                                      << "1\t1\n3\t2\n4\t3\n"
+                                                      << "sds"
+                                                      << "1\t1\t同一\n3\t2\t相違\n4\t3\t同一\n";
+  QTest::newRow("lone lines, the pairs after them still matched")
+      << "甲\n乙\n丙\n"
+      << "甲\n丁\n丙\n"
+      << "1\t1\n2\t-\n-\t2\n3\t3\n"
+      << "sdds"
+      << "1\t1\t同一\n2\t-\tソースのみ\n-\t2\tターゲットのみ\n3\t3\t同一\n";
+  QTest::newRow("two lines compared joined") << "甲乙\n丙丁\n"
+                                             << "甲\n乙\n丙\n戊\n"
+                                             << "1\t1+2\n2\t3+4\n"
+                                             << "sd"
+                                             << "1\t1+2\t同一\n2\t3+4\t相違\n";
+  QTest::newRow("texts differ where no table shows it") << "甲乙\n"
+                                                        << "乙甲\n"
+                                                        << "1\t1\n"
+                                                        << "s"
+                                                        << "1\t1\t相違\n";
+  QTest::newRow("an editor changed since: the report decides") << "甲\n乙"
+                                                               << "甲\n乙\n"
+                                                               << "1\t1\n2\t2\n"
+                                                               << "ds"
+                                                               << "1\t1\t相違\n2\t2\t同一\n";
+}
+
+void MainWindowTest::PairListRows() {
+  QFETCH(QString, source);
+  QFETCH(QString, target);
+  QFETCH(QString, pairs);
+  QFETCH(QString, cells);
+  QFETCH(QString, rows);
+  QString html = QStringLiteral("<html><head></head><body>");
+  for (QChar cell : cells) {
+    html += QStringLiteral("<table><tr><td class=\"%1\">x</td></tr></table><hr><br>")
+                .arg(cell == u'd' ? QStringLiteral("different") : QStringLiteral("same"));
+  }
+  html += QStringLiteral("</body></html>");
+  const QString path = tmp_->filePath(QStringLiteral("report.htm"));
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write(html.toUtf8());
+  file.close();
+
+  sorowa::CompareResult result;
+  auto side = [](const QString& text) {
+    sorowa::PairSide side;
+    if (text == QStringLiteral("-")) return side;
+    for (const QString& line : text.split(u'+')) side.lines[side.count++] = line.toULong();
+    return side;
+  };
+  for (const QString& line : pairs.split(u'\n', Qt::SkipEmptyParts)) {
+    const QStringList sides = line.split(u'\t');
+    result.pairs.push_back({side(sides.at(0)), side(sides.at(1))});
+  }
+  result.source.lines = source.split(u'\n', Qt::SkipEmptyParts).size();
+  result.target.lines = target.split(u'\n', Qt::SkipEmptyParts).size();
+  const QTextDocument sourceDocument(source);
+  const QTextDocument targetDocument(target);
+  sorowa::PairListModel model;
+  model.SetRows(
+      sorowa::PairRows(result, sourceDocument, targetDocument, sorowa::ReportIndex::Build(path)));
+  QString shown;
+  for (int row = 0; row < model.rowCount(); ++row) {
+    for (int column : {sorowa::PairListModel::kSource, sorowa::PairListModel::kTarget,
+                       sorowa::PairListModel::kState}) {
+      shown += model.index(row, column).data().toString();
+      shown += column == sorowa::PairListModel::kState ? u'\n' : u'\t';
+    }
+  }
+  QCOMPARE(shown, rows);
+}
+
 void MainWindowTest::NextAndPreviousChange() {
   window_->resize(900, 600);
   window_->show();
-  Source()->setPlainText(QStringLiteral("同じ行\n変わる行\n同じ二行目\n最後に変わる\n"));
+  Source()->setPlainText(QStringLiteral("同じ行\n\n変わる行\n同じ二行目\n最後に変わる\n"));
   Target()->setPlainText(QStringLiteral("同じ行\n替わる行\n同じ二行目\n最後で変わる\n"));
   QSignalSpy loaded(View(), &ReportView::PageLoaded);
   window_->Compare();
   QVERIFY(loaded.wait(30000));
   auto* list = Child<sorowa::PairList>("pairList");
   QCOMPARE(list->model()->rowCount(), 4);
-  QCOMPARE(list->model()->index(0, 1).data().toString(), QStringLiteral("同一"));
-  QCOMPARE(list->model()->index(1, 1).data().toString(), QStringLiteral("相違"));
+  QCOMPARE(list->model()->index(1, sorowa::PairListModel::kSource).data().toString(), "3");
+  QCOMPARE(list->model()->index(1, sorowa::PairListModel::kTarget).data().toString(), "2");
+  QCOMPARE(list->model()->index(1, sorowa::PairListModel::kState).data().toString(), "相違");
+  // No scores yet: no column for them; a pair with scores brings it.
+  QVERIFY(list->isColumnHidden(sorowa::PairListModel::kErrorRate));
 
   auto* navigator = window_->findChild<sorowa::PairNavigator*>();
   QSignalSpy shown(navigator, &sorowa::PairNavigator::PairShown);
@@ -1039,6 +1128,10 @@ void MainWindowTest::NextAndPreviousChange() {
   QTest::keyClick(window, Qt::Key_F8, Qt::ShiftModifier);
   QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 3, 10000);
   QCOMPARE(shown.last().at(0).toInt(), 1);
+  // Choosing a row in the list moves the report there.
+  list->selectRow(2);
+  QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 4, 10000);
+  QCOMPARE(shown.last().at(0).toInt(), 2);
 
   // Ctrl+F opens the find bar; the browser counts the matches in the page.
   QTest::keyClick(window, Qt::Key_F, Qt::ControlModifier);
@@ -1050,6 +1143,16 @@ void MainWindowTest::NextAndPreviousChange() {
   const QString count = Child<QLabel>("findMatches")->text();
   QVERIFY2(count.startsWith(QStringLiteral("1 / ")) && !count.startsWith(QStringLiteral("1 / 0")),
            qPrintable(count));
+  // Escape in the field closes the bar.
+  QTest::keyClick(field, Qt::Key_Escape);
+  QVERIFY(!Child<QWidget>("findBar")->isVisible());
+
+  // A pair with scores brings the error rate column.
+  std::vector<sorowa::PairRow> scored(1);
+  scored.front().errorRate = 0.125;
+  list->Model().SetRows(std::move(scored));
+  QVERIFY(!list->isColumnHidden(sorowa::PairListModel::kErrorRate));
+  QCOMPARE(list->model()->index(0, sorowa::PairListModel::kErrorRate).data().toString(), "12.5%");
 }
 
 void MainWindowTest::SettingsSurviveARestart() {
@@ -1062,8 +1165,10 @@ void MainWindowTest::SettingsSurviveARestart() {
     first.show();
     first.findChild<QCheckBox*>(QStringLiteral("charDpBox"))->setChecked(true);
     first.findChild<QCheckBox*>(QStringLiteral("morphemeMatchBox"))->setChecked(false);
+    first.findChild<QCheckBox*>(QStringLiteral("alignLinesBox"))->setChecked(true);
     first.resize(700, 500);
     QTRY_COMPARE(first.size(), QSize(700, 500));
+    first.findChild<QSplitter*>(QStringLiteral("reportSplitter"))->setSizes({250, 400});
     geometry = first.saveGeometry();
     first.close();
   }
@@ -1073,7 +1178,9 @@ void MainWindowTest::SettingsSurviveARestart() {
   QVERIFY(second.findChild<QCheckBox*>(QStringLiteral("charDpBox"))->isChecked());
   QVERIFY(!second.findChild<QCheckBox*>(QStringLiteral("morphemeMatchBox"))->isChecked());
   QVERIFY(second.findChild<QCheckBox*>(QStringLiteral("morphemeDpBox"))->isChecked());
+  QVERIFY(second.findChild<QCheckBox*>(QStringLiteral("alignLinesBox"))->isChecked());
   QCOMPARE(second.size(), QSize(700, 500));
+  QCOMPARE(second.findChild<QSplitter*>(QStringLiteral("reportSplitter"))->sizes().front(), 250);
 
   // The Save dialog starts in the folder last used, named after the Source file.
   const QString source = tmp_->filePath(QStringLiteral("第一稿.txt"));
