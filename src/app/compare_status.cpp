@@ -52,6 +52,27 @@ QString Note(const CompareResult& result) {
   return note;
 }
 
+QString Percent(double rate) { return QString::number(rate * 100.0, 'f', 2) + QLatin1Char('%'); }
+
+// The corpus error rates when the pairs were scored: summed distances over summed reference
+// lengths, not a mean of the pairs' rates. Without reference characters there is no rate.
+QString Scores(const CompareResult& result) {
+  if (!result.scoresError.empty()) {
+    return QStringLiteral("長すぎる行の組があり、文字誤り率を計算できませんでした");
+  }
+  if (!result.scores) return QString();
+  const StatsTotals& totals = result.scores->totals;
+  const std::optional<double> chars = totals.chars.rate();
+  if (!chars) return QString();
+  QString text = QStringLiteral("文字誤り率 ") + Percent(*chars);
+  if (totals.morphemes) {
+    if (const std::optional<double> morphemes = totals.morphemes->rate()) {
+      text += QStringLiteral(" (形態素 %1)").arg(Percent(*morphemes));
+    }
+  }
+  return text;
+}
+
 }  // namespace
 
 QString CompareStatusText(const CompareResult& result) {
@@ -59,6 +80,8 @@ QString CompareStatusText(const CompareResult& result) {
                      .arg(result.pairs.size())
                      .arg(result.source.alone)
                      .arg(result.target.alone);
+  const QString scores = Scores(result);
+  if (!scores.isEmpty()) text += QStringLiteral(" · ") + scores;
   const QString note = Note(result);
   if (!note.isEmpty()) text += QStringLiteral(" · ") + note;
   return text;

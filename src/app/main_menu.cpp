@@ -46,6 +46,14 @@ MainMenu::MainMenu(QWidget* parent) : QMenuBar(parent) {
 
   optionsMenu = addMenu(QStringLiteral("オプション(&O)"));
   optionsMenu->setObjectName(QStringLiteral("optionsMenu"));
+  // Applied to both texts before anything is compared; off until the user turns them on.
+  normalizationStart_ = optionsMenu->addSeparator();
+  normalizeNfkc = AddItem(optionsMenu, QStringLiteral("NFKC 正規化(&N)"), "normalizeNfkcAction");
+  foldKana = AddItem(optionsMenu, QStringLiteral("かな同一視(&H)"), "foldKanaAction");
+  ignoreSpace = AddItem(optionsMenu, QStringLiteral("空白を無視(&W)"), "ignoreSpaceAction");
+  ignorePunctuation =
+      AddItem(optionsMenu, QStringLiteral("句読点を無視(&U)"), "ignorePunctuationAction");
+  for (QAction* action : NormalizationItems()) action->setCheckable(true);
   // The shortcuts work wherever the focus is in the window, the report view included.
   for (QAction* action : {openSource, openTarget, quit, nextChange, previousChange, find}) {
     action->setShortcutContext(Qt::WindowShortcut);
@@ -59,7 +67,8 @@ void MainMenu::MirrorOption(QCheckBox* box) {
   text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
   text.remove(QLatin1Char('&'));
   text.replace(QStringLiteral("\x01"), QStringLiteral("&&"));
-  QAction* action = optionsMenu->addAction(text);
+  auto* action = new QAction(text, optionsMenu);
+  optionsMenu->insertAction(normalizationStart_, action);
   action->setObjectName(box->objectName() + QStringLiteral("Action"));
   action->setCheckable(true);
   action->setChecked(box->isChecked());

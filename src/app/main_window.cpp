@@ -314,6 +314,7 @@ void MainWindow::UseSettings(QSettings* settings) {
   settings_ = std::make_unique<WindowSettings>(settings);
   // Every option box of the window, also those added after this was written.
   settings_->RestoreBoxes(findChildren<QCheckBox*>());
+  settings_->RestoreItems(menu_->NormalizationItems());
   const QByteArray geometry = settings_->Geometry();
   if (!geometry.isEmpty()) restoreGeometry(geometry);
   const QByteArray splitter = settings_->SplitterState();
@@ -363,15 +364,24 @@ bool MainWindow::IsOptionChecked(OptionId option) const {
       return morphemeMatchBox_->isChecked();
     case OptionId::AlignLines:
       return alignLinesBox_->isChecked();
-    case OptionId::NormalizeNfc:
     case OptionId::NormalizeNfkc:
+      return menu_->normalizeNfkc->isChecked();
     case OptionId::FoldKana:
+      return menu_->foldKana->isChecked();
     case OptionId::IgnoreSpace:
+      return menu_->ignoreSpace->isChecked();
     case OptionId::IgnorePunctuation:
+      return menu_->ignorePunctuation->isChecked();
     case OptionId::Scores:
+      // Every Compare scores its pairs: the distances cost little beside the tables, and the
+      // pair list and the status line show them.
+      return true;
     case OptionId::MorphemeScores:
-    case OptionId::NoReport:
-      return false;  // not in the window's menus yet
+      // Only when a morpheme table is on: its morphemes are then at hand anyway.
+      return morphemeDpBox_->isChecked() || morphemeMatchBox_->isChecked();
+    case OptionId::NormalizeNfc:  // NFKC covers what the window needs
+    case OptionId::NoReport:      // the window always shows a report
+      return false;
   }
   return false;
 }
@@ -541,6 +551,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   }
   if (settings_->IsKept()) {
     settings_->SaveBoxes(findChildren<QCheckBox*>());
+    settings_->SaveItems(menu_->NormalizationItems());
     settings_->SetGeometry(saveGeometry());
     settings_->SetSplitterState(splitter_->saveState());
   }

@@ -65,6 +65,34 @@ bool MarkChangesFromTexts(std::vector<PairRow>& rows, const CompareResult& resul
   return true;
 }
 
+// The scores of the report's pairs: they come first, in report order (the surplus lines of
+// position mode follow them), and are taken only when each pair finds its own, side for side.
+const std::vector<PairScore>* ScoresOfPairs(const CompareResult& result) {
+  if (!result.scores || result.scores->pairs.size() < result.pairs.size()) return nullptr;
+  for (std::size_t i = 0; i < result.pairs.size(); ++i) {
+    const PairScore& score = result.scores->pairs[i];
+    if (score.source != FormatPairSide(result.pairs[i].source) ||
+        score.target != FormatPairSide(result.pairs[i].target)) {
+      return nullptr;
+    }
+  }
+  return &result.scores->pairs;
+}
+
+PairState StateOf(PairStatus status) {
+  switch (status) {
+    case PairStatus::Identical:
+      return PairState::Identical;
+    case PairStatus::Changed:
+      return PairState::Changed;
+    case PairStatus::SourceOnly:
+      return PairState::SourceOnly;
+    case PairStatus::TargetOnly:
+      return PairState::TargetOnly;
+  }
+  return PairState::Changed;
+}
+
 QString StateText(PairState state) {
   switch (state) {
     case PairState::Identical:
@@ -85,16 +113,24 @@ std::vector<PairRow> PairRows(const CompareResult& result, const QTextDocument& 
                               const QTextDocument& target, const ReportIndex& index) {
   std::vector<PairRow> rows;
   rows.reserve(result.pairs.size());
-  for (const PairRecord& record : result.pairs) {
+  const std::vector<PairScore>* scores = ScoresOfPairs(result);
+  for (std::size_t i = 0; i < result.pairs.size(); ++i) {
+    const PairRecord& record = result.pairs[i];
     PairRow row;
     row.source = record.source;
     row.target = record.target;
     if (record.source.empty()) row.state = PairState::TargetOnly;
     if (record.target.empty()) row.state = PairState::SourceOnly;
-    // A pair's scores, once the records carry them, go into row.errorRate here.
+    if (scores != nullptr) {
+      const PairScore& score = (*scores)[i];
+      row.state = StateOf(score.status);
+      row.errorRate = score.chars.rate();
+    }
     rows.push_back(row);
   }
-  if (!MarkChangesFromTexts(rows, result, source, target)) {
+  // The scores compared the texts as the report shows them, normalised where the options
+  // said so; the editors hold them as typed.
+  if (scores == nullptr && !MarkChangesFromTexts(rows, result, source, target)) {
     // Unknown pairs count as changed: the next-change keys had better stop at them.
     const bool indexed = static_cast<std::size_t>(index.pairCount()) == rows.size();
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -230,12 +266,23 @@ void PairList::FitColumns() {
   horizontalHeader()->resizeSection(
       PairListModel::kState, metrics.horizontalAdvance(QStringLiteral("ターゲットのみ")) + 12);
   setColumnHidden(PairListModel::kErrorRate, !model_.HasErrorRates());
+  if (model_.HasErrorRates()) {
+    horizontalHeader()->resizeSection(PairListModel::kErrorRate, ErrorRateWidth());
+  }
+}
+
+int PairList::ErrorRateWidth() const {
+  return fontMetrics().horizontalAdvance(
+             model_.headerData(PairListModel::kErrorRate, Qt::Horizontal, Qt::DisplayRole)
+                 .toString()) +
+         16;
 }
 
 int PairList::PreferredWidth() const {
-  int width = 0;
-  for (int column = 0; column < PairListModel::kColumnCount; ++column) {
-    if (!isColumnHidden(column)) width += horizontalHeader()->sectionSize(column);
+  // The error rate column counts even while hidden: every Compare of the window brings it.
+  int width = ErrorRateWidth();
+  for (int column : {PairListModel::kSource, PairListModel::kTarget, PairListModel::kState}) {
+    width += horizontalHeader()->sectionSize(column);
   }
   return width + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2 * frameWidth();
 }

@@ -24,11 +24,13 @@ struct PairRow {
   std::optional<double> errorRate;
 };
 
-// The rows for a Compare's pairs. Identical and changed come from the compared texts: after a
-// Compare the editors hold the compared lines, one block each and in order, and the pairs
-// take them in that order, so the blocks are walked once. When the pairs and the editors do
-// not agree (an editor changed since), the report's index decides instead: a pair is changed
-// when one of its cells is not "same".
+// The rows for a Compare's pairs. With scores, each pair's state and character error rate
+// come from its score, which saw the texts as the report shows them (normalised when asked).
+// Without them, identical and changed come from the compared texts: after a Compare the
+// editors hold the compared lines, one block each and in order, and the pairs take them in
+// that order, so the blocks are walked once. When the pairs and the editors do not agree (an
+// editor changed since), the report's index decides instead: a pair is changed when one of
+// its cells is not "same".
 std::vector<PairRow> PairRows(const CompareResult& result, const QTextDocument& source,
                               const QTextDocument& target, const ReportIndex& index);
 
@@ -77,7 +79,8 @@ class PairList : public QTableView {
   explicit PairList(QWidget* parent = nullptr);
 
   PairListModel& Model() { return model_; }
-  // A width that shows every column whole for line numbers up to five digits.
+  // A width that shows every column whole for line numbers up to five digits, the error
+  // rate's included.
   int PreferredWidth() const;
   // Marks the row of pair without moving the report again.
   void SelectPair(int pair);
@@ -87,6 +90,7 @@ class PairList : public QTableView {
 
  private:
   void FitColumns();
+  int ErrorRateWidth() const;
 
   PairListModel model_;
   bool selecting_ = false;

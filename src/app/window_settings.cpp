@@ -1,26 +1,42 @@
 #include "app/window_settings.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QSettings>
 
 namespace sorowa {
 namespace {
 
-QString BoxKey(const QCheckBox* box) { return QStringLiteral("options/") + box->objectName(); }
+QString OptionKey(const QObject* option) {
+  return QStringLiteral("options/") + option->objectName();
+}
 
 }  // namespace
 
 void WindowSettings::RestoreBoxes(const QList<QCheckBox*>& boxes) const {
   if (settings_ == nullptr) return;
   for (QCheckBox* box : boxes) {
-    const QVariant value = settings_->value(BoxKey(box));
+    const QVariant value = settings_->value(OptionKey(box));
     if (value.isValid()) box->setChecked(value.toBool());
   }
 }
 
 void WindowSettings::SaveBoxes(const QList<QCheckBox*>& boxes) {
   if (settings_ == nullptr) return;
-  for (const QCheckBox* box : boxes) settings_->setValue(BoxKey(box), box->isChecked());
+  for (const QCheckBox* box : boxes) settings_->setValue(OptionKey(box), box->isChecked());
+}
+
+void WindowSettings::RestoreItems(const QList<QAction*>& items) const {
+  if (settings_ == nullptr) return;
+  for (QAction* item : items) {
+    const QVariant value = settings_->value(OptionKey(item));
+    if (value.isValid()) item->setChecked(value.toBool());
+  }
+}
+
+void WindowSettings::SaveItems(const QList<QAction*>& items) {
+  if (settings_ == nullptr) return;
+  for (const QAction* item : items) settings_->setValue(OptionKey(item), item->isChecked());
 }
 
 QByteArray WindowSettings::Geometry() const {

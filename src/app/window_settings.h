@@ -4,14 +4,15 @@
 #include <QList>
 #include <QString>
 
+class QAction;
 class QCheckBox;
 class QSettings;
 
 namespace sorowa {
 
-// What the window remembers between runs: every option box (by its object name, so boxes
-// added later are kept too), the window's geometry, the splitter and the last folder used.
-// Without a settings store nothing is kept, which is what the tests use.
+// What the window remembers between runs: every option box and checkable menu item (by its
+// object name, so ones added later are kept too), the window's geometry, the splitter and the last
+// folder used. Without a settings store nothing is kept, which is what the tests use.
 class WindowSettings {
  public:
   explicit WindowSettings(QSettings* settings) : settings_(settings) {}
@@ -19,6 +20,8 @@ class WindowSettings {
   bool IsKept() const { return settings_ != nullptr; }
   void RestoreBoxes(const QList<QCheckBox*>& boxes) const;
   void SaveBoxes(const QList<QCheckBox*>& boxes);
+  void RestoreItems(const QList<QAction*>& items) const;
+  void SaveItems(const QList<QAction*>& items);
   QByteArray Geometry() const;
   void SetGeometry(const QByteArray& geometry);
   QByteArray SplitterState() const;

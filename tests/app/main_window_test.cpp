@@ -34,6 +34,7 @@
 #include <QUrl>
 #include <memory>
 
+#include "app/compare_status.h"
 #include "app/dialogs.h"
 #include "app/main_menu.h"
 #include "app/pair_list.h"
@@ -115,6 +116,8 @@ class MainWindowTest : public QObject {
   void CompareWritesReportIntoTmpDir();
   void StatusLineSumsUpTheCompare_data();
   void StatusLineSumsUpTheCompare();
+  void StatusLineShowsTheScores_data();
+  void StatusLineShowsTheScores();
   void CompareFailureShowsErrorBox_data();
   void CompareFailureShowsErrorBox();
   void CompareShowsBusyCursorAndEngineMessages();
@@ -215,6 +218,14 @@ void MainWindowTest::StartUpState() {
   QCOMPARE(window_->IsOptionChecked(sorowa::OptionId::PseudoBunsetsuMatch), true);
   QCOMPARE(window_->IsOptionChecked(sorowa::OptionId::MorphemeMatch), true);
   QCOMPARE(window_->IsOptionChecked(sorowa::OptionId::AlignLines), false);
+  // Every Compare scores its pairs; morphemes are scored while a morpheme table needs them.
+  QVERIFY(window_->IsOptionChecked(sorowa::OptionId::Scores));
+  QVERIFY(!window_->IsOptionChecked(sorowa::OptionId::NoReport));
+  for (const char* box : {"morphemeDpBox", "morphemeMatchBox"}) {
+    QVERIFY(window_->IsOptionChecked(sorowa::OptionId::MorphemeScores));
+    Child<QCheckBox>(box)->setChecked(false);
+  }
+  QVERIFY(!window_->IsOptionChecked(sorowa::OptionId::MorphemeScores));
   QVERIFY(Child<QLabel>("compareStatus")->text().isEmpty());
 
   QCOMPARE(Child<QLabel>("sourceLineCount")->text(), QStringLiteral("1"));
@@ -637,15 +648,19 @@ void MainWindowTest::StatusLineSumsUpTheCompare_data() {
   QTest::newRow("by position")
       << three << QStringLiteral("吾輩は猫である。") << false
       << QStringLiteral(
-             "行の組 1 · 未対応 ソース 2 / ターゲット 0 · ソースがターゲットより 2 行多く、"
+             "行の組 1 · 未対応 ソース 2 / ターゲット 0 · 文字誤り率 57.89% (形態素 57.14%) · "
+             "ソースがターゲットより 2 行多く、"
              "ソースの 3–4 行目は比較していません。「行を対応付け」をオンにすると内容で行を対応付"
              "けます。");
   QTest::newRow("by content") << three << QStringLiteral("吾輩は猫である。") << true
-                              << QStringLiteral("行の組 3 · 未対応 ソース 2 / ターゲット 0");
+                              << QStringLiteral(
+                                     "行の組 3 · 未対応 ソース 2 / ターゲット 0 · 文字誤り率 "
+                                     "57.89% (形態素 57.14%)");
   QTest::newRow("empty target")
       << QStringLiteral("猫だ。") << QStringLiteral("\n\n") << false
       << QStringLiteral(
-             "行の組 0 · 未対応 ソース 1 / ターゲット 0 · ターゲットに行がありません。ソースの 1 "
+             "行の組 0 · 未対応 ソース 1 / ターゲット 0 · 文字誤り率 100.00% (形態素 100.00%) · "
+             "ターゲットに行がありません。ソースの 1 "
              "行目は比較していません。");
 }
 
@@ -663,6 +678,52 @@ void MainWindowTest::StatusLineSumsUpTheCompare() {
   QVERIFY(!RunCompareInto(tmp_->path()).isEmpty());
   QCOMPARE(Child<QLabel>("compareStatus")->text(), status);
   QVERIFY(dialogs_->errors.isEmpty());
+}
+
+void MainWindowTest::StatusLineShowsTheScores_data() {
+  QTest::addColumn<int>("n");  // reference characters
+  QTest::addColumn<int>("distance");
+  QTest::addColumn<int>("morphemeN");  // -1: no morpheme figures
+  QTest::addColumn<int>("morphemeDistance");
+  QTest::addColumn<bool>("failed");
+  QTest::addColumn<QString>("scores");  // what follows the counts
+  QTest::newRow("none asked") << -1 << 0 << -1 << 0 << false << QString();
+  QTest::newRow("characters") << 400 << 5 << -1 << 0 << false
+                              << QStringLiteral(" · 文字誤り率 1.25%");
+  QTest::newRow("with morphemes") << 3 << 2 << 200 << 3 << false
+                                  << QStringLiteral(" · 文字誤り率 66.67% (形態素 1.50%)");
+  QTest::newRow("more errors than characters")
+      << 1 << 3 << 0 << 2 << false << QStringLiteral(" · 文字誤り率 300.00%");
+  QTest::newRow("no reference characters") << 0 << 4 << 0 << 2 << false << QString();
+  QTest::newRow("a pair too long to score")
+      << -1 << 0 << -1 << 0 << true
+      << QStringLiteral(" · 長すぎる行の組があり、文字誤り率を計算できませんでした");
+}
+
+// The corpus rates are the summed distances over the summed reference lengths.
+void MainWindowTest::StatusLineShowsTheScores() {
+  QFETCH(int, n);
+  QFETCH(int, distance);
+  QFETCH(int, morphemeN);
+  QFETCH(int, morphemeDistance);
+  QFETCH(bool, failed);
+  QFETCH(QString, scores);
+  sorowa::CompareResult result;
+  result.pairs.resize(1);
+  result.source.lines = 1;
+  result.target.lines = 1;
+  if (n >= 0) {
+    result.scores.emplace();
+    result.scores->totals.chars.n = static_cast<std::uint64_t>(n);
+    result.scores->totals.chars.insertions = static_cast<std::uint64_t>(distance);
+    if (morphemeN >= 0) {
+      result.scores->totals.morphemes = sorowa::ErrorCounts{
+          static_cast<std::uint64_t>(morphemeN), static_cast<std::uint64_t>(morphemeDistance)};
+    }
+  }
+  if (failed) result.scoresError = "line pair 1 cannot be scored: too long";
+  QCOMPARE(sorowa::CompareStatusText(result),
+           QStringLiteral("行の組 1 · 未対応 ソース 0 / ターゲット 0") + scores);
 }
 
 void MainWindowTest::CompareFailureShowsErrorBox_data() {
@@ -989,6 +1050,7 @@ void MainWindowTest::MenuKeysAndMnemonicsDoNotClash() {
   }
   auto* menu = Child<sorowa::MainMenu>("mainMenu");
   for (QAction* title : menu->actions()) addMnemonic(title->text());
+  for (QAction* item : menu->optionsMenu->actions()) addMnemonic(item->text());
 
   // Shortcuts are unique across the menus, and the asked-for ones are there.
   QMap<QString, QString> shortcuts;
@@ -1018,35 +1080,55 @@ void MainWindowTest::MenuKeysAndMnemonicsDoNotClash() {
 void MainWindowTest::PairListRows_data() {
   QTest::addColumn<QString>("source");  // the editors after the Compare
   QTest::addColumn<QString>("target");
-  QTest::addColumn<QString>("pairs");  // as the pairs file lists them
-  QTest::addColumn<QString>("cells");  // per pair: d when the report shows a change there
-  QTest::addColumn<QString>("rows");   // the list's Source, Target and mark
-  QTest::newRow("by position, an empty line skipped") << "甲\n乙\n丙\n"
-                                                      << "甲\n乙二\n丙\n"
-                                                      << "1\t1\n3\t2\n4\t3\n"
-                                                      << "sds"
-                                                      << "1\t1\t同一\n3\t2\t相違\n4\t3\t同一\n";
+  QTest::addColumn<QString>("pairs");   // as the pairs file lists them
+  QTest::addColumn<QString>("cells");   // per pair: d when the report shows a change there
+  QTest::addColumn<QString>("scores");  // the scores' pairs with reference length/distance
+  QTest::addColumn<QString>("rows");    // the list's Source, Target, mark and error rate
+  QTest::newRow("by position, an empty line skipped")
+      << "甲\n乙\n丙\n"
+      << "甲\n乙二\n丙\n"
+      << "1\t1\n3\t2\n4\t3\n"
+      << "sds" << QString() << "1\t1\t同一\n3\t2\t相違\n4\t3\t同一\n";
   QTest::newRow("lone lines, the pairs after them still matched")
       << "甲\n乙\n丙\n"
       << "甲\n丁\n丙\n"
       << "1\t1\n2\t-\n-\t2\n3\t3\n"
-      << "sdds"
-      << "1\t1\t同一\n2\t-\tソースのみ\n-\t2\tターゲットのみ\n3\t3\t同一\n";
+      << "sdds" << QString() << "1\t1\t同一\n2\t-\tソースのみ\n-\t2\tターゲットのみ\n3\t3\t同一\n";
   QTest::newRow("two lines compared joined") << "甲乙\n丙丁\n"
                                              << "甲\n乙\n丙\n戊\n"
                                              << "1\t1+2\n2\t3+4\n"
-                                             << "sd"
-                                             << "1\t1+2\t同一\n2\t3+4\t相違\n";
+                                             << "sd" << QString() << "1\t1+2\t同一\n2\t3+4\t相違\n";
   QTest::newRow("texts differ where no table shows it") << "甲乙\n"
                                                         << "乙甲\n"
                                                         << "1\t1\n"
-                                                        << "s"
-                                                        << "1\t1\t相違\n";
-  QTest::newRow("an editor changed since: the report decides") << "甲\n乙"
-                                                               << "甲\n乙\n"
-                                                               << "1\t1\n2\t2\n"
-                                                               << "ds"
-                                                               << "1\t1\t相違\n2\t2\t同一\n";
+                                                        << "s" << QString() << "1\t1\t相違\n";
+  QTest::newRow("an editor changed since: the report decides")
+      << "甲\n乙"
+      << "甲\n乙\n"
+      << "1\t1\n2\t2\n"
+      << "ds" << QString() << "1\t1\t相違\n2\t2\t同一\n";
+  // The scores saw the normalised texts: a pair the editors show different can be identical.
+  // The surplus line the report leaves out is scored after the pairs and not listed.
+  QTest::newRow("scores give state and rate") << "ｱｲ\n乙丙丁\n戊\n"
+                                              << "アイ\n乙丙\n"
+                                              << "1\t1\n2\t2\n"
+                                              << "ss"
+                                              << "1\t1\t2/0\n2\t2\t3/1\n3\t-\t1/1\n"
+                                              << "1\t1\t同一\t0.0%\n2\t2\t相違\t33.3%\n";
+  QTest::newRow("a pair with no reference characters has no rate")
+      << "甲\n"
+      << "甲\n乙\n"
+      << "1\t1\n-\t2\n"
+      << "sd"
+      << "1\t1\t1/0\n-\t2\t0/1\n"
+      << "1\t1\t同一\t0.0%\n-\t2\tターゲットのみ\t\n";
+  // Scores that do not belong to these pairs are not shown at all.
+  QTest::newRow("scores of other pairs") << "甲\n乙\n"
+                                         << "甲\n丙\n"
+                                         << "1\t1\n2\t2\n"
+                                         << "sd"
+                                         << "1\t1\t1/0\n2\t3\t1/1\n"
+                                         << "1\t1\t同一\n2\t2\t相違\n";
 }
 
 void MainWindowTest::PairListRows() {
@@ -1054,6 +1136,7 @@ void MainWindowTest::PairListRows() {
   QFETCH(QString, target);
   QFETCH(QString, pairs);
   QFETCH(QString, cells);
+  QFETCH(QString, scores);
   QFETCH(QString, rows);
   QString html = QStringLiteral("<html><head></head><body>");
   for (QChar cell : cells) {
@@ -1078,6 +1161,29 @@ void MainWindowTest::PairListRows() {
     const QStringList sides = line.split(u'\t');
     result.pairs.push_back({side(sides.at(0)), side(sides.at(1))});
   }
+  if (!scores.isEmpty()) {
+    result.scores.emplace();
+    for (const QString& line : scores.split(u'\n', Qt::SkipEmptyParts)) {
+      const QStringList fields = line.split(u'\t');
+      const QStringList counts = fields.at(2).split(u'/');
+      sorowa::PairScore score;
+      score.source = fields.at(0).toStdString();
+      score.target = fields.at(1).toStdString();
+      score.chars.n = counts.at(0).toULong();
+      const std::uint64_t distance = counts.at(1).toULong();
+      if (score.source == "-") {
+        score.status = sorowa::PairStatus::TargetOnly;
+        score.chars.insertions = distance;
+      } else if (score.target == "-") {
+        score.status = sorowa::PairStatus::SourceOnly;
+        score.chars.deletions = distance;
+      } else {
+        score.status = distance == 0 ? sorowa::PairStatus::Identical : sorowa::PairStatus::Changed;
+        score.chars.substitutions = distance;
+      }
+      result.scores->pairs.push_back(score);
+    }
+  }
   result.source.lines = source.split(u'\n', Qt::SkipEmptyParts).size();
   result.target.lines = target.split(u'\n', Qt::SkipEmptyParts).size();
   const QTextDocument sourceDocument(source);
@@ -1088,10 +1194,12 @@ void MainWindowTest::PairListRows() {
   QString shown;
   for (int row = 0; row < model.rowCount(); ++row) {
     for (int column : {sorowa::PairListModel::kSource, sorowa::PairListModel::kTarget,
-                       sorowa::PairListModel::kState}) {
+                       sorowa::PairListModel::kState, sorowa::PairListModel::kErrorRate}) {
+      if (column == sorowa::PairListModel::kErrorRate && !model.HasErrorRates()) continue;
+      if (column != sorowa::PairListModel::kSource) shown += u'\t';
       shown += model.index(row, column).data().toString();
-      shown += column == sorowa::PairListModel::kState ? u'\n' : u'\t';
     }
+    shown += u'\n';
   }
   QCOMPARE(shown, rows);
 }
@@ -1109,8 +1217,9 @@ void MainWindowTest::NextAndPreviousChange() {
   QCOMPARE(list->model()->index(1, sorowa::PairListModel::kSource).data().toString(), "3");
   QCOMPARE(list->model()->index(1, sorowa::PairListModel::kTarget).data().toString(), "2");
   QCOMPARE(list->model()->index(1, sorowa::PairListModel::kState).data().toString(), "相違");
-  // No scores yet: no column for them; a pair with scores brings it.
-  QVERIFY(list->isColumnHidden(sorowa::PairListModel::kErrorRate));
+  // Every Compare of the window scores its pairs: 変わる → 替わる is one of four characters.
+  QVERIFY(!list->isColumnHidden(sorowa::PairListModel::kErrorRate));
+  QCOMPARE(list->model()->index(1, sorowa::PairListModel::kErrorRate).data().toString(), "25.0%");
 
   auto* navigator = window_->findChild<sorowa::PairNavigator*>();
   QSignalSpy shown(navigator, &sorowa::PairNavigator::PairShown);
@@ -1147,15 +1256,27 @@ void MainWindowTest::NextAndPreviousChange() {
   QTest::keyClick(field, Qt::Key_Escape);
   QVERIFY(!Child<QWidget>("findBar")->isVisible());
 
-  // A pair with scores brings the error rate column.
-  std::vector<sorowa::PairRow> scored(1);
-  scored.front().errorRate = 0.125;
-  list->Model().SetRows(std::move(scored));
-  QVERIFY(!list->isColumnHidden(sorowa::PairListModel::kErrorRate));
-  QCOMPARE(list->model()->index(0, sorowa::PairListModel::kErrorRate).data().toString(), "12.5%");
+  // Rows without scores hide the column again.
+  list->Model().SetRows(std::vector<sorowa::PairRow>(1));
+  QVERIFY(list->isColumnHidden(sorowa::PairListModel::kErrorRate));
 }
 
 void MainWindowTest::SettingsSurviveARestart() {
+  // Boxes and the normalisation items of the menu, each turned away from its default.
+  struct Option {
+    const char* name;
+    sorowa::OptionId id;
+    bool checked;
+  };
+  const Option options[] = {
+      {"charDpBox", sorowa::OptionId::CharDp, true},
+      {"morphemeMatchBox", sorowa::OptionId::MorphemeMatch, false},
+      {"alignLinesBox", sorowa::OptionId::AlignLines, true},
+      {"normalizeNfkcAction", sorowa::OptionId::NormalizeNfkc, true},
+      {"foldKanaAction", sorowa::OptionId::FoldKana, true},
+      {"ignoreSpaceAction", sorowa::OptionId::IgnoreSpace, true},
+      {"ignorePunctuationAction", sorowa::OptionId::IgnorePunctuation, true},
+  };
   const QString file = tmp_->filePath(QStringLiteral("sorowa.ini"));
   QByteArray geometry;
   {
@@ -1163,9 +1284,12 @@ void MainWindowTest::SettingsSurviveARestart() {
     MainWindow first(*dialogs_, *store_);
     first.UseSettings(&settings);
     first.show();
-    first.findChild<QCheckBox*>(QStringLiteral("charDpBox"))->setChecked(true);
-    first.findChild<QCheckBox*>(QStringLiteral("morphemeMatchBox"))->setChecked(false);
-    first.findChild<QCheckBox*>(QStringLiteral("alignLinesBox"))->setChecked(true);
+    for (const Option& option : options) {
+      QObject* control = first.findChild<QObject*>(QLatin1String(option.name));
+      QVERIFY2(control != nullptr, option.name);
+      QCOMPARE(first.IsOptionChecked(option.id), !option.checked);
+      control->setProperty("checked", option.checked);
+    }
     first.resize(700, 500);
     QTRY_COMPARE(first.size(), QSize(700, 500));
     first.findChild<QSplitter*>(QStringLiteral("reportSplitter"))->setSizes({250, 400});
@@ -1175,10 +1299,8 @@ void MainWindowTest::SettingsSurviveARestart() {
   QSettings settings(file, QSettings::IniFormat);
   MainWindow second(*dialogs_, *store_);
   second.UseSettings(&settings);
-  QVERIFY(second.findChild<QCheckBox*>(QStringLiteral("charDpBox"))->isChecked());
-  QVERIFY(!second.findChild<QCheckBox*>(QStringLiteral("morphemeMatchBox"))->isChecked());
-  QVERIFY(second.findChild<QCheckBox*>(QStringLiteral("morphemeDpBox"))->isChecked());
-  QVERIFY(second.findChild<QCheckBox*>(QStringLiteral("alignLinesBox"))->isChecked());
+  for (const Option& option : options) QCOMPARE(second.IsOptionChecked(option.id), option.checked);
+  QVERIFY(second.IsOptionChecked(sorowa::OptionId::MorphemeDp));
   QCOMPARE(second.size(), QSize(700, 500));
   QCOMPARE(second.findChild<QSplitter*>(QStringLiteral("reportSplitter"))->sizes().front(), 250);
 
