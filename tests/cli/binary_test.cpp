@@ -291,7 +291,9 @@ TEST_P(PairsAndUnpairedLines, AreWrittenAsAsked) {
   EXPECT_EQ(r.status, c.status) << r.err;
   EXPECT_EQ(r.err, substitute(c.err));
   const bool reportNamed = std::find(args.begin(), args.end(), "-o") != args.end();
-  if (reportNamed) EXPECT_EQ(r.out, c.out);
+  if (reportNamed) {
+    EXPECT_EQ(r.out, c.out);
+  }
   if (std::find(args.begin(), args.end(), pairs.string()) != args.end() && c.status == 0) {
     EXPECT_EQ(ReadFile(pairs), c.pairs);
     // Replaced through a temporary file that does not stay behind.
