@@ -1,5 +1,9 @@
 #include "app/compare_status.h"
 
+#include <optional>
+
+#include "score/stats_document.h"
+
 namespace sorowa {
 namespace {
 
@@ -52,7 +56,9 @@ QString Note(const CompareResult& result) {
   return note;
 }
 
-QString Percent(double rate) { return QString::number(rate * 100.0, 'f', 2) + QLatin1Char('%'); }
+QString Percent(double rate) {
+  return QString::number(rate * 100.0, 'f', 2) + QStringLiteral(" %");
+}
 
 // The corpus error rates when the pairs were scored: summed distances over summed reference
 // lengths, not a mean of the pairs' rates. Without reference characters there is no rate.
@@ -73,15 +79,29 @@ QString Scores(const CompareResult& result) {
   return text;
 }
 
+// How many of the report's pairs differ, from their scores (the report's pairs come first;
+// position mode's surplus lines follow them). Absent without scores.
+std::optional<std::size_t> ChangedPairs(const CompareResult& result) {
+  if (!result.scores || result.scores->pairs.size() < result.pairs.size()) return std::nullopt;
+  std::size_t changed = 0;
+  for (std::size_t k = 0; k < result.pairs.size(); ++k) {
+    if (result.scores->pairs[k].status != PairStatus::Identical) ++changed;
+  }
+  return changed;
+}
+
 }  // namespace
 
 QString CompareStatusText(const CompareResult& result) {
-  QString text = QStringLiteral("行の組 %1 · 未対応 ソース %2 / ターゲット %3")
-                     .arg(result.pairs.size())
-                     .arg(result.source.alone)
-                     .arg(result.target.alone);
+  const std::optional<std::size_t> changed = ChangedPairs(result);
+  QString text =
+      changed ? QStringLiteral("相違のある行の組 %1 / %2").arg(*changed).arg(result.pairs.size())
+              : QStringLiteral("行の組 %1").arg(result.pairs.size());
   const QString scores = Scores(result);
   if (!scores.isEmpty()) text += QStringLiteral(" · ") + scores;
+  text += QStringLiteral(" · 未対応 ソース %1 / ターゲット %2")
+              .arg(result.source.alone)
+              .arg(result.target.alone);
   const QString note = Note(result);
   if (!note.isEmpty()) text += QStringLiteral(" · ") + note;
   return text;

@@ -648,18 +648,20 @@ void MainWindowTest::StatusLineSumsUpTheCompare_data() {
   QTest::newRow("by position")
       << three << QStringLiteral("吾輩は猫である。") << false
       << QStringLiteral(
-             "行の組 1 · 未対応 ソース 2 / ターゲット 0 · 文字誤り率 57.89% (形態素 57.14%) · "
+             "相違のある行の組 0 / 1 · 文字誤り率 57.89 % (形態素 57.14 %) · 未対応 ソース 2 / "
+             "ターゲット 0 · "
              "ソースがターゲットより 2 行多く、"
              "ソースの 3–4 行目は比較していません。「行を対応付け」をオンにすると内容で行を対応付"
              "けます。");
   QTest::newRow("by content") << three << QStringLiteral("吾輩は猫である。") << true
                               << QStringLiteral(
-                                     "行の組 3 · 未対応 ソース 2 / ターゲット 0 · 文字誤り率 "
-                                     "57.89% (形態素 57.14%)");
+                                     "相違のある行の組 2 / 3 · 文字誤り率 57.89 % (形態素 "
+                                     "57.14 %) · 未対応 ソース 2 / ターゲット 0");
   QTest::newRow("empty target")
       << QStringLiteral("猫だ。") << QStringLiteral("\n\n") << false
       << QStringLiteral(
-             "行の組 0 · 未対応 ソース 1 / ターゲット 0 · 文字誤り率 100.00% (形態素 100.00%) · "
+             "相違のある行の組 0 / 0 · 文字誤り率 100.00 % (形態素 100.00 %) · 未対応 ソース 1 / "
+             "ターゲット 0 · "
              "ターゲットに行がありません。ソースの 1 "
              "行目は比較していません。");
 }
@@ -689,11 +691,11 @@ void MainWindowTest::StatusLineShowsTheScores_data() {
   QTest::addColumn<QString>("scores");  // what follows the counts
   QTest::newRow("none asked") << -1 << 0 << -1 << 0 << false << QString();
   QTest::newRow("characters") << 400 << 5 << -1 << 0 << false
-                              << QStringLiteral(" · 文字誤り率 1.25%");
+                              << QStringLiteral(" · 文字誤り率 1.25 %");
   QTest::newRow("with morphemes") << 3 << 2 << 200 << 3 << false
-                                  << QStringLiteral(" · 文字誤り率 66.67% (形態素 1.50%)");
+                                  << QStringLiteral(" · 文字誤り率 66.67 % (形態素 1.50 %)");
   QTest::newRow("more errors than characters")
-      << 1 << 3 << 0 << 2 << false << QStringLiteral(" · 文字誤り率 300.00%");
+      << 1 << 3 << 0 << 2 << false << QStringLiteral(" · 文字誤り率 300.00 %");
   QTest::newRow("no reference characters") << 0 << 4 << 0 << 2 << false << QString();
   QTest::newRow("a pair too long to score")
       << -1 << 0 << -1 << 0 << true
@@ -722,8 +724,16 @@ void MainWindowTest::StatusLineShowsTheScores() {
     }
   }
   if (failed) result.scoresError = "line pair 1 cannot be scored: too long";
+  // With a pair's score at hand, the count says how many pairs differ.
+  const bool counted = result.scores.has_value();
+  if (counted) {
+    sorowa::PairScore changed;
+    changed.status = sorowa::PairStatus::Changed;
+    result.scores->pairs.push_back(changed);
+  }
   QCOMPARE(sorowa::CompareStatusText(result),
-           QStringLiteral("行の組 1 · 未対応 ソース 0 / ターゲット 0") + scores);
+           (counted ? QStringLiteral("相違のある行の組 1 / 1") : QStringLiteral("行の組 1")) +
+               scores + QStringLiteral(" · 未対応 ソース 0 / ターゲット 0"));
 }
 
 void MainWindowTest::CompareFailureShowsErrorBox_data() {
