@@ -86,7 +86,10 @@ class Planner {
   // "~" or "=" under a title, and none of their morphemes changes. The scanning then adds at
   // most about 128 steps a character, so a line of any length costs time in proportion.
   void AddStretch(std::size_t from, std::size_t to) {
-    if (table_ != nullptr) {
+    // The scanning of the first k characters of a run costs at most k * (k - 1) / 2 steps,
+    // so a stretch of no more than kLongestWholeRun characters is never cut: most lines
+    // skip the table altogether.
+    if (table_ != nullptr && !HasAtMostCharacters(from, to, kLongestWholeRun)) {
       const std::uint32_t space = table_->spaceCategories();
       std::size_t cost = 0;
       std::size_t scanning = 0;
@@ -110,6 +113,15 @@ class Planner {
       }
     }
     AddSentences(from, to);
+  }
+
+  bool HasAtMostCharacters(std::size_t from, std::size_t to, std::size_t most) const {
+    if (to - from <= most) return true;
+    std::size_t characters = 0;
+    for (std::size_t at = from; at < to; ++at) {
+      if (!IsContinuationByte(utf8_[at]) && ++characters > most) return false;
+    }
+    return true;
   }
 
   void AddSentences(std::size_t from, std::size_t to) {
