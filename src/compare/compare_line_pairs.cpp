@@ -283,6 +283,7 @@ class PairScheduler {
       for (;;) {
         std::unique_lock lock(mutex_);
         const auto ready = [&block] { return block.done || block.taken < block.pieces.size(); };
+        awaited_ = &block;
         while (!ready()) {
           if (!hooks.progress) {
             finished_.wait(lock);
@@ -292,6 +293,7 @@ class PairScheduler {
             lock.lock();
           }
         }
+        awaited_ = nullptr;
         if (block.taken == block.pieces.size()) {
           lock.unlock();
           if (block.error) std::rethrow_exception(block.error);
@@ -365,11 +367,13 @@ class PairScheduler {
   }
 
   void Post(PairBlock& block, Piece piece) {
+    bool wake = false;
     {
       std::lock_guard lock(mutex_);
       block.pieces.push_back(std::move(piece));
+      wake = awaited_ == &block;
     }
-    finished_.notify_all();
+    if (wake) finished_.notify_one();
   }
 
   // Scores one pair into the block, with the tables' morphemes when they were computed. A
@@ -453,12 +457,14 @@ class PairScheduler {
         error = std::current_exception();
         text.clear();  // the failed pair's beginning is never shown
       }
+      bool wake = false;
       {
         std::lock_guard lock(mutex_);
         block.error = error;
         block.done = true;
+        wake = awaited_ == &block;
       }
-      finished_.notify_all();
+      if (wake) finished_.notify_one();
       if (error) {
         // Pairs after a failed one will never be shown; earlier ones still will.
         std::size_t known = firstError_.load();
@@ -474,7 +480,10 @@ class PairScheduler {
   std::vector<PairBlock> blocks_;
   std::vector<ReportBytes> spares_;
   std::mutex mutex_;
+  // The driver is the only one to wait on finished_, and only for the block in awaited_:
+  // the workers wake it for that block alone, not for every piece of the blocks ahead.
   std::condition_variable finished_;
+  const PairBlock* awaited_ = nullptr;
   std::atomic<std::size_t> next_{0};
   std::atomic<bool> stop_{false};
   std::atomic<std::size_t> firstError_{static_cast<std::size_t>(-1)};
