@@ -7,14 +7,15 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 
 #include "batch/batch_index.h"
 #include "compare/compare_errors.h"
 #include "compare/compare_line_pairs.h"
-#include "compare/report_document.h"
 #include "compare/report_store.h"
+#include "compare/report_stream.h"
 #include "score/stats_json.h"
 #include "segment/morph_analyzer.h"
 #include "text/text_file.h"
@@ -56,25 +57,18 @@ void RunDocument(const BatchDocument& document, const BatchOptions& options,
       if (stop) throw CompareCancelled();
     };
     std::unique_ptr<ReportWriter> writer;
-    std::string report;
+    std::optional<ReportStream> stream;
     if (options.compare.writeTables) {
       const fs::path path = options.outDir / (document.name + ".htm");
       fs::create_directories(path.parent_path());
       writer = FileReportStore(path).Begin();
-      report = ReportHead();
-      hooks.reportBytes = [&](std::string_view bytes) {
-        report += bytes;
-        if (report.size() >= (std::size_t{1} << 20)) {
-          writer->Append(report);
-          report.clear();
-        }
-      };
+      stream.emplace(*writer);
+      hooks.reportBytes = [&stream](std::string_view bytes) { stream->Append(bytes); };
     }
     std::string unused;  // with tables, every byte goes through reportBytes
     CompareResult result = CompareLinePairs(source, target, unused, options.compare, hooks);
     if (writer) {
-      report += ReportFoot();
-      writer->Append(report);
+      stream->Finish();
       writer->Commit();
       run.reportWritten = true;
     }

@@ -6,7 +6,7 @@
 
 #include "compare/compare_errors.h"
 #include "compare/compare_line_pairs.h"
-#include "compare/report_document.h"
+#include "compare/report_stream.h"
 #include "compare/split_lines.h"
 
 namespace sorowa {
@@ -67,33 +67,13 @@ void OnCompare(CompareUi& ui, ReportStore& store, const MorphBackendFactory& mor
     }
     // The report goes to its file as it is written, a run of pairs or a megabyte at a time,
     // so it never sits whole in memory. Should anything below fail, or the user cancel, the
-    // writer takes the partial file away again. Runs of very short pairs come in small pieces;
-    // they are gathered so that each write is worth its system call, while larger pieces go
-    // straight to the file.
+    // writer takes the partial file away again.
     std::unique_ptr<ReportWriter> writer = store.Begin();
-    constexpr std::size_t kDirectBytes = std::size_t{16} << 10;
-    constexpr std::size_t kWriteBytes = std::size_t{64} << 10;
-    std::string pending(ReportHead());
-    hooks.reportBytes = [&](std::string_view bytes) {
-      if (bytes.size() < kDirectBytes) {
-        pending += bytes;
-        if (pending.size() >= kWriteBytes) {
-          writer->Append(pending);
-          pending.clear();
-        }
-        return;
-      }
-      if (!pending.empty()) {
-        writer->Append(pending);
-        pending.clear();
-      }
-      writer->Append(bytes);
-    };
-
+    ReportStream stream(*writer);
+    hooks.reportBytes = [&stream](std::string_view bytes) { stream.Append(bytes); };
     std::string unused;  // every byte goes through reportBytes
     const CompareResult result = CompareLinePairs(sourceText, targetText, unused, options, hooks);
-    pending += ReportFoot();
-    writer->Append(pending);
+    stream.Finish();
     const std::filesystem::path path = writer->Commit();
     ui.ShowReport(path);
     ui.ShowResult(result);
