@@ -1,17 +1,20 @@
 // sorowa-compare: the Compare command of the window, run over two files.
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <future>
 #include <memory>
 #include <new>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "align/dp_limits.h"
@@ -50,6 +53,12 @@ std::string ReadAll(const std::string& operand) {
     if (fd < 0) throw CommandError("cannot open '" + operand + "': " + ErrorDescription(errno));
   }
   std::string bytes;
+  // Room for a whole file at once, so that a file of megabytes is not copied again and again
+  // while it grows.
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+    bytes.reserve(static_cast<std::size_t>(info.st_size));
+  }
   char buffer[65536];
   for (;;) {
     const ssize_t got = ::read(fd, buffer, sizeof buffer);
@@ -150,11 +159,34 @@ void WriteScores(const CommandLine& line, const CompareResult& result) {
   if (line.summary) std::fputs(FormatSummary(stats).c_str(), stderr);
 }
 
+bool IsRegularFile(const std::string& operand) {
+  struct stat info {};
+  return operand != "-" && ::stat(operand.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// Two files of megabytes are read and decoded at once, the Target on a thread of its own.
+// A pipe or standard input is read on this thread alone: should the Source fail, the
+// error must not wait for the other side's writer to finish.
+void ReadBothTexts(const CommandLine& line, std::u16string& sourceText,
+                   std::u16string& targetText) {
+  std::future<std::u16string> target;
+  if (IsRegularFile(line.source) && IsRegularFile(line.target)) {
+    try {
+      target = std::async(std::launch::async, ReadText, line.target, line.targetEncoding);
+    } catch (const std::system_error&) {
+      // No thread to be had: the Target is read after the Source.
+    }
+  }
+  sourceText = ReadText(line.source, line.sourceEncoding);
+  targetText = target.valid() ? target.get() : ReadText(line.target, line.targetEncoding);
+}
+
 int Run(const CommandLine& line) {
   if (line.action == CommandLine::Action::MergeStats) return MergeStatsFiles(line);
   if (line.action == CommandLine::Action::Batch) return RunBatchCommand(line);
-  std::u16string sourceText = ReadText(line.source, line.sourceEncoding);
-  std::u16string targetText = ReadText(line.target, line.targetEncoding);
+  std::u16string sourceText;
+  std::u16string targetText;
+  ReadBothTexts(line, sourceText, targetText);
   if (line.maxTableMemory != 0) SetDpMemoryLimit(line.maxTableMemory);
 
   std::unique_ptr<ReportStore> namedStore;

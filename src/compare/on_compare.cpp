@@ -2,7 +2,6 @@
 
 #include <memory>
 #include <new>
-#include <vector>
 
 #include "compare/compare_errors.h"
 #include "compare/compare_line_pairs.h"
@@ -14,9 +13,7 @@ namespace {
 
 std::u16string NormalizeEditor(CompareUi& ui, Editor editor) {
   std::u16string text = ui.EditorText(editor);
-  std::vector<std::u16string> lines;
-  SplitLines(text, lines);
-  ui.SetEditorText(editor, NormalizeText(lines));
+  ui.SetEditorText(editor, NormalizeLineBreaks(text));
   return text;
 }
 

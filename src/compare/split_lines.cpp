@@ -67,4 +67,24 @@ std::u16string NormalizeText(const std::vector<std::u16string>& lines) {
   return text;
 }
 
+std::u16string NormalizeLineBreaks(std::u16string_view text) {
+  // Each line grows by at most two code units (its CR LF), and a line needs at least one
+  // code unit of its own, so the result is never longer than twice the text.
+  std::u16string normalized;
+  normalized.reserve(text.size() + text.size() / 2 + 2);
+  const std::size_t n = text.size();
+  std::size_t begin = 0;
+  while (begin < n) {
+    while (begin < n && IsLineBreak(text[begin])) ++begin;
+    std::size_t end = begin;
+    while (end < n && !IsLineBreak(text[end])) ++end;
+    if (end > begin) {
+      normalized.append(text.substr(begin, end - begin));
+      normalized += u"\r\n";
+    }
+    begin = end;
+  }
+  return normalized;
+}
+
 }  // namespace sorowa

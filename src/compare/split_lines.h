@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sorowa {
@@ -18,5 +19,8 @@ void SplitLines(const std::u16string& text, std::vector<std::u16string>& lines,
 
 // The lines, each followed by CR LF: what the editors hold after a Compare.
 std::u16string NormalizeText(const std::vector<std::u16string>& lines);
+
+// NormalizeText of text's lines, in one pass without a copy of each line.
+std::u16string NormalizeLineBreaks(std::u16string_view text);
 
 }  // namespace sorowa

@@ -61,6 +61,7 @@ TEST(SplitLinesTest, FindsWhatTheLineExpressionFinds) {
     std::vector<std::u16string> lines;
     SplitLines(text, lines);
     ASSERT_EQ(lines, expected) << "round " << round;
+    ASSERT_EQ(NormalizeLineBreaks(text), NormalizeText(lines)) << "round " << round;
   }
 }
 
