@@ -55,7 +55,7 @@ void WriteUnitDpTable(const SegmentList& sourceUnits, const SegmentList& targetU
                       ReportBuffer& report, std::u16string_view captionWord) {
   if (sourceUnits.empty() || targetUnits.empty()) return;
   const std::vector<std::u16string_view> targetTexts(targetUnits.begin(), targetUnits.end());
-  if (sourceUnits == targetUnits) {
+  if (&sourceUnits == &targetUnits || sourceUnits == targetUnits) {
     WriteIdenticalDpTable(report, captionWord, targetTexts);
     return;
   }

@@ -64,29 +64,44 @@ void SortInMatchingOrder(const SegmentList& units, OrderedUnit* order) {
   });
 }
 
+// What the identity pass looks at first: a unit's first code unit, or that it is empty
+// (an empty unit begins every unit, and every unit begins with it), or that it is paired.
+constexpr std::uint32_t kEmptyUnitKey = 0x10000;
+constexpr std::uint32_t kPairedKey = 0x20000;
+
+std::uint32_t FirstKey(std::u16string_view text) {
+  return text.empty() ? kEmptyUnitKey : std::uint32_t{text[0]};
+}
+
 // The plain scan of MatchUnitsReference, on numbers instead of copies of the units, with the
-// classes written into the caller's arrays (line order) and the orders into its scratch.
-// Most candidates differ in their first code unit, which is checked before the texts.
+// classes written into the caller's arrays (line order) and the orders and the keys of the
+// Target (m of them) into its scratch. Most candidates differ in their first code unit,
+// which the identity pass reads from one small array before it looks at any text.
 void ScanUnits(const SegmentList& sourceUnits, const SegmentList& targetUnits,
                MatchStatus* sourceStatus, MatchStatus* targetStatus, OrderedUnit* sourceOrder,
-               OrderedUnit* targetOrder) {
+               OrderedUnit* targetOrder, std::uint32_t* targetKey) {
   const std::size_t n = sourceUnits.size();
   const std::size_t m = targetUnits.size();
   std::fill(sourceStatus, sourceStatus + n, MatchStatus::Different);
   std::fill(targetStatus, targetStatus + m, MatchStatus::Different);
   SortInMatchingOrder(sourceUnits, sourceOrder);
   SortInMatchingOrder(targetUnits, targetOrder);
+  for (std::size_t j = 0; j < m; ++j) targetKey[j] = FirstKey(targetUnits[targetOrder[j].unit]);
   for (std::size_t i = 0; i < n; ++i) {
     const std::u16string_view s = sourceUnits[sourceOrder[i].unit];
+    const std::uint32_t sKey = FirstKey(s);
     for (std::size_t j = 0; j < m; ++j) {
+      const std::uint32_t key = targetKey[j];
+      if (key != sKey && (key == kPairedKey || (key != kEmptyUnitKey && sKey != kEmptyUnitKey))) {
+        continue;
+      }
       const std::uint32_t t = targetOrder[j].unit;
-      if (targetStatus[t] != MatchStatus::Different) continue;
       const std::u16string_view text = targetUnits[t];
-      if (!s.empty() && !text.empty() && s[0] != text[0]) continue;
       const bool prefix = s.size() < text.size() ? text.starts_with(s) : s.starts_with(text);
       if (!prefix) continue;
       if (s.size() == text.size()) {
         sourceStatus[sourceOrder[i].unit] = targetStatus[t] = MatchStatus::Same;
+        targetKey[j] = kPairedKey;
       }
       break;
     }
@@ -296,14 +311,17 @@ UnitMatchStatuses MatchUnits(const SegmentList& sourceUnits, const SegmentList& 
                              std::vector<MatchStatus>(targetUnits.size())};
   std::vector<OrderedUnit> sourceOrder(sourceUnits.size());
   std::vector<OrderedUnit> targetOrder(targetUnits.size());
+  std::vector<std::uint32_t> targetKey(targetUnits.size());
   ScanUnits(sourceUnits, targetUnits, statuses.source.data(), statuses.target.data(),
-            sourceOrder.data(), targetOrder.data());
+            sourceOrder.data(), targetOrder.data(), targetKey.data());
   return statuses;
 }
 
 void WriteUnitMatchTable(const SegmentList& sourceUnits, const SegmentList& targetUnits,
                          ReportBuffer& report, std::u16string_view caption) {
-  if (sourceUnits == targetUnits) return WriteIdenticalUnitMatchTable(targetUnits, report, caption);
+  if (&sourceUnits == &targetUnits || sourceUnits == targetUnits) {
+    return WriteIdenticalUnitMatchTable(targetUnits, report, caption);
+  }
   // A line's worth of units is matched without allocating anything.
   if (sourceUnits.size() <= kScanOnStack && targetUnits.size() <= kScanOnStack &&
       TakesPlainScan(sourceUnits, targetUnits)) {
@@ -311,7 +329,9 @@ void WriteUnitMatchTable(const SegmentList& sourceUnits, const SegmentList& targ
     MatchStatus targetStatus[kScanOnStack];
     OrderedUnit sourceOrder[kScanOnStack];
     OrderedUnit targetOrder[kScanOnStack];
-    ScanUnits(sourceUnits, targetUnits, sourceStatus, targetStatus, sourceOrder, targetOrder);
+    std::uint32_t targetKey[kScanOnStack];
+    ScanUnits(sourceUnits, targetUnits, sourceStatus, targetStatus, sourceOrder, targetOrder,
+              targetKey);
     WriteTable(report, caption, sourceUnits, sourceStatus, targetUnits, targetStatus);
     return;
   }

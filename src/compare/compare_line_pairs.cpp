@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <exception>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -139,6 +140,13 @@ struct PairUnits {
   SegmentList sourceUnits;
   SegmentList targetUnits;
   bool morphemesComputed = false;
+  // An unchanged line's units are split once and stand for both sides: the Target's lists
+  // are then left as they are.
+  bool sameLines = false;
+  const SegmentList& TargetMorphemes() const {
+    return sameLines ? sourceMorphemes : targetMorphemes;
+  }
+  const SegmentList& TargetUnits() const { return sameLines ? sourceUnits : targetUnits; }
 };
 
 // The tables of one pair that need segments: morphemes and pseudo-bunsetsu, each computed
@@ -149,13 +157,15 @@ void WriteSegmentedSections(MorphAnalyzer& analyzer, const std::u16string& sourc
                             PairUnits& units, ReportBuffer& report, const CompareOptions& options) {
   const bool hasSource = lone != LoneSide::Target;
   const bool hasTarget = lone != LoneSide::Source;
+  units.sameLines = !lone && source == target;
+  const bool splitTarget = hasTarget && !units.sameLines;
   SegmentList& sourceMorphemes = units.sourceMorphemes;
-  SegmentList& targetMorphemes = units.targetMorphemes;
+  const SegmentList& targetMorphemes = units.TargetMorphemes();
   if (options.morphemeDp || options.morphemeMatch) {
     sourceMorphemes.clear();
-    targetMorphemes.clear();
+    units.targetMorphemes.clear();
     if (hasSource) analyzer.SplitMorphemes(source, sourceMorphemes);
-    if (hasTarget) analyzer.SplitMorphemes(target, targetMorphemes);
+    if (splitTarget) analyzer.SplitMorphemes(target, units.targetMorphemes);
     units.morphemesComputed = true;
   }
   if (options.morphemeDp) {
@@ -164,11 +174,11 @@ void WriteSegmentedSections(MorphAnalyzer& analyzer, const std::u16string& sourc
   }
   if (options.pseudoBunsetsuDp || options.pseudoBunsetsuMatch) {
     SegmentList& sourceUnits = units.sourceUnits;
-    SegmentList& targetUnits = units.targetUnits;
+    const SegmentList& targetUnits = units.TargetUnits();
     sourceUnits.clear();
-    targetUnits.clear();
+    units.targetUnits.clear();
     if (hasSource) analyzer.SplitPseudoBunsetsu(source, sourceUnits);
-    if (hasTarget) analyzer.SplitPseudoBunsetsu(target, targetUnits);
+    if (splitTarget) analyzer.SplitPseudoBunsetsu(target, units.targetUnits);
     if (options.pseudoBunsetsuDp) {
       WriteUnitDp(sourceUnits, targetUnits, lone, report, u"疑似文節");
       report += kTableBreak;
@@ -391,6 +401,7 @@ class PairScheduler {
     if (hasTarget) input.hypothesis = target;
     if (plan_.morphemeScores) {
       if (!units.morphemesComputed) {
+        units.sameLines = false;
         units.sourceMorphemes.clear();
         units.targetMorphemes.clear();
         if (hasSource) analyzer->SplitMorphemes(source, units.sourceMorphemes);
@@ -399,7 +410,7 @@ class PairScheduler {
       }
       input.morphemes = true;
       input.referenceMorphemes = &units.sourceMorphemes;
-      input.hypothesisMorphemes = &units.targetMorphemes;
+      input.hypothesisMorphemes = &units.TargetMorphemes();
     }
     try {
       AddPair(block.scores, scorer.Score(input, detail), detail);
@@ -442,6 +453,7 @@ class PairScheduler {
           const std::u16string& source = texts_.Source(pair, sourceScratch);
           const std::u16string& target = texts_.Target(pair, targetScratch);
           units.morphemesComputed = false;
+          units.sameLines = false;
           if (options_.writeTables && pair < plan_.reportPairs) {
             WritePair(*analyzer, source, target, pair, units, text, options_);
             pairEnds.push_back(text.written());
@@ -609,16 +621,35 @@ CompareResult WritePairs(const SplitText& source, const SplitText& target,
   return result;
 }
 
+// Texts of at least this many code units together are split on two threads.
+constexpr std::size_t kSplitOnTwoThreads = std::size_t{1} << 18;
+
 // The lines of both texts, the analyser and the normaliser of one Compare.
 class CompareSetup {
  public:
   CompareSetup(const std::u16string& sourceText, const std::u16string& targetText,
                const CompareOptions& options, const CompareHooks& hooks) {
+    // Only one core works until the pairs are handed out, so on long texts the Target is
+    // split on a thread of its own (with a normaliser of its own: one is not to be shared)
+    // while this one splits the Source and loads the analyser.
+    std::future<SplitText> targetSplit;
+    if (sourceText.size() + targetText.size() >= kSplitOnTwoThreads) {
+      try {
+        targetSplit = std::async(std::launch::async, [&targetText, &options] {
+          std::unique_ptr<TextNormalizer> normalizer;
+          if (options.normalization.any()) {
+            normalizer = std::make_unique<TextNormalizer>(options.normalization);
+          }
+          return Split(targetText, normalizer.get());
+        });
+      } catch (const std::system_error&) {
+        // No thread to be had: the Target is split here after the Source.
+      }
+    }
     if (options.normalization.any()) {
       normalizer_ = std::make_unique<TextNormalizer>(options.normalization);
     }
     source = Split(sourceText, normalizer_.get());
-    target = Split(targetText, normalizer_.get());
     analyzer = hooks.analyzer;
     if (analyzer == nullptr && NeedsAnalyzer(options)) {
       // Released on the way out, also by an exception.
@@ -626,6 +657,7 @@ class CompareSetup {
       own_->SetLanguage(0);
       analyzer = own_.get();
     }
+    target = targetSplit.valid() ? targetSplit.get() : Split(targetText, normalizer_.get());
   }
 
   SplitText source;
