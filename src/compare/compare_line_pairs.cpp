@@ -256,13 +256,17 @@ class PairScheduler {
       : texts_(texts), options_(options), plan_(plan) {
     const std::size_t pairs = texts.size();
     const std::size_t workers = analyzers.size();
-    // Small blocks keep each worker's text well below the size at which every allocation
-    // becomes fresh pages from the kernel.
-    const std::size_t blockSize = std::clamp<std::size_t>(pairs / (workers * 16), 1, 8);
-    for (std::size_t first = 0; first < pairs; first += blockSize) {
+    // Every block costs the driver a wake-up (and a switch of threads on a busy machine),
+    // so blocks are as long as they can be while the workers still finish together: they
+    // shrink towards the end, where one worker would otherwise wait for the other's last
+    // block. Blocks stay small enough that a worker's text stays well below the size at
+    // which every allocation becomes fresh pages from the kernel.
+    for (std::size_t first = 0; first < pairs;) {
+      const std::size_t size = std::clamp<std::size_t>((pairs - first) / (workers * 8), 1, 32);
       PairBlock block;
       block.first = first;
-      block.last = std::min(pairs, first + blockSize);
+      block.last = std::min(pairs, first + size);
+      first = block.last;
       blocks_.push_back(std::move(block));
     }
     threads_.reserve(workers);
