@@ -36,6 +36,7 @@ class CommandLineUi : public CompareUi {
 
   std::u16string EditorText(Editor editor) const override;
   void SetEditorText(Editor editor, const std::u16string& text) override;
+  bool ShowsEditors() const override { return false; }
   bool IsOptionChecked(OptionId option) const override;
   void ShowReport(const std::filesystem::path& path) override;
   void ReportError(const std::string& message) override;

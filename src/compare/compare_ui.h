@@ -42,6 +42,10 @@ class CompareUi {
 
   virtual std::u16string EditorText(Editor editor) const = 0;
   virtual void SetEditorText(Editor editor, const std::u16string& text) = 0;
+  // Whether there are editors that show the texts: a Compare hands them back their lines,
+  // each ending in CR LF. A front end without any (the command line) is spared building
+  // that copy of both texts, which for long texts holds up the start of the work.
+  virtual bool ShowsEditors() const { return true; }
   virtual bool IsOptionChecked(OptionId option) const = 0;
   virtual void ShowReport(const std::filesystem::path& path) = 0;
   // An error that ended the command; message is UTF-8 English.

@@ -13,7 +13,7 @@ namespace {
 
 std::u16string NormalizeEditor(CompareUi& ui, Editor editor) {
   std::u16string text = ui.EditorText(editor);
-  ui.SetEditorText(editor, NormalizeLineBreaks(text));
+  if (ui.ShowsEditors()) ui.SetEditorText(editor, NormalizeLineBreaks(text));
   return text;
 }
 
