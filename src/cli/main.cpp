@@ -11,6 +11,7 @@
 #include <future>
 #include <memory>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -22,12 +23,14 @@
 #include "command_line.h"
 #include "command_line_ui.h"
 #include "compare/compare_errors.h"
+#include "compare/compare_line_pairs.h"
 #include "compare/compare_result.h"
 #include "compare/japanese_locale.h"
 #include "compare/on_compare.h"
 #include "compare/report_store.h"
 #include "compare/stop_signals.h"
 #include "score/stats_json.h"
+#include "segment/morph_backend_preload.h"
 #include "stdout_report_store.h"
 #include "text/input_decoding.h"
 #include "text/text_encoding.h"
@@ -184,6 +187,10 @@ void ReadBothTexts(const CommandLine& line, std::u16string& sourceText,
 int Run(const CommandLine& line) {
   if (line.action == CommandLine::Action::MergeStats) return MergeStatsFiles(line);
   if (line.action == CommandLine::Action::Batch) return RunBatchCommand(line);
+  const CompareOptions options = ResolveCompareOptions(line);
+  // MeCab sets itself up while the files are read.
+  std::optional<MorphBackendPreload> preload;
+  if (CompareNeedsAnalyzer(options)) preload.emplace();
   std::u16string sourceText;
   std::u16string targetText;
   ReadBothTexts(line, sourceText, targetText);
@@ -200,11 +207,10 @@ int Run(const CommandLine& line) {
   // With the pairs or the stats on standard output, the report's path goes to standard
   // error, so that standard output holds nothing but them.
   const bool stdoutTaken = line.pairs == "-" || line.stats == "-";
-  const CompareOptions options = ResolveCompareOptions(line);
   CommandLineUi ui(std::move(sourceText), std::move(targetText), options,
                    /*printReportPath=*/!line.output, stdoutTaken ? stderr : stdout);
   ui.SetFileNames(DisplayName(line.source), DisplayName(line.target));
-  OnCompare(ui, store);
+  OnCompare(ui, store, preload ? preload->Factory() : MorphBackendFactory{});
   ui.EndProgress();
   if (ui.failed()) return 1;
   if (line.pairs && ui.result()) WritePairs(*line.pairs, *ui.result());

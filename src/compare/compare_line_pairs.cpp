@@ -544,13 +544,6 @@ void CheckPairing(const LinePairing& pairing, std::size_t sourceLines, std::size
   }
 }
 
-// Whether the Compare needs the morphological analyser at all. It is set up for every
-// Compare that writes tables, even with none on or no lines, so its start-up message (if
-// any) is shown every time; a run of scores alone loads it only for morpheme figures.
-bool NeedsAnalyzer(const CompareOptions& options) {
-  return options.writeTables || options.scores == ScoreUnits::CharsAndMorphemes;
-}
-
 // Lines no pair holds: in position mode, the surplus lines of the longer text.
 void AppendUnpaired(const LinePairing& pairing, std::size_t sourceLines, std::size_t targetLines,
                     LinePairing& work) {
@@ -655,7 +648,7 @@ class CompareSetup {
     }
     source = Split(sourceText, normalizer_.get());
     analyzer = hooks.analyzer;
-    if (analyzer == nullptr && NeedsAnalyzer(options)) {
+    if (analyzer == nullptr && CompareNeedsAnalyzer(options)) {
       // Released on the way out, also by an exception.
       own_ = std::make_unique<MorphAnalyzer>(hooks.showMessage, hooks.morphBackendFactory);
       own_->SetLanguage(0);
@@ -674,6 +667,13 @@ class CompareSetup {
 };
 
 }  // namespace
+
+// The analyser is set up for every Compare that writes tables, even with none on or no
+// lines, so its start-up message (if any) is shown every time; a run of scores alone loads it
+// only for morpheme figures.
+bool CompareNeedsAnalyzer(const CompareOptions& options) {
+  return options.writeTables || options.scores == ScoreUnits::CharsAndMorphemes;
+}
 
 CompareResult CompareLinePairs(const std::u16string& sourceText, const std::u16string& targetText,
                                std::string& report, const CompareOptions& options,

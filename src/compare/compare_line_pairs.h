@@ -38,6 +38,9 @@ struct CompareHooks {
   MorphAnalyzer* analyzer = nullptr;
 };
 
+// Whether a Compare with these options sets the morphological analyser up.
+bool CompareNeedsAnalyzer(const CompareOptions& options);
+
 // Pairs the lines of the two texts and appends to report (UTF-8), per pair, the tables the options
 // ask for, each followed by <br>, then <hr><br>. Lines are paired by position (surplus lines of the
 // longer text are left out) or, with alignLines, by content (every line shows up, a line
