@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <iterator>
 #include <vector>
 
 #include "align/containment_index.h"
@@ -73,37 +74,76 @@ std::uint32_t FirstKey(std::u16string_view text) {
   return text.empty() ? kEmptyUnitKey : std::uint32_t{text[0]};
 }
 
+// Scratch of the plain scan, m entries each for the Target: its order, the first key of each
+// unit in that order, and for each the next position in that order with a key in the same
+// bucket.
+struct ScanScratch {
+  OrderedUnit* sourceOrder;
+  OrderedUnit* targetOrder;
+  std::uint32_t* targetKey;
+  std::int32_t* nextInBucket;
+};
+
+// Buckets of first keys: a Source unit looks only at the Target units whose first code unit
+// falls into its bucket, in matching order.
+constexpr std::size_t kKeyBuckets = 256;
+
 // The plain scan of MatchUnitsReference, on numbers instead of copies of the units, with the
-// classes written into the caller's arrays (line order) and the orders and the keys of the
-// Target (m of them) into its scratch. Most candidates differ in their first code unit,
-// which the identity pass reads from one small array before it looks at any text.
+// classes written into the caller's arrays (line order). The identity pass needs, for each
+// Source unit, the first unpaired Target unit in matching order that begins with it or with
+// which it begins: with no empty unit about, such a unit has the same first code unit, so
+// only the Target units of that bucket are visited.
 void ScanUnits(const SegmentList& sourceUnits, const SegmentList& targetUnits,
-               MatchStatus* sourceStatus, MatchStatus* targetStatus, OrderedUnit* sourceOrder,
-               OrderedUnit* targetOrder, std::uint32_t* targetKey) {
+               MatchStatus* sourceStatus, MatchStatus* targetStatus, const ScanScratch& scratch) {
+  OrderedUnit* const sourceOrder = scratch.sourceOrder;
+  OrderedUnit* const targetOrder = scratch.targetOrder;
+  std::uint32_t* const targetKey = scratch.targetKey;
+  std::int32_t* const nextInBucket = scratch.nextInBucket;
   const std::size_t n = sourceUnits.size();
   const std::size_t m = targetUnits.size();
   std::fill(sourceStatus, sourceStatus + n, MatchStatus::Different);
   std::fill(targetStatus, targetStatus + m, MatchStatus::Different);
   SortInMatchingOrder(sourceUnits, sourceOrder);
   SortInMatchingOrder(targetUnits, targetOrder);
-  for (std::size_t j = 0; j < m; ++j) targetKey[j] = FirstKey(targetUnits[targetOrder[j].unit]);
+  std::int32_t firstInBucket[kKeyBuckets];
+  std::fill(std::begin(firstInBucket), std::end(firstInBucket), -1);
+  bool emptyTarget = false;
+  for (std::size_t j = m; j-- > 0;) {
+    const std::uint32_t key = FirstKey(targetUnits[targetOrder[j].unit]);
+    targetKey[j] = key;
+    emptyTarget = emptyTarget || key == kEmptyUnitKey;
+    std::int32_t& first = firstInBucket[key % kKeyBuckets];
+    nextInBucket[j] = first;
+    first = static_cast<std::int32_t>(j);
+  }
+  // Whether Target unit j is the one s meets: true to stop the search there.
+  const auto meets = [&](std::size_t i, std::u16string_view s, std::size_t j) {
+    const std::uint32_t t = targetOrder[j].unit;
+    const std::u16string_view text = targetUnits[t];
+    const bool prefix = s.size() < text.size() ? text.starts_with(s) : s.starts_with(text);
+    if (!prefix) return false;
+    if (s.size() == text.size()) {
+      sourceStatus[sourceOrder[i].unit] = targetStatus[t] = MatchStatus::Same;
+      targetKey[j] = kPairedKey;
+    }
+    return true;
+  };
   for (std::size_t i = 0; i < n; ++i) {
     const std::u16string_view s = sourceUnits[sourceOrder[i].unit];
     const std::uint32_t sKey = FirstKey(s);
-    for (std::size_t j = 0; j < m; ++j) {
-      const std::uint32_t key = targetKey[j];
-      if (key != sKey && (key == kPairedKey || (key != kEmptyUnitKey && sKey != kEmptyUnitKey))) {
-        continue;
+    if (emptyTarget || sKey == kEmptyUnitKey) {
+      // An empty unit begins every unit and every unit begins with it: all are candidates.
+      for (std::size_t j = 0; j < m; ++j) {
+        const std::uint32_t key = targetKey[j];
+        if (key == kPairedKey || (key != sKey && key != kEmptyUnitKey && sKey != kEmptyUnitKey)) {
+          continue;
+        }
+        if (meets(i, s, j)) break;
       }
-      const std::uint32_t t = targetOrder[j].unit;
-      const std::u16string_view text = targetUnits[t];
-      const bool prefix = s.size() < text.size() ? text.starts_with(s) : s.starts_with(text);
-      if (!prefix) continue;
-      if (s.size() == text.size()) {
-        sourceStatus[sourceOrder[i].unit] = targetStatus[t] = MatchStatus::Same;
-        targetKey[j] = kPairedKey;
-      }
-      break;
+      continue;
+    }
+    for (std::int32_t j = firstInBucket[sKey % kKeyBuckets]; j >= 0; j = nextInBucket[j]) {
+      if (targetKey[j] == sKey && meets(i, s, static_cast<std::size_t>(j))) break;
     }
   }
   for (std::size_t i = 0; i < n; ++i) {
@@ -312,8 +352,9 @@ UnitMatchStatuses MatchUnits(const SegmentList& sourceUnits, const SegmentList& 
   std::vector<OrderedUnit> sourceOrder(sourceUnits.size());
   std::vector<OrderedUnit> targetOrder(targetUnits.size());
   std::vector<std::uint32_t> targetKey(targetUnits.size());
+  std::vector<std::int32_t> nextInBucket(targetUnits.size());
   ScanUnits(sourceUnits, targetUnits, statuses.source.data(), statuses.target.data(),
-            sourceOrder.data(), targetOrder.data(), targetKey.data());
+            {sourceOrder.data(), targetOrder.data(), targetKey.data(), nextInBucket.data()});
   return statuses;
 }
 
@@ -330,8 +371,9 @@ void WriteUnitMatchTable(const SegmentList& sourceUnits, const SegmentList& targ
     OrderedUnit sourceOrder[kScanOnStack];
     OrderedUnit targetOrder[kScanOnStack];
     std::uint32_t targetKey[kScanOnStack];
-    ScanUnits(sourceUnits, targetUnits, sourceStatus, targetStatus, sourceOrder, targetOrder,
-              targetKey);
+    std::int32_t nextInBucket[kScanOnStack];
+    ScanUnits(sourceUnits, targetUnits, sourceStatus, targetStatus,
+              {sourceOrder, targetOrder, targetKey, nextInBucket});
     WriteTable(report, caption, sourceUnits, sourceStatus, targetUnits, targetStatus);
     return;
   }
