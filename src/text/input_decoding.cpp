@@ -41,9 +41,17 @@ char16_t* PutCodePoint(char16_t* out, std::uint32_t cp) {
 // second byte's range depends on the lead byte, which is what rules out overlong forms,
 // encoded surrogates and code points above U+10FFFF.
 std::u16string DecodeUtf8(std::string_view bytes, std::size_t start) {
-  // No sequence gives more code units than it has bytes, so the text is written in place
-  // and cut to length at the end.
-  std::u16string out(bytes.size() - start, u'\0');
+  // Well-formed UTF-8 gives one code unit per byte that does not continue a sequence, and
+  // a second one for each four-byte sequence: room for exactly that (a text of megabytes
+  // costs fresh pages, and one code unit per byte would ask for half as many again). Input
+  // that is not well formed fails before it writes past what its valid start counted.
+  std::size_t units = 0;
+  for (std::size_t i = start; i < bytes.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    units +=
+        static_cast<std::size_t>((byte & 0xC0) != 0x80) + static_cast<std::size_t>(byte >= 0xF0);
+  }
+  std::u16string out(units, u'\0');
   char16_t* o = out.data();
   const std::size_t n = bytes.size();
   std::size_t i = start;
