@@ -91,6 +91,10 @@ std::u16string CommandLineUi::EditorText(Editor editor) const {
   return editor == Editor::Source ? sourceText_ : targetText_;
 }
 
+std::u16string CommandLineUi::TakeEditorText(Editor editor) {
+  return std::exchange(editor == Editor::Source ? sourceText_ : targetText_, std::u16string());
+}
+
 void CommandLineUi::SetEditorText(Editor editor, const std::u16string& text) {
   (editor == Editor::Source ? sourceText_ : targetText_) = text;
 }

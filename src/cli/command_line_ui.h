@@ -37,6 +37,8 @@ class CommandLineUi : public CompareUi {
   std::u16string EditorText(Editor editor) const override;
   void SetEditorText(Editor editor, const std::u16string& text) override;
   bool ShowsEditors() const override { return false; }
+  // The texts are kept only for the Compare, which takes them: EditorText is empty after.
+  std::u16string TakeEditorText(Editor editor) override;
   bool IsOptionChecked(OptionId option) const override;
   void ShowReport(const std::filesystem::path& path) override;
   void ReportError(const std::string& message) override;

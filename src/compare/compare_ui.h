@@ -46,6 +46,9 @@ class CompareUi {
   // each ending in CR LF. A front end without any (the command line) is spared building
   // that copy of both texts, which for long texts holds up the start of the work.
   virtual bool ShowsEditors() const { return true; }
+  // The editor's text for a Compare that will not hand it back (ShowsEditors() false): a
+  // front end that keeps it only for the Compare may give it up instead of copying it.
+  virtual std::u16string TakeEditorText(Editor editor) { return EditorText(editor); }
   virtual bool IsOptionChecked(OptionId option) const = 0;
   virtual void ShowReport(const std::filesystem::path& path) = 0;
   // An error that ended the command; message is UTF-8 English.

@@ -12,8 +12,9 @@ namespace sorowa {
 namespace {
 
 std::u16string NormalizeEditor(CompareUi& ui, Editor editor) {
+  if (!ui.ShowsEditors()) return ui.TakeEditorText(editor);
   std::u16string text = ui.EditorText(editor);
-  if (ui.ShowsEditors()) ui.SetEditorText(editor, NormalizeLineBreaks(text));
+  ui.SetEditorText(editor, NormalizeLineBreaks(text));
   return text;
 }
 
