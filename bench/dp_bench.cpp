@@ -4,6 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <span>
 #include <string>
 
@@ -15,7 +16,7 @@
 namespace sorowa {
 namespace {
 
-enum class Path { Reference, Dispatch, SimdSse2, SimdAvx2, Band, Bounded };
+enum class Path { Reference, Dispatch, SimdSse2, SimdAvx2, Band, Bounded, BitParallel };
 
 ColumnStarts Run(Path path, std::span<const char16_t> s, std::span<const char16_t> t) {
   DpFastOptions options;
@@ -34,6 +35,8 @@ ColumnStarts Run(Path path, std::span<const char16_t> s, std::span<const char16_
       return DpAlignBand(s, t);
     case Path::Bounded:
       return DpAlignBounded(s, t);
+    case Path::BitParallel:
+      return DpAlignBitParallel(s, t);
   }
   return {};
 }
@@ -43,6 +46,10 @@ void AlignBench(benchmark::State& state, const std::u16string& source,
   const auto path = static_cast<Path>(state.range(0));
   if (path == Path::SimdAvx2 && !DpHasAvx2()) {
     state.SkipWithError("no AVX2 on this processor");
+    return;
+  }
+  if (path == Path::BitParallel && std::min(source.size(), target.size()) > kBitParallelLength) {
+    state.SkipWithError("both lines too long for the bit vectors");
     return;
   }
   for (auto _ : state) {
@@ -79,8 +86,8 @@ void Paths(benchmark::internal::Benchmark* bench) {
 BENCHMARK(BM_CharDpProse5000)->Apply(Paths);
 BENCHMARK(BM_CharDpRandom5000)->Apply(Paths);
 
-// Short revised lines around the size where DpAlign stops using the reference: the fast paths
-// must not lose there either.
+// Short revised lines, where DpAlign takes the bit vectors (path 6) up to 128 characters: the
+// other fast paths must not lose there either.
 void BM_CharDpShort(benchmark::State& state) {
   const auto length = static_cast<std::size_t>(state.range(1));
   const auto pair = bench::ProseLinePairs(1, length, 0.1, 40 + length).front();
@@ -88,7 +95,7 @@ void BM_CharDpShort(benchmark::State& state) {
 }
 BENCHMARK(BM_CharDpShort)
     ->ArgNames({"path", "length"})
-    ->ArgsProduct({{0, 1, 3, 4}, {16, 32, 48, 64, 128, 512}});
+    ->ArgsProduct({{0, 1, 3, 4, 6}, {16, 32, 48, 64, 128, 512}});
 
 // A whole report: 2,000 revised line pairs of about 60 characters, with the character table
 // and the pseudo-bunsetsu tables (the morpheme tables have their own benchmark).

@@ -3,8 +3,8 @@
 // The alignment behind both DP tables. Elements are anything with ==; the character table
 // aligns code units, the unit table aligns interned unit ids, so both share one engine.
 //
-// DpAlign picks one of four ways to get the same answer: the plain reference for small
-// tables, an exact band around the main diagonal for nearly equal sequences, the cells that
+// DpAlign picks one of four ways to get the same answer: word-wide bit vectors when one side
+// is short, an exact band around the main diagonal for nearly equal sequences, the cells that
 // a lower bound of the remaining cost leaves for similar ones, and the full table filled with
 // SIMD along anti-diagonals for unrelated ones. The last three store steps in 2 bits, and
 // when those would not fit, only checkpoints from which the traceback recomputes them.
@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "align/dp_align_reference.h"
+#include "align/dp_bit_parallel.h"
 
 namespace sorowa {
 
@@ -133,6 +134,7 @@ ColumnStarts DpAlign(std::span<const T> source, std::span<const T> target) {
   if constexpr (std::is_integral_v<T> && sizeof(T) <= sizeof(std::uint32_t)) {
     const std::size_t n = source.size();
     const std::size_t m = target.size();
+    if (std::min(n, m) <= kBitParallelLength) return DpAlignBitParallel(source, target);
     if (n > detail::kReferenceCells / std::max<std::size_t>(m, 1)) {
       return detail::AlignDiagonalsOf(source, target, detail::DiagonalStrategy::Auto, {});
     }

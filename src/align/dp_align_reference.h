@@ -30,6 +30,20 @@ inline std::size_t ReferenceDpBytes(std::size_t n, std::size_t m) {
   return steps > kMax - rows ? kMax : steps + rows;
 }
 
+struct DpChoice {
+  std::int32_t value;
+  DpStep step;
+};
+
+// The cheapest of the three plain steps into a cell; ties prefer Pair, then SkipTarget, then
+// SkipSource.
+inline DpChoice ChooseStep(std::int32_t diagonal, std::int32_t left, std::int32_t above) {
+  if (left < diagonal)
+    return above < left ? DpChoice{above, DpStep::SkipSource} : DpChoice{left, DpStep::SkipTarget};
+  if (above < diagonal) return {above, DpStep::SkipSource};
+  return {diagonal, DpStep::Pair};
+}
+
 // Follows the stored steps from (n, m) back to the border. The border keeps SkipSource,
 // which walks up column 0 and finally off row 0; columns the walk never reaches keep 0.
 template <class StepAt>
@@ -93,23 +107,7 @@ ColumnStarts DpAlignReference(std::span<const T> source, std::span<const T> targ
       const std::int32_t diagonal = back1[j - 1] + (s1 == target[j - 1] ? 0 : 1);
       const std::int32_t left = row[j - 1] + 1;
       const std::int32_t above = back1[j] + 1;
-      std::int32_t value;
-      DpStep step;
-      if (left < diagonal) {
-        if (above < left) {
-          value = above;
-          step = DpStep::SkipSource;
-        } else {
-          value = left;
-          step = DpStep::SkipTarget;
-        }
-      } else if (above < diagonal) {
-        value = above;
-        step = DpStep::SkipSource;
-      } else {
-        value = diagonal;
-        step = DpStep::Pair;
-      }
+      auto [value, step] = detail::ChooseStep(diagonal, left, above);
       if (i >= 3 && j >= 3) {
         const std::int32_t swap = back2[j - 2] + 1 + (source[i - 2] == target[j - 1] ? 0 : 1) +
                                   (s1 == target[j - 2] ? 0 : 1);

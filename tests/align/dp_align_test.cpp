@@ -176,14 +176,15 @@ TEST(DpAlignRandomTest, MatchesTextbookImplementation) {
 }
 
 TEST(DpAlignTest, RefusesTableOverMemoryLimit) {
+  // Both sides past the bit-parallel length, so that the table is one that stores its steps.
   SetDpMemoryLimit(1000);
-  const std::u16string s(40, u'a'), t(40, u'b');
+  const std::u16string s(200, u'a'), t(200, u'b');
   try {
     DpAlign(std::span<const char16_t>(s), std::span<const char16_t>(t));
     ADD_FAILURE() << "expected TableTooLargeError";
   } catch (const TableTooLargeError& error) {
-    EXPECT_EQ(error.sourceLength(), 40u);
-    EXPECT_NE(std::string(error.what()).find("40 and 40"), std::string::npos) << error.what();
+    EXPECT_EQ(error.sourceLength(), 200u);
+    EXPECT_NE(std::string(error.what()).find("200 and 200"), std::string::npos) << error.what();
   }
   SetDpMemoryLimit(0);
   EXPECT_NO_THROW(DpAlign(std::span<const char16_t>(s), std::span<const char16_t>(t)));

@@ -1,9 +1,10 @@
 // Differential check of the alignment: whatever DpAlign runs for an input must give exactly
 // the column starts of the plain full-table reference, for both element types the tables use.
-// The SIMD full table, the band and the bounded pass are also run on their own, with the
-// instruction set, the cost width, the first band width and the follower's width the input
-// asks for, so that every path is reached whatever DpAlign would pick; on request also with
-// only checkpoints, close together and thinned early, so that the traceback recomputes.
+// The bit vectors (when a side is short enough), the SIMD full table, the band and the
+// bounded pass are also run on their own, with the instruction set, the cost width, the first
+// band width and the follower's width the input asks for, so that every path is reached
+// whatever DpAlign would pick; on request also with only checkpoints, close together and
+// thinned early, so that the traceback recomputes.
 //
 // Input: one byte choosing the element type (bit 7), whether unit ids are spread over the
 // whole 32-bit range (bit 6), checkpoints (bit 5) and the alphabet size (bits 0-4, 2 to 33
@@ -13,6 +14,7 @@
 // automatic; with checkpoints they also set their spacing and budget), then one element per
 // byte, Source first.
 
+#include <algorithm>
 #include <span>
 
 #include "align/dp_align.h"
@@ -32,6 +34,9 @@ void CheckAlignment(const std::vector<T>& source, const std::vector<T>& target,
   const std::span<const T> t(target);
   const ColumnStarts expected = DpAlignReference(s, t);
   CheckAgainst(expected, DpAlign(s, t), "DpAlign", source, target);
+  if (std::min(s.size(), t.size()) <= kBitParallelLength) {
+    CheckAgainst(expected, DpAlignBitParallel(s, t), "DpAlignBitParallel", source, target);
+  }
   CheckAgainst(expected, DpAlignSimd(s, t, options), "DpAlignSimd", source, target);
   CheckAgainst(expected, DpAlignBand(s, t, options), "DpAlignBand", source, target);
   CheckAgainst(expected, DpAlignBounded(s, t, options), "DpAlignBounded", source, target);

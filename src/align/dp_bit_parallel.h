@@ -1,0 +1,167 @@
+#pragma once
+
+// The alignment of a table with one side of at most 128 elements, one or two machine words
+// per column: the unit tables and the character tables of all but long lines. The costs come
+// from the bit-vector recurrence for edit distance with adjacent swaps, which does in a few
+// word operations what the plain DP does cell by cell, and which leaves each column's cost
+// differences to the row above and to the column before. Those differences are all the
+// traceback needs to pick its steps exactly as the reference does, whatever the ties.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+#include <type_traits>
+#include <vector>
+
+#include "align/dp_align_reference.h"
+#include "align/dp_limits.h"
+#include "align/stop_request.h"
+
+namespace sorowa {
+
+// The longest side (of the shorter one) that the bit-parallel path takes.
+inline constexpr std::size_t kBitParallelLength = 128;
+
+namespace detail {
+
+__extension__ using BitWord128 = unsigned __int128;
+
+template <class Word>
+Word LowRows(std::size_t rows) {
+  return rows >= 8 * sizeof(Word) ? ~Word{0} : (Word{1} << rows) - 1;
+}
+
+// Which positions of a sequence of at most a word's width of elements hold each element,
+// found by a small open-addressing table (a used slot never has an empty mask).
+template <class T, class Word>
+class PositionMasks {
+ public:
+  explicit PositionMasks(std::span<const T> pattern) {
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+      std::size_t slot = Slot(pattern[i]);
+      while (masks_[slot] != 0 && keys_[slot] != pattern[i]) slot = (slot + 1) % kSlots;
+      keys_[slot] = pattern[i];
+      masks_[slot] |= Word{1} << i;
+    }
+  }
+
+  Word Of(T symbol) const {
+    for (std::size_t slot = Slot(symbol);; slot = (slot + 1) % kSlots) {
+      if (masks_[slot] == 0) return 0;
+      if (keys_[slot] == symbol) return masks_[slot];
+    }
+  }
+
+ private:
+  static constexpr int kSlotBits = sizeof(Word) == 8 ? 7 : 8;
+  static constexpr std::size_t kSlots = std::size_t{1} << kSlotBits;  // at most half full
+  static std::size_t Slot(T symbol) {
+    return (static_cast<std::uint32_t>(symbol) * 0x9E3779B1u) >> (32 - kSlotBits);
+  }
+
+  T keys_[kSlots] = {};
+  Word masks_[kSlots] = {};
+};
+
+// The cost differences of one column of the table of pattern (rows, at most a word's width)
+// against text: bit r-1 tells how row r's cost differs from the row above (up, down: one
+// more, one less) and from the same row of the column before (more, less).
+template <class Word>
+struct BitColumn {
+  Word up = 0;
+  Word down = 0;
+  Word more = 0;
+  Word less = 0;
+
+  static int Difference(Word plus, Word minus, std::size_t row) {
+    return static_cast<int>((plus >> (row - 1)) & 1) - static_cast<int>((minus >> (row - 1)) & 1);
+  }
+  int FromAbove(std::size_t row) const { return Difference(up, down, row); }
+  int FromLeft(std::size_t row) const { return Difference(more, less, row); }
+};
+
+template <class Word, class T>
+std::vector<BitColumn<Word>> FillBitColumns(std::span<const T> pattern, std::span<const T> text) {
+  const std::size_t x = text.size();
+  const Word all = LowRows<Word>(pattern.size());
+  const PositionMasks<T, Word> masks(pattern);
+  std::vector<BitColumn<Word>> columns(x + 1);
+  Word up = all;  // column 0 counts the rows
+  Word down = 0;
+  Word zeroPrevious = 0;   // rows whose cost equals the diagonal's, one column back
+  Word equalPrevious = 0;  // the previous column's matches
+  columns[0].up = up;
+  for (std::size_t j = 1; j <= x; ++j) {
+    if ((j & 0xFFFF) == 0) ThrowIfStopped();
+    const Word equal = masks.Of(text[j - 1]);
+    Word zero = (((equal & up) + up) ^ up) | equal | down;
+    // A swap of neighbours counts like a match of the diagonal, from row and column 3 on.
+    if (j >= 3) zero |= ((~zeroPrevious & equal) << 1) & equalPrevious & ~Word{3};
+    const Word more = (down | ~(zero | up)) & all;
+    const Word less = up & zero;
+    const Word shifted = (more << 1) | 1;  // row 0 costs one more per column
+    down = shifted & zero & all;
+    up = ((less << 1) | ~(zero | shifted)) & all;
+    columns[j] = {up, down, more, less};
+    zeroPrevious = zero;
+    equalPrevious = equal;
+  }
+  return columns;
+}
+
+template <class Word, class T>
+ColumnStarts AlignInWords(std::span<const T> source, std::span<const T> target) {
+  const std::size_t n = source.size();
+  const std::size_t m = target.size();
+  // Either side may be the one in the words: the costs are the same seen from either, with
+  // the differences to the row above and to the column before trading places.
+  const bool sourceInWords = n <= 8 * sizeof(Word);
+  CheckDpMemory(n, m, ((sourceInWords ? m : n) + 1) * sizeof(BitColumn<Word>));
+  const std::vector<BitColumn<Word>> columns =
+      sourceInWords ? FillBitColumns<Word>(source, target) : FillBitColumns<Word>(target, source);
+  // Cost(i, j) - Cost(i - 1, j) and Cost(i, j) - Cost(i, j - 1); row 0 costs j.
+  const auto fromAbove = [&](std::size_t i, std::size_t j) {
+    return sourceInWords ? columns[j].FromAbove(i) : columns[i].FromLeft(j);
+  };
+  const auto fromLeft = [&](std::size_t i, std::size_t j) {
+    if (sourceInWords) return i == 0 ? 1 : columns[j].FromLeft(i);
+    return columns[i].FromAbove(j);
+  };
+  // The reference's choice at (i, j), with every cost taken relative to the cell's own.
+  return TraceBack(n, m, [&](std::ptrdiff_t si, std::ptrdiff_t sj) {
+    const auto i = static_cast<std::size_t>(si);
+    const auto j = static_cast<std::size_t>(sj);
+    const T& s1 = source[i - 1];
+    const int above = fromAbove(i, j);
+    const std::int32_t diagonal = (s1 == target[j - 1] ? 0 : 1) - above - fromLeft(i - 1, j);
+    const auto [value, step] = ChooseStep(diagonal, 1 - fromLeft(i, j), 1 - above);
+    if (i >= 3 && j >= 3) {
+      const std::int32_t swap = 1 + (source[i - 2] == target[j - 1] ? 0 : 1) +
+                                (s1 == target[j - 2] ? 0 : 1) - above - fromAbove(i - 1, j) -
+                                fromLeft(i - 2, j) - fromLeft(i - 2, j - 1);
+      if (swap < value) return DpStep::Swap;
+    }
+    return step;
+  });
+}
+
+}  // namespace detail
+
+// The reference's alignment, for sequences one of which has at most kBitParallelLength
+// elements.
+template <class T>
+ColumnStarts DpAlignBitParallel(std::span<const T> source, std::span<const T> target) {
+  static_assert(std::is_integral_v<T> && sizeof(T) <= sizeof(std::uint32_t),
+                "the bit-parallel alignment hashes integer elements of at most 32 bits");
+  if (std::min(source.size(), target.size()) > kBitParallelLength) {
+    throw std::invalid_argument("the bit-parallel alignment needs a side of at most 128");
+  }
+  if (std::min(source.size(), target.size()) <= 64) {
+    return detail::AlignInWords<std::uint64_t>(source, target);
+  }
+  return detail::AlignInWords<detail::BitWord128>(source, target);
+}
+
+}  // namespace sorowa
