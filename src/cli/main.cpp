@@ -162,10 +162,17 @@ void WriteScores(const CommandLine& line, const CompareResult& result) {
   if (line.summary) std::fputs(FormatSummary(stats).c_str(), stderr);
 }
 
-bool IsRegularFile(const std::string& operand) {
+// The size of a regular file, or -1 for anything else (standard input, a pipe, a device).
+off_t RegularFileSize(const std::string& operand) {
   struct stat info {};
-  return operand != "-" && ::stat(operand.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+  if (operand == "-" || ::stat(operand.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
+  return info.st_size;
 }
+
+// Below this many bytes together, two files are read one after the other: a thread just
+// started may wait a millisecond for a processor, and both cores are busy anyway while MeCab
+// sets itself up.
+constexpr off_t kReadOnTwoThreads = off_t{1} << 20;
 
 // Two files of megabytes are read and decoded at once, the Target on a thread of its own.
 // A pipe or standard input is read on this thread alone: should the Source fail, the
@@ -173,7 +180,9 @@ bool IsRegularFile(const std::string& operand) {
 void ReadBothTexts(const CommandLine& line, std::u16string& sourceText,
                    std::u16string& targetText) {
   std::future<std::u16string> target;
-  if (IsRegularFile(line.source) && IsRegularFile(line.target)) {
+  const off_t sourceSize = RegularFileSize(line.source);
+  const off_t targetSize = RegularFileSize(line.target);
+  if (sourceSize >= 0 && targetSize >= 0 && sourceSize + targetSize >= kReadOnTwoThreads) {
     try {
       target = std::async(std::launch::async, ReadText, line.target, line.targetEncoding);
     } catch (const std::system_error&) {

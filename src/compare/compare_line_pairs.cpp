@@ -647,6 +647,9 @@ class CompareSetup {
       normalizer_ = std::make_unique<TextNormalizer>(options.normalization);
     }
     source = Split(sourceText, normalizer_.get());
+    // Both texts are split before the analyser is asked for, which may still be setting
+    // itself up elsewhere.
+    if (!targetSplit.valid()) target = Split(targetText, normalizer_.get());
     analyzer = hooks.analyzer;
     if (analyzer == nullptr && CompareNeedsAnalyzer(options)) {
       // Released on the way out, also by an exception.
@@ -654,7 +657,7 @@ class CompareSetup {
       own_->SetLanguage(0);
       analyzer = own_.get();
     }
-    target = targetSplit.valid() ? targetSplit.get() : Split(targetText, normalizer_.get());
+    if (targetSplit.valid()) target = targetSplit.get();
   }
 
   SplitText source;
