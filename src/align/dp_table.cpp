@@ -34,10 +34,14 @@ void AppendCaption(ReportBuffer& report, std::u16string_view captionWord) {
 }  // namespace
 
 MatchStatus ClassifyCell(std::u16string_view piece, std::u16string_view targetText) {
-  if (piece == targetText) return MatchStatus::Same;
-  if (!targetText.empty() && ContainsWhole(piece, targetText)) return MatchStatus::Partial;
-  if (!piece.empty() && ContainsWhole(targetText, piece)) return MatchStatus::Partial;
-  return MatchStatus::Different;
+  // Only the longer text can hold the other, and of equal lengths only an equal one.
+  if (piece.size() == targetText.size()) {
+    return piece == targetText ? MatchStatus::Same : MatchStatus::Different;
+  }
+  const bool partial = piece.size() > targetText.size()
+                           ? !targetText.empty() && ContainsWhole(piece, targetText)
+                           : !piece.empty() && ContainsWhole(targetText, piece);
+  return partial ? MatchStatus::Partial : MatchStatus::Different;
 }
 
 void WriteDpTable(ReportBuffer& report, std::u16string_view captionWord,
