@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <stdexcept>
 #include <type_traits>
@@ -70,10 +71,10 @@ class PositionMasks {
 // more, one less) and from the same row of the column before (more, less).
 template <class Word>
 struct BitColumn {
-  Word up = 0;
-  Word down = 0;
-  Word more = 0;
-  Word less = 0;
+  Word up;
+  Word down;
+  Word more;
+  Word less;
 
   static int Difference(Word plus, Word minus, std::size_t row) {
     return static_cast<int>((plus >> (row - 1)) & 1) - static_cast<int>((minus >> (row - 1)) & 1);
@@ -82,17 +83,21 @@ struct BitColumn {
   int FromLeft(std::size_t row) const { return Difference(more, less, row); }
 };
 
+template <class Word>
+using BitColumns = std::unique_ptr<BitColumn<Word>[]>;
+
 template <class Word, class T>
-std::vector<BitColumn<Word>> FillBitColumns(std::span<const T> pattern, std::span<const T> text) {
+BitColumns<Word> FillBitColumns(std::span<const T> pattern, std::span<const T> text) {
   const std::size_t x = text.size();
   const Word all = LowRows<Word>(pattern.size());
   const PositionMasks<T, Word> masks(pattern);
-  std::vector<BitColumn<Word>> columns(x + 1);
+  // Every column is written below; zeroing them first would only cost time.
+  BitColumns<Word> columns = std::make_unique_for_overwrite<BitColumn<Word>[]>(x + 1);
   Word up = all;  // column 0 counts the rows
   Word down = 0;
   Word zeroPrevious = 0;   // rows whose cost equals the diagonal's, one column back
   Word equalPrevious = 0;  // the previous column's matches
-  columns[0].up = up;
+  columns[0] = {up, down, 0, 0};
   for (std::size_t j = 1; j <= x; ++j) {
     if ((j & 0xFFFF) == 0) ThrowIfStopped();
     const Word equal = masks.Of(text[j - 1]);
@@ -111,40 +116,54 @@ std::vector<BitColumn<Word>> FillBitColumns(std::span<const T> pattern, std::spa
   return columns;
 }
 
+// The reference's steps back from (n, m), read from the columns' differences; kSourceInWords
+// tells which side the columns' rows are. Every cost is taken relative to the cell's own.
+template <bool kSourceInWords, class Word, class T>
+ColumnStarts TraceInWords(std::span<const T> source, std::span<const T> target,
+                          const BitColumn<Word>* columns) {
+  // Cost(i, j) - Cost(i - 1, j) and Cost(i, j) - Cost(i, j - 1); row 0 costs j.
+  const auto fromAbove = [columns](std::size_t i, std::size_t j) {
+    if constexpr (kSourceInWords) return columns[j].FromAbove(i);
+    return columns[i].FromLeft(j);
+  };
+  const auto fromLeft = [columns](std::size_t i, std::size_t j) {
+    if constexpr (kSourceInWords) return i == 0 ? 1 : columns[j].FromLeft(i);
+    return columns[i].FromAbove(j);
+  };
+  return TraceBack(source.size(), target.size(), [&](std::ptrdiff_t si, std::ptrdiff_t sj) {
+    const auto i = static_cast<std::size_t>(si);
+    const auto j = static_cast<std::size_t>(sj);
+    const T& s1 = source[i - 1];
+    // Equal elements pair: a cell never costs less than its diagonal neighbour, nor more
+    // than one above any neighbour, and a swap costs at least one more than the cell two
+    // back on the diagonal, so nothing beats the free diagonal step.
+    if (s1 == target[j - 1]) return DpStep::Pair;
+    const int above = fromAbove(i, j);
+    const std::int32_t diagonal = 1 - above - fromLeft(i - 1, j);
+    const auto [value, step] = ChooseStep(diagonal, 1 - fromLeft(i, j), 1 - above);
+    // A swap can only win when it is a free one: two steps back on the diagonal already
+    // cost at most two more than there.
+    if (i >= 3 && j >= 3 && source[i - 2] == target[j - 1] && s1 == target[j - 2]) {
+      const std::int32_t swap =
+          1 - above - fromAbove(i - 1, j) - fromLeft(i - 2, j) - fromLeft(i - 2, j - 1);
+      if (swap < value) return DpStep::Swap;
+    }
+    return step;
+  });
+}
+
 template <class Word, class T>
 ColumnStarts AlignInWords(std::span<const T> source, std::span<const T> target) {
   const std::size_t n = source.size();
   const std::size_t m = target.size();
   // Either side may be the one in the words: the costs are the same seen from either, with
   // the differences to the row above and to the column before trading places.
-  const bool sourceInWords = n <= 8 * sizeof(Word);
-  CheckDpMemory(n, m, ((sourceInWords ? m : n) + 1) * sizeof(BitColumn<Word>));
-  const std::vector<BitColumn<Word>> columns =
-      sourceInWords ? FillBitColumns<Word>(source, target) : FillBitColumns<Word>(target, source);
-  // Cost(i, j) - Cost(i - 1, j) and Cost(i, j) - Cost(i, j - 1); row 0 costs j.
-  const auto fromAbove = [&](std::size_t i, std::size_t j) {
-    return sourceInWords ? columns[j].FromAbove(i) : columns[i].FromLeft(j);
-  };
-  const auto fromLeft = [&](std::size_t i, std::size_t j) {
-    if (sourceInWords) return i == 0 ? 1 : columns[j].FromLeft(i);
-    return columns[i].FromAbove(j);
-  };
-  // The reference's choice at (i, j), with every cost taken relative to the cell's own.
-  return TraceBack(n, m, [&](std::ptrdiff_t si, std::ptrdiff_t sj) {
-    const auto i = static_cast<std::size_t>(si);
-    const auto j = static_cast<std::size_t>(sj);
-    const T& s1 = source[i - 1];
-    const int above = fromAbove(i, j);
-    const std::int32_t diagonal = (s1 == target[j - 1] ? 0 : 1) - above - fromLeft(i - 1, j);
-    const auto [value, step] = ChooseStep(diagonal, 1 - fromLeft(i, j), 1 - above);
-    if (i >= 3 && j >= 3) {
-      const std::int32_t swap = 1 + (source[i - 2] == target[j - 1] ? 0 : 1) +
-                                (s1 == target[j - 2] ? 0 : 1) - above - fromAbove(i - 1, j) -
-                                fromLeft(i - 2, j) - fromLeft(i - 2, j - 1);
-      if (swap < value) return DpStep::Swap;
-    }
-    return step;
-  });
+  if (n <= 8 * sizeof(Word)) {
+    CheckDpMemory(n, m, (m + 1) * sizeof(BitColumn<Word>));
+    return TraceInWords<true>(source, target, FillBitColumns<Word>(source, target).get());
+  }
+  CheckDpMemory(n, m, (n + 1) * sizeof(BitColumn<Word>));
+  return TraceInWords<false>(source, target, FillBitColumns<Word>(target, source).get());
 }
 
 }  // namespace detail
