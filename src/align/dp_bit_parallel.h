@@ -13,6 +13,7 @@
 #include <memory>
 #include <span>
 #include <stdexcept>
+#include <string_view>
 #include <type_traits>
 #include <vector>
 
@@ -34,35 +35,48 @@ Word LowRows(std::size_t rows) {
   return rows >= 8 * sizeof(Word) ? ~Word{0} : (Word{1} << rows) - 1;
 }
 
+// A hash of an element: integers of up to 32 bits, or unit texts (FNV-1a over the code
+// units; units are a few code units long).
+template <class T>
+std::uint32_t HashElement(const T& element) {
+  if constexpr (std::is_integral_v<T>) {
+    return static_cast<std::uint32_t>(element) * 0x9E3779B1u;
+  } else {
+    std::uint64_t hash = 0xCBF29CE484222325u;
+    for (const char16_t c : element) hash = (hash ^ c) * 0x100000001B3u;
+    return static_cast<std::uint32_t>(hash ^ (hash >> 32)) * 0x9E3779B1u;
+  }
+}
+
 // Which positions of a sequence of at most a word's width of elements hold each element,
-// found by a small open-addressing table (a used slot never has an empty mask).
+// found by a small open-addressing table: a slot names the first position of its element,
+// and a used slot never has an empty mask.
 template <class T, class Word>
 class PositionMasks {
  public:
-  explicit PositionMasks(std::span<const T> pattern) {
+  explicit PositionMasks(std::span<const T> pattern) : pattern_(pattern) {
     for (std::size_t i = 0; i < pattern.size(); ++i) {
       std::size_t slot = Slot(pattern[i]);
-      while (masks_[slot] != 0 && keys_[slot] != pattern[i]) slot = (slot + 1) % kSlots;
-      keys_[slot] = pattern[i];
+      while (masks_[slot] != 0 && pattern[first_[slot]] != pattern[i]) slot = (slot + 1) % kSlots;
+      if (masks_[slot] == 0) first_[slot] = static_cast<std::uint8_t>(i);
       masks_[slot] |= Word{1} << i;
     }
   }
 
-  Word Of(T symbol) const {
-    for (std::size_t slot = Slot(symbol);; slot = (slot + 1) % kSlots) {
+  Word Of(const T& element) const {
+    for (std::size_t slot = Slot(element);; slot = (slot + 1) % kSlots) {
       if (masks_[slot] == 0) return 0;
-      if (keys_[slot] == symbol) return masks_[slot];
+      if (pattern_[first_[slot]] == element) return masks_[slot];
     }
   }
 
  private:
   static constexpr int kSlotBits = sizeof(Word) == 8 ? 7 : 8;
   static constexpr std::size_t kSlots = std::size_t{1} << kSlotBits;  // at most half full
-  static std::size_t Slot(T symbol) {
-    return (static_cast<std::uint32_t>(symbol) * 0x9E3779B1u) >> (32 - kSlotBits);
-  }
+  static std::size_t Slot(const T& element) { return HashElement(element) >> (32 - kSlotBits); }
 
-  T keys_[kSlots] = {};
+  std::span<const T> pattern_;
+  std::uint8_t first_[kSlots];  // read only where the mask is set
   Word masks_[kSlots] = {};
 };
 
@@ -172,8 +186,9 @@ ColumnStarts AlignInWords(std::span<const T> source, std::span<const T> target) 
 // elements.
 template <class T>
 ColumnStarts DpAlignBitParallel(std::span<const T> source, std::span<const T> target) {
-  static_assert(std::is_integral_v<T> && sizeof(T) <= sizeof(std::uint32_t),
-                "the bit-parallel alignment hashes integer elements of at most 32 bits");
+  static_assert((std::is_integral_v<T> && sizeof(T) <= sizeof(std::uint32_t)) ||
+                    std::is_same_v<T, std::u16string_view>,
+                "the bit-parallel alignment hashes integers of at most 32 bits or unit texts");
   if (std::min(source.size(), target.size()) > kBitParallelLength) {
     throw std::invalid_argument("the bit-parallel alignment needs a side of at most 128");
   }

@@ -1,5 +1,6 @@
 #include "align/unit_dp_table.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -37,17 +38,34 @@ class UnitInterner {
  private:
   static constexpr std::uint32_t kEmpty = 0xFFFFFFFF;
 
-  // FNV-1a over the code units, folded: units are a few code units long, and a library hash
-  // costs more than the rest of the numbering.
-  static std::size_t Hash(std::u16string_view text) {
-    std::uint64_t hash = 0xCBF29CE484222325u;
-    for (const char16_t c : text) hash = (hash ^ c) * 0x100000001B3u;
-    return static_cast<std::size_t>(hash ^ (hash >> 29));
-  }
+  // Units are a few code units long, and a library hash costs more than the rest of the
+  // numbering.
+  static std::size_t Hash(std::u16string_view text) { return detail::HashElement(text); }
   std::vector<std::uint32_t> slots_;
   std::size_t mask_ = 0;
   std::vector<std::u16string_view> texts_;
 };
+
+// The alignment of two unit lists. With a short side, the bit vectors look the texts up
+// themselves; otherwise the texts are numbered first, so that each comparison in the table
+// costs one integer compare.
+ColumnStarts AlignUnits(const SegmentList& sourceUnits, const SegmentList& targetUnits,
+                        const std::vector<std::u16string_view>& targetTexts) {
+  if (std::min(sourceUnits.size(), targetUnits.size()) <= kBitParallelLength) {
+    const std::vector<std::u16string_view> sourceTexts(sourceUnits.begin(), sourceUnits.end());
+    return DpAlignBitParallel(std::span<const std::u16string_view>(sourceTexts),
+                              std::span<const std::u16string_view>(targetTexts));
+  }
+  UnitInterner interner(sourceUnits.size() + targetUnits.size());
+  std::vector<std::uint32_t> sourceIds;
+  std::vector<std::uint32_t> targetIds;
+  sourceIds.reserve(sourceUnits.size());
+  targetIds.reserve(targetUnits.size());
+  for (const Segment& unit : sourceUnits) sourceIds.push_back(interner.Number(unit));
+  for (const Segment& unit : targetUnits) targetIds.push_back(interner.Number(unit));
+  return DpAlign(std::span<const std::uint32_t>(sourceIds),
+                 std::span<const std::uint32_t>(targetIds));
+}
 
 }  // namespace
 
@@ -60,17 +78,7 @@ void WriteUnitDpTable(const SegmentList& sourceUnits, const SegmentList& targetU
     return;
   }
 
-  // Aligning the numbers gives the alignment of the texts while each comparison in the
-  // table costs one integer compare.
-  UnitInterner interner(sourceUnits.size() + targetUnits.size());
-  std::vector<std::uint32_t> sourceIds;
-  std::vector<std::uint32_t> targetIds;
-  sourceIds.reserve(sourceUnits.size());
-  targetIds.reserve(targetUnits.size());
-  for (const Segment& unit : sourceUnits) sourceIds.push_back(interner.Number(unit));
-  for (const Segment& unit : targetUnits) targetIds.push_back(interner.Number(unit));
-  const ColumnStarts starts =
-      DpAlign(std::span<const std::uint32_t>(sourceIds), std::span<const std::uint32_t>(targetIds));
+  const ColumnStarts starts = AlignUnits(sourceUnits, targetUnits, targetTexts);
 
   // A piece of one unit is that unit's text; pieces of several units are joined in one
   // string (a pair split between two units is whole again there, as the report shows it).
