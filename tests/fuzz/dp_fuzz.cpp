@@ -16,6 +16,9 @@
 
 #include <algorithm>
 #include <span>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "align/dp_align.h"
 #include "fuzz_support.h"
@@ -111,6 +114,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
     }
     CheckAlignment(source, target, options, checkpoints);
+    // The unit tables hand a short list's texts to the bit vectors as they are.
+    if (std::min(source.size(), target.size()) <= sorowa::kBitParallelLength) {
+      const auto texts = [](const std::vector<std::uint32_t>& ids) {
+        std::vector<std::u16string> out;
+        for (std::uint32_t id : ids) {
+          out.emplace_back();
+          for (; id != 0; id /= 7) out.back() += static_cast<char16_t>(u'あ' + id % 7);
+        }
+        return out;
+      };
+      const std::vector<std::u16string> sourceTexts = texts(source);
+      const std::vector<std::u16string> targetTexts = texts(target);
+      const std::vector<std::u16string_view> s(sourceTexts.begin(), sourceTexts.end());
+      const std::vector<std::u16string_view> t(targetTexts.begin(), targetTexts.end());
+      CheckAgainst(sorowa::DpAlignReference(std::span<const std::uint32_t>(source),
+                                            std::span<const std::uint32_t>(target)),
+                   sorowa::DpAlignBitParallel(std::span<const std::u16string_view>(s),
+                                              std::span<const std::u16string_view>(t)),
+                   "DpAlignBitParallel on texts", source, target);
+    }
   } else {
     // Code units near the top of the range catch sign and width slips in a vectorised path.
     std::vector<char16_t> s;
