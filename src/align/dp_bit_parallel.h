@@ -73,7 +73,19 @@ class PositionMasks {
  private:
   static constexpr int kSlotBits = sizeof(Word) == 8 ? 7 : 8;
   static constexpr std::size_t kSlots = std::size_t{1} << kSlotBits;  // at most half full
-  static std::size_t Slot(const T& element) { return HashElement(element) >> (32 - kSlotBits); }
+  static std::size_t Slot(const T& element) {
+    if constexpr (std::is_integral_v<T>) {
+      return HashElement(element) >> (32 - kSlotBits);
+    } else {
+      // A text's length and its first and last code units tell most units of a line apart,
+      // and cost the same whatever its length; the few that share them are told apart by
+      // comparing, in a table of at most half its slots.
+      const std::uint32_t ends =
+          element.empty() ? 0u : (std::uint32_t{element.front()} << 16 | element.back());
+      return ((ends ^ static_cast<std::uint32_t>(element.size()) * 0x85EBCA6Bu) * 0x9E3779B1u) >>
+             (32 - kSlotBits);
+    }
+  }
 
   std::span<const T> pattern_;
   std::uint8_t first_[kSlots];  // read only where the mask is set
