@@ -134,7 +134,7 @@ ColumnStarts DpAlign(std::span<const T> source, std::span<const T> target) {
   if constexpr (std::is_integral_v<T> && sizeof(T) <= sizeof(std::uint32_t)) {
     const std::size_t n = source.size();
     const std::size_t m = target.size();
-    if (std::min(n, m) <= kBitParallelLength) return DpAlignBitParallel(source, target);
+    if (FitsBitParallel(n, m)) return DpAlignBitParallel(source, target);
     if (n > detail::kReferenceCells / std::max<std::size_t>(m, 1)) {
       return detail::AlignDiagonalsOf(source, target, detail::DiagonalStrategy::Auto, {});
     }

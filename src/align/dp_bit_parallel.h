@@ -26,6 +26,20 @@ namespace sorowa {
 // The longest side (of the shorter one) that the bit-parallel path takes.
 inline constexpr std::size_t kBitParallelLength = 128;
 
+// What the bit vectors keep for sequences of n and m elements, one of them short: four words
+// for each element of the other.
+inline std::size_t BitParallelBytes(std::size_t n, std::size_t m) {
+  const std::size_t wordBytes = std::min(n, m) <= 64 ? 8 : 16;
+  return (std::max(n, m) + 1) * 4 * wordBytes;
+}
+
+// Whether the bit vectors take sequences of n and m elements: one side short enough, and
+// their columns within the memory a table may take. Past that the general paths, which would
+// need more, refuse the table with their estimate of its time as well as its memory.
+inline bool FitsBitParallel(std::size_t n, std::size_t m) {
+  return std::min(n, m) <= kBitParallelLength && BitParallelBytes(n, m) <= DpMemoryLimit();
+}
+
 namespace detail {
 
 __extension__ using BitWord128 = unsigned __int128;
@@ -182,13 +196,12 @@ template <class Word, class T>
 ColumnStarts AlignInWords(std::span<const T> source, std::span<const T> target) {
   const std::size_t n = source.size();
   const std::size_t m = target.size();
+  CheckDpMemory(n, m, BitParallelBytes(n, m));
   // Either side may be the one in the words: the costs are the same seen from either, with
   // the differences to the row above and to the column before trading places.
   if (n <= 8 * sizeof(Word)) {
-    CheckDpMemory(n, m, (m + 1) * sizeof(BitColumn<Word>));
     return TraceInWords<true>(source, target, FillBitColumns<Word>(source, target).get());
   }
-  CheckDpMemory(n, m, (n + 1) * sizeof(BitColumn<Word>));
   return TraceInWords<false>(source, target, FillBitColumns<Word>(target, source).get());
 }
 

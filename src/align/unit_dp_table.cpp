@@ -51,7 +51,7 @@ class UnitInterner {
 // costs one integer compare.
 ColumnStarts AlignUnits(const SegmentList& sourceUnits, const SegmentList& targetUnits,
                         const std::vector<std::u16string_view>& targetTexts) {
-  if (std::min(sourceUnits.size(), targetUnits.size()) <= kBitParallelLength) {
+  if (FitsBitParallel(sourceUnits.size(), targetUnits.size())) {
     const std::vector<std::u16string_view> sourceTexts(sourceUnits.begin(), sourceUnits.end());
     return DpAlignBitParallel(std::span<const std::u16string_view>(sourceTexts),
                               std::span<const std::u16string_view>(targetTexts));
