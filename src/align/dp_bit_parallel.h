@@ -13,6 +13,7 @@
 #include <memory>
 #include <span>
 #include <stdexcept>
+#include <string>
 #include <string_view>
 #include <type_traits>
 #include <vector>
@@ -23,8 +24,13 @@
 
 namespace sorowa {
 
-// The longest side (of the shorter one) that the bit-parallel path takes.
+// The longest side (of the shorter one) that the bit-parallel path takes: two words where
+// the compiler has 128-bit integers, one elsewhere.
+#if defined(__SIZEOF_INT128__)
 inline constexpr std::size_t kBitParallelLength = 128;
+#else
+inline constexpr std::size_t kBitParallelLength = 64;
+#endif
 
 // What the bit vectors keep for sequences of n and m elements, one of them short: four words
 // for each element of the other.
@@ -42,7 +48,9 @@ inline bool FitsBitParallel(std::size_t n, std::size_t m) {
 
 namespace detail {
 
+#if defined(__SIZEOF_INT128__)
 __extension__ using BitWord128 = unsigned __int128;
+#endif
 
 template <class Word>
 Word LowRows(std::size_t rows) {
@@ -163,12 +171,18 @@ ColumnStarts TraceInWords(std::span<const T> source, std::span<const T> target,
                           const BitColumn<Word>* columns) {
   // Cost(i, j) - Cost(i - 1, j) and Cost(i, j) - Cost(i, j - 1); row 0 costs j.
   const auto fromAbove = [columns](std::size_t i, std::size_t j) {
-    if constexpr (kSourceInWords) return columns[j].FromAbove(i);
-    return columns[i].FromLeft(j);
+    if constexpr (kSourceInWords) {
+      return columns[j].FromAbove(i);
+    } else {
+      return columns[i].FromLeft(j);
+    }
   };
   const auto fromLeft = [columns](std::size_t i, std::size_t j) {
-    if constexpr (kSourceInWords) return i == 0 ? 1 : columns[j].FromLeft(i);
-    return columns[i].FromAbove(j);
+    if constexpr (kSourceInWords) {
+      return i == 0 ? 1 : columns[j].FromLeft(i);
+    } else {
+      return columns[i].FromAbove(j);
+    }
   };
   return TraceBack(source.size(), target.size(), [&](std::ptrdiff_t si, std::ptrdiff_t sj) {
     const auto i = static_cast<std::size_t>(si);
@@ -181,8 +195,8 @@ ColumnStarts TraceInWords(std::span<const T> source, std::span<const T> target,
     const int above = fromAbove(i, j);
     const std::int32_t diagonal = 1 - above - fromLeft(i - 1, j);
     const auto [value, step] = ChooseStep(diagonal, 1 - fromLeft(i, j), 1 - above);
-    // A swap can only win when it is a free one: two steps back on the diagonal already
-    // cost at most two more than there.
+    // A swap costs one more than the cell two back on the diagonal only where the elements
+    // cross, and two or three more elsewhere, which the two diagonal steps never exceed.
     if (i >= 3 && j >= 3 && source[i - 2] == target[j - 1] && s1 == target[j - 2]) {
       const std::int32_t swap =
           1 - above - fromAbove(i - 1, j) - fromLeft(i - 2, j) - fromLeft(i - 2, j - 1);
@@ -215,12 +229,15 @@ ColumnStarts DpAlignBitParallel(std::span<const T> source, std::span<const T> ta
                     std::is_same_v<T, std::u16string_view>,
                 "the bit-parallel alignment hashes integers of at most 32 bits or unit texts");
   if (std::min(source.size(), target.size()) > kBitParallelLength) {
-    throw std::invalid_argument("the bit-parallel alignment needs a side of at most 128");
+    throw std::invalid_argument("the bit-parallel alignment needs a side of at most " +
+                                std::to_string(kBitParallelLength) + " elements");
   }
-  if (std::min(source.size(), target.size()) <= 64) {
-    return detail::AlignInWords<std::uint64_t>(source, target);
+#if defined(__SIZEOF_INT128__)
+  if (std::min(source.size(), target.size()) > 64) {
+    return detail::AlignInWords<detail::BitWord128>(source, target);
   }
-  return detail::AlignInWords<detail::BitWord128>(source, target);
+#endif
+  return detail::AlignInWords<std::uint64_t>(source, target);
 }
 
 }  // namespace sorowa
