@@ -1,13 +1,16 @@
 #pragma once
 
 // The alignment behind both DP tables. Elements are anything with ==; the character table
-// aligns code units, the unit table aligns interned unit ids, so both share one engine.
+// aligns code units, the unit table unit texts (numbered first when both lists are long), so
+// both share one engine.
 //
 // DpAlign picks one of four ways to get the same answer: word-wide bit vectors when one side
 // is short, an exact band around the main diagonal for nearly equal sequences, the cells that
 // a lower bound of the remaining cost leaves for similar ones, and the full table filled with
 // SIMD along anti-diagonals for unrelated ones. The last three store steps in 2 bits, and
-// when those would not fit, only checkpoints from which the traceback recomputes them.
+// when those would not fit, only checkpoints from which the traceback recomputes them. The
+// plain reference takes elements that are not integers, and small tables whose bit vectors
+// would not fit the memory limit.
 
 #include <algorithm>
 #include <cstddef>

@@ -38,8 +38,9 @@ struct DpChoice {
 // The cheapest of the three plain steps into a cell; ties prefer Pair, then SkipTarget, then
 // SkipSource.
 inline DpChoice ChooseStep(std::int32_t diagonal, std::int32_t left, std::int32_t above) {
-  if (left < diagonal)
+  if (left < diagonal) {
     return above < left ? DpChoice{above, DpStep::SkipSource} : DpChoice{left, DpStep::SkipTarget};
+  }
   if (above < diagonal) return {above, DpStep::SkipSource};
   return {diagonal, DpStep::Pair};
 }
