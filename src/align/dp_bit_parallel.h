@@ -57,19 +57,6 @@ Word LowRows(std::size_t rows) {
   return rows >= 8 * sizeof(Word) ? ~Word{0} : (Word{1} << rows) - 1;
 }
 
-// A hash of an element: integers of up to 32 bits, or unit texts (FNV-1a over the code
-// units; units are a few code units long).
-template <class T>
-std::uint32_t HashElement(const T& element) {
-  if constexpr (std::is_integral_v<T>) {
-    return static_cast<std::uint32_t>(element) * 0x9E3779B1u;
-  } else {
-    std::uint64_t hash = 0xCBF29CE484222325u;
-    for (const char16_t c : element) hash = (hash ^ c) * 0x100000001B3u;
-    return static_cast<std::uint32_t>(hash ^ (hash >> 32)) * 0x9E3779B1u;
-  }
-}
-
 // Which positions of a sequence of at most a word's width of elements hold each element,
 // found by a small open-addressing table: a slot names the first position of its element,
 // and a used slot never has an empty mask.
@@ -97,7 +84,7 @@ class PositionMasks {
   static constexpr std::size_t kSlots = std::size_t{1} << kSlotBits;  // at most half full
   static std::size_t Slot(const T& element) {
     if constexpr (std::is_integral_v<T>) {
-      return HashElement(element) >> (32 - kSlotBits);
+      return (static_cast<std::uint32_t>(element) * 0x9E3779B1u) >> (32 - kSlotBits);
     } else {
       // A text's length and its first and last code units tell most units of a line apart,
       // and cost the same whatever its length; the few that share them are told apart by

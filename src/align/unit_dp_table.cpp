@@ -38,9 +38,13 @@ class UnitInterner {
  private:
   static constexpr std::uint32_t kEmpty = 0xFFFFFFFF;
 
-  // Units are a few code units long, and a library hash costs more than the rest of the
-  // numbering.
-  static std::size_t Hash(std::u16string_view text) { return detail::HashElement(text); }
+  // FNV-1a over the code units, folded: units are a few code units long, and a library hash
+  // costs more than the rest of the numbering.
+  static std::size_t Hash(std::u16string_view text) {
+    std::uint64_t hash = 0xCBF29CE484222325u;
+    for (const char16_t c : text) hash = (hash ^ c) * 0x100000001B3u;
+    return static_cast<std::size_t>(hash ^ (hash >> 29));
+  }
   std::vector<std::uint32_t> slots_;
   std::size_t mask_ = 0;
   std::vector<std::u16string_view> texts_;
