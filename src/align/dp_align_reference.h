@@ -10,8 +10,8 @@
 #include <span>
 #include <vector>
 
-#include "align/dp_limits.h"
-#include "align/stop_request.h"
+#include "base/memory_budget.h"
+#include "base/stop_request.h"
 
 namespace sorowa {
 

@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "align/dp_align_reference.h"
-#include "align/dp_limits.h"
-#include "align/stop_request.h"
+#include "base/memory_budget.h"
+#include "base/stop_request.h"
 
 namespace sorowa {
 

@@ -46,9 +46,9 @@
 
 #include "align/dp_align.h"
 #include "align/dp_diagonal_pass.h"
-#include "align/dp_limits.h"
 #include "align/dp_suffix_bound.h"
-#include "align/stop_request.h"
+#include "base/memory_budget.h"
+#include "base/stop_request.h"
 
 namespace sorowa {
 

@@ -37,7 +37,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "align/stop_request.h"
+#include "base/stop_request.h"
 
 namespace sorowa::detail {
 

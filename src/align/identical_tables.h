@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "align/report_buffer.h"
-#include "segment/segment.h"
+#include "base/segment.h"
 
 namespace sorowa {
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string_view>
 
-#include "compare/utf8.h"
+#include "base/utf8.h"
 
 namespace sorowa {
 

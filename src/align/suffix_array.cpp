@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "align/stop_request.h"
+#include "base/stop_request.h"
 
 namespace sorowa {
 namespace {

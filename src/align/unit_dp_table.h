@@ -4,7 +4,7 @@
 
 #include "align/dp_table.h"
 #include "align/report_buffer.h"
-#include "segment/segment.h"
+#include "base/segment.h"
 
 namespace sorowa {
 

@@ -10,8 +10,8 @@
 #include "align/containment_index.h"
 #include "align/dp_table.h"
 #include "align/identical_tables.h"
-#include "align/stop_request.h"
 #include "align/unit_text_index.h"
+#include "base/stop_request.h"
 
 namespace sorowa {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "align/match_status.h"
 #include "align/report_buffer.h"
-#include "segment/segment.h"
+#include "base/segment.h"
 
 namespace sorowa {
 

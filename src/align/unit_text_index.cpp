@@ -5,8 +5,8 @@
 #include <limits>
 #include <stdexcept>
 
-#include "align/stop_request.h"
 #include "align/suffix_array.h"
+#include "base/stop_request.h"
 
 namespace sorowa {
 namespace {

@@ -3,7 +3,7 @@
 #include <QString>
 #include <string>
 
-#include "compare/engine_error.h"
+#include "base/engine_error.h"
 
 namespace sorowa {
 

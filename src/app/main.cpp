@@ -7,9 +7,9 @@
 #include "app/main_window.h"
 #include "app/startup.h"
 #include "app/stop_signal_watcher.h"
-#include "compare/japanese_locale.h"
 #include "compare/report_store.h"
-#include "compare/stop_signals.h"
+#include "process/japanese_locale.h"
+#include "process/stop_signals.h"
 
 namespace {
 

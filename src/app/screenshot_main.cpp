@@ -14,8 +14,8 @@
 #include "app/main_window.h"
 #include "app/report_view.h"
 #include "app/startup.h"
-#include "compare/japanese_locale.h"
 #include "compare/report_store.h"
+#include "process/japanese_locale.h"
 
 int main(int argc, char** argv) {
   if (argc < 4) {

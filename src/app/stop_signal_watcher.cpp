@@ -5,7 +5,7 @@
 
 #include <QSocketNotifier>
 
-#include "compare/stop_signals.h"
+#include "process/stop_signals.h"
 
 namespace sorowa {
 

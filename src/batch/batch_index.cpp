@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <numeric>
 
-#include "compare/utf8.h"
+#include "base/utf8.h"
 
 namespace sorowa {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "batch/batch_documents.h"
 #include "batch/batch_runner.h"
-#include "compare/stop_signals.h"
+#include "process/stop_signals.h"
 #include "text/text_file.h"
 
 namespace sorowa {

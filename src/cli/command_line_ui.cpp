@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "compare/stop_signals.h"
+#include "process/stop_signals.h"
 
 namespace sorowa {
 namespace {

@@ -18,17 +18,17 @@
 #include <system_error>
 #include <vector>
 
-#include "align/dp_limits.h"
+#include "base/memory_budget.h"
 #include "batch_command.h"
 #include "command_line.h"
 #include "command_line_ui.h"
 #include "compare/compare_errors.h"
 #include "compare/compare_line_pairs.h"
 #include "compare/compare_result.h"
-#include "compare/japanese_locale.h"
 #include "compare/on_compare.h"
 #include "compare/report_store.h"
-#include "compare/stop_signals.h"
+#include "process/japanese_locale.h"
+#include "process/stop_signals.h"
 #include "score/stats_json.h"
 #include "segment/morph_backend_preload.h"
 #include "stdout_report_store.h"

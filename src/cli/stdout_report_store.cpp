@@ -8,7 +8,7 @@
 #include <string>
 
 #include "compare/compare_errors.h"
-#include "compare/stop_signals.h"
+#include "process/stop_signals.h"
 
 namespace sorowa {
 

@@ -16,11 +16,11 @@
 #include <vector>
 
 #include "align/char_dp_table.h"
-#include "align/dp_limits.h"
 #include "align/report_buffer.h"
-#include "align/stop_request.h"
 #include "align/unit_dp_table.h"
 #include "align/unit_match_table.h"
+#include "base/memory_budget.h"
+#include "base/stop_request.h"
 #include "compare/split_lines.h"
 #include "pairing/align_lines.h"
 #include "score/levenshtein.h"

@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <string>
 
+#include "base/engine_error.h"
 #include "compare/compare_result.h"
-#include "compare/engine_error.h"
 #include "segment/morph_backend.h"
 
 namespace sorowa {

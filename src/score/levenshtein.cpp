@@ -9,8 +9,8 @@
 #include <string>
 #include <utility>
 
-#include "align/dp_limits.h"
-#include "align/stop_request.h"
+#include "base/memory_budget.h"
+#include "base/stop_request.h"
 
 // The grid: row i stands for the first i reference elements, column j for the first j
 // hypothesis elements, D[i][j] for their distance; D[i][0] = i and D[0][j] = j. Rows 1..n are
@@ -142,23 +142,6 @@ inline int Difference(Word plus, Word minus, std::size_t bit) {
 }
 
 }  // namespace
-
-namespace {
-
-std::string Mebibytes(std::size_t bytes) {
-  const std::size_t tenths = bytes / ((std::size_t{1} << 20) / 10);
-  return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MiB";
-}
-
-}  // namespace
-
-ScoreTooLargeError::ScoreTooLargeError(std::size_t referenceLength, std::size_t hypothesisLength,
-                                       std::size_t bytes, std::size_t limit)
-    : std::runtime_error("a line pair of " + std::to_string(referenceLength) + " and " +
-                         std::to_string(hypothesisLength) +
-                         " elements is too long to score: its edit script would need " +
-                         Mebibytes(bytes) + ", over the memory limit of " + Mebibytes(limit) +
-                         "; split the long lines") {}
 
 class LevenshteinAligner::Band {
  public:

@@ -24,17 +24,11 @@
 #include <stdexcept>
 #include <vector>
 
+#include "base/memory_budget.h"
+
 namespace sorowa {
 
 enum class EditOp : std::uint8_t { Match, Substitute, Delete, Insert };
-
-// Raised before memory is taken when a pair's script would need more than the memory limit
-// of the alignment tables (DpMemoryLimit).
-class ScoreTooLargeError : public std::runtime_error {
- public:
-  ScoreTooLargeError(std::size_t referenceLength, std::size_t hypothesisLength, std::size_t bytes,
-                     std::size_t limit);
-};
 
 // Knobs for tests and benchmarks; the defaults are what the scores use.
 struct LevenshteinOptions {

@@ -7,9 +7,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/segment.h"
 #include "score/levenshtein.h"
 #include "score/stats_document.h"
-#include "segment/segment.h"
 
 namespace sorowa {
 

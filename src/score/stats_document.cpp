@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "compare/utf8.h"
+#include "base/utf8.h"
 
 namespace sorowa {
 namespace {

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <nlohmann/json.hpp>
 
-#include "compare/utf8.h"
+#include "base/utf8.h"
 
 namespace sorowa {
 namespace {

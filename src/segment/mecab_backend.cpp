@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <utility>
 
-#include "align/stop_request.h"
-#include "compare/utf8.h"
+#include "base/stop_request.h"
+#include "base/utf8.h"
 
 namespace sorowa {
 namespace {

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/segment.h"
 #include "segment/morph_backend.h"
-#include "segment/segment.h"
 
 namespace sorowa {
 

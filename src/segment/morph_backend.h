@@ -7,14 +7,9 @@
 #include <string_view>
 #include <vector>
 
-namespace sorowa {
+#include "base/user_message.h"
 
-// A message that an engine component wants the user to see, e.g. MeCab's start-up error.
-struct UserMessage {
-  std::string origin;  // short name of the component, e.g. "MeCab"; may be empty
-  std::string text;    // UTF-8
-};
-using MessageSink = std::function<void(const UserMessage&)>;
+namespace sorowa {
 
 // A morphological analyser. Analyze splits text into consecutive words and gives one word
 // index per UTF-16 code unit; false means the text could not be analysed.

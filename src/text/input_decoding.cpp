@@ -2,181 +2,19 @@
 
 #include <iconv.h>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
-#include "compare/compare_errors.h"
+#include "base/engine_error.h"
+#include "base/utf8.h"
 
 namespace sorowa {
 namespace {
 
 enum class Utf16Order { Little, Big };
-
-std::string Hex(unsigned char byte) {
-  char buffer[8];
-  std::snprintf(buffer, sizeof buffer, "0x%02X", byte);
-  return buffer;
-}
-
-[[noreturn]] void FailUtf8(std::size_t offset, const std::string& reason) {
-  throw InputDecodingError(
-      offset, "UTF-8", "invalid UTF-8 at byte offset " + std::to_string(offset) + ": " + reason);
-}
-
-// Writes cp at out as one code unit or a surrogate pair; returns the end.
-char16_t* PutCodePoint(char16_t* out, std::uint32_t cp) {
-  if (cp < 0x10000) {
-    *out++ = static_cast<char16_t>(cp);
-  } else {
-    cp -= 0x10000;
-    *out++ = static_cast<char16_t>(0xD800 + (cp >> 10));
-    *out++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-  }
-  return out;
-}
-
-// The code units that well-formed UTF-8 decodes to: one per byte that does not continue a
-// sequence, and a second one for each four-byte sequence.
-std::size_t CountUtf16Units(std::string_view bytes) {
-  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-  const std::size_t n = bytes.size();
-  std::size_t units = 0;
-  std::size_t i = 0;
-#if defined(__SSE2__)
-  // Sixteen bytes at a time, counted in byte lanes that each gain at most two per step, so
-  // they are summed before 128 steps. As signed bytes, those that do not continue a sequence
-  // are the ones above -65 (0xBF).
-  const __m128i continuation = _mm_set1_epi8(-65);
-  const __m128i highNibble = _mm_set1_epi8(static_cast<char>(0xF0));
-  while (i + 16 <= n) {
-    const std::size_t end = std::min(n - n % 16, i + 127 * 16);
-    __m128i counts = _mm_setzero_si128();
-    for (; i < end; i += 16) {
-      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-      const __m128i starts = _mm_cmpgt_epi8(chunk, continuation);
-      const __m128i fourByte = _mm_cmpeq_epi8(_mm_and_si128(chunk, highNibble), highNibble);
-      counts = _mm_sub_epi8(_mm_sub_epi8(counts, starts), fourByte);
-    }
-    const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
-    units += static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
-             static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
-  }
-#endif
-  for (; i < n; ++i) {
-    units +=
-        static_cast<std::size_t>((p[i] & 0xC0) != 0x80) + static_cast<std::size_t>(p[i] >= 0xF0);
-  }
-  return units;
-}
-
-// Well-formed UTF-8 as the Unicode standard's table of byte sequences defines it: the
-// second byte's range depends on the lead byte, which is what rules out overlong forms,
-// encoded surrogates and code points above U+10FFFF.
-std::u16string DecodeUtf8(std::string_view bytes, std::size_t start) {
-  // Room for exactly the code units of well-formed input (a text of megabytes costs fresh
-  // pages, and one code unit per byte would ask for half as many again). Input that is not
-  // well formed fails before it writes past what its valid start counted.
-  std::u16string out(CountUtf16Units(bytes.substr(start)), u'\0');
-  char16_t* o = out.data();
-  const std::size_t n = bytes.size();
-  std::size_t i = start;
-  while (i < n) {
-    const auto lead = static_cast<unsigned char>(bytes[i]);
-    if (lead < 0x80) {
-#if defined(__SSE2__)
-      // A run of ASCII goes sixteen bytes at a time.
-      if (i + 16 <= n) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + i));
-        if (_mm_movemask_epi8(chunk) == 0) {
-          const __m128i zero = _mm_setzero_si128();
-          _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(chunk, zero));
-          _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 8), _mm_unpackhi_epi8(chunk, zero));
-          o += 16;
-          i += 16;
-          continue;
-        }
-      }
-#endif
-      *o++ = lead;
-      ++i;
-      continue;
-    }
-    // Kana and kanji: three bytes whose lead allows any continuation byte (all but E0 and
-    // ED). Anything else, well-formed or not, takes the general way below.
-    if (lead >= 0xE1 && lead != 0xED && lead < 0xF0 && i + 2 < n) {
-      const auto second = static_cast<unsigned char>(bytes[i + 1]);
-      const auto third = static_cast<unsigned char>(bytes[i + 2]);
-      if ((second & 0xC0) == 0x80 && (third & 0xC0) == 0x80) {
-        *o++ =
-            static_cast<char16_t>(((lead & 0x0F) << 12) | ((second & 0x3F) << 6) | (third & 0x3F));
-        i += 3;
-        continue;
-      }
-    }
-    std::size_t length;
-    std::uint32_t cp;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    const char* secondByteFault = nullptr;
-    if (lead < 0xC0) {
-      FailUtf8(i, "unexpected continuation byte " + Hex(lead));
-    } else if (lead < 0xC2) {
-      FailUtf8(i, "overlong encoding (lead byte " + Hex(lead) + ")");
-    } else if (lead < 0xE0) {
-      length = 2;
-      cp = lead & 0x1F;
-    } else if (lead < 0xF0) {
-      length = 3;
-      cp = lead & 0x0F;
-      if (lead == 0xE0) {
-        low = 0xA0;
-        secondByteFault = "overlong encoding";
-      } else if (lead == 0xED) {
-        high = 0x9F;
-        secondByteFault = "encoded surrogate code point";
-      }
-    } else if (lead < 0xF5) {
-      length = 4;
-      cp = lead & 0x07;
-      if (lead == 0xF0) {
-        low = 0x90;
-        secondByteFault = "overlong encoding";
-      } else if (lead == 0xF4) {
-        high = 0x8F;
-        secondByteFault = "code point above U+10FFFF";
-      }
-    } else if (lead < 0xF8) {
-      FailUtf8(i, "code point above U+10FFFF (lead byte " + Hex(lead) + ")");
-    } else {
-      FailUtf8(i, "byte " + Hex(lead) + " never occurs in UTF-8");
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-      if (i + k >= n) FailUtf8(i, "sequence cut short by the end of the input");
-      const auto byte = static_cast<unsigned char>(bytes[i + k]);
-      const unsigned char min = k == 1 ? low : 0x80;
-      const unsigned char max = k == 1 ? high : 0xBF;
-      if (byte < min || byte > max) {
-        if (k == 1 && secondByteFault != nullptr && byte >= 0x80 && byte <= 0xBF) {
-          FailUtf8(i, secondByteFault);
-        }
-        FailUtf8(i, "sequence cut short by byte " + Hex(byte) + " at byte offset " +
-                        std::to_string(i + k));
-      }
-      cp = (cp << 6) | (byte & 0x3F);
-    }
-    o = PutCodePoint(o, cp);
-    i += length;
-  }
-  out.resize(static_cast<std::size_t>(o - out.data()));
-  return out;
-}
 
 // Code units are taken as they come, unpaired surrogates included.
 std::u16string DecodeUtf16(std::string_view bytes, std::size_t start, Utf16Order order,

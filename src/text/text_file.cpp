@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "compare/compare_errors.h"
+#include "base/engine_error.h"
 #include "text/input_decoding.h"
 
 namespace sorowa {

@@ -10,7 +10,7 @@
 #include "align/char_dp_table.h"
 #include "align/dp_table.h"
 #include "align/match_status.h"
-#include "compare/utf8.h"
+#include "base/utf8.h"
 
 namespace sorowa {
 namespace {

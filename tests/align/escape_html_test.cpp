@@ -5,7 +5,7 @@
 #include <random>
 
 #include "align/report_buffer.h"
-#include "compare/utf8.h"
+#include "base/utf8.h"
 
 namespace sorowa {
 namespace {

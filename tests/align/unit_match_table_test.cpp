@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "align/unit_match_reference.h"
-#include "compare/utf8.h"
+#include "base/utf8.h"
 
 namespace sorowa {
 namespace {

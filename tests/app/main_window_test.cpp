@@ -46,8 +46,8 @@
 #include "app/startup.h"
 #include "app/stop_signal_watcher.h"
 #include "compare/report_store.h"
-#include "compare/stop_signals.h"
 #include "fake_dialogs.h"
+#include "process/stop_signals.h"
 #include "text/text_file.h"
 
 using sorowa::MainWindow;

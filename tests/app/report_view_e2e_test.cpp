@@ -30,8 +30,8 @@
 #include "app/startup.h"
 #include "app/stop_signal_watcher.h"
 #include "compare/report_store.h"
-#include "compare/stop_signals.h"
 #include "fake_dialogs.h"
+#include "process/stop_signals.h"
 
 using sorowa::MainWindow;
 using sorowa::PlainTextEditor;

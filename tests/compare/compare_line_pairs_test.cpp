@@ -6,7 +6,7 @@
 #include <clocale>
 #include <locale>
 
-#include "align/dp_limits.h"
+#include "base/memory_budget.h"
 #include "compare/compare_errors.h"
 #include "fake_morph_backend.h"
 

@@ -6,7 +6,7 @@
 #include <map>
 #include <random>
 
-#include "align/dp_limits.h"
+#include "base/memory_budget.h"
 #include "compare/compare_line_pairs.h"
 #include "compare/on_compare.h"
 #include "compare/report_store.h"

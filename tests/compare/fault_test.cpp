@@ -19,7 +19,7 @@
 #include <random>
 #include <sstream>
 
-#include "align/dp_limits.h"
+#include "base/memory_budget.h"
 #include "compare/on_compare.h"
 #include "compare/report_document.h"
 #include "compare_test_support.h"

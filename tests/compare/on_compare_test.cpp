@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "align/dp_limits.h"
+#include "base/memory_budget.h"
 #include "compare/report_document.h"
 #include "compare_test_support.h"
 #include "fake_morph_backend.h"

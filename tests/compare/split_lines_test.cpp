@@ -6,7 +6,7 @@
 #include <iterator>
 #include <random>
 
-#include "compare/utf8.h"
+#include "base/utf8.h"
 
 namespace sorowa {
 namespace {

@@ -1,4 +1,4 @@
-#include "compare/stop_signals.h"
+#include "process/stop_signals.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>

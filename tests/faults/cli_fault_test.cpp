@@ -27,8 +27,8 @@
 #include <string>
 #include <vector>
 
+#include "base/utf8.h"
 #include "compare/report_document.h"
-#include "compare/utf8.h"
 #include "compare/report_store.h"
 
 extern char** environ;

@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "compare/utf8.h"
+#include "base/utf8.h"
 #include "fuzz_support.h"
 #include "text/input_decoding.h"
 #include "text/text_encoding.h"

@@ -4,7 +4,7 @@
 #include <functional>
 #include <map>
 
-#include "compare/utf8.h"
+#include "base/utf8.h"
 #include "fuzz_support.h"
 
 namespace sorowa::fuzz {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "segment/segment.h"
+#include "base/segment.h"
 
 namespace sorowa::fuzz {
 

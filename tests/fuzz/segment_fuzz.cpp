@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "compare/utf8.h"
+#include "base/utf8.h"
 #include "fuzz_support.h"
 #include "segment/mecab_backend.h"
 #include "segment/mecab_pieces.h"

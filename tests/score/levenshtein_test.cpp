@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "align/dp_limits.h"
+#include "base/memory_budget.h"
 #include "score/levenshtein_reference.h"
 
 namespace sorowa {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "compare/utf8.h"
+#include "base/utf8.h"
 #include "mecab_test_env.h"
 
 namespace sorowa {

@@ -7,8 +7,8 @@
 #include <fstream>
 #include <string>
 
-#include "compare/engine_error.h"
-#include "compare/utf8.h"
+#include "base/engine_error.h"
+#include "base/utf8.h"
 #include "text/input_decoding.h"
 #include "text/text_file.h"
 

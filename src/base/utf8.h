@@ -27,4 +27,9 @@ char* EncodeUtf8(std::u16string_view text, char* out);
 inline constexpr std::size_t kEscapedUtf8BytesPerUnit = 6;
 char* EncodeEscapedUtf8(std::u16string_view text, char* out);
 
+// Decodes well-formed UTF-8 from bytes[start] on (the Unicode standard's table of byte
+// sequences: no overlong forms, encoded surrogates or code points above U+10FFFF) into
+// UTF-16. Throws InputDecodingError naming the byte offset and the fault.
+std::u16string DecodeUtf8(std::string_view bytes, std::size_t start = 0);
+
 }  // namespace sorowa

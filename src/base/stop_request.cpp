@@ -1,4 +1,4 @@
-#include "align/stop_request.h"
+#include "base/stop_request.h"
 
 namespace sorowa {
 namespace {

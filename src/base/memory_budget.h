@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "compare/engine_error.h"
+#include "base/engine_error.h"
 
 namespace sorowa {
 
@@ -19,6 +19,14 @@ class TableTooLargeError : public EngineError {
   TableTooLargeError(const TableTooLargeError& inner, std::size_t linePair);
   std::size_t sourceLength() const { return details().sourceLength; }
   std::size_t targetLength() const { return details().targetLength; }
+};
+
+// Raised before memory is taken when a pair's script would need more than the memory limit
+// of the alignment tables (DpMemoryLimit).
+class ScoreTooLargeError : public std::runtime_error {
+ public:
+  ScoreTooLargeError(std::size_t referenceLength, std::size_t hypothesisLength, std::size_t bytes,
+                     std::size_t limit);
 };
 
 // The most bytes one alignment may allocate. By default half of physical memory (or of the

@@ -1,4 +1,4 @@
-#include "compare/japanese_locale.h"
+#include "process/japanese_locale.h"
 
 #include <locale>
 #include <stdexcept>

@@ -1,4 +1,4 @@
-#include "align/dp_limits.h"
+#include "base/memory_budget.h"
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -11,12 +11,16 @@ namespace {
 
 std::atomic<std::size_t> overrideLimit{0};
 
+// One decimal, so that two figures near each other never read as the same number.
+std::string TenthsOfMebibytes(std::size_t bytes) {
+  const std::size_t tenths = bytes / ((std::size_t{1} << 20) / 10);
+  return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MiB";
+}
+
 std::string Megabytes(std::size_t bytes) {
   if (bytes == std::numeric_limits<std::size_t>::max()) return "more than the address space";
   if (bytes < (std::size_t{1} << 20)) return std::to_string(bytes) + " bytes";
-  // One decimal, so that two figures near each other never read as the same number.
-  const std::size_t tenths = bytes / ((std::size_t{1} << 20) / 10);
-  return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MiB";
+  return TenthsOfMebibytes(bytes);
 }
 
 // " and about N s" of work, rounded to two significant figures; nothing when unknown.
@@ -86,6 +90,14 @@ ErrorDetails WithPair(ErrorDetails details, std::size_t linePair) {
 TableTooLargeError::TableTooLargeError(const TableTooLargeError& inner, std::size_t linePair)
     : EngineError(WithPair(inner.details(), linePair),
                   "line pair " + std::to_string(linePair) + ": " + inner.what()) {}
+
+ScoreTooLargeError::ScoreTooLargeError(std::size_t referenceLength, std::size_t hypothesisLength,
+                                       std::size_t bytes, std::size_t limit)
+    : std::runtime_error("a line pair of " + std::to_string(referenceLength) + " and " +
+                         std::to_string(hypothesisLength) +
+                         " elements is too long to score: its edit script would need " +
+                         TenthsOfMebibytes(bytes) + ", over the memory limit of " +
+                         TenthsOfMebibytes(limit) + "; split the long lines") {}
 
 std::size_t DpMemoryLimit() {
   const std::size_t forced = overrideLimit.load(std::memory_order_relaxed);

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <new>
 #include <stdexcept>
@@ -9,6 +10,13 @@
 #include <utility>
 
 namespace sorowa {
+
+// The system's description of an errno value, in English whatever the locale: the engine
+// installs a Japanese one, and these texts end up in English messages.
+inline std::string ErrorDescription(int error) {
+  const char* description = ::strerrordesc_np(error);
+  return description != nullptr ? description : "error " + std::to_string(error);
+}
 
 // What kind of failure ended a command, so that each front end can word it in its own
 // language. The English message of the exception stays what the command line prints.

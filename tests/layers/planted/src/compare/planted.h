@@ -1,0 +1,4 @@
+#pragma once
+
+// Allowed: compare/ builds on text/.
+#include "text/planted.h"
