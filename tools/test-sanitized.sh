@@ -15,8 +15,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${SOROWA_ASAN_BUILD_DIR:-build-asan}
 
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD}
+fi
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSOROWA_SANITIZE=ON \
-  -DSOROWA_BUILD_APP=OFF -DSOROWA_BUILD_BENCH=OFF >/dev/null
+  -DSOROWA_BUILD_APP=OFF -DSOROWA_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
 cmake --build "$build" -j2
 
 logs=$(realpath "$build")/sanitizer-logs

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: the unit, command-line and window
-# tests, the end-to-end test under Xvfb, and the unit suite again under ASan and UBSan.
+# Installs what is missing, builds, and runs every test: the unit, command-line, fault, fuzz
+# replay and window tests and the end-to-end test under Xvfb. The same suite under ASan and
+# UBSan is tools/test-sanitized.sh, which CI runs after this (.ci/run).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/deps.sh
@@ -9,6 +10,3 @@ build=${SOROWA_BUILD_DIR:-build}
 
 # The end-to-end window test starts its own Xvfb.
 (cd "$build" && ctest --output-on-failure -j2)
-if [[ -x tools/test-sanitized.sh ]]; then
-  tools/test-sanitized.sh
-fi
