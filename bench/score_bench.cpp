@@ -8,7 +8,7 @@
 
 #include "bench_text.h"
 #include "score/code_points.h"
-#include "score/levenshtein.h"
+#include "distance/levenshtein.h"
 #include "score/pair_scorer.h"
 #include "score/stats_json.h"
 

@@ -23,7 +23,7 @@
 #include "base/stop_request.h"
 #include "compare/split_lines.h"
 #include "pairing/align_lines.h"
-#include "score/levenshtein.h"
+#include "distance/levenshtein.h"
 #include "score/pair_scorer.h"
 #include "segment/morph_analyzer.h"
 #include "text/text_normalizer.h"

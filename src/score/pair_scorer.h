@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/segment.h"
-#include "score/levenshtein.h"
+#include "distance/levenshtein.h"
 #include "score/stats_document.h"
 
 namespace sorowa {

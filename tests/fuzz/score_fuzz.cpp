@@ -8,7 +8,7 @@
 // the default), one byte for the interval between saved states (0 for the default), two bytes
 // of reference length, then one element per byte, reference first.
 
-#include "../score/levenshtein_reference.h"
+#include "../distance/levenshtein_reference.h"
 #include "fuzz_support.h"
 #include "score/pair_scorer.h"
 

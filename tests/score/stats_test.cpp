@@ -5,7 +5,7 @@
 #include <random>
 #include <sstream>
 
-#include "score/levenshtein_reference.h"
+#include "distance/levenshtein_reference.h"
 #include "score/pair_scorer.h"
 #include "score/stats_json.h"
 

@@ -1,11 +1,11 @@
-#include "score/levenshtein.h"
+#include "distance/levenshtein.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "base/memory_budget.h"
-#include "score/levenshtein_reference.h"
+#include "distance/levenshtein_reference.h"
 
 namespace sorowa {
 namespace {

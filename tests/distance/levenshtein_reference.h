@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "score/levenshtein.h"
+#include "distance/levenshtein.h"
 
 namespace sorowa::testing {
 

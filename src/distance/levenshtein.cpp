@@ -1,4 +1,4 @@
-#include "score/levenshtein.h"
+#include "distance/levenshtein.h"
 
 #include <algorithm>
 #include <bit>
