@@ -3,7 +3,6 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <iconv.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -23,6 +22,7 @@
 #include <vector>
 
 #include "compare/report_store.h"
+#include "support/encode.h"
 
 extern char** environ;
 
@@ -30,6 +30,8 @@ namespace sorowa {
 namespace {
 
 namespace fs = std::filesystem;
+
+using testing_support::Encode;
 
 constexpr const char* kBinary = SOROWA_COMPARE_BINARY;
 const fs::path kExamples = SOROWA_EXAMPLES_DIR;
@@ -56,20 +58,6 @@ std::string ReadFile(const fs::path& path) {
 
 void WriteFile(const fs::path& path, std::string_view bytes) {
   std::ofstream(path, std::ios::binary).write(bytes.data(), std::ssize(bytes));
-}
-
-std::string ToEncoding(std::string_view utf8, const char* encoding) {
-  iconv_t cd = iconv_open(encoding, "UTF-8");
-  EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1)) << encoding;
-  std::string out(utf8.size() * 4 + 16, '\0');
-  char* in = const_cast<char*>(utf8.data());
-  std::size_t inLeft = utf8.size();
-  char* outPtr = out.data();
-  std::size_t outLeft = out.size();
-  EXPECT_NE(iconv(cd, &in, &inLeft, &outPtr, &outLeft), static_cast<std::size_t>(-1));
-  iconv_close(cd);
-  out.resize(out.size() - outLeft);
-  return out;
 }
 
 std::size_t CountLines(const std::string& text) {
@@ -489,8 +477,8 @@ TEST_F(BinaryTest, OtherEncodingsGiveTheSameReportAsUtf8) {
 
   const fs::path sjisSource = work_ / "source-cp932.txt";
   const fs::path sjisTarget = work_ / "target-cp932.txt";
-  WriteFile(sjisSource, ToEncoding(source, "CP932"));
-  WriteFile(sjisTarget, ToEncoding(target, "CP932"));
+  WriteFile(sjisSource, Encode(source, "CP932"));
+  WriteFile(sjisTarget, Encode(target, "CP932"));
   EXPECT_EQ(Report({"--all", "--encoding", "cp932", sjisSource.string(), sjisTarget.string()}),
             expected);
   // Without the option the same bytes are refused rather than garbled.
@@ -501,8 +489,8 @@ TEST_F(BinaryTest, OtherEncodingsGiveTheSameReportAsUtf8) {
   // A UTF-16 byte order mark is recognised without any option, in either byte order.
   const fs::path le = work_ / "source-utf16le.txt";
   const fs::path be = work_ / "target-utf16be.txt";
-  WriteFile(le, "\xFF\xFE" + ToEncoding(source, "UTF-16LE"));
-  WriteFile(be, "\xFE\xFF" + ToEncoding(target, "UTF-16BE"));
+  WriteFile(le, "\xFF\xFE" + Encode(source, "UTF-16LE"));
+  WriteFile(be, "\xFE\xFF" + Encode(target, "UTF-16BE"));
   EXPECT_EQ(Report({"--all", le.string(), be.string()}), expected);
 
   // An old Shift_JIS version against a new UTF-8 one: each file in its own encoding, named
@@ -512,8 +500,8 @@ TEST_F(BinaryTest, OtherEncodingsGiveTheSameReportAsUtf8) {
   EXPECT_EQ(Report({"--all", "--encoding=auto", sjisSource.string(), be.string()}), expected);
 
   const fs::path eucSource = work_ / "source-eucjp.txt";
-  WriteFile(eucSource, ToEncoding(source, "EUC-JP"));
-  WriteFile(target_, ToEncoding(target, "EUC-JP"));
+  WriteFile(eucSource, Encode(source, "EUC-JP"));
+  WriteFile(target_, Encode(target, "EUC-JP"));
   EXPECT_EQ(Report({"--all", "--encoding=EUC-JP", eucSource.string(), target_.string()}), expected);
 }
 
