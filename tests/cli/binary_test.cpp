@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,7 +13,6 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iterator>
 #include <string>
@@ -23,6 +21,7 @@
 
 #include "compare/report_store.h"
 #include "support/encode.h"
+#include "support/files.h"
 
 extern char** environ;
 
@@ -32,6 +31,8 @@ namespace {
 namespace fs = std::filesystem;
 
 using testing_support::Encode;
+using testing_support::ReadFile;
+using testing_support::WriteFile;
 
 constexpr const char* kBinary = SOROWA_COMPARE_BINARY;
 const fs::path kExamples = SOROWA_EXAMPLES_DIR;
@@ -50,15 +51,6 @@ constexpr std::string_view kHead =
     "-->\n"
     "</style></head><body>\n";
 constexpr std::string_view kFoot = "</body></html>";
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const fs::path& path, std::string_view bytes) {
-  std::ofstream(path, std::ios::binary).write(bytes.data(), std::ssize(bytes));
-}
 
 std::size_t CountLines(const std::string& text) {
   return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
@@ -81,9 +73,7 @@ struct RunResult {
 class BinaryTest : public testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "sorowa-cli-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    work_ = pattern;
+    ASSERT_FALSE(work_.empty());
     tmp_ = work_ / "tmp";
     fs::create_directory(tmp_);
     source_ = work_ / "source.txt";
@@ -91,17 +81,9 @@ class BinaryTest : public testing::Test {
     WriteFile(source_, ReadFile(kExamples / "source.txt"));
     WriteFile(target_, ReadFile(kExamples / "target.txt"));
   }
-  void TearDown() override { fs::remove_all(work_); }
 
   // Files in the private TMPDIR, sorted.
-  std::vector<std::string> TmpEntries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(tmp_)) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  std::vector<std::string> TmpEntries() const { return testing_support::FolderEntries(tmp_); }
 
   RunResult Run(const std::vector<std::string>& args, const RunOptions& options = {}) {
     std::vector<std::string> envStrings;
@@ -192,7 +174,8 @@ class BinaryTest : public testing::Test {
     return r.out;
   }
 
-  fs::path work_;
+  testing_support::TempDir temp_{"sorowa-cli"};
+  fs::path work_ = temp_.path();
   fs::path tmp_;
   fs::path source_;
   fs::path target_;

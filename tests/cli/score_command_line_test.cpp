@@ -9,7 +9,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <random>
 #include <sstream>
@@ -17,6 +16,7 @@
 #include "command_line.h"
 #include "score/pair_scorer.h"
 #include "score/stats_json.h"
+#include "support/files.h"
 
 extern char** environ;
 
@@ -24,6 +24,8 @@ namespace sorowa {
 namespace {
 
 namespace fs = std::filesystem;
+
+using testing_support::ReadFile;
 
 TEST(ScoreCommandLineTest, OptionsReachTheCommandLine) {
   CommandLine line = ParseCommandLine(
@@ -95,11 +97,6 @@ struct Outcome {
   std::string err;
 };
 
-std::string Read(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // Runs the program with standard output and error into files beside errFile, and TMPDIR set
 // to tmp when one is given.
 Outcome RunBinary(const std::vector<std::string>& args, const fs::path& errFile,
@@ -130,16 +127,17 @@ Outcome RunBinary(const std::vector<std::string>& args, const fs::path& errFile,
     outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   posix_spawn_file_actions_destroy(&actions);
-  outcome.out = Read(outFile);
-  outcome.err = Read(errFile);
+  outcome.out = ReadFile(outFile);
+  outcome.err = ReadFile(errFile);
   return outcome;
 }
 
 // Shards written by the library, merged by the program: the result is the one-run document;
 // a broken shard fails the run, names itself and leaves the output as it was.
 TEST(MergeStatsBinaryTest, MergesShardsAndRefusesBrokenOnes) {
-  const fs::path dir = fs::temp_directory_path() / ("sorowa-merge-" + std::to_string(getpid()));
-  fs::create_directories(dir);
+  const testing_support::TempDir temp("sorowa-merge");
+  const fs::path dir = temp.path();
+  ASSERT_FALSE(dir.empty());
   std::mt19937_64 random(4);
   PairScorer scorer;
   PairDetail detail;
@@ -170,9 +168,9 @@ TEST(MergeStatsBinaryTest, MergesShardsAndRefusesBrokenOnes) {
   Outcome outcome = RunBinary(args, dir / "err");
   EXPECT_EQ(outcome.status, 0) << outcome.err;
   EXPECT_NE(outcome.err.find("pairs: 30, changed: "), std::string::npos) << outcome.err;
-  EXPECT_EQ(ReadStatsJson(Read(dir / "all.json"), "all.json"), oneRun);
+  EXPECT_EQ(ReadStatsJson(ReadFile(dir / "all.json"), "all.json"), oneRun);
 
-  const std::string before = Read(dir / "all.json");
+  const std::string before = ReadFile(dir / "all.json");
   std::ofstream(dir / "broken.json") << "{\"format\": \"sorowa-stats\", \"version\": 1}";
   outcome = RunBinary({"--merge-stats", (dir / "all.json").string(), (dir / "shard0.json").string(),
                        (dir / "broken.json").string()},
@@ -180,8 +178,7 @@ TEST(MergeStatsBinaryTest, MergesShardsAndRefusesBrokenOnes) {
   EXPECT_EQ(outcome.status, 1);
   EXPECT_EQ(outcome.err,
             "sorowa-compare: " + (dir / "broken.json").string() + ": missing field \"options\"\n");
-  EXPECT_EQ(Read(dir / "all.json"), before);
-  fs::remove_all(dir);
+  EXPECT_EQ(ReadFile(dir / "all.json"), before);
 }
 
 void WriteFile(const fs::path& path, const std::string& bytes) {
@@ -266,6 +263,7 @@ void ExpectRowMatches(const std::map<std::string, std::string>& row,
 class BatchBinaryTest : public testing::Test {
  protected:
   void SetUp() override {
+    ASSERT_FALSE(dir_.empty());
     std::mt19937_64 random(9);
     for (const char* name : {"a.txt", "sub/b.txt", "sub/deeper/c.txt", "d e.txt"}) {
       WriteDocument(dir_ / "src" / name, dir_ / "tgt" / name, random);
@@ -275,7 +273,6 @@ class BatchBinaryTest : public testing::Test {
     WriteFile(dir_ / "src" / "bad.txt", "abc\xff\x80\n");
     WriteFile(dir_ / "tgt" / "bad.txt", "abc\n");
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   Outcome Batch(const std::string& out, std::vector<std::string> more = {}) {
     std::vector<std::string> args{"--batch", (dir_ / "src").string(), (dir_ / "tgt").string(),
@@ -284,7 +281,8 @@ class BatchBinaryTest : public testing::Test {
     return RunBinary(args, dir_ / "err");
   }
 
-  fs::path dir_ = fs::temp_directory_path() / ("sorowa-batch-" + std::to_string(getpid()));
+  testing_support::TempDir temp_{"sorowa-batch"};
+  fs::path dir_ = temp_.path();
 };
 
 // Files on one side only and a file in the wrong encoding are recorded with their errors
@@ -300,19 +298,19 @@ TEST_F(BatchBinaryTest, RecordsFailedDocumentsAndGoesOn) {
             std::string::npos);
   EXPECT_NE(outcome.err.find("documents: 7 (3 failed)"), std::string::npos) << outcome.err;
 
-  const StatsDocument stats = ReadStatsJson(Read(dir_ / "out/stats.json"), "stats.json");
+  const StatsDocument stats = ReadStatsJson(ReadFile(dir_ / "out/stats.json"), "stats.json");
   std::vector<std::string> failed;
   for (const DocumentEntry& entry : stats.documents) {
     if (!entry.totals) failed.push_back(fs::path(entry.source).filename().string());
   }
   EXPECT_EQ(failed, (std::vector<std::string>{"bad.txt", "only-source.txt", "only-target.txt"}));
   for (const char* report : {"a.txt.htm", "d e.txt.htm", "sub/b.txt.htm", "sub/deeper/c.txt.htm"}) {
-    EXPECT_TRUE(Read(dir_ / "out" / report).ends_with("</html>")) << report;
+    EXPECT_TRUE(ReadFile(dir_ / "out" / report).ends_with("</html>")) << report;
   }
   EXPECT_FALSE(fs::exists(dir_ / "out/bad.txt.htm"));
-  EXPECT_NE(Read(dir_ / "out/index.html").find("href=\"d%20e.txt.htm\""), std::string::npos);
+  EXPECT_NE(ReadFile(dir_ / "out/index.html").find("href=\"d%20e.txt.htm\""), std::string::npos);
 
-  const auto rows = ReadTsv(Read(dir_ / "out/stats.tsv"));
+  const auto rows = ReadTsv(ReadFile(dir_ / "out/stats.tsv"));
   ASSERT_EQ(rows.size(), stats.documents.size() + 1);
   for (std::size_t k = 0; k < stats.documents.size(); ++k) {
     EXPECT_EQ(rows[k].at("source"), stats.documents[k].source);
@@ -335,7 +333,7 @@ TEST_F(BatchBinaryTest, ShardsMergedEqualOneRun) {
   }
   const Outcome merged = RunBinary(merge, dir_ / "err");
   EXPECT_EQ(merged.status, 0) << merged.err;
-  EXPECT_EQ(Read(dir_ / "merged.json"), Read(dir_ / "whole/stats.json"));
+  EXPECT_EQ(ReadFile(dir_ / "merged.json"), ReadFile(dir_ / "whole/stats.json"));
   EXPECT_FALSE(fs::exists(dir_ / "whole/a.txt.htm"));
 }
 

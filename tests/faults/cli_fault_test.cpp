@@ -23,13 +23,13 @@
 #include <iterator>
 #include <map>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "base/utf8.h"
 #include "compare/report_document.h"
 #include "compare/report_store.h"
+#include "support/files.h"
 
 extern char** environ;
 
@@ -38,21 +38,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using testing_support::ReadFile;
+using testing_support::WriteFile;
+
 constexpr const char* kBinary = SOROWA_COMPARE_BINARY;
 // Far beyond any case here, even on a busy machine; a child still running then has hung and
 // is killed.
 constexpr auto kHangLimit = std::chrono::seconds(140);
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
-void WriteFile(const fs::path& path, std::string_view bytes) {
-  std::ofstream(path, std::ios::binary).write(bytes.data(), std::ssize(bytes));
-}
 
 std::size_t Count(std::string_view text, std::string_view what) {
   std::size_t count = 0;
@@ -82,9 +74,7 @@ struct RunSetup {
 class CliFaultTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "sorowa-faults-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    work_ = pattern;
+    ASSERT_FALSE(work_.empty());
     tmp_ = work_ / "tmp";
     fs::create_directory(tmp_);
     source_ = work_ / "source.txt";
@@ -95,7 +85,6 @@ class CliFaultTest : public ::testing::Test {
     fs::create_directory(earlier_.parent_path());
     WriteFile(earlier_, "<html>an earlier report</html>");
   }
-  void TearDown() override { fs::remove_all(work_); }
 
   // Standard output and error go to files, so a child that writes a lot cannot block on a
   // pipe, and the parent only has to wait, with a deadline.
@@ -171,14 +160,7 @@ class CliFaultTest : public ::testing::Test {
     return result;
   }
 
-  std::vector<std::string> TmpEntries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(tmp_)) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  std::vector<std::string> TmpEntries() const { return testing_support::FolderEntries(tmp_); }
 
   // Exit status 1, one line on standard error naming the cause, nothing on standard output,
   // no file in TMPDIR, and the earlier report alone and unchanged in its folder.
@@ -225,7 +207,8 @@ class CliFaultTest : public ::testing::Test {
     return path.empty() ? std::string() : ReadFile(path);
   }
 
-  fs::path work_;
+  testing_support::TempDir temp_{"sorowa-faults"};
+  fs::path work_ = temp_.path();
   fs::path tmp_;
   fs::path source_;
   fs::path target_;

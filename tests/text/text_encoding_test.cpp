@@ -9,6 +9,7 @@
 #include "base/engine_error.h"
 #include "base/utf8.h"
 #include "support/encode.h"
+#include "support/files.h"
 #include "text/input_decoding.h"
 #include "text/text_file.h"
 
@@ -70,8 +71,9 @@ TEST(TextEncodingTest, UndecodableBytesNameTheFurthestEncodingTried) {
 }
 
 TEST(TextEncodingTest, ReadingAFileKeepsToTheLimitAndNamesThePath) {
-  const fs::path dir = fs::path(testing::TempDir()) / "sorowa-text-file-test";
-  fs::create_directories(dir);
+  const testing_support::TempDir temp("sorowa-text-file-test");
+  const fs::path dir = temp.path();
+  ASSERT_FALSE(dir.empty());
   const fs::path file = dir / "原稿.txt";
   std::ofstream(file, std::ios::binary) << Encode(kText, "EUC-JP");
 
@@ -101,7 +103,6 @@ TEST(TextEncodingTest, ReadingAFileKeepsToTheLimitAndNamesThePath) {
       EXPECT_NE(std::string(error.what()).find(f.path.string()), std::string::npos);
     }
   }
-  fs::remove_all(dir);
 }
 
 }  // namespace
