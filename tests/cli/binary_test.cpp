@@ -3,17 +3,13 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <iterator>
 #include <string>
 #include <utility>
@@ -22,8 +18,7 @@
 #include "compare/report_store.h"
 #include "support/encode.h"
 #include "support/files.h"
-
-extern char** environ;
+#include "support/run_program.h"
 
 namespace sorowa {
 namespace {
@@ -32,6 +27,9 @@ namespace fs = std::filesystem;
 
 using testing_support::Encode;
 using testing_support::ReadFile;
+using testing_support::RunOptions;
+using testing_support::RunProgram;
+using testing_support::RunResult;
 using testing_support::WriteFile;
 
 constexpr const char* kBinary = SOROWA_COMPARE_BINARY;
@@ -56,20 +54,6 @@ std::size_t CountLines(const std::string& text) {
   return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
 }
 
-struct RunOptions {
-  std::string input = {};  // standard input
-  int stdoutFd = -1;       // when set, the child's standard output instead of a pipe
-  // Runs in the child just before exec, where getpid() is already the program's pid.
-  std::function<void()> beforeExec = {};
-};
-
-struct RunResult {
-  int status = -1;  // exit status, or 128 + signal
-  std::string out;
-  std::string err;
-  pid_t pid = -1;
-};
-
 class BinaryTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -85,84 +69,10 @@ class BinaryTest : public testing::Test {
   // Files in the private TMPDIR, sorted.
   std::vector<std::string> TmpEntries() const { return testing_support::FolderEntries(tmp_); }
 
-  RunResult Run(const std::vector<std::string>& args, const RunOptions& options = {}) {
-    std::vector<std::string> envStrings;
-    for (char** e = environ; *e != nullptr; ++e) {
-      if (std::strncmp(*e, "TMPDIR=", 7) != 0) envStrings.emplace_back(*e);
-    }
-    envStrings.push_back("TMPDIR=" + tmp_.string());
-    std::vector<char*> envp;
-    for (auto& s : envStrings) envp.push_back(s.data());
-    envp.push_back(nullptr);
-    std::vector<std::string> argStrings{kBinary};
-    argStrings.insert(argStrings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& s : argStrings) argv.push_back(s.data());
-    argv.push_back(nullptr);
-
-    int in[2], out[2], err[2];
-    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
-      ADD_FAILURE() << "pipe: " << std::strerror(errno);
-      return {};
-    }
-    RunResult result;
-    result.pid = fork();
-    if (result.pid == 0) {
-      dup2(in[0], 0);
-      dup2(options.stdoutFd >= 0 ? options.stdoutFd : out[1], 1);
-      dup2(err[1], 2);
-      // The program itself must cope with a closed reader; do not lend it our SIG_IGN.
-      signal(SIGPIPE, SIG_DFL);
-      if (options.beforeExec) options.beforeExec();
-      execve(kBinary, argv.data(), envp.data());
-      _exit(127);
-    }
-    close(in[0]);
-    close(out[1]);
-    close(err[1]);
-
-    std::size_t written = 0;
-    int inFd = in[1];
-    if (options.input.empty()) {
-      close(inFd);
-      inFd = -1;
-    } else {
-      fcntl(inFd, F_SETFL, O_NONBLOCK);
-    }
-    int outFd = out[0];
-    int errFd = err[0];
-    while (outFd >= 0 || errFd >= 0 || inFd >= 0) {
-      pollfd fds[3] = {{inFd, POLLOUT, 0}, {outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
-      if (poll(fds, 3, -1) < 0) {
-        if (errno == EINTR) continue;
-        break;
-      }
-      if (inFd >= 0 && fds[0].revents != 0) {
-        const ssize_t n =
-            write(inFd, options.input.data() + written, options.input.size() - written);
-        if (n > 0) written += static_cast<std::size_t>(n);
-        if (n < 0 || written == options.input.size()) {
-          close(inFd);
-          inFd = -1;
-        }
-      }
-      for (auto [index, fd, text] :
-           {std::tuple{1, &outFd, &result.out}, std::tuple{2, &errFd, &result.err}}) {
-        if (*fd < 0 || fds[index].revents == 0) continue;
-        char buffer[65536];
-        const ssize_t n = read(*fd, buffer, sizeof buffer);
-        if (n > 0) {
-          text->append(buffer, static_cast<std::size_t>(n));
-        } else {
-          close(*fd);
-          *fd = -1;
-        }
-      }
-    }
-    int status = 0;
-    waitpid(result.pid, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return result;
+  // The program with TMPDIR set to the private one.
+  RunResult Run(const std::vector<std::string>& args, RunOptions options = {}) {
+    options.env.emplace("TMPDIR", tmp_.string());
+    return RunProgram(kBinary, args, options);
   }
 
   // The report bytes, taken from standard output.

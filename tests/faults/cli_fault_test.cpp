@@ -10,8 +10,6 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -30,8 +28,7 @@
 #include "compare/report_document.h"
 #include "compare/report_store.h"
 #include "support/files.h"
-
-extern char** environ;
+#include "support/run_program.h"
 
 namespace sorowa {
 namespace {
@@ -39,6 +36,9 @@ namespace {
 namespace fs = std::filesystem;
 
 using testing_support::ReadFile;
+using testing_support::RunOptions;
+using testing_support::RunProgram;
+using testing_support::RunResult;
 using testing_support::WriteFile;
 
 constexpr const char* kBinary = SOROWA_COMPARE_BINARY;
@@ -51,25 +51,6 @@ std::size_t Count(std::string_view text, std::string_view what) {
   for (std::size_t at = text.find(what); at != text.npos; at = text.find(what, at + 1)) ++count;
   return count;
 }
-
-struct RunResult {
-  int status = -1;      // exit status, or 128 + signal
-  bool killed = false;  // it hung and was killed
-  std::string out;
-  std::string err;
-  double seconds = 0;
-  double cpuSeconds = 0;   // user and system time of the child
-  long peakKilobytes = 0;  // the child's maximum resident set size
-};
-
-struct RunSetup {
-  std::map<std::string, std::string> env = {};  // set or, with an empty value, removed
-  // Runs in the child before exec, where getpid() is already the program's pid.
-  std::function<void()> beforeExec = {};
-  // Called in the parent every few milliseconds while the child runs, until it returns true;
-  // it may signal the child.
-  std::function<bool(pid_t)> whileRunning = {};
-};
 
 class CliFaultTest : public ::testing::Test {
  protected:
@@ -86,78 +67,12 @@ class CliFaultTest : public ::testing::Test {
     WriteFile(earlier_, "<html>an earlier report</html>");
   }
 
-  // Standard output and error go to files, so a child that writes a lot cannot block on a
-  // pipe, and the parent only has to wait, with a deadline.
-  RunResult Run(const std::vector<std::string>& args, const RunSetup& setup = {}) {
-    std::map<std::string, std::string> env;
-    for (char** e = environ; *e != nullptr; ++e) {
-      const std::string entry = *e;
-      const std::size_t eq = entry.find('=');
-      env[entry.substr(0, eq)] = entry.substr(eq + 1);
-    }
-    env["TMPDIR"] = tmp_.string();
-    for (const auto& [name, value] : setup.env) {
-      if (value.empty()) {
-        env.erase(name);
-      } else {
-        env[name] = value;
-      }
-    }
-    std::vector<std::string> envStrings;
-    for (const auto& [name, value] : env) envStrings.push_back(name + "=" + value);
-    std::vector<char*> envp;
-    for (std::string& s : envStrings) envp.push_back(s.data());
-    envp.push_back(nullptr);
-    std::vector<std::string> argStrings{kBinary};
-    argStrings.insert(argStrings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& s : argStrings) argv.push_back(s.data());
-    argv.push_back(nullptr);
-
-    const fs::path outPath = work_ / "stdout";
-    const fs::path errPath = work_ / "stderr";
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      const int in = ::open("/dev/null", O_RDONLY);
-      const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      if (in < 0 || out < 0 || err < 0) ::_exit(125);
-      ::dup2(in, 0);
-      ::dup2(out, 1);
-      ::dup2(err, 2);
-      if (setup.beforeExec) setup.beforeExec();
-      ::execve(kBinary, argv.data(), envp.data());
-      ::_exit(127);
-    }
-    RunResult result;
-    int status = 0;
-    rusage usage{};
-    bool watching = static_cast<bool>(setup.whileRunning);
-    for (;;) {
-      const pid_t done = ::wait4(pid, &status, WNOHANG, &usage);
-      if (done == pid) break;
-      if (watching && setup.whileRunning(pid)) watching = false;
-      if (std::chrono::steady_clock::now() - start > kHangLimit) {
-        ::kill(pid, SIGKILL);
-        ::wait4(pid, &status, 0, &usage);
-        result.killed = true;
-        break;
-      }
-      const timespec pause{0, 5'000'000};
-      ::nanosleep(&pause, nullptr);
-    }
-    result.seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    result.peakKilobytes = usage.ru_maxrss;
-    result.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                        static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = ReadFile(outPath);
-    result.err = ReadFile(errPath);
-    fs::remove(outPath);
-    fs::remove(errPath);
-    return result;
+  // The program with TMPDIR set to the private one, unless options set it, and killed when it
+  // hangs.
+  RunResult Run(const std::vector<std::string>& args, RunOptions options = {}) {
+    options.env.emplace("TMPDIR", tmp_.string());
+    options.hangLimit = kHangLimit;
+    return RunProgram(kBinary, args, options);
   }
 
   std::vector<std::string> TmpEntries() const { return testing_support::FolderEntries(tmp_); }
@@ -228,7 +143,7 @@ std::function<void()> FileSizeLimit(rlim_t maxBytes) {
 struct FailureCase {
   const char* name;
   std::vector<std::string> args;  // SOURCE, TARGET and EARLIER stand for the test's files
-  RunSetup setup;
+  RunOptions setup;
   const char* cause;
   // Prepares the test's folder; gets the TMPDIR and the work folder.
   std::function<void(const fs::path& tmp, const fs::path& work)> arrange = {};
@@ -258,7 +173,7 @@ TEST_P(CliFailure, EndsWithOneMessageAndLeavesNothing) {
                    : arg.starts_with("WORK/") ? (work_ / arg.substr(5)).string()
                                               : arg);
   }
-  RunSetup setup = c.setup;
+  RunOptions setup = c.setup;
   for (auto& [name, value] : setup.env) {
     if (value.starts_with("WORK/")) value = (work_ / value.substr(5)).string();
   }
