@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "compare/report_document.h"
 #include "compare/report_store.h"
 #include "support/encode.h"
 #include "support/files.h"
@@ -35,20 +36,9 @@ using testing_support::WriteFile;
 constexpr const char* kBinary = SOROWA_COMPARE_BINARY;
 const fs::path kExamples = SOROWA_EXAMPLES_DIR;
 
-constexpr std::string_view kHead =
-    "<html><meta http-equiv=\"Content-Type\" content=\"text/html; charset=UTF-8\">\n"
-    "<style type=\"text/css\">\n"
-    "<!--\n"
-    ".caption{ font-size: 60%; }\n"
-    "table{ font-size: 70%; border-collapse: collapse; border: 0px; }\n"
-    "td{ white-space: nowrap; vertical-align: middle; }\n"
-    ".le{ text-align: left; }\n"
-    ".same{ background:#ffffff; text-align: center; }\n"
-    ".partial{ background:#ffcccc; text-align: center; }\n"
-    ".different{ background:#ef7774; text-align: center; }\n"
-    "-->\n"
-    "</style></head><body>\n";
-constexpr std::string_view kFoot = "</body></html>";
+// The report's fixed ends as the engine writes them; the golden report test holds their bytes.
+const std::string kHead(ReportHead());
+const std::string kFoot(ReportFoot());
 
 std::size_t CountLines(const std::string& text) {
   return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
@@ -124,14 +114,14 @@ TEST_F(BinaryTest, StandardOutputGetsTheExactReport) {
   WriteFile(target_, "x\n\ny\n");
   RunResult r = Run({"-o", "-", "--none", source_.string(), target_.string()});
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, std::string(kHead) + "<hr><br><hr><br>" + std::string(kFoot));
+  EXPECT_EQ(r.out, kHead + "<hr><br><hr><br>" + kFoot);
   EXPECT_EQ(CountLines(r.err), 1u) << r.err;
   EXPECT_EQ(TmpEntries(), std::vector<std::string>{});
 
   WriteFile(source_, "");
   r = Run({"-o", "-", "--all", source_.string(), target_.string()});
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, std::string(kHead) + std::string(kFoot));
+  EXPECT_EQ(r.out, kHead + kFoot);
   EXPECT_EQ(CountLines(r.err), 1u) << r.err;
 }
 
