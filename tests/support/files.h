@@ -10,7 +10,7 @@
 
 namespace sorowa::testing_support {
 
-// The file's bytes; empty when it cannot be read, which a test then sees as a wrong content.
+// The file's bytes; a file that cannot be read reads as empty.
 std::string ReadFile(const std::filesystem::path& path);
 
 // Replaces the file's content with bytes.

@@ -44,7 +44,7 @@ struct RunResult {
 // options.input and is then closed; standard output and error are read as they come, so a
 // child that writes a lot never blocks on them. The child gets SIGPIPE's default action, so
 // that a program in a pipeline behaves as it would in a shell. Throws std::system_error when
-// the child cannot be started.
+// no child process can be made; a program that cannot be executed ends with status 127.
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                      const RunOptions& options = {});
 
