@@ -14,11 +14,14 @@ namespace sorowa {
 std::optional<QString> PlainTextOf(const QMimeData& data);
 
 // One of the two text editors: plain text only, no wrapping, so that each displayed line is
-// one text line, and no context menu.
+// one text line, and no context menu. A text with a line longer than kLongLine characters
+// is wrapped instead (see FitWrapModeToLines).
 class PlainTextEditor : public QPlainTextEdit {
   Q_OBJECT
 
  public:
+  static constexpr int kLongLine = 4000;
+
   explicit PlainTextEditor(QWidget* parent = nullptr);
 
   // The characters exactly as typed, lines separated by LF. Unlike toPlainText(), this keeps
@@ -42,6 +45,10 @@ class PlainTextEditor : public QPlainTextEdit {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  // Wraps the lines while one of them is longer than kLongLine; checked when the text is
+  // replaced or pasted, which is how such lines arrive.
+  void FitWrapModeToLines();
+
   int preferredHeight_ = 0;
 };
 

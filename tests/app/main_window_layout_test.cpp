@@ -123,31 +123,38 @@ void MainWindowTest::ScreenAndTabOrder() {
 void MainWindowTest::CountersFollowTheText_data() {
   QTest::addColumn<QString>("text");
   QTest::addColumn<QString>("count");
-  QTest::newRow("empty") << QString() << "1";
+  QTest::addColumn<bool>("wraps");
+  QTest::newRow("empty") << QString() << "1" << false;
   QTest::newRow("one line") << "吾輩は猫である"
-                            << "1";
+                            << "1" << false;
   QTest::newRow("LF") << "a\nb"
-                      << "2";
+                      << "2" << false;
   QTest::newRow("trailing LF") << "a\n"
-                               << "2";
+                               << "2" << false;
   QTest::newRow("CR LF") << "a\r\nb\r\n"
-                         << "3";
+                         << "3" << false;
   QTest::newRow("CR alone") << "x\ry"
-                            << "2";
+                            << "2" << false;
   QTest::newRow("blank lines") << "\n\n\n"
-                               << "4";
-  QTest::newRow("long line does not wrap") << QString(5000, QChar(u'あ')) << "1";
+                               << "4" << false;
+  QTest::newRow("long line") << QString(PlainTextEditor::kLongLine, QChar(u'あ')) << "1" << false;
+  // A line too long to lay out whole at every paint is wrapped.
+  QTest::newRow("too long a line")
+      << QStringLiteral("短い\n") + QString(PlainTextEditor::kLongLine + 1, QChar(u'あ')) << "2"
+      << true;
 }
 
 void MainWindowTest::CountersFollowTheText() {
   QFETCH(QString, text);
   QFETCH(QString, count);
+  QFETCH(bool, wraps);
   window_->show();
   Source()->setPlainText(text);
   QCOMPARE(Child<QLabel>("sourceLineCount")->text(), count);
   QCOMPARE(Child<QLabel>("targetLineCount")->text(), QStringLiteral("1"));
   window_->SetEditorText(sorowa::Editor::Target, text.toStdU16String());
   QCOMPARE(Child<QLabel>("targetLineCount")->text(), count);
+  QCOMPARE(Target()->lineWrapMode(), wraps ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
 }
 
 void MainWindowTest::CounterUpdatesWhileTyping() {
