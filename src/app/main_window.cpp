@@ -93,6 +93,22 @@ int EditorHeightFor(const PlainTextEditor* editor, int lines) {
                   text + margins + editor->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
 }
 
+// Holds back the painting of some widgets for its lifetime; they are painted afresh after.
+class FrozenPaint {
+ public:
+  explicit FrozenPaint(std::initializer_list<QWidget*> widgets) : widgets_(widgets) {
+    for (QWidget* widget : widgets_) widget->setUpdatesEnabled(false);
+  }
+  ~FrozenPaint() {
+    for (QWidget* widget : widgets_) widget->setUpdatesEnabled(true);
+  }
+  FrozenPaint(const FrozenPaint&) = delete;
+  FrozenPaint& operator=(const FrozenPaint&) = delete;
+
+ private:
+  std::vector<QWidget*> widgets_;
+};
+
 QString JoinStatus(const QString& first, const QString& second) {
   if (first.isEmpty() || second.isEmpty()) return first + second;
   return first + QStringLiteral(" · ") + second;
@@ -508,6 +524,11 @@ void MainWindow::Compare() {
   {
     CompareProgress progress(this, progressDelay_);
     progress_ = &progress;
+    // Nothing can change the editors while the Compare runs, and painting them can take
+    // seconds: a line of a hundred thousand characters is shaped anew for every paint, even
+    // for the caret's blink. Events are handled between pairs, so a paint that slow would
+    // hold up the Cancel button and the window's close request.
+    FrozenPaint frozen({sourceEditor_, targetEditor_});
     // OnCompare reports its own failures through ReportError and never throws.
     OnCompare(*this, store_, morphFactory_);
     progress_ = nullptr;

@@ -249,22 +249,28 @@ void MainWindowTest::CancelKeepsEarlierReport() {
   Source()->setPlainText(many);
   Target()->setPlainText(many);
 
-  // The dialog appears at once and the first chance to press Cancel is taken.
+  // The dialog appears at once and the first chance to press Cancel is taken. Meanwhile a
+  // click on the window does nothing, and yet no modal window keeps the window system's
+  // close request from the window.
   window_->SetProgressDelay(std::chrono::milliseconds(0));
   QString label;
-  bool modal = false;
+  bool blocked = false;
   QTimer::singleShot(0, window_.get(), [&] {
     auto* dialog = window_->findChild<QProgressDialog*>();
     if (dialog == nullptr) return;
     label = dialog->labelText();
-    modal = dialog->isModal() || dialog->windowModality() != Qt::NonModal;
+    const QString text = Source()->Text();
+    QTest::mouseClick(Child<QCheckBox>("charDpBox"), Qt::LeftButton);
+    QTest::keyClick(Source(), Qt::Key_X);
+    blocked = !Child<QCheckBox>("charDpBox")->isChecked() && Source()->Text() == text &&
+              QGuiApplication::modalWindow() == nullptr;
     auto* cancel = dialog->findChild<QPushButton*>();
     if (cancel != nullptr) QTest::mouseClick(cancel, Qt::LeftButton);
   });
   const QString second = RunCompareInto(tmp_->path());
 
   QVERIFY2(label.contains(QStringLiteral("/ 3000")), qPrintable(label));
-  QVERIFY(modal);
+  QVERIFY(blocked);
   QVERIFY(second.isEmpty());
   QCOMPARE(ReportFiles(tmp_->path()).size(), 1);
   QCOMPARE(View()->ReportPath(), first);
@@ -291,6 +297,8 @@ void MainWindowTest::ClosingDuringCompareCancelsIt() {
   const QString written = RunCompareInto(tmp_->path());
   QVERIFY(visibleAfterClose);
   QVERIFY(written.isEmpty());
+  // The partial report has gone with the Compare.
+  QCOMPARE(QDir(tmp_->path()).entryList(QDir::Files | QDir::Hidden), QStringList{});
   QVERIFY(!window_->isVisible());
   QVERIFY(dialogs_->errors.isEmpty());
 }
