@@ -22,6 +22,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <cmath>
+#include <utility>
 
 #include "app/compare_progress.h"
 #include "app/compare_status.h"
@@ -38,6 +39,7 @@
 #include "app/report_saver.h"
 #include "app/report_view.h"
 #include "app/startup.h"
+#include "app/temp_reports.h"
 #include "app/text_convert.h"
 #include "app/window_settings.h"
 #include "compare/on_compare.h"
@@ -120,7 +122,8 @@ MainWindow::MainWindow(Dialogs& dialogs, ReportStore& store, QWidget* parent)
     : QWidget(parent),
       dialogs_(dialogs),
       store_(store),
-      settings_(std::make_unique<WindowSettings>(nullptr)) {
+      settings_(std::make_unique<WindowSettings>(nullptr)),
+      tempReports_(std::make_unique<TempReports>()) {
   setWindowTitle(QStringLiteral("Sorowa 1.0"));
   setWindowIcon(AppIcon());
   BuildControls();
@@ -167,9 +170,12 @@ void MainWindow::ConnectCommands() {
   // Printing runs in the background for a while: the status line says how it goes.
   connect(printer_, &ReportPrinter::Started, this, [this](const QString& pdf) {
     printTarget_ = pdf;
+    printedReport_ = view_->ReportPath();
+    tempReports_->Hold(printedReport_);
     status_->setText(JoinStatus(compareStatus_, QStringLiteral("印刷しています…")));
   });
   connect(printer_, &ReportPrinter::Finished, this, [this](bool ok) {
+    tempReports_->Release(std::exchange(printedReport_, QString()));
     status_->setText(JoinStatus(
         compareStatus_,
         !ok ? QString()
@@ -404,6 +410,8 @@ bool MainWindow::IsOptionChecked(OptionId option) const {
 
 void MainWindow::ShowReport(const std::filesystem::path& path) {
   view_->ShowReport(PathToQString(path));
+  // A Compare's report, written into the temporary folder: the one it replaces goes.
+  if (progress_ != nullptr) tempReports_->Adopt(PathToQString(path));
   // What the file tells until the Compare hands over its pairs.
   pairList_->Model().SetPairs(view_->Index());
 }
@@ -576,6 +584,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     settings_->SetGeometry(saveGeometry());
     settings_->SetSplitterState(splitter_->saveState());
   }
+  tempReports_->RemoveAll();
   QWidget::closeEvent(event);
 }
 

@@ -28,6 +28,7 @@ class PlainTextEditor;
 class ReportPrinter;
 class ReportSaver;
 class ReportView;
+class TempReports;
 class WindowSettings;
 
 // The program's only window: the menu bar, the Source and Target editors with their line
@@ -134,6 +135,8 @@ class MainWindow : public QWidget, public CompareUi {
   QString printTarget_;    // the PDF file being printed to, if any
   std::unique_ptr<ReportSaver> saver_;
   ReportPrinter* printer_ = nullptr;
+  QString printedReport_;  // the report file being printed, kept until printing ends
+  std::unique_ptr<TempReports> tempReports_;
 
   // Set while a Compare runs; events handled meanwhile must not start another one.
   CompareProgress* progress_ = nullptr;

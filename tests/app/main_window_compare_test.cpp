@@ -303,6 +303,25 @@ void MainWindowTest::ClosingDuringCompareCancelsIt() {
   QVERIFY(dialogs_->errors.isEmpty());
 }
 
+// A report in the temporary folder goes once a newer one replaces it, the last one when
+// the window closes; a saved copy stays, even in that folder.
+void MainWindowTest::TemporaryReportsGoAway() {
+  Source()->setPlainText(QStringLiteral("一つ目\n"));
+  Target()->setPlainText(QStringLiteral("一つめ\n"));
+  const QString first = RunCompareInto(tmp_->path());
+  QVERIFY(!first.isEmpty());
+  dialogs_->savePath = tmp_->filePath(QStringLiteral("saved.htm"));
+  window_->Save();
+  Source()->setPlainText(QStringLiteral("二つ目\n"));
+  const QString second = RunCompareInto(tmp_->path());
+  QVERIFY(!second.isEmpty());
+  QStringList expected{QStringLiteral("saved.htm"), QFileInfo(second).fileName()};
+  expected.sort();
+  QCOMPARE(ReportFiles(tmp_->path()), expected);
+  window_->close();
+  QCOMPARE(ReportFiles(tmp_->path()), QStringList{QStringLiteral("saved.htm")});
+}
+
 void MainWindowTest::TooBigReportOffersTheBrowser() {
   // One pair larger than any part the view shows: said in Japanese with the path and size.
   const QString path = tmp_->filePath(QStringLiteral("huge.htm"));

@@ -102,12 +102,14 @@ void MainWindowTest::CommandLineFilesAreOpenedAndCompared() {
   QCOMPARE(ReportFiles(tmp_->path()).size(), 1);
   QVERIFY(View()->HasReport());
 
-  // A file that cannot be read: its error box, that editor left as it was, no Compare.
+  // A file that cannot be read: its error box, that editor left as it was, no Compare. The
+  // window before took its report with it.
   window_ = std::make_unique<MainWindow>(*dialogs_, *store_);
+  QVERIFY(ReportFiles(tmp_->path()).isEmpty());
   window_->OpenFromCommandLine({tmp_->filePath(QStringLiteral("missing.txt")), target});
   QCOMPARE(dialogs_->errors.size(), 1);
   QVERIFY(dialogs_->errors.front().details.contains(QStringLiteral("missing.txt")));
   QVERIFY(Source()->Text().isEmpty());
   QCOMPARE(Target()->Text(), QStringLiteral("新しい版\n"));
-  QCOMPARE(ReportFiles(tmp_->path()).size(), 1);
+  QVERIFY(ReportFiles(tmp_->path()).isEmpty());
 }
