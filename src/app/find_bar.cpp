@@ -105,18 +105,24 @@ void FindBar::Find(bool backward) {
   // next part that has one.
   const bool atEdge =
       matchCount_ == 0 || (backward ? activeMatch_ <= 1 : activeMatch_ >= matchCount_);
-  if (view_.IsPaged() && text == resultText_ && atEdge && !pendingBackward_) {
-    const int page = view_.PageWithText(text, view_.CurrentPage(), backward);
+  if (view_.IsPaged() && text == resultText_ && atEdge && !WaitingForPage()) {
+    const int from = view_.ShownPage() >= 0 ? view_.ShownPage() : view_.RequestedPage();
+    const int page = view_.PageWithText(text, from, backward);
     noOtherPart_ = page < 0;
     if (page >= 0) {
-      pendingBackward_ = backward;
       matches_->setText(
           QStringLiteral("%1 / %2 部分を読み込んでいます…").arg(page + 1).arg(view_.PageCount()));
       view_.ShowPage(page);
+      pendingBackward_ = backward;
+      pendingRequest_ = view_.RequestSerial();
       return;
     }
   }
   FindInPage(text, backward);
+}
+
+bool FindBar::WaitingForPage() const {
+  return pendingBackward_ && pendingRequest_ == view_.RequestSerial() && view_.IsLoading();
 }
 
 void FindBar::FindInPage(const QString& text, bool backward) {
@@ -128,11 +134,13 @@ void FindBar::OnPageLoaded(int, bool ok) {
   // A new page: the browser's earlier matches are gone.
   activeMatch_ = 0;
   matchCount_ = 0;
-  const std::optional<bool> backward = pendingBackward_;
+  // The direction of this bar's own search, unless something else was asked for since.
+  const bool backward =
+      pendingRequest_ == view_.RequestSerial() && pendingBackward_.value_or(false);
   pendingBackward_.reset();
   if (!ok || isHidden() || field_->text().isEmpty()) return;
   resultText_ = field_->text();
-  FindInPage(field_->text(), backward.value_or(false));
+  FindInPage(field_->text(), backward);
 }
 
 void FindBar::ShowResult(const QWebEngineFindTextResult& result) {

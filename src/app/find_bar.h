@@ -33,6 +33,8 @@ class FindBar : public QWidget {
   void FindInPage(const QString& text, bool backward);
   void ShowResult(const QWebEngineFindTextResult& result);
   void OnPageLoaded(int page, bool ok);
+  // Whether a part this bar asked for is still on its way.
+  bool WaitingForPage() const;
 
   ReportView& view_;
   QLineEdit* field_ = nullptr;
@@ -42,8 +44,10 @@ class FindBar : public QWidget {
   int activeMatch_ = 0;
   int matchCount_ = 0;
   bool noOtherPart_ = false;  // no other part holds the text
-  // A search to make once the part it moved to has loaded: backward or not.
+  // A search to make once the part it moved to has loaded: backward or not, and the view's
+  // request it waits for.
   std::optional<bool> pendingBackward_;
+  quint64 pendingRequest_ = 0;
 };
 
 }  // namespace sorowa

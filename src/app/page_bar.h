@@ -9,8 +9,9 @@ namespace sorowa {
 
 class ReportView;
 
-// Over a big report shown in parts: which pairs the shown part holds, and buttons to the
-// part before and after. Hidden while the report is shown whole.
+// Over a big report shown in parts: which pairs the shown part holds, which part is on its
+// way while one loads, and buttons to the part before and after the one asked for last.
+// Hidden while the report is shown whole.
 class PageBar : public QWidget {
   Q_OBJECT
 

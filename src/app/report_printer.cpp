@@ -55,9 +55,9 @@ void ReportPrinter::Print(QWidget* parent) {
   parent_ = parent;
   emit Started(IsPdfFile(*printer_) ? printer_->outputFileName() : QString());
   // A report shown in parts prints the part shown.
-  const int first = view_.PageFirstPair(view_.CurrentPage());
+  const int first = view_.PageFirstPair(view_.ShownPage());
   const int end =
-      view_.IsPaged() ? view_.PageEndPair(view_.CurrentPage()) : view_.Index().pairCount();
+      view_.IsPaged() ? view_.PageEndPair(view_.ShownPage()) : view_.Index().pairCount();
   const bool toPdf =
       IsPdfFile(*printer_) || !QStandardPaths::findExecutable(QStringLiteral("lp")).isEmpty();
   QVector<int> starts{first};

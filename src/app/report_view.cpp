@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QContextMenuEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QUrlQuery>
 #include <QWebEngineLoadingInfo>
@@ -117,11 +118,11 @@ ReportView::ReportView(QWidget* parent) : QWebEngineView(parent) {
     if (url.isLocalFile()) reportPath_ = url.toLocalFile();
   });
   connect(page(), &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
-    if (info.url() != expected_) return;
-    if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus) emit PageLoaded(page_, true);
-    // A load replaced by a newer Compare ends as "stopped", not "failed", and is no error.
+    if (!loading_ || info.url() != expected_) return;
+    if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus) EndLoad(true);
+    // A load replaced by a newer request ends as "stopped", not "failed", and is no error.
     if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus) {
-      emit PageLoaded(page_, false);
+      EndLoad(false);
       emit ReportLoadFailed(
           QStringLiteral("%1 を読み込めませんでした（エラー番号 %2）。ファイルが消されたか、"
                          "読めなくなっています。")
@@ -131,6 +132,9 @@ ReportView::ReportView(QWidget* parent) : QWebEngineView(parent) {
   });
   connect(page(), &QWebEnginePage::renderProcessTerminated, this,
           [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
+            // Whatever was loading will not arrive.
+            if (loading_) EndLoad(false);
+            shownPage_ = -1;
             if (status == QWebEnginePage::NormalTerminationStatus || !HasReport()) return;
             // Almost always memory: the page's elements did not fit in the browser's heap.
             emit ReportTooBig(reportPath_, index_.fileSize());
@@ -150,13 +154,13 @@ void ReportView::contextMenuEvent(QContextMenuEvent* event) {
 
 void ReportView::ShowReport(const QString& filePath) {
   reportPath_ = filePath;
-  ++serial_;
   index_ = ReportIndex::Build(filePath);
   pageStarts_ = {0};
-  page_ = 0;
+  shownPage_ = -1;
+  loading_ = false;  // whatever was loading belongs to the report before
   if (!index_.ok() || index_.fileSize() <= kDirectLoadBytes) {
-    expected_ = QUrl::fromLocalFile(filePath);
-    load(expected_);
+    ++serial_;
+    Load(0, QUrl::fromLocalFile(filePath));
     return;
   }
   qint64 pageBytes = 0;
@@ -171,6 +175,20 @@ void ReportView::ShowReport(const QString& filePath) {
   ShowPage(0);
 }
 
+void ReportView::Load(int page, const QUrl& url) {
+  requestedPage_ = page;
+  loading_ = true;
+  expected_ = url;
+  load(expected_);
+  emit PageRequested(page);
+}
+
+void ReportView::EndLoad(bool ok) {
+  loading_ = false;
+  shownPage_ = ok ? requestedPage_ : -1;
+  emit PageLoaded(requestedPage_, ok);
+}
+
 int ReportView::PageEndPair(int page) const {
   return page + 1 < pageStarts_.size() ? pageStarts_[page + 1] : index_.pairCount();
 }
@@ -181,8 +199,11 @@ int ReportView::PageOfPair(int pair) const {
 }
 
 QUrl ReportView::PageUrl(int page) const {
+  // The report's file name makes the part's URL differ from every earlier report's.
   return RangeUrl(PageFirstPair(page), PageEndPair(page), false,
-                  QStringLiteral("/part-%1-%2.htm").arg(serial_).arg(page + 1));
+                  QStringLiteral("/%1-part-%2.htm")
+                      .arg(QFileInfo(reportPath_).completeBaseName())
+                      .arg(page + 1));
 }
 
 QUrl ReportView::PrintUrl(int first, int end) const {
@@ -239,7 +260,8 @@ int ReportView::PageWithText(const QString& text, int page, bool backward) const
 void ReportView::ShowPage(int page) {
   if (pageStarts_.size() <= 1 && !(index_.ok() && index_.fileSize() > kDirectLoadBytes)) return;
   page = std::clamp(page, 0, PageCount() - 1);
-  page_ = page;
+  ++serial_;
+  if (loading_ && page == requestedPage_) return;
   const int first = PageFirstPair(page);
   const int end = PageEndPair(page);
   const qint64 bytes = end > first ? index_.pairEnd(end - 1) - index_.pairStart(first) : 0;
@@ -247,8 +269,7 @@ void ReportView::ShowPage(int page) {
     emit ReportTooBig(reportPath_, index_.fileSize());
     return;
   }
-  expected_ = PageUrl(page);
-  load(expected_);
+  Load(page, PageUrl(page));
 }
 
 }  // namespace sorowa

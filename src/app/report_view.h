@@ -41,12 +41,22 @@ class ReportView : public QWebEngineView {
 
   bool IsPaged() const { return pageStarts_.size() > 1; }
   int PageCount() const { return static_cast<int>(pageStarts_.size()); }
-  int CurrentPage() const { return page_; }
+  // The part on screen: the last one whose load completed; -1 before the first.
+  int ShownPage() const { return shownPage_; }
+  // The part asked for last; the shown one unless a load is under way.
+  int RequestedPage() const { return requestedPage_; }
+  bool IsLoading() const { return loading_; }
   int PageFirstPair(int page) const { return pageStarts_.value(page, 0); }
   // One past the last pair of the page.
   int PageEndPair(int page) const;
   int PageOfPair(int pair) const;
+  // Asks for a part. The last request wins: a part asked for while another loads replaces
+  // it, and asking again for the part that is loading lets that load go on. Every request,
+  // and every new report, gets a new number (RequestSerial), and only the latest request's
+  // load ends in PageLoaded; whoever made an earlier one knows from the number that it has
+  // been overtaken.
   void ShowPage(int page);
+  quint64 RequestSerial() const { return serial_; }
   // The nearest part after page (before it when backward, going round past the last or
   // first part) whose pairs show text, as typed or in other case of Latin letters; -1 when
   // no other part does. Read from the report file: text that runs over two cells is not
@@ -67,17 +77,23 @@ class ReportView : public QWebEngineView {
   void ReportLoadFailed(const QString& description);
   // The report, or one of its pairs, is too big to be shown here.
   void ReportTooBig(const QString& path, qint64 size);
-  // A part of a big report (or the whole of a small one) has been loaded.
+  // A part (or a new report) has been asked for and is loading.
+  void PageRequested(int page);
+  // The part last asked for (or the whole of a small report) has been loaded.
   void PageLoaded(int page, bool ok);
 
  private:
   QUrl PageUrl(int page) const;
   QUrl RangeUrl(int first, int end, bool print, const QString& name) const;
+  void Load(int page, const QUrl& url);
+  void EndLoad(bool ok);
 
   QString reportPath_;
   ReportIndex index_;
   QVector<int> pageStarts_;  // first pair of each part; one entry when not in parts
-  int page_ = 0;
+  int requestedPage_ = 0;
+  int shownPage_ = -1;
+  bool loading_ = false;
   QUrl expected_;  // what the view was last asked to load
   quint64 serial_ = 0;
 };
