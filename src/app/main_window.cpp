@@ -160,6 +160,8 @@ void MainWindow::ConnectCommands() {
     dialogs_.ShowError(this, QStringLiteral("レポートを表示できませんでした。"), description);
   });
   connect(view_, &ReportView::ReportTooBig, this, &MainWindow::OfferBrowser);
+  connect(pageBar_, &PageBar::OpenInBrowser, this,
+          [this] { QDesktopServices::openUrl(QUrl::fromLocalFile(view_->ReportPath())); });
   // A pair whose texts differ is a change even where no table shows it (all tables off).
   navigator_->SetChangeTest([this](int pair) {
     return view_->Index().pairChanged(pair) || pairList_->Model().IsChange(pair);

@@ -18,13 +18,21 @@ class PageBar : public QWidget {
  public:
   explicit PageBar(ReportView& view, QWidget* parent = nullptr);
 
+ signals:
+  // The user wants the whole report in the web browser: the part shown is a table too big
+  // for the view.
+  void OpenInBrowser();
+
  private:
   void Update();
+  // Which pairs or tables the part on screen holds; empty before one is.
+  QString ShownText() const;
 
   ReportView& view_;
   QLabel* text_ = nullptr;
   QToolButton* previous_ = nullptr;
   QToolButton* next_ = nullptr;
+  QToolButton* openInBrowser_ = nullptr;
 };
 
 }  // namespace sorowa

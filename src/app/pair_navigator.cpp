@@ -24,7 +24,11 @@ const char kPairAtTop[] = R"JS((function () {
 // right edge, to that cell.
 const char kScrollToPair[] = R"JS((function (i) {
   const hrs = document.getElementsByTagName('hr');
-  if (i >= hrs.length) return -1;
+  if (i >= hrs.length) {
+    // Some tables of one big pair, without its end.
+    window.scrollTo(0, 0);
+    return 0;
+  }
   const before = i > 0 ? hrs[i - 1] : null;
   const end = hrs[i];
   const top = before ? before.getBoundingClientRect().bottom + window.scrollY : 0;

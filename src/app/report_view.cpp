@@ -4,6 +4,7 @@
 #include <QContextMenuEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMenu>
 #include <QUrlQuery>
 #include <QWebEngineLoadingInfo>
@@ -57,9 +58,31 @@ std::size_t FindText(std::string_view bytes, std::string_view needle, std::size_
   }
 }
 
-// Serves one part of a report file: the file's head, a byte range of whole pairs, the foot;
-// for printing, the pairs are laid out for paper. Everything it needs is in the URL, so one
-// handler serves every view.
+// What stands for a table too big to show: the table's caption, its size and what to do.
+QByteArray TooBigNotice(QFile& file, qint64 from, qint64 to, int pair) {
+  file.seek(from);
+  const QByteArray start = file.read(std::min<qint64>(to - from, 4096));
+  // The caption is the report's own text, escaped as it is there.
+  constexpr QByteArrayView kCaption = "<span class=\"caption\">";
+  QByteArray caption;
+  const qsizetype at = start.indexOf(kCaption);
+  const qsizetype end = at < 0 ? -1 : start.indexOf("</span>", at);
+  if (end > at) caption = start.mid(at + kCaption.size(), end - at - kCaption.size());
+  const QString size =
+      QLocale(QLocale::Japanese).toString(static_cast<double>(to - from) / (1 << 20), 'f', 1);
+  return QStringLiteral(
+             "<p>組 %1 の表「%2」は %3 MB あり、この画面には大きすぎるため表示していません"
+             "（表示するとブラウザが何 GB ものメモリーを使い、長く止まります）。</p>"
+             "<p>上の［ブラウザで開く］でレポート全体をブラウザで開けます。［保存］はこのまま"
+             "使えます。</p>")
+      .arg(pair + 1)
+      .arg(QString::fromUtf8(caption), size)
+      .toUtf8();
+}
+
+// Serves one part of a report file: the file's head, a byte range of whole pairs or tables,
+// the foot; for printing, the pairs are laid out for paper; for a table too big to show, a
+// notice. Everything it needs is in the URL, so one handler serves every view.
 class ReportPartHandler : public QWebEngineUrlSchemeHandler {
  public:
   using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
@@ -78,6 +101,15 @@ class ReportPartHandler : public QWebEngineUrlSchemeHandler {
       return;
     }
     QByteArray bytes = file.read(headEnd);
+    if (query.hasQueryItem(QStringLiteral("notice"))) {
+      bytes += TooBigNotice(file, from, to, query.queryItemValue(QStringLiteral("pair")).toInt());
+      file.seek(foot);
+      bytes += file.readAll();
+      auto* buffer = new QBuffer(job);
+      buffer->setData(bytes);
+      job->reply(QByteArrayLiteral("text/html;charset=UTF-8"), buffer);
+      return;
+    }
     file.seek(from);
     const QByteArray pairs = file.read(to - from);
     file.seek(foot);
@@ -154,25 +186,82 @@ void ReportView::contextMenuEvent(QContextMenuEvent* event) {
 
 void ReportView::ShowReport(const QString& filePath) {
   reportPath_ = filePath;
-  index_ = ReportIndex::Build(filePath);
-  pageStarts_ = {0};
+  index_ = ReportIndex::Build(filePath, kPageBytes);
   shownPage_ = -1;
   loading_ = false;  // whatever was loading belongs to the report before
-  if (!index_.ok() || index_.fileSize() <= kDirectLoadBytes) {
+  PlanParts();
+  if (!IsPaged()) {
     ++serial_;
     Load(0, QUrl::fromLocalFile(filePath));
     return;
   }
-  qint64 pageBytes = 0;
-  for (int pair = 0; pair < index_.pairCount(); ++pair) {
-    const qint64 size = index_.pairEnd(pair) - index_.pairStart(pair);
-    if (pageBytes > 0 && pageBytes + size > kPageBytes) {
-      pageStarts_.push_back(pair);
-      pageBytes = 0;
-    }
-    pageBytes += size;
-  }
   ShowPage(0);
+}
+
+void ReportView::PlanParts() {
+  Part whole;
+  whole.endPair = index_.pairCount();
+  parts_ = {whole};
+  paged_ = false;
+  if (!index_.ok()) return;
+  qint64 largest = 0;
+  for (int pair = 0; pair < index_.pairCount(); ++pair) {
+    largest = std::max(largest, index_.pairEnd(pair) - index_.pairStart(pair));
+  }
+  if (index_.fileSize() <= kDirectLoadBytes && largest <= kPageBytes) return;
+
+  paged_ = true;
+  parts_.clear();
+  for (int pair = 0; pair < index_.pairCount(); ++pair) {
+    const qint64 from = index_.pairStart(pair);
+    const qint64 to = index_.pairEnd(pair);
+    if (to - from > kPageBytes) {
+      AddPairInTables(pair);
+      continue;
+    }
+    Part* last = parts_.isEmpty() ? nullptr : &parts_.last();
+    if (last != nullptr && last->tables.count == 0 && to - last->from <= kPageBytes) {
+      last->endPair = pair + 1;
+      last->to = to;
+      continue;
+    }
+    Part part;
+    part.firstPair = pair;
+    part.endPair = pair + 1;
+    part.from = from;
+    part.to = to;
+    parts_.push_back(part);
+  }
+  if (parts_.isEmpty()) parts_ = {whole};
+}
+
+void ReportView::AddPairInTables(int pair) {
+  QVector<qint64> ends = index_.TableEnds(pair);
+  ends.push_back(index_.pairEnd(pair));
+  const int count = static_cast<int>(ends.size());
+  qint64 start = index_.pairStart(pair);
+  for (int table = 0; table < count; ++table) {
+    const qint64 end = ends[table];
+    Part* last = parts_.isEmpty() ? nullptr : &parts_.last();
+    // Tables of the same pair share a part while they fit in one; a table too big to show
+    // stands alone.
+    const bool tooBig = end - start > kMaxTableBytes;
+    if (!tooBig && last != nullptr && last->firstPair == pair && !last->tooBig &&
+        end - last->from <= kPageBytes) {
+      last->to = end;
+      last->tables.end = table + 1;
+    } else {
+      Part part;
+      part.firstPair = pair;
+      part.endPair = pair + 1;
+      part.from = start;
+      part.to = end;
+      part.tables = {table, table + 1, count};
+      part.tooBig = tooBig;
+      parts_.push_back(part);
+    }
+    start = end;
+  }
 }
 
 void ReportView::Load(int page, const QUrl& url) {
@@ -189,21 +278,42 @@ void ReportView::EndLoad(bool ok) {
   emit PageLoaded(requestedPage_, ok);
 }
 
-int ReportView::PageEndPair(int page) const {
-  return page + 1 < pageStarts_.size() ? pageStarts_[page + 1] : index_.pairCount();
+int ReportView::PageOfPair(int pair) const {
+  const auto after = std::upper_bound(parts_.begin(), parts_.end(), pair,
+                                      [](int p, const Part& part) { return p < part.endPair; });
+  return std::clamp(static_cast<int>(after - parts_.begin()), 0, PageCount() - 1);
 }
 
-int ReportView::PageOfPair(int pair) const {
-  const auto after = std::upper_bound(pageStarts_.begin(), pageStarts_.end(), pair);
-  return std::max(0, static_cast<int>(after - pageStarts_.begin()) - 1);
+ReportView::TableRange ReportView::PageTables(int page) const { return parts_.value(page).tables; }
+
+int ReportView::PageAtOffset(qint64 offset) const {
+  const auto after = std::upper_bound(parts_.begin(), parts_.end(), offset,
+                                      [](qint64 at, const Part& part) { return at < part.from; });
+  return std::max(0, static_cast<int>(after - parts_.begin()) - 1);
 }
 
 QUrl ReportView::PageUrl(int page) const {
+  const Part& part = parts_[page];
+  QUrl url;
+  url.setScheme(QString::fromLatin1(kScheme));
   // The report's file name makes the part's URL differ from every earlier report's.
-  return RangeUrl(PageFirstPair(page), PageEndPair(page), false,
-                  QStringLiteral("/%1-part-%2.htm")
-                      .arg(QFileInfo(reportPath_).completeBaseName())
-                      .arg(page + 1));
+  url.setPath(QStringLiteral("/%1-part-%2.htm")
+                  .arg(QFileInfo(reportPath_).completeBaseName())
+                  .arg(page + 1));
+  QUrlQuery query;
+  query.addQueryItem(QStringLiteral("file"),
+                     QString::fromLatin1(reportPath_.toUtf8().toBase64(
+                         QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals)));
+  query.addQueryItem(QStringLiteral("head"), QString::number(index_.headEnd()));
+  query.addQueryItem(QStringLiteral("from"), QString::number(part.from));
+  query.addQueryItem(QStringLiteral("to"), QString::number(part.to));
+  query.addQueryItem(QStringLiteral("foot"), QString::number(index_.footStart()));
+  if (part.tooBig) {
+    query.addQueryItem(QStringLiteral("notice"), QStringLiteral("1"));
+    query.addQueryItem(QStringLiteral("pair"), QString::number(part.firstPair));
+  }
+  url.setQuery(query);
+  return url;
 }
 
 QUrl ReportView::PrintUrl(int first, int end) const {
@@ -241,9 +351,8 @@ int ReportView::PageWithText(const QString& text, int page, bool backward) const
   if (mapped == nullptr) return -1;
   const std::string_view bytes(reinterpret_cast<const char*>(mapped),
                                static_cast<std::size_t>(file.size()));
-  const auto start = static_cast<std::size_t>(index_.pairStart(PageFirstPair(page)));
-  const auto end = static_cast<std::size_t>(
-      PageEndPair(page) > PageFirstPair(page) ? index_.pairEnd(PageEndPair(page) - 1) : start);
+  const auto start = static_cast<std::size_t>(parts_.value(page).from);
+  const auto end = static_cast<std::size_t>(parts_.value(page).to);
   const auto head = static_cast<std::size_t>(index_.headEnd());
   const auto foot = static_cast<std::size_t>(index_.footStart());
   // The rest of the report in that direction, then round from the other end.
@@ -254,21 +363,14 @@ int ReportView::PageWithText(const QString& text, int page, bool backward) const
                      : FindText(bytes, needle, head, start, false);
   }
   if (found == std::string_view::npos) return -1;
-  return PageOfPair(index_.PairAt(static_cast<qint64>(found)));
+  return PageAtOffset(static_cast<qint64>(found));
 }
 
 void ReportView::ShowPage(int page) {
-  if (pageStarts_.size() <= 1 && !(index_.ok() && index_.fileSize() > kDirectLoadBytes)) return;
+  if (!IsPaged()) return;
   page = std::clamp(page, 0, PageCount() - 1);
   ++serial_;
   if (loading_ && page == requestedPage_) return;
-  const int first = PageFirstPair(page);
-  const int end = PageEndPair(page);
-  const qint64 bytes = end > first ? index_.pairEnd(end - 1) - index_.pairStart(first) : 0;
-  if (bytes > kMaxPageBytes) {
-    emit ReportTooBig(reportPath_, index_.fileSize());
-    return;
-  }
   Load(page, PageUrl(page));
 }
 

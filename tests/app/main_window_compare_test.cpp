@@ -13,10 +13,12 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <QWebEnginePage>
 
 #include "app/compare_status.h"
 #include "app/stop_signal_watcher.h"
@@ -322,23 +324,65 @@ void MainWindowTest::TemporaryReportsGoAway() {
   QCOMPARE(ReportFiles(tmp_->path()), QStringList{QStringLiteral("saved.htm")});
 }
 
-void MainWindowTest::TooBigReportOffersTheBrowser() {
-  // One pair larger than any part the view shows: said in Japanese with the path and size.
-  const QString path = tmp_->filePath(QStringLiteral("huge.htm"));
+// A pair bigger than a part is shown a few whole tables at a time, and a table too big for
+// the view is a notice with a button to the web browser.
+void MainWindowTest::BigPairsAreShownTableByTable() {
+  const qint64 mb = qint64{1} << 20;
+  auto table = [](qint64 bytes) {
+    QByteArray cells =
+        "<table>\n<tr>\n<td rowspan=2 width=50px><span class=\"caption\">文字単位"
+        "でDPマッチング</span></td>\n";
+    while (cells.size() < bytes) cells += "<td class=\"same\">x</td>\n";
+    return cells + "</tr>\n</table>\n<br>";
+  };
+  const QString path = tmp_->filePath(QStringLiteral("big.htm"));
   QFile file(path);
   QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write("<html><head></head><body><table><tr><td class=\"same\">");
-  file.write(QByteArray(ReportView::kMaxPageBytes + 1, 'x'));
-  file.write("</td></tr></table><hr><br></body></html>");
+  file.write("<html><head></head><body>");
+  file.write(table(1000) + "<hr><br>");
+  file.write(table(3 * mb) + table(2 * mb) + table(ReportView::kMaxTableBytes + 1) + "<hr><br>");
+  file.write(table(1000) + "<hr><br>");
+  file.write("</body></html>");
   file.close();
+  window_->show();
   window_->ShowReport(std::filesystem::path(path.toStdString()));
-  QCOMPARE(dialogs_->browserQuestions.size(), 1);
-  QVERIFY(dialogs_->browserQuestions.front().contains(QStringLiteral("huge.htm")));
-  QVERIFY(dialogs_->browserQuestions.front().contains(QStringLiteral("48.0 MB")));
-  // Save still copies the whole file.
+
+  // Pair 1, then the three tables of pair 2 one by one (two would not fit in a part), then
+  // pair 3.
+  struct Part {
+    int pair;
+    int table;  // -1: whole pairs
+  };
+  const Part parts[] = {{0, -1}, {1, 0}, {1, 1}, {1, 2}, {2, -1}};
+  QVERIFY(View()->IsPaged());
+  QCOMPARE(View()->PageCount(), 5);
+  for (int page = 0; page < 5; ++page) {
+    QCOMPARE(View()->PageFirstPair(page), parts[page].pair);
+    QCOMPARE(View()->PageTables(page).count, parts[page].table < 0 ? 0 : 3);
+    QCOMPARE(View()->PageTables(page).first, std::max(parts[page].table, 0));
+    QCOMPARE(View()->PageTooBig(page), page == 3);
+  }
+  QCOMPARE(View()->PageOfPair(1), 1);
+  QCOMPARE(View()->PageOfPair(2), 4);
+
+  QSignalSpy loaded(View(), &ReportView::PageLoaded);
+  View()->ShowPage(3);
+  QVERIFY(loaded.wait(30000));
+  QVERIFY(Child<QWidget>("openInBrowser")->isVisible());
+  const QString bar = Child<QLabel>("pageText")->text();
+  QVERIFY2(bar.contains(QStringLiteral("組 2 の表 3 / 3")), qPrintable(bar));
+  // The notice names the table and its size; Save still copies the whole file.
+  QString notice;
+  View()->page()->toPlainText([&notice](const QString& text) { notice = text; });
+  QTRY_VERIFY_WITH_TIMEOUT(!notice.isEmpty(), 10000);
+  QVERIFY2(notice.contains(QStringLiteral("組 2 の表「文字単位でDPマッチング」は 6.0 MB")),
+           qPrintable(notice));
   dialogs_->savePath = tmp_->filePath(QStringLiteral("copy.htm"));
   window_->Save();
   QCOMPARE(QFileInfo(dialogs_->savePath).size(), QFileInfo(path).size());
+  View()->ShowPage(2);
+  QVERIFY(loaded.wait(30000));
+  QVERIFY(!Child<QWidget>("openInBrowser")->isVisible());
 }
 
 void MainWindowTest::StopSignalCancelsCompareAndCloses() {

@@ -106,7 +106,7 @@ class MainWindowTest : public QObject {
   void CancelKeepsEarlierReport();
   void ClosingDuringCompareCancelsIt();
   void TemporaryReportsGoAway();
-  void TooBigReportOffersTheBrowser();
+  void BigPairsAreShownTableByTable();
 
   // main_window_save_test.cpp: Save and Print.
   void SaveAndPrintWithoutReport();

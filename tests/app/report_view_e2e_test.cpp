@@ -62,9 +62,34 @@ QVariant Evaluate(ReportView* view, const QString& script) {
   return result;
 }
 
+// The memory of this process's browser processes, in megabytes.
+qint64 BrowserMemoryMb() {
+  auto field = [](const QString& pid, const QByteArray& name) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) return QByteArray();
+    for (const QByteArray& line : status.readAll().split('\n')) {
+      if (line.startsWith(name)) return line.mid(name.size()).trimmed();
+    }
+    return QByteArray();
+  };
+  const qint64 self = QCoreApplication::applicationPid();
+  qint64 kilobytes = 0;
+  for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+    if (field(pid, "Name:") != "QtWebEngineProc") continue;
+    // Only this test's: the other tests on the machine have browsers too.
+    qint64 ancestor = pid.toLongLong();
+    for (int depth = 0; depth < 8 && ancestor > 1 && ancestor != self; ++depth) {
+      ancestor = field(QString::number(ancestor), "PPid:").toLongLong();
+    }
+    if (ancestor == self) kilobytes += field(pid, "VmRSS:").split(' ').front().toLongLong();
+  }
+  return kilobytes / 1024;
+}
+
 // count lines of 40 to 80 kana and kanji, and the same lines with about one character in
 // twelve changed: a revised manuscript. The same seed gives the same texts.
-std::pair<QString, QString> RevisedTexts(int count, quint32 seed, int longest = 80) {
+std::pair<QString, QString> RevisedTexts(int count, quint32 seed, int longest = 80,
+                                         int shortest = 40) {
   static const QString kChars = QStringLiteral(
       "あいうえおかきくけこさしすせそたちつてとなにぬねのはひふへほまみむめもやゆよらりるれろわを"
       "ん日本語文章東京大学研究開発情報処理機械翻訳評価結果方法問題解決時間空間世界社会経済");
@@ -72,7 +97,7 @@ std::pair<QString, QString> RevisedTexts(int count, quint32 seed, int longest = 
   QString source;
   QString target;
   for (int i = 0; i < count; ++i) {
-    const int length = 40 + random.bounded(longest - 39);
+    const int length = shortest + random.bounded(longest - shortest + 1);
     for (int k = 0; k < length; ++k) {
       const QChar c = kChars.at(random.bounded(kChars.size()));
       source += c;
@@ -98,6 +123,7 @@ class ReportViewEndToEndTest : public QObject {
   void MissingReportShowsErrorBox();
   void BigReportShowsInParts();
   void PrintedPdfFitsTheWidestLine();
+  void HugePairIsShownTableByTable();
   // Last: the signal's handler is process-wide and leaves the default action behind.
   void StopSignalClosesTheWindowAfterAPageLoaded();
 
@@ -363,6 +389,54 @@ void ReportViewEndToEndTest::PrintedPdfFitsTheWidestLine() {
                                                               "begins at %2 pt")
                                                    .arg(right)
                                                    .arg(paperRight)));
+}
+
+// Two lines of 200,000 characters with all five tables: a single pair of 38 MB. It is
+// shown a table or two at a time, the biggest tables as notices, the bar says what is
+// loading, and the browser stays under 2 GB.
+void ReportViewEndToEndTest::HugePairIsShownTableByTable() {
+  for (QCheckBox* box : window_->findChildren<QCheckBox*>()) {
+    box->setChecked(box->objectName() != QLatin1String("alignLinesBox"));
+  }
+  const auto [source, target] = RevisedTexts(1, 200, 200000, 200000);
+  Editor("sourceEditor")->setPlainText(source);
+  Editor("targetEditor")->setPlainText(target);
+  QSignalSpy pages(View(), &ReportView::PageLoaded);
+  window_->Compare();
+  QVERIFY(dialogs_->errors.isEmpty());
+  QVERIFY(View()->IsPaged());
+  QCOMPARE(View()->Index().pairCount(), 1);
+  QCOMPARE(View()->PageCount(), 5);
+  auto* bar = window_->findChild<QLabel*>(QStringLiteral("pageText"));
+  qint64 peak = 0;
+  for (int page = 0; page < View()->PageCount(); ++page) {
+    QCOMPARE(View()->PageTables(page).first, page);
+    QElapsedTimer clock;
+    clock.start();
+    if (page > 0) View()->ShowPage(page);
+    QVERIFY2(bar->text().contains(QStringLiteral("部分を読み込んでいます")),
+             qPrintable(bar->text()));
+    while (View()->IsLoading() && clock.elapsed() < kLoadTimeoutMs) {
+      QTest::qWait(200);
+      peak = std::max(peak, BrowserMemoryMb());
+    }
+    QVERIFY(!View()->IsLoading());
+    QVERIFY(pages.size() > 0 && pages.takeLast().at(1).toBool());
+    // The page is laid out once a script answers.
+    const int cells =
+        Evaluate(View(), QStringLiteral("document.querySelectorAll('td, span').length")).toInt();
+    peak = std::max(peak, BrowserMemoryMb());
+    qInfo("part %d (%s): %d elements, shown after %lld ms", page + 1,
+          View()->PageTooBig(page) ? "notice" : "tables", cells, clock.elapsed());
+    if (View()->PageTooBig(page)) QVERIFY(cells < 10);
+  }
+  qInfo("browser processes at most %lld MB", peak);
+  QVERIFY2(peak < 2048, qPrintable(QString::number(peak)));
+  // The two DP tables and the morpheme matching table are too big; the pseudo-bunsetsu ones
+  // are shown.
+  QCOMPARE(View()->PageTooBig(0), true);
+  QCOMPARE(View()->PageTooBig(2), false);
+  QCOMPARE(View()->PageTooBig(3), false);
 }
 
 // The program installs its handlers once the window exists; the web engine, fully started
