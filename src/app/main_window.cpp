@@ -18,6 +18,7 @@
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QStyle>
+#include <QTextDocument>
 #include <QTextLayout>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -38,6 +39,7 @@
 #include "app/report_printer.h"
 #include "app/report_saver.h"
 #include "app/report_view.h"
+#include "app/stale_bar.h"
 #include "app/startup.h"
 #include "app/temp_reports.h"
 #include "app/text_convert.h"
@@ -146,6 +148,22 @@ void MainWindow::ConnectCommands() {
           [this] { ShowLineCount(sourceEditor_, sourceCount_); });
   connect(targetEditor_, &QPlainTextEdit::blockCountChanged, this,
           [this] { ShowLineCount(targetEditor_, targetCount_); });
+  // Typing, pasting or opening a file after the report was made puts it out of date; the
+  // Compare's own handing back of the texts does not.
+  for (PlainTextEditor* editor : {sourceEditor_, targetEditor_}) {
+    connect(editor->document(), &QTextDocument::contentsChanged, this, [this] {
+      if (progress_ != nullptr || !view_->HasReport() || textsChangedSinceReport_) return;
+      textsChangedSinceReport_ = true;
+      UpdateStaleBar();
+    });
+  }
+  for (QCheckBox* box : OptionBoxes()) {
+    connect(box, &QCheckBox::toggled, this, &MainWindow::UpdateStaleBar);
+  }
+  for (QAction* item : menu_->NormalizationItems()) {
+    connect(item, &QAction::toggled, this, &MainWindow::UpdateStaleBar);
+  }
+  connect(staleBar_, &StaleBar::RecompareRequested, this, &MainWindow::Compare);
 
   connect(menu_->openSource, &QAction::triggered, this, [this] { AskAndOpen(Editor::Source); });
   connect(menu_->openTarget, &QAction::triggered, this, [this] { AskAndOpen(Editor::Target); });
@@ -230,6 +248,7 @@ void MainWindow::BuildControls() {
   menu_ = new MainMenu(this);
   for (QCheckBox* box : OptionBoxes()) menu_->MirrorOption(box);
 
+  staleBar_ = new StaleBar(this);
   view_ = new ReportView(this);
   view_->setObjectName(QStringLiteral("reportView"));
   view_->setFocusPolicy(Qt::StrongFocus);
@@ -299,6 +318,7 @@ void MainWindow::BuildLayout() {
   auto* reportColumn = new QVBoxLayout(reportPane);
   reportColumn->setContentsMargins(0, 0, 0, 0);
   reportColumn->setSpacing(2);
+  reportColumn->addWidget(staleBar_);
   reportColumn->addWidget(findBar_);
   reportColumn->addWidget(pageBar_);
   reportColumn->addWidget(view_, 1);
@@ -332,6 +352,18 @@ void MainWindow::BuildLayout() {
 QList<QCheckBox*> MainWindow::OptionBoxes() const {
   return {charDpBox_,        morphemeDpBox_, pseudoBunsetsuDpBox_, pseudoBunsetsuMatchBox_,
           morphemeMatchBox_, alignLinesBox_};
+}
+
+QList<bool> MainWindow::OptionStates() const {
+  QList<bool> states;
+  for (const QCheckBox* box : OptionBoxes()) states << box->isChecked();
+  for (const QAction* item : menu_->NormalizationItems()) states << item->isChecked();
+  return states;
+}
+
+void MainWindow::UpdateStaleBar() {
+  if (!view_->HasReport()) return;
+  staleBar_->Show(textsChangedSinceReport_, OptionStates() != reportOptions_);
 }
 
 void MainWindow::UseSettings(QSettings* settings) {
@@ -414,6 +446,10 @@ void MainWindow::ShowReport(const std::filesystem::path& path) {
   view_->ShowReport(PathToQString(path));
   // A Compare's report, written into the temporary folder: the one it replaces goes.
   if (progress_ != nullptr) tempReports_->Adopt(PathToQString(path));
+  reportSourcePath_ = sourcePath_;
+  reportOptions_ = OptionStates();
+  textsChangedSinceReport_ = false;
+  UpdateStaleBar();
   // What the file tells until the Compare hands over its pairs.
   pairList_->Model().SetPairs(view_->Index());
 }
@@ -507,8 +543,10 @@ QString MainWindow::SuggestedSavePath() const {
     folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   }
   if (folder.isEmpty() || !QFileInfo(folder).isDir()) folder = QDir::homePath();
-  const QString name =
-      sourcePath_.isEmpty() ? QStringLiteral("比較") : QFileInfo(sourcePath_).completeBaseName();
+  // Named after the text the report was made from, whatever the editors hold now.
+  const QString name = reportSourcePath_.isEmpty()
+                           ? QStringLiteral("比較")
+                           : QFileInfo(reportSourcePath_).completeBaseName();
   return QDir(folder).filePath(
       QStringLiteral("sorowa-%1-%2.htm").arg(name, QDate::currentDate().toString(Qt::ISODate)));
 }

@@ -28,6 +28,7 @@ class PlainTextEditor;
 class ReportPrinter;
 class ReportSaver;
 class ReportView;
+class StaleBar;
 class TempReports;
 class WindowSettings;
 
@@ -96,6 +97,9 @@ class MainWindow : public QWidget, public CompareUi {
   void ConnectCommands();
   PlainTextEditor* EditorFor(Editor editor) const;
   QList<QCheckBox*> OptionBoxes() const;
+  // Every box and switch that changes a report, in a fixed order.
+  QList<bool> OptionStates() const;
+  void UpdateStaleBar();
   QString SuggestedSavePath() const;
   void OfferBrowser(const QString& path, qint64 size);
 
@@ -114,6 +118,12 @@ class MainWindow : public QWidget, public CompareUi {
   QLabel* sourceFile_ = nullptr;
   QLabel* targetFile_ = nullptr;
   QString sourcePath_;  // the file the Source text came from, if any
+  // What the report shown was made from: the Source file, the boxes and switches, and
+  // whether an editor has changed since.
+  QString reportSourcePath_;
+  QList<bool> reportOptions_;
+  bool textsChangedSinceReport_ = false;
+  StaleBar* staleBar_ = nullptr;
   QPushButton* compareButton_ = nullptr;
   QPushButton* saveButton_ = nullptr;
   QPushButton* printButton_ = nullptr;

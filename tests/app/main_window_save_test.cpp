@@ -1,8 +1,11 @@
 // Save and Print: with no report yet, a copy of the report shown, and a copy that fails.
 
+#include <QAction>
+#include <QCheckBox>
 #include <QDate>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -69,4 +72,53 @@ void MainWindowTest::SaveFailureShowsErrorBox() {
   window_->Save();
   QCOMPARE(dialogs_->errors.size(), 2);
   QVERIFY(!QFile::exists(dialogs_->savePath));
+}
+
+// A report that no longer matches the editors or the options says so, and Save still names
+// it after the text it was made from.
+void MainWindowTest::OutOfDateReportIsMarked() {
+  window_->show();
+  auto write = [this](const QString& name, const QString& text) {
+    QFile file(tmp_->filePath(name));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(text.toUtf8());
+  };
+  write(QStringLiteral("第一稿.txt"), QStringLiteral("古い文\n"));
+  write(QStringLiteral("第二稿.txt"), QStringLiteral("新しい文\n"));
+  QVERIFY(window_->OpenFile(sorowa::Editor::Source, tmp_->filePath(QStringLiteral("第一稿.txt"))));
+  Target()->setPlainText(QStringLiteral("古い分\n"));
+  QVERIFY(!RunCompareInto(tmp_->path()).isEmpty());
+  auto* bar = Child<QWidget>("staleBar");
+  auto* text = Child<QLabel>("staleText");
+  QVERIFY(!bar->isVisible());
+
+  // A box or a switch turned on and off again: out of date only in between.
+  auto* box = Child<QCheckBox>("charDpBox");
+  auto* fold = Child<QAction>("foldKanaAction");
+  for (const std::function<void(bool)>& set :
+       {std::function<void(bool)>([box](bool on) { box->setChecked(on); }),
+        std::function<void(bool)>([fold](bool on) { fold->setChecked(on); })}) {
+    set(true);
+    QVERIFY(bar->isVisible());
+    QVERIFY2(text->text().contains(QStringLiteral("オプション")), qPrintable(text->text()));
+    set(false);
+    QVERIFY(!bar->isVisible());
+  }
+  // An edit, then another file opened: the texts changed.
+  Target()->insertPlainText(QStringLiteral("追記"));
+  QVERIFY(bar->isVisible());
+  QVERIFY2(text->text().contains(QStringLiteral("テキスト")), qPrintable(text->text()));
+  QVERIFY(window_->OpenFile(sorowa::Editor::Source, tmp_->filePath(QStringLiteral("第二稿.txt"))));
+  const QString date = QDate::currentDate().toString(Qt::ISODate);
+  window_->Save();
+  QCOMPARE(QFileInfo(dialogs_->suggestedPaths.back()).fileName(),
+           QStringLiteral("sorowa-第一稿-%1.htm").arg(date));
+
+  // 再比較 makes a report of what the editors hold now.
+  QTest::mouseClick(Child<QPushButton>("recompareButton"), Qt::LeftButton);
+  QVERIFY(!bar->isVisible());
+  window_->Save();
+  QCOMPARE(QFileInfo(dialogs_->suggestedPaths.back()).fileName(),
+           QStringLiteral("sorowa-第二稿-%1.htm").arg(date));
+  QVERIFY(dialogs_->errors.isEmpty());
 }

@@ -112,6 +112,7 @@ class MainWindowTest : public QObject {
   void SaveAndPrintWithoutReport();
   void SaveCopiesShownReport();
   void SaveFailureShowsErrorBox();
+  void OutOfDateReportIsMarked();
 
   // main_window_open_test.cpp: opening files and their encodings, the command line's files.
   void OpenFileFindsOrTakesTheEncoding_data();
