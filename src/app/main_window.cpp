@@ -41,6 +41,7 @@
 #include "app/report_view.h"
 #include "app/stale_bar.h"
 #include "app/startup.h"
+#include "app/status_line.h"
 #include "app/temp_reports.h"
 #include "app/text_convert.h"
 #include "app/window_settings.h"
@@ -113,11 +114,6 @@ class FrozenPaint {
   std::vector<QWidget*> widgets_;
 };
 
-QString JoinStatus(const QString& first, const QString& second) {
-  if (first.isEmpty() || second.isEmpty()) return first + second;
-  return first + QStringLiteral(" · ") + second;
-}
-
 }  // namespace
 
 MainWindow::MainWindow(Dialogs& dialogs, ReportStore& store, QWidget* parent)
@@ -188,22 +184,31 @@ void MainWindow::ConnectCommands() {
   connect(navigator_, &PairNavigator::PairShown, pairList_, &PairList::SelectPair);
   connect(navigator_, &PairNavigator::NoFurtherChange, this, [] { QApplication::beep(); });
   // Printing runs in the background for a while: the status line says how it goes.
-  connect(printer_, &ReportPrinter::Started, this, [this](const QString& pdf) {
+  connect(printer_, &ReportPrinter::Started, this, [this](const QString& pdf, const QString& part) {
     printTarget_ = pdf;
+    printedPart_ = part;
     printedReport_ = view_->ReportPath();
     tempReports_->Hold(printedReport_);
-    status_->setText(JoinStatus(compareStatus_, QStringLiteral("印刷しています…")));
+    status_->SetActivity(part.isEmpty() ? QStringLiteral("印刷しています…")
+                                        : QStringLiteral("%1を印刷しています…").arg(part));
   });
+  connect(printer_, &ReportPrinter::Cancelled, this,
+          [this] { status_->SetActivity(QStringLiteral("印刷を取り消しました。")); });
   connect(printer_, &ReportPrinter::Finished, this, [this](bool ok) {
     tempReports_->Release(std::exchange(printedReport_, QString()));
-    status_->setText(JoinStatus(
-        compareStatus_,
-        !ok ? QString()
-        : printTarget_.isEmpty()
-            ? QStringLiteral("印刷を送りました。")
-            : QStringLiteral("%1 に印刷しました。").arg(QDir::toNativeSeparators(printTarget_))));
+    if (!ok) {
+      if (status_->text().endsWith(QStringLiteral("しています…"))) status_->SetActivity({});
+      return;
+    }
+    const QString what =
+        printedPart_.isEmpty() ? QString() : QStringLiteral("%1を").arg(printedPart_);
+    status_->SetActivity(printTarget_.isEmpty()
+                             ? QStringLiteral("%1印刷に送りました。").arg(what)
+                             : QStringLiteral("%1%2 に印刷しました。")
+                                   .arg(what, QDir::toNativeSeparators(printTarget_)));
   });
 }
+
 MainWindow::~MainWindow() = default;
 
 void MainWindow::BuildControls() {
@@ -259,12 +264,7 @@ void MainWindow::BuildControls() {
   pairList_ = new PairList(this);
   pairList_->setObjectName(QStringLiteral("pairList"));
 
-  status_ = new QLabel(this);
-  status_->setObjectName(QStringLiteral("compareStatus"));
-  // A long note wraps instead of widening the window past its minimum size.
-  status_->setWordWrap(true);
-  status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  status_ = new StatusLine(this);
 
   // The browser widget inside the view is created later and moves the view in the focus
   // chain when it arrives; put the order back each time.
@@ -543,12 +543,15 @@ QString MainWindow::SuggestedSavePath() const {
     folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   }
   if (folder.isEmpty() || !QFileInfo(folder).isDir()) folder = QDir::homePath();
+  return QDir(folder).filePath(ReportBaseName() + QStringLiteral(".htm"));
+}
+
+QString MainWindow::ReportBaseName() const {
   // Named after the text the report was made from, whatever the editors hold now.
   const QString name = reportSourcePath_.isEmpty()
                            ? QStringLiteral("比較")
                            : QFileInfo(reportSourcePath_).completeBaseName();
-  return QDir(folder).filePath(
-      QStringLiteral("sorowa-%1-%2.htm").arg(name, QDate::currentDate().toString(Qt::ISODate)));
+  return QStringLiteral("sorowa-%1-%2").arg(name, QDate::currentDate().toString(Qt::ISODate));
 }
 
 void MainWindow::ShowMessage(const UserMessage& message) {
@@ -557,8 +560,8 @@ void MainWindow::ShowMessage(const UserMessage& message) {
 }
 
 void MainWindow::ShowResult(const CompareResult& result) {
-  compareStatus_ = CompareStatusText(result);
-  status_->setText(compareStatus_);
+  status_->SetSummary(CompareStatusText(result));
+  status_->SetActivity({});
   pairList_->Model().SetRows(
       PairRows(result, *sourceEditor_->document(), *targetEditor_->document(), view_->Index()));
 }
@@ -598,7 +601,7 @@ void MainWindow::Save() {
   if (!saved.isEmpty()) settings_->SetLastFolder(QFileInfo(saved).absolutePath());
 }
 
-void MainWindow::Print() { printer_->Print(this); }
+void MainWindow::Print() { printer_->Print(this, ReportBaseName() + QStringLiteral(".htm")); }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {
   // Escape closes the find bar and nothing else: it never closes or clears the window.
@@ -618,6 +621,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  printer_->Cancel();
   if (settings_->IsKept()) {
     settings_->SaveBoxes(findChildren<QCheckBox*>());
     settings_->SaveItems(menu_->NormalizationItems());

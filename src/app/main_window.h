@@ -29,6 +29,7 @@ class ReportPrinter;
 class ReportSaver;
 class ReportView;
 class StaleBar;
+class StatusLine;
 class TempReports;
 class WindowSettings;
 
@@ -101,6 +102,8 @@ class MainWindow : public QWidget, public CompareUi {
   QList<bool> OptionStates() const;
   void UpdateStaleBar();
   QString SuggestedSavePath() const;
+  // "sorowa-<Source file>-<date>", after the texts of the report shown.
+  QString ReportBaseName() const;
   void OfferBrowser(const QString& path, qint64 size);
 
   Dialogs& dialogs_;
@@ -140,9 +143,9 @@ class MainWindow : public QWidget, public CompareUi {
   QSplitter* splitter_ = nullptr;
   PairNavigator* navigator_ = nullptr;
   std::unique_ptr<WindowSettings> settings_;
-  QLabel* status_ = nullptr;
-  QString compareStatus_;  // what the status line says about the last Compare
-  QString printTarget_;    // the PDF file being printed to, if any
+  StatusLine* status_ = nullptr;
+  QString printTarget_;  // the PDF file being printed to, if any
+  QString printedPart_;  // the pairs being printed when not all of them
   std::unique_ptr<ReportSaver> saver_;
   ReportPrinter* printer_ = nullptr;
   QString printedReport_;  // the report file being printed, kept until printing ends

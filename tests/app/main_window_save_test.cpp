@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMarginsF>
+#include <QPageLayout>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -121,4 +124,25 @@ void MainWindowTest::OutOfDateReportIsMarked() {
   QCOMPARE(QFileInfo(dialogs_->suggestedPaths.back()).fileName(),
            QStringLiteral("sorowa-第二稿-%1.htm").arg(date));
   QVERIFY(dialogs_->errors.isEmpty());
+}
+
+// The print dialog proposes a PDF file named as Save names the report (Qt's dialog takes the
+// document's name less its extension), with margins to hold the paper by.
+void MainWindowTest::PrintProposesANameAndMargins() {
+  Source()->setPlainText(QStringLiteral("印刷する文\n"));
+  Target()->setPlainText(QStringLiteral("印刷した文\n"));
+  QVERIFY(!RunCompareInto(tmp_->path()).isEmpty());
+  QString name;
+  QMarginsF margins;
+  dialogs_->setUpPrinter = [&](QPrinter& printer) {
+    name = printer.docName();
+    margins = printer.pageLayout().margins(QPageLayout::Millimeter);
+  };
+  window_->Print();
+  QCOMPARE(dialogs_->printDialogs, 1);
+  QCOMPARE(name,
+           QStringLiteral("sorowa-比較-%1.htm").arg(QDate::currentDate().toString(Qt::ISODate)));
+  for (qreal margin : {margins.left(), margins.top(), margins.right(), margins.bottom()}) {
+    QVERIFY2(margin >= 10, qPrintable(QString::number(margin)));
+  }
 }

@@ -113,6 +113,7 @@ class MainWindowTest : public QObject {
   void SaveCopiesShownReport();
   void SaveFailureShowsErrorBox();
   void OutOfDateReportIsMarked();
+  void PrintProposesANameAndMargins();
 
   // main_window_open_test.cpp: opening files and their encodings, the command line's files.
   void OpenFileFindsOrTakesTheEncoding_data();

@@ -13,6 +13,7 @@
 #include <QPageLayout>
 #include <QPrinter>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -323,14 +324,17 @@ void ReportViewEndToEndTest::BigReportShowsInParts() {
 }
 
 void ReportViewEndToEndTest::PrintedPdfFitsTheWidestLine() {
-  // 300 pairs with the character table as well, the widest line 300 characters long.
-  auto [source, target] = RevisedTexts(300, 300, 200);
+  // 400 pairs with the character table as well, the widest line 300 characters long, and a
+  // last line to find: a report of some 10 MB, shown in parts and printed whole.
+  auto [source, target] = RevisedTexts(400, 300, 200);
   const QString widest = QString(300, QChar(u'長')) + QStringLiteral("末尾の十文字です。");
-  source = widest + QStringLiteral("\n") + source;
-  target = widest + QStringLiteral("\n") + target;
+  const QString last = QStringLiteral("最後の行の目印です。");
+  source = widest + QStringLiteral("\n") + source + last;
+  target = widest + QStringLiteral("\n") + target + last;
   Editor("sourceEditor")->setPlainText(source);
   Editor("targetEditor")->setPlainText(target);
   QVERIFY(!CompareAndWait().isEmpty());
+  QVERIFY(View()->IsPaged());
 
   const QString pdf = tmp_->filePath(QStringLiteral("printed.pdf"));
   dialogs_->acceptPrint = true;
@@ -341,6 +345,21 @@ void ReportViewEndToEndTest::PrintedPdfFitsTheWidestLine() {
     paperRight = printer.pageLayout().paintRect(QPageLayout::Point).right();
   };
   auto* printer = window_->findChild<sorowa::ReportPrinter*>();
+  auto* status = window_->findChild<QLabel*>(QStringLiteral("compareStatus"));
+
+  // A report in parts prints with a progress dialog, whose Cancel stops it without a word.
+  QSignalSpy ended(printer, &sorowa::ReportPrinter::Finished);
+  window_->Print();
+  auto* progress = window_->findChild<QProgressDialog*>();
+  QVERIFY(progress != nullptr && progress->isVisible());
+  QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
+  QTRY_COMPARE(ended.size(), 1);
+  QCOMPARE(ended.takeFirst().at(0).toBool(), false);
+  QVERIFY(dialogs_->errors.isEmpty());
+  QVERIFY(!QFile::exists(pdf));
+  QVERIFY2(status->text().endsWith(QStringLiteral("印刷を取り消しました。")),
+           qPrintable(status->text()));
+
   QSignalSpy finished(printer, &sorowa::ReportPrinter::Finished);
   QElapsedTimer clock;
   clock.start();
@@ -352,7 +371,8 @@ void ReportViewEndToEndTest::PrintedPdfFitsTheWidestLine() {
   QCOMPARE(finished.takeFirst().at(0).toBool(), true);
   QVERIFY(dialogs_->errors.isEmpty());
   const qint64 size = QFileInfo(pdf).size();
-  qInfo("300 pairs printed to PDF: %lld bytes in %lld ms", size, took);
+  qInfo("400 pairs in %d parts printed to PDF: %lld bytes in %lld ms", View()->PageCount(), size,
+        took);
   QVERIFY(size > 1000);
   QVERIFY2(size <= 10 * 1024 * 1024, qPrintable(QString::number(size)));
 
@@ -366,6 +386,7 @@ void ReportViewEndToEndTest::PrintedPdfFitsTheWidestLine() {
   words.remove(QRegularExpression(QStringLiteral("\\s")));
   QVERIFY2(words.contains(QStringLiteral("末尾の十文字です。")),
            "the end of the widest line is cut off");
+  QVERIFY2(words.contains(last), "the last part is not printed");
   QVERIFY(words.count(QChar(u'長')) >= 300 * 2);
 
   // And all of it within the paper's printable width: text cut off at the margin would
