@@ -39,6 +39,7 @@
 #include "app/report_printer.h"
 #include "app/report_saver.h"
 #include "app/report_view.h"
+#include "app/report_zoom.h"
 #include "app/stale_bar.h"
 #include "app/startup.h"
 #include "app/status_line.h"
@@ -130,6 +131,7 @@ MainWindow::MainWindow(Dialogs& dialogs, ReportStore& store, QWidget* parent)
   saver_ = std::make_unique<ReportSaver>(*view_, dialogs_);
   printer_ = new ReportPrinter(*view_, dialogs_, this);
   navigator_ = new PairNavigator(*view_, this);
+  zoom_ = new ReportZoom(*view_, *menu_->viewMenu, this);
   ConnectCommands();
   ShowLineCount(sourceEditor_, sourceCount_);
   ShowLineCount(targetEditor_, targetCount_);
@@ -182,7 +184,21 @@ void MainWindow::ConnectCommands() {
   });
   connect(pairList_, &PairList::PairChosen, navigator_, &PairNavigator::ShowPair);
   connect(navigator_, &PairNavigator::PairShown, pairList_, &PairList::SelectPair);
-  connect(navigator_, &PairNavigator::NoFurtherChange, this, [] { QApplication::beep(); });
+  // The beep alone is easily missed, or not heard at all.
+  connect(navigator_, &PairNavigator::NoFurtherChange, this, [this](int direction) {
+    QApplication::beep();
+    changeNote_ =
+        direction > 0
+            ? QStringLiteral("最後の相違です。これより後に相違のある行の組はありません。")
+            : QStringLiteral("最初の相違です。これより前に相違のある行の組はありません。");
+    status_->SetActivity(changeNote_);
+  });
+  connect(navigator_, &PairNavigator::PairShown, this, [this] {
+    if (status_->Activity() == changeNote_) status_->SetActivity({});
+  });
+  connect(zoom_, &ReportZoom::Zoomed, this, [this](double factor) {
+    status_->SetActivity(QStringLiteral("表示倍率 %1 %").arg(qRound(factor * 100)));
+  });
   // Printing runs in the background for a while: the status line says how it goes.
   connect(printer_, &ReportPrinter::Started, this, [this](const QString& pdf, const QString& part) {
     printTarget_ = pdf;
@@ -263,6 +279,8 @@ void MainWindow::BuildControls() {
   pageBar_->setObjectName(QStringLiteral("pageBar"));
   pairList_ = new PairList(this);
   pairList_->setObjectName(QStringLiteral("pairList"));
+  // Tab leaves the list, as it leaves every other control; the arrow keys move in it.
+  pairList_->setTabKeyNavigation(false);
 
   status_ = new StatusLine(this);
 
@@ -378,13 +396,18 @@ void MainWindow::UseSettings(QSettings* settings) {
 }
 
 void MainWindow::ApplyTabOrder() {
-  // The order in which Tab visits the controls; the pseudo-bunsetsu DP box sits between the
-  // two DP boxes on screen but comes last of the five here, and the pairing box follows it.
-  QWidget* const order[] = {
-      sourceEditor_,           targetEditor_,     compareButton_, charDpBox_,  morphemeDpBox_,
-      pseudoBunsetsuMatchBox_, morphemeMatchBox_, view_,          saveButton_, printButton_,
-      pseudoBunsetsuDpBox_,    alignLinesBox_};
-  for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+  // As the controls stand on screen: the editors, the buttons and boxes left to right, the
+  // pair list, then the report's bars top to bottom and the report. Hidden ones are skipped.
+  QList<QWidget*> order = {sourceEditor_,     targetEditor_,        compareButton_,
+                           saveButton_,       printButton_,         charDpBox_,
+                           morphemeDpBox_,    pseudoBunsetsuDpBox_, pseudoBunsetsuMatchBox_,
+                           morphemeMatchBox_, alignLinesBox_,       pairList_};
+  for (const char* name : {"recompareButton", "findField", "findPrevious", "findNext", "findClose",
+                           "previousPage", "openInBrowser", "nextPage"}) {
+    if (auto* widget = findChild<QWidget*>(QLatin1String(name))) order << widget;
+  }
+  order << view_;
+  for (qsizetype i = 0; i + 1 < order.size(); ++i) setTabOrder(order[i], order[i + 1]);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -28,6 +28,7 @@ class PlainTextEditor;
 class ReportPrinter;
 class ReportSaver;
 class ReportView;
+class ReportZoom;
 class StaleBar;
 class StatusLine;
 class TempReports;
@@ -142,6 +143,8 @@ class MainWindow : public QWidget, public CompareUi {
   PairList* pairList_ = nullptr;
   QSplitter* splitter_ = nullptr;
   PairNavigator* navigator_ = nullptr;
+  ReportZoom* zoom_ = nullptr;
+  QString changeNote_;  // what the status line says at the first or last change
   std::unique_ptr<WindowSettings> settings_;
   StatusLine* status_ = nullptr;
   QString printTarget_;  // the PDF file being printed to, if any

@@ -16,6 +16,7 @@ class StatusLine : public QLabel {
   void SetSummary(const QString& summary);
   // Replaces the note about the last thing done; empty removes it.
   void SetActivity(const QString& activity);
+  QString Activity() const { return activity_; }
   void SetNormalization(const QString& normalization);
 
  private:

@@ -91,13 +91,16 @@ void MainWindowTest::ScreenAndTabOrder() {
     QVERIFY2(left.right() < right.left(), row[i + 1]);
   }
 
-  // Tab visits the controls in the original dialog's order, which puts the pseudo-bunsetsu
-  // DP box last of the five although it stands in the middle of the row; the pairing box
-  // follows it.
+  // Tab visits the controls as they stand on screen, and leaves the list of pairs (which
+  // has rows once there is a report) as it leaves any other control.
+  Source()->setPlainText(QStringLiteral("一行目\n二行目\n"));
+  Target()->setPlainText(QStringLiteral("一行目\n二行め\n"));
+  window_->Compare();
   const QStringList expected = {"sourceEditor",     "targetEditor",        "compareButton",
-                                "charDpBox",        "morphemeDpBox",       "pseudoBunsetsuMatchBox",
-                                "morphemeMatchBox", "reportView",          "saveButton",
-                                "printButton",      "pseudoBunsetsuDpBox", "alignLinesBox"};
+                                "saveButton",       "printButton",         "charDpBox",
+                                "morphemeDpBox",    "pseudoBunsetsuDpBox", "pseudoBunsetsuMatchBox",
+                                "morphemeMatchBox", "alignLinesBox",       "pairList",
+                                "reportView",       "sourceEditor"};
   auto nameOf = [this](QWidget* widget) {
     // The view takes focus through the browser widget inside it.
     if (widget != nullptr && widget == View()->focusProxy()) return View()->objectName();
@@ -351,7 +354,10 @@ void MainWindowTest::MenuKeysAndMnemonicsDoNotClash() {
                                         {"Ctrl+Q", "quitAction"},
                                         {"F8", "nextChangeAction"},
                                         {"Shift+F8", "previousChangeAction"},
-                                        {"Ctrl+F", "findAction"}};
+                                        {"Ctrl+F", "findAction"},
+                                        {"Ctrl++", "zoomInAction"},
+                                        {"Ctrl+-", "zoomOutAction"},
+                                        {"Ctrl+0", "zoomResetAction"}};
   QCOMPARE(shortcuts, expected);
   // The option items follow the boxes both ways.
   auto* charDp = Child<QAction>("charDpBoxAction");

@@ -170,6 +170,9 @@ void MainWindowTest::NextAndPreviousChange() {
   }
   QTest::keyClick(window, Qt::Key_F8);
   QTRY_COMPARE_WITH_TIMEOUT(none.size(), 1, 10000);
+  // Said on the status line, not only by a beep.
+  const QString status = Child<QLabel>("compareStatus")->text();
+  QVERIFY2(status.contains(QStringLiteral("最後の相違です")), qPrintable(status));
   QTest::keyClick(window, Qt::Key_F8, Qt::ShiftModifier);
   QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 3, 10000);
   QCOMPARE(shown.last().at(0).toInt(), 1);
@@ -177,6 +180,22 @@ void MainWindowTest::NextAndPreviousChange() {
   list->selectRow(2);
   QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 4, 10000);
   QCOMPARE(shown.last().at(0).toInt(), 2);
+
+  // Ctrl+plus, Ctrl+minus and Ctrl+0 zoom the report, also with the focus in it.
+  View()->setFocus();
+  const struct {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    double factor;
+  } zooms[] = {{Qt::Key_Plus, Qt::ControlModifier, 1.1},
+               {Qt::Key_Equal, Qt::ControlModifier, 1.25},
+               {Qt::Key_Minus, Qt::ControlModifier, 1.1},
+               {Qt::Key_0, Qt::ControlModifier, 1.0},
+               {Qt::Key_Minus, Qt::ControlModifier, 0.9}};
+  for (const auto& zoom : zooms) {
+    QTest::keyClick(window, zoom.key, zoom.modifiers);
+    QTRY_COMPARE(View()->zoomFactor(), zoom.factor);
+  }
 
   // Ctrl+F opens the find bar; the browser counts the matches in the page.
   QTest::keyClick(window, Qt::Key_F, Qt::ControlModifier);
