@@ -48,6 +48,11 @@ bool CompareNeedsAnalyzer(const CompareOptions& options);
 // on, each line is normalised first and a line left empty takes no part, as an empty line
 // never does; the others keep their line numbers. Returns the pairs written, what became
 // of each side's lines and, when asked for, the scores.
+//
+// With options.report Review the report gets the whole review page instead (src/compare/
+// review_page.h), head and end included: its head gives the figures of all pairs, so every
+// pair is scored before the first row is written. It has a row for every pair, the surplus
+// lines of pairing by position too, since each counts in the figures.
 CompareResult CompareLinePairs(const std::u16string& sourceText, const std::u16string& targetText,
                                std::string& report, const CompareOptions& options,
                                const CompareHooks& hooks = {});
