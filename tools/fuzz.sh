@@ -6,7 +6,7 @@
 #   tools/fuzz.sh --list
 #
 # TARGET is one of the folders of tests/fuzz that holds saved inputs (report, dp, match,
-# segment, decode, score, stats_json, normalize, batch_list). New interesting inputs go to build-fuzz/corpus/TARGET,
+# review, segment, decode, score, stats_json, normalize, batch_list). New interesting inputs go to build-fuzz/corpus/TARGET,
 # so the committed seeds stay small; a crash is written straight into tests/fuzz/TARGET/,
 # where ctest replays it from then on. Commit it together with the fix.
 #
