@@ -137,11 +137,13 @@ void AppendSideText(ReportBuffer& out, std::string& html, std::u16string_view te
   std::size_t op = 0;
   std::size_t join = 0;
   const std::size_t n = text.size();
+  // A join falls inside an element only where lines that end and begin with halves of a
+  // surrogate pair were joined into one: its mark then follows that element.
+  const auto markJoins = [&](std::size_t upTo) {
+    for (; join < joins.size() && joins[join] <= upTo; ++join) html += "<i class=\"j\"></i>";
+  };
   for (std::size_t i = 0; i < n;) {
-    if (join < joins.size() && joins[join] <= i) {
-      html += "<i class=\"j\"></i>";
-      ++join;
-    }
+    markJoins(i);
     char32_t c = text[i];
     std::size_t length = 1;
     if (IsHigh(text[i]) && i + 1 < n && IsLow(text[i + 1])) {
@@ -181,6 +183,7 @@ void AppendSideText(ReportBuffer& out, std::string& html, std::u16string_view te
       out.HandOverIfDue();
     }
   }
+  markJoins(n);
   if (script != nullptr) {
     while (op < script->size() && (*script)[op] == otherSide) ++op;
     if (op != script->size()) throw std::logic_error("an edit script is longer than its line");
