@@ -447,8 +447,9 @@ CompareResult WriteReview(const SplitText& source, const SplitText& target,
   emit(ReviewFoot());
   if (hooks.progress) hooks.progress(items, items);
 
+  // The page shows the surplus lines too, so the result describes them as pairs of their own.
   CompareResult result =
-      DescribePairing(pairing, source.lineNumbers, target.lineNumbers, linesAligned);
+      DescribePairing(pairs, source.lineNumbers, target.lineNumbers, linesAligned);
   if (options.scores != ScoreUnits::None) {
     result.scores = std::move(scores);
     result.scoresError = std::move(scoreError);

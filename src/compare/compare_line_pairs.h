@@ -52,7 +52,8 @@ bool CompareNeedsAnalyzer(const CompareOptions& options);
 // With options.report Review the report gets the whole review page instead (src/compare/
 // review_page.h), head and end included: its head gives the figures of all pairs, so every
 // pair is scored before the first row is written. It has a row for every pair, the surplus
-// lines of pairing by position too, since each counts in the figures.
+// lines of pairing by position too, since each counts in the figures; the result lists
+// them as pairs of their own, after the others.
 CompareResult CompareLinePairs(const std::u16string& sourceText, const std::u16string& targetText,
                                std::string& report, const CompareOptions& options,
                                const CompareHooks& hooks = {});

@@ -35,8 +35,8 @@ struct CompareOptions {
   bool changedOnly = false;
   // Review only: what the page calls the two texts, their file names for instance (UTF-8;
   // bytes that are not are shown as U+FFFD).
-  std::string sourceName;
-  std::string targetName;
+  std::string sourceName{};
+  std::string targetName{};
 };
 
 }  // namespace sorowa
