@@ -31,9 +31,11 @@ enum class OptionId {
   Scores,
   MorphemeScores,
   // No report at all, only the scores: ShowReport is not called.
-  NoReport
+  NoReport,
+  // The review page instead of the tables.
+  ReviewReport
 };
-inline constexpr std::size_t kOptionIdCount = static_cast<std::size_t>(OptionId::NoReport) + 1;
+inline constexpr std::size_t kOptionIdCount = static_cast<std::size_t>(OptionId::ReviewReport) + 1;
 
 // What a Compare needs of the front end that runs it, wherever its options come from: the two
 // texts, and where the report, the errors and messages, the progress and the result go. The
@@ -77,6 +79,10 @@ class CompareFrontEnd {
 class CompareUi : public CompareFrontEnd {
  public:
   virtual bool IsOptionChecked(OptionId option) const = 0;
+  // What the review page calls the editor's text, its file name for instance (UTF-8).
+  virtual std::string DocumentName(Editor editor) const {
+    return editor == Editor::Source ? "ソース" : "ターゲット";
+  }
 };
 
 }  // namespace sorowa

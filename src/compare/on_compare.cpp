@@ -41,6 +41,9 @@ CompareOptions ReadOptions(const CompareUi& ui) {
                                                                   : ScoreUnits::Chars;
   }
   options.writeTables = !ui.IsOptionChecked(OptionId::NoReport);
+  if (ui.IsOptionChecked(OptionId::ReviewReport)) options.report = ReportKind::Review;
+  options.sourceName = ui.DocumentName(Editor::Source);
+  options.targetName = ui.DocumentName(Editor::Target);
   return options;
 }
 
@@ -70,7 +73,7 @@ void RunCompare(CompareFrontEnd& ui, ReportStore& store, const MorphBackendFacto
     // so it never sits whole in memory. Should anything below fail, or the user cancel, the
     // writer takes the partial file away again.
     std::unique_ptr<ReportWriter> writer = store.Begin();
-    ReportStream stream(*writer);
+    ReportStream stream(*writer, options.report);
     hooks.reportBytes = [&stream](std::string_view bytes) { stream.Append(bytes); };
     std::string unused;  // every byte goes through reportBytes
     const CompareResult result = CompareLinePairs(sourceText, targetText, unused, options, hooks);
