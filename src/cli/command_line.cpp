@@ -78,10 +78,21 @@ void ApplyOption(const std::vector<std::string_view>& args, std::size_t& i, Comm
   option->apply(line, use);
 }
 
+// --changed-only and --no-report against the kind of report asked for.
+void CheckReportKind(const CommandLine& line) {
+  if (line.options.report == ReportKind::Review && line.noReport) {
+    throw UsageError("--no-report writes no report; --report review does not go with it");
+  }
+  if (line.options.changedOnly && line.options.report != ReportKind::Review) {
+    throw UsageError("--changed-only goes with --report review");
+  }
+}
+
 CommandLine FinishMergeStats(CommandLine line, const std::vector<std::string_view>& operands) {
   if (line.stats || line.output || line.pairs || !line.outDir.empty() || line.shard ||
       line.noReport || !line.batchList.empty() || line.morphemeScores.has_value() ||
-      line.normalization.any()) {
+      line.normalization.any() || line.options.report != ReportKind::Tables ||
+      line.options.changedOnly) {
     throw UsageError("--merge-stats combines finished results; only --summary goes with it");
   }
   if (operands.empty()) throw UsageError("--merge-stats needs the result files to combine");
@@ -94,6 +105,7 @@ CommandLine FinishMergeStats(CommandLine line, const std::vector<std::string_vie
 
 CommandLine FinishBatch(CommandLine line, const std::vector<std::string_view>& operands) {
   if (line.outDir.empty()) throw UsageError("a batch needs --out-dir DIR for its results");
+  CheckReportKind(line);
   if (line.stats || line.output || line.pairs) {
     throw UsageError(
         "a batch writes its reports and stats into --out-dir; -o, --stats and --pairs "
@@ -121,6 +133,7 @@ CommandLine FinishCompare(CommandLine line, const std::vector<std::string_view>&
   if (line.noReport && line.output) {
     throw UsageError("--no-report writes no report; -o does not go with it");
   }
+  CheckReportKind(line);
   if (line.stats == "-" && (line.output == "-" || line.pairs == "-")) {
     throw UsageError(std::string("the stats and the ") + (line.output == "-" ? "report" : "pairs") +
                      " cannot both go to standard output ('-')");
@@ -151,6 +164,12 @@ CommandLine::StatsFormat ResolveStatsFormat(const CommandLine& line) {
 
 ScoreUnits ResolveScoreUnits(const CommandLine& line) {
   const bool batch = line.action == CommandLine::Action::Batch;
+  if (line.options.report == ReportKind::Review && !line.noReport) {
+    // The review page shows the character figures whatever is asked, and the morpheme
+    // figures only when asked: MeCab's analysis would take most of its time.
+    if (line.morphemeScores.value_or(false)) return ScoreUnits::CharsAndMorphemes;
+    return batch || line.stats || line.summary ? ScoreUnits::Chars : ScoreUnits::None;
+  }
   if (!batch && !line.stats && !line.summary) return ScoreUnits::None;
   const bool morphemeTable = line.options.morphemeDp || line.options.morphemeMatch;
   const bool morphemes = line.morphemeScores.value_or(!line.noReport && morphemeTable);
@@ -162,6 +181,9 @@ CompareOptions ResolveCompareOptions(const CommandLine& line) {
   options.normalization = line.normalization;
   options.scores = ResolveScoreUnits(line);
   options.writeTables = !line.noReport;
+  // What the review page's title and head call the two texts.
+  options.sourceName = line.source == "-" ? "標準入力" : line.source;
+  options.targetName = line.target == "-" ? "標準入力" : line.target;
   return options;
 }
 
@@ -202,7 +224,16 @@ standard input (only one of them). Without -o, the report is written as a new fi
 the temporary directory ($TMPDIR, else /tmp) and its path is printed on standard output
 (on standard error when --pairs writes to standard output).
 
-Tables (later options override earlier ones):
+Report:
+      --report KIND            tables: the alignment tables of every line pair (default);
+                               review: one page made for reading, with the document's
+                               figures and top confusions at its head and a row per line
+                               pair, Source and Target side by side, every substituted,
+                               deleted and inserted character marked
+      --changed-only           with --report review: leave identical line pairs out (the
+                               page says how many)
+
+Tables of --report tables (later options override earlier ones):
       --char-dp                character-level DP alignment (default: off)
       --morpheme-dp            morpheme-level DP alignment (default: on)
       --pseudo-bunsetsu-dp     pseudo-bunsetsu-level DP alignment (default: on)
@@ -244,6 +275,8 @@ hypothesis):
       --stats-format FORMAT    json or tsv. Default: tsv for a FILE ending in .tsv, else json
       --stats-units UNITS      chars, or chars,morphemes for morpheme error rates too.
                                Default: morphemes too when a morpheme table is written
+                               (never by default with --report review, whose head shows
+                               them when asked)
       --summary                print pairs, error rates and the top confusions on standard
                                error
       --no-report              write no HTML report, only the scores (with --stats or
@@ -265,7 +298,10 @@ Many documents:
                                Target path per line
       --out-dir DIR            where a batch writes its reports, stats.json, stats.tsv and
                                index.html; a document that fails is listed with its error
-                               and the others go on (exit status 1)
+                               and the others go on (exit status 1). With --report review,
+                               each document gets a review page and index.html pictures of
+                               the error rates, the accuracy per character class and the
+                               top confusions
       --shard K/N              process only the K-th of N fixed shares of the documents
       --merge-stats OUT IN...  combine the JSON results IN (shards, runs) exactly into OUT;
                                operands are the IN files

@@ -106,7 +106,20 @@ constexpr Choice<UnicodeForm> kUnicodeForms[] = {
     {"none", UnicodeForm::None},
 };
 
+constexpr Choice<ReportKind> kReportKinds[] = {
+    {"tables", ReportKind::Tables},
+    {"review", ReportKind::Review},
+};
+
 constexpr CommandLineOption kOptions[] = {
+    // What the report is.
+    {"report", "", Kind::Value,
+     [](CommandLine& line, const OptionUse& use) {
+       line.options.report = Choose(use, kReportKinds, "report", "tables or review");
+     }},
+    {"changed-only", "", Kind::Switch,
+     [](CommandLine& line, const OptionUse&) { line.options.changedOnly = true; }},
+
     // Tables, in the order they appear in a report.
     {"char-dp", "", Kind::Negatable, SetTable<&CompareOptions::charDp>},
     {"morpheme-dp", "", Kind::Negatable, SetTable<&CompareOptions::morphemeDp>},

@@ -150,8 +150,11 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{{"--align-lines=yes", "a", "b"}, "takes no value"},
                     UsageCase{{"a", "b", "--pairs"}, "needs a value"},
                     UsageCase{{"--pairs=", "a", "b"}, "needs a file name"},
-                    UsageCase{{"-o", "-", "--pairs", "-", "a", "b"},
-                              "both go to standard output"}));
+                    UsageCase{{"-o", "-", "--pairs", "-", "a", "b"}, "both go to standard output"},
+                    UsageCase{{"--report", "html", "a", "b"}, "unknown report 'html'"},
+                    UsageCase{{"--changed-only", "a", "b"}, "goes with --report review"},
+                    UsageCase{{"--report=review", "--no-report", "--summary", "a", "b"},
+                              "--report review does not go with it"}));
 
 // Every row of the option table is reached by the parser under its own name (no row hides
 // another, no "no-" form hides a row), takes a value exactly when it says so, and is in the

@@ -52,6 +52,20 @@ TEST(ScoreCommandLineTest, OptionsReachTheCommandLine) {
   EXPECT_EQ(line.shard, (Shard{2, 8}));
   line = ParseCommandLine({"--batch-list", "pairs.tsv", "--out-dir=out", "--no-report"});
   EXPECT_EQ(line.batchList, "pairs.tsv");
+
+  // The review page has character figures always and morpheme figures only when asked,
+  // although the morpheme tables (which it does not write) are on.
+  line = ParseCommandLine({"--report=review", "--changed-only", "a", "-"});
+  CompareOptions options = ResolveCompareOptions(line);
+  EXPECT_TRUE(options.report == ReportKind::Review && options.changedOnly);
+  EXPECT_EQ(options.scores, ScoreUnits::None);
+  EXPECT_EQ(options.sourceName, "a");
+  EXPECT_EQ(options.targetName, "標準入力");
+  EXPECT_EQ(ResolveScoreUnits(ParseCommandLine({"--report=review", "--stats=s", "a", "b"})),
+            ScoreUnits::Chars);
+  EXPECT_EQ(ResolveScoreUnits(
+                ParseCommandLine({"--report=review", "--stats-units=chars,morphemes", "a", "b"})),
+            ScoreUnits::CharsAndMorphemes);
 }
 
 TEST(ScoreCommandLineTest, MisusesAreUsageErrors) {
