@@ -62,11 +62,14 @@ void RunDocument(const BatchDocument& document, const BatchOptions& options,
       const fs::path path = options.outDir / (document.name + ".htm");
       fs::create_directories(path.parent_path());
       writer = FileReportStore(path).Begin();
-      stream.emplace(*writer);
+      stream.emplace(*writer, options.compare.report);
       hooks.reportBytes = [&stream](std::string_view bytes) { stream->Append(bytes); };
     }
-    std::string unused;  // with tables, every byte goes through reportBytes
-    CompareResult result = CompareLinePairs(source, target, unused, options.compare, hooks);
+    CompareOptions compare = options.compare;
+    compare.sourceName = document.source;
+    compare.targetName = document.target;
+    std::string unused;  // with a report, every byte goes through reportBytes
+    CompareResult result = CompareLinePairs(source, target, unused, compare, hooks);
     if (writer) {
       stream->Finish();
       writer->Commit();
@@ -198,8 +201,7 @@ BatchOutcome RunBatch(const std::vector<BatchDocument>& documents, const BatchOp
 
   // One analyser set up here, so its start-up message shows once, and a clone of it for
   // every other thread. Without a back-end there are no morpheme figures for any document.
-  const bool needsAnalyzer =
-      effective.compare.writeTables || effective.compare.scores == ScoreUnits::CharsAndMorphemes;
+  const bool needsAnalyzer = CompareNeedsAnalyzer(effective.compare);
   std::unique_ptr<MorphAnalyzer> first;
   if (needsAnalyzer) {
     first = std::make_unique<MorphAnalyzer>(hooks.showMessage, hooks.morphBackendFactory);
@@ -258,8 +260,9 @@ BatchOutcome RunBatch(const std::vector<BatchDocument>& documents, const BatchOp
 
   WriteResultFile(options.outDir / "stats.json", "the stats", WriteStatsJson(stats));
   WriteResultFile(options.outDir / "stats.tsv", "the stats", WriteStatsTsv(stats));
-  WriteResultFile(options.outDir / "index.html", "the results page",
-                  WriteBatchIndex(stats, listed, hasReport));
+  WriteResultFile(
+      options.outDir / "index.html", "the results page",
+      WriteBatchIndex(stats, listed, hasReport, options.compare.report == ReportKind::Review));
   return outcome;
 }
 

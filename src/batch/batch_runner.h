@@ -50,11 +50,11 @@ struct BatchOutcome {
 
 // Compares and scores every document, writing its report to <outDir>/<name>.htm (unless the
 // options write no tables) and, once all have finished, stats.json, stats.tsv and
-// index.html into outDir; every file is replaced atomically. A document that fails (a file
-// missing, unreadable or not in its encoding, a pair over the memory limit) is recorded
-// with its message and the others go on. When stopped, the reports finished so far stay and
-// the three summary files are not written. Throws when outDir cannot be made or a summary
-// file cannot be written.
+// index.html into outDir (with review pages, the index draws its charts too); every file is
+// replaced atomically. A document that fails (a file missing, unreadable or not in its encoding, a
+// pair over the memory limit) is recorded with its message and the others go on. When stopped, the
+// reports finished so far stay and the three summary files are not written. Throws when outDir
+// cannot be made or a summary file cannot be written.
 BatchOutcome RunBatch(const std::vector<BatchDocument>& documents, const BatchOptions& options,
                       const BatchHooks& hooks = {});
 
