@@ -136,6 +136,9 @@ void MainWindow::ConnectCommands() {
   connect(menu_->nextChange, &QAction::triggered, this, &MainWindow::NextChange);
   connect(menu_->previousChange, &QAction::triggered, this, &MainWindow::PreviousChange);
   connect(menu_->find, &QAction::triggered, this, &MainWindow::OpenFind);
+  for (QAction* view : menu_->ViewItems()) {
+    connect(view, &QAction::triggered, this, &MainWindow::SwitchView);
+  }
 
   connect(view_, &ReportView::ReportLoadFailed, this, [this](const QString& description) {
     dialogs_.ShowError(this, QStringLiteral("レポートを表示できませんでした。"), description);
@@ -315,6 +318,9 @@ void MainWindow::UseSettings(QSettings* settings) {
   // Every option box of the window, also those added after this was written.
   settings_->RestoreBoxes(findChildren<QCheckBox*>());
   settings_->RestoreItems(menu_->NormalizationItems());
+  // The view is kept as whether it is 対照表示; the group checks 表形式 otherwise.
+  settings_->RestoreItems({menu_->reviewView});
+  if (!menu_->reviewView->isChecked()) menu_->tablesView->setChecked(true);
   const QByteArray geometry = settings_->Geometry();
   if (!geometry.isEmpty()) restoreGeometry(geometry);
   const QByteArray splitter = settings_->SplitterState();
@@ -379,11 +385,26 @@ bool MainWindow::IsOptionChecked(OptionId option) const {
     case OptionId::MorphemeScores:
       // Only when a morpheme table is on: its morphemes are then at hand anyway.
       return morphemeDpBox_->isChecked() || morphemeMatchBox_->isChecked();
+    case OptionId::ReviewReport:
+      return menu_->reviewView->isChecked();
     case OptionId::NormalizeNfc:  // NFKC covers what the window needs
     case OptionId::NoReport:      // the window always shows a report
       return false;
   }
   return false;
+}
+
+std::string MainWindow::DocumentName(Editor editor) const {
+  const QString& path = editor == Editor::Source ? sourcePath_ : targetPath_;
+  if (path.isEmpty()) return CompareUi::DocumentName(editor);
+  return QFileInfo(path).fileName().toStdString();
+}
+
+void MainWindow::SwitchView() {
+  // The report shown is made again in the view chosen, as Compare would make it.
+  if (!view_->HasReport() || progress_ != nullptr) return;
+  if (view_->Index().isReview() == menu_->reviewView->isChecked()) return;
+  Compare();
 }
 
 void MainWindow::ShowReport(const std::filesystem::path& path) {
@@ -434,7 +455,7 @@ bool MainWindow::OpenFile(Editor editor, const QString& path,
   QLabel* label = editor == Editor::Source ? sourceFile_ : targetFile_;
   label->setText(QStringLiteral("%1 — %2").arg(info.fileName(), EncodingLabel(decoded.encoding)));
   label->setToolTip(QDir::toNativeSeparators(info.absoluteFilePath()));
-  if (editor == Editor::Source) sourcePath_ = info.absoluteFilePath();
+  (editor == Editor::Source ? sourcePath_ : targetPath_) = info.absoluteFilePath();
   settings_->SetLastFolder(info.absolutePath());
   return true;
 }
@@ -552,6 +573,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   if (settings_->IsKept()) {
     settings_->SaveBoxes(findChildren<QCheckBox*>());
     settings_->SaveItems(menu_->NormalizationItems());
+    settings_->SaveItems({menu_->reviewView});
     settings_->SetGeometry(saveGeometry());
     settings_->SetSplitterState(splitter_->saveState());
   }

@@ -64,6 +64,7 @@ class MainWindow : public QWidget, public CompareUi {
   std::u16string EditorText(Editor editor) const override;
   void SetEditorText(Editor editor, const std::u16string& text) override;
   bool IsOptionChecked(OptionId option) const override;
+  std::string DocumentName(Editor editor) const override;
   void ShowReport(const std::filesystem::path& path) override;
   void ReportError(const std::string& message) override;
   void ReportFailure(const ErrorDetails& details, const std::string& message) override;
@@ -79,6 +80,8 @@ class MainWindow : public QWidget, public CompareUi {
   void NextChange();
   void PreviousChange();
   void OpenFind();
+  // 対照表示 or 表形式 was chosen: a report shown in the other view is made again.
+  void SwitchView();
   // A stop signal (Ctrl-C, kill, the end of the session): open dialogs are closed, a running
   // Compare is cancelled, which removes its partial report, and the window closes.
   void CloseForStopSignal();
@@ -113,6 +116,7 @@ class MainWindow : public QWidget, public CompareUi {
   QLabel* sourceFile_ = nullptr;
   QLabel* targetFile_ = nullptr;
   QString sourcePath_;  // the file the Source text came from, if any
+  QString targetPath_;
   QPushButton* compareButton_ = nullptr;
   QPushButton* saveButton_ = nullptr;
   QPushButton* printButton_ = nullptr;
