@@ -62,7 +62,12 @@ Revision Revise(std::uint32_t seed, std::size_t lines, std::size_t longest, doub
     const double fate = chance(random);
     revision.source += line + u"\n";
     if (fate < 0.05) continue;  // the line is lost
-    if (fate < 0.10) revised = std::u16string(u"追加された行") + Draw(random) + u"\n" + revised;
+    if (fate < 0.10) {
+      std::u16string added = u"追加された行";
+      added += Draw(random);
+      added += u'\n';
+      revised.insert(0, added);
+    }
     if (fate < 0.15 && revised.size() > 2) revised.insert(revised.size() / 2, u"\n");
     revision.target += revised;
     revision.target += fate < 0.20 ? u"" : u"\n";  // the next line is joined on
@@ -121,7 +126,9 @@ TEST_P(ReviewMarksTest, MarksCountTheScores) {
     substituted += row.substituted;
     deleted += row.deleted;
     inserted += row.inserted;
-    if (c.changedOnly) EXPECT_NE(pairs[row.number - 1].status, PairStatus::Identical);
+    if (c.changedOnly) {
+      EXPECT_NE(pairs[row.number - 1].status, PairStatus::Identical);
+    }
   }
   EXPECT_EQ(substituted, result.scores->totals.chars.substitutions);
   EXPECT_EQ(deleted, result.scores->totals.chars.deletions);
