@@ -37,7 +37,7 @@ td.ch { text-align: center; }
 .legend mark, .legend del, .legend ins { padding: 0 .3em; }
 table.rv, .rv > thead, .rv > tbody { display: block; }
 table.rv { margin-top: 1em; border-top: 1px solid #bbb; }
-.rv tr { display: grid; grid-template-columns: 3.4em 3.4em 6em 5em minmax(0, 1fr) minmax(0, 1fr);
+.rv tr { display: grid; grid-template-columns: 4em 4em 6em 5em minmax(0, 1fr) minmax(0, 1fr);
   border: 1px solid #bbb; border-top: 0; }
 .rv > thead { position: sticky; top: 0; z-index: 1; }
 .rv > tbody > tr { content-visibility: auto; contain-intrinsic-size: auto 3.5em; }
@@ -45,6 +45,7 @@ table.rv { margin-top: 1em; border-top: 1px solid #bbb; }
 .rv th:first-child, .rv td:first-child { border-left: 0; }
 .rv th, .rv td.st, .rv td.n { font-size: 88%; }
 .rv td.n { white-space: nowrap; }
+.rv td:nth-child(-n+2) { overflow-wrap: normal; }
 .rv td.a, .rv td.b { white-space: pre-wrap; line-height: 1.7; tab-size: 4; }
 .rv td.none { color: #555; background: repeating-linear-gradient(135deg, #eee 0 5px, #fff 5px 10px); }
 .rv tr.c td.st { background: #fff1c2; }
