@@ -4,13 +4,12 @@
 // finds between two Japanese characters is read as the full-width space. poppler's own text
 // output is not used: it joins a line that ends in a hyphen to the next, which suits English
 // prose but loses a line of the page. Kangxi radicals, which fonts often share a glyph with
-// the ideograph and so come out of the glyph map instead of it, are read as the ideograph.
+// the ideograph and so come out of the glyph map instead of it, are read as the ideograph
+// (radical_ideographs.h).
 
 #include <poppler-document.h>
 #include <poppler-global.h>
 #include <poppler-page.h>
-#include <unicode/normalizer2.h>
-#include <unicode/unistr.h>
 
 #include <algorithm>
 #include <climits>
@@ -19,6 +18,7 @@
 #include <mutex>
 
 #include "base/stop_request.h"
+#include "formats/radical_ideographs.h"
 #include "formats/readers.h"
 
 namespace sorowa::formats {
@@ -55,18 +55,38 @@ bool IsBlank(char16_t c) {
   return c == u' ' || c == u'\t' || c == u'\f' || c == u'\r' || c == 0xA0;
 }
 
-// The ideograph a Kangxi radical (U+2F00 to U+2FD5) or a radical of the supplement stands
-// for, by their compatibility decomposition; other characters as they are.
-char16_t Ideograph(char16_t c) {
-  if (c < 0x2E80 || c > 0x2FDF) return c;
-  UErrorCode status = U_ZERO_ERROR;
-  const icu::Normalizer2* nfkc = icu::Normalizer2::getNFKCInstance(status);
-  icu::UnicodeString decomposition;
-  if (U_FAILURE(status) || !nfkc->getDecomposition(c, decomposition) ||
-      decomposition.length() != 1) {
-    return c;
+// Appends c, or the ideograph a CJK radical or stroke stands for.
+void AppendCharacter(std::u16string& line, char16_t c) {
+  if (c >= 0x2E80 && c <= 0x31EF) {
+    const auto found = std::lower_bound(
+        kRadicalIdeographs.begin(), kRadicalIdeographs.end(), c,
+        [](const std::pair<char16_t, char32_t>& entry, char16_t key) { return entry.first < key; });
+    if (found != kRadicalIdeographs.end() && found->first == c) {
+      const char32_t ideograph = found->second;
+      if (ideograph < 0x10000) {
+        line.push_back(static_cast<char16_t>(ideograph));
+      } else {
+        line.push_back(static_cast<char16_t>(0xD800 + ((ideograph - 0x10000) >> 10)));
+        line.push_back(static_cast<char16_t>(0xDC00 + ((ideograph - 0x10000) & 0x3FF)));
+      }
+      return;
+    }
   }
-  return decomposition.charAt(0);
+  line.push_back(c);
+}
+
+// The gap between two words along the line, in the direction of writing.
+double Gap(const poppler::rectf& last, const poppler::rectf& next, int rotation) {
+  switch (rotation) {
+    case 1:
+      return next.y() - (last.y() + last.height());
+    case 2:
+      return last.x() - (next.x() + next.width());
+    case 3:
+      return last.y() - (next.y() + next.height());
+    default:
+      return next.x() - (last.x() + last.width());
+  }
 }
 
 // Whether a word continues the line whose last word had the box last: on the same baseline
@@ -135,16 +155,20 @@ ExtractedText ReadPdf(std::string_view bytes, const ReadContext& context) {
       if (!line.empty() && !OnSameLine(lastBox, lastRotation, box, rotation)) {
         endLine();
       } else if (!line.empty() && spaceAfter) {
-        // poppler turns a space into a gap between words. Between two Japanese characters
-        // that gap is a full-width space: Japanese sets no other.
-        const bool japanese = !text.empty() && IsJapaneseChar(line.back()) &&
-                              IsJapaneseChar(static_cast<char16_t>(text.front()));
-        line.push_back(japanese ? u'\u3000' : u' ');
+        // poppler turns a space into a gap between words. Between two Japanese characters a
+        // gap of most of an em is a full-width space; a narrower one is a space.
+        const bool vertical = rotation == 1 || rotation == 3;
+        const double em = std::max(vertical ? lastBox.width() : lastBox.height(),
+                                   vertical ? box.width() : box.height());
+        const bool fullWidth = !text.empty() && IsJapaneseChar(line.back()) &&
+                               IsJapaneseChar(static_cast<char16_t>(text.front())) &&
+                               Gap(lastBox, box, rotation) > 0.6 * em;
+        line.push_back(fullWidth ? u'\u3000' : u' ');
       }
       for (const unsigned short unit : text) {
         const char16_t c = static_cast<char16_t>(unit);
         if (line.empty() && IsBlank(c)) continue;
-        line.push_back(c == u'\n' || c == u'\r' ? u' ' : Ideograph(c));
+        AppendCharacter(line, c == u'\n' || c == u'\r' ? u' ' : c);
       }
       spaceAfter = word.has_space_after();
       lastBox = box;
