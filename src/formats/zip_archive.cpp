@@ -92,7 +92,11 @@ std::optional<std::string> ZipArchive::Read(std::string_view name) const {
   // One more read makes libzip check the CRC of what it unpacked, and shows whether the
   // data goes on past the declared size.
   char extra;
-  if (zip_fread(file.get(), &extra, 1) != 0) {
+  const zip_int64_t more = zip_fread(file.get(), &extra, 1);
+  if (more > 0) {
+    context_.Damaged(entry + ": it unpacks to more than the size the archive declares for it");
+  }
+  if (more < 0) {
     context_.Damaged(entry + ": " +
                      std::string(zip_error_strerror(zip_file_get_error(file.get()))));
   }
