@@ -116,8 +116,14 @@ ExtractedText ReadPdf(std::string_view bytes, const ReadContext& context) {
   std::unique_ptr<poppler::document> document(
       poppler::document::load_from_raw_data(bytes.data(), static_cast<int>(bytes.size())));
   if (!document) {
-    context.Damaged(firstPopplerMessage.empty() ? std::string("it cannot be opened")
-                                                : firstPopplerMessage);
+    std::string reason = firstPopplerMessage;
+    if (reason.starts_with("error: ")) reason.erase(0, 7);
+    if (bytes.substr(0, 1024).find("%PDF-") == std::string_view::npos) {
+      reason = "it has no PDF header";
+    } else if (reason.empty()) {
+      reason = "it cannot be opened";
+    }
+    context.Damaged(reason);
   }
   if (document->is_locked()) {
     context.Encrypted("open it in a PDF viewer with its password and save a copy without one");
