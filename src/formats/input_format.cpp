@@ -48,7 +48,19 @@ std::string_view RootElement(std::string_view bytes) {
     } else if (rest.starts_with("<!--")) {
       close = "-->";
     } else if (rest.starts_with("<!")) {
-      close = ">";  // a document type with an internal subset is not one of ours anyway
+      // A document type, past its internal subset if it has one: the reader then refuses
+      // the subset by name rather than the file being taken for text.
+      const std::size_t open = rest.find('[');
+      const std::size_t typeEnd = rest.find('>');
+      if (open != rest.npos && typeEnd != rest.npos && open < typeEnd) {
+        const std::size_t subsetEnd = rest.find(']', open);
+        const std::size_t afterSubset =
+            subsetEnd == rest.npos ? rest.npos : rest.find('>', subsetEnd);
+        if (afterSubset == rest.npos) return {};
+        i += afterSubset + 1;
+        continue;
+      }
+      close = ">";
     } else {
       std::size_t j = 1;
       while (j < rest.size() && !IsXmlSpace(rest[j]) && rest[j] != '>' && rest[j] != '/') ++j;
