@@ -78,6 +78,21 @@ TEST_F(DocumentInput, LinesAndPagesReachTheScores) {
   }
 }
 
+TEST_F(DocumentInput, BatchReadsEachFileInItsFormat) {
+  const std::vector<std::u16string> lines = testdocs::SampleLines(8, 30, true);
+  fs::create_directories(work_ / "src");
+  fs::create_directories(work_ / "ocr");
+  WriteFile(work_ / "src" / "a", testdocs::WriteOdt(lines, true).bytes);
+  WriteFile(work_ / "ocr" / "a", testdocs::WriteAlto({lines}));
+  const RunResult r = Run({"--batch", "--no-report", "--out-dir", (work_ / "out").string(),
+                           (work_ / "src").string(), (work_ / "ocr").string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto stats = nlohmann::json::parse(ReadFile(work_ / "out" / "stats.json"));
+  const auto& totals = stats.at("documents").at(0).at("totals");
+  EXPECT_EQ(totals.at("pairs"), lines.size());
+  EXPECT_EQ(totals.at("identical"), lines.size());
+}
+
 TEST_F(DocumentInput, RefusedDocumentsLeaveNoReport) {
   WriteFile(work_ / "a.txt", "本文\n");
   WriteFile(work_ / "bomb.docx",
