@@ -33,6 +33,11 @@ enum class ErrorKind {
   FileNotReadable,          // path, systemError
   FileTooLarge,             // path, size, limit
   Undecodable,              // path, offset, encoding
+  DocumentDamaged,          // path, format: the file is not what its format says
+  DocumentEncrypted,        // path, format: the text cannot be read without a password
+  DocumentUnsupported,      // path, format, item (what is not supported)
+  DocumentLimitExceeded,    // path, format, item (what was counted), size, limit
+  NoTextLayer,              // path: a PDF whose pages are images only
 };
 
 // The parameters of a failure; which fields mean something depends on the kind.
@@ -40,6 +45,8 @@ struct ErrorDetails {
   ErrorKind kind = ErrorKind::Unspecified;
   std::string path;      // a file or folder, as the system names it
   std::string encoding;  // the encoding the bytes were decoded as
+  std::string format;    // a document format as the window names it ("PDF", "Word (.docx)")
+  std::string item;      // what a limit counted or what is not supported, in English
   int systemError = 0;   // errno, 0 when the system gave none
   std::uint64_t offset = 0;
   std::uint64_t size = 0;

@@ -16,6 +16,7 @@
 #include "compare/compare_line_pairs.h"
 #include "compare/report_store.h"
 #include "compare/report_stream.h"
+#include "formats/read_document.h"
 #include "score/stats_json.h"
 #include "segment/morph_analyzer.h"
 #include "text/text_file.h"
@@ -34,6 +35,17 @@ struct DocumentRun {
   bool finished = false;  // false for a document never started, or cancelled
 };
 
+// A document's text: a text file decoded in the encoding asked, a document read.
+std::u16string ReadSide(const std::string& path, const std::string& encoding,
+                        std::optional<InputFormat> asked, bool keepRuby) {
+  const std::string bytes = ReadFileBytes(path);
+  const InputFormat format = asked ? *asked : DetectInputFormat(bytes);
+  if (format == InputFormat::Text) return DecodeAsAsked(bytes, encoding, path);
+  ReadOptions options;
+  options.keepRuby = keepRuby;
+  return JoinLines(ReadDocument(bytes, format, path, options));
+}
+
 // Compares and scores one document on the calling thread, its report going to its file as
 // it is written. A failure is the document's error; a cancelled document stays unfinished,
 // its partial report removed.
@@ -46,9 +58,9 @@ void RunDocument(const BatchDocument& document, const BatchOptions& options,
   }
   try {
     const std::u16string source =
-        DecodeAsAsked(ReadFileBytes(document.source), options.sourceEncoding, document.source);
+        ReadSide(document.source, options.sourceEncoding, options.sourceFormat, options.keepRuby);
     const std::u16string target =
-        DecodeAsAsked(ReadFileBytes(document.target), options.targetEncoding, document.target);
+        ReadSide(document.target, options.targetEncoding, options.targetFormat, options.keepRuby);
 
     CompareHooks hooks;
     hooks.threads = 1;

@@ -7,11 +7,13 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "batch/batch_documents.h"
 #include "compare/compare_options.h"
+#include "formats/input_format.h"
 #include "score/stats_document.h"
 #include "segment/morph_backend.h"
 
@@ -24,6 +26,10 @@ struct BatchOptions {
   // As the command line takes them: empty for UTF-8, "auto" to detect, or an iconv name.
   std::string sourceEncoding;
   std::string targetEncoding;
+  // The format of each side's files; nothing finds each file's from its content.
+  std::optional<InputFormat> sourceFormat;
+  std::optional<InputFormat> targetFormat;
+  bool keepRuby = false;
   std::filesystem::path outDir;
   // Documents compared at once; 0 means one per core. Each document runs on one thread.
   std::size_t threads = 0;

@@ -62,6 +62,9 @@ int RunBatchCommand(const CommandLine& line) {
   options.compare = ResolveCompareOptions(line);
   options.sourceEncoding = line.sourceEncoding;
   options.targetEncoding = line.targetEncoding;
+  options.sourceFormat = line.sourceFormat;
+  options.targetFormat = line.targetFormat;
+  options.keepRuby = line.keepRuby;
   options.outDir = line.outDir;
 
   ProgressLine progress;

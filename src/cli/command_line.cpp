@@ -259,6 +259,13 @@ Input and output:
       --source-encoding NAME   the same for SOURCE only
       --target-encoding NAME   the same for TARGET only (e.g. --source-encoding CP932 for
                                an old Shift_JIS version against a new UTF-8 one)
+      --input-format FORMAT    read both files as auto (the default: found from the
+                               content), text, pdf, docx, odt, hocr, alto or page. A
+                               document gives one line per line of text in reading order
+      --source-input-format FORMAT, --target-input-format FORMAT
+                               the same for one file
+      --keep-ruby              keep the ruby of .docx and .odt files, in parentheses after
+                               the text it reads (default: left out)
   -o, --output FILE            write the report to FILE (replaced atomically);
                                '-' writes it to standard output
       --pairs FILE             also write the line pairs to FILE (replaced atomically;

@@ -27,6 +27,7 @@
 #include "compare/compare_result.h"
 #include "compare/on_compare.h"
 #include "compare/report_store.h"
+#include "formats/read_document.h"
 #include "process/japanese_locale.h"
 #include "process/stop_signals.h"
 #include "score/stats_json.h"
@@ -84,11 +85,36 @@ std::string ReadAll(const std::string& operand) {
   return bytes;
 }
 
-std::u16string ReadText(const std::string& operand, const std::string& encoding) {
+// A file's text, one line of the document per line, and the page of each line when the
+// file is a document with pages.
+struct InputText {
+  std::u16string text;
+  std::vector<std::uint32_t> pages;
+};
+
+// How one file is read: in its encoding, or as a document.
+struct InputAsked {
+  std::string encoding;
+  std::optional<InputFormat> format;  // nothing: found from the content
+  bool keepRuby = false;
+};
+
+InputText ReadText(const std::string& operand, const InputAsked& asked) {
   const std::string bytes = ReadAll(operand);
+  const InputFormat format = asked.format ? *asked.format : DetectInputFormat(bytes);
+  if (format == InputFormat::Text) {
+    try {
+      return {DecodeAsAsked(bytes, asked.encoding, DisplayName(operand)), {}};
+    } catch (const InputDecodingError& e) {
+      throw CommandError(e.what());
+    }
+  }
+  ReadOptions options;
+  options.keepRuby = asked.keepRuby;
   try {
-    return DecodeAsAsked(bytes, encoding, DisplayName(operand));
-  } catch (const InputDecodingError& e) {
+    ExtractedText document = ReadDocument(bytes, format, DisplayName(operand), options);
+    return {JoinLines(document), std::move(document.pages)};
+  } catch (const DocumentError& e) {
     throw CommandError(e.what());
   }
 }
@@ -138,7 +164,8 @@ int MergeStatsFiles(const CommandLine& line) {
 }
 
 // The scores of the Compare, to --stats and --summary.
-void WriteScores(const CommandLine& line, const CompareResult& result) {
+void WriteScores(const CommandLine& line, const CompareResult& result, const InputText& source,
+                 const InputText& target) {
   if (!result.scores) throw CommandError(result.scoresError);
   if (line.morphemeScores == true && !result.scores->options.morphemes) {
     throw CommandError(
@@ -148,6 +175,7 @@ void WriteScores(const CommandLine& line, const CompareResult& result) {
   StatsDocument stats = *result.scores;
   stats.source = line.source;
   stats.target = line.target;
+  SetPairPages(stats, source.pages, target.pages);
   if (line.stats) {
     const std::string text = ResolveStatsFormat(line) == CommandLine::StatsFormat::Tsv
                                  ? WriteStatsTsv(stats)
@@ -177,20 +205,21 @@ constexpr off_t kReadOnTwoThreads = off_t{1} << 20;
 // Two files of megabytes are read and decoded at once, the Target on a thread of its own.
 // A pipe or standard input is read on this thread alone: should the Source fail, the
 // error must not wait for the other side's writer to finish.
-void ReadBothTexts(const CommandLine& line, std::u16string& sourceText,
-                   std::u16string& targetText) {
-  std::future<std::u16string> target;
+void ReadBothTexts(const CommandLine& line, InputText& sourceText, InputText& targetText) {
+  const InputAsked sourceAsked{line.sourceEncoding, line.sourceFormat, line.keepRuby};
+  const InputAsked targetAsked{line.targetEncoding, line.targetFormat, line.keepRuby};
+  std::future<InputText> target;
   const off_t sourceSize = RegularFileSize(line.source);
   const off_t targetSize = RegularFileSize(line.target);
   if (sourceSize >= 0 && targetSize >= 0 && sourceSize + targetSize >= kReadOnTwoThreads) {
     try {
-      target = std::async(std::launch::async, ReadText, line.target, line.targetEncoding);
+      target = std::async(std::launch::async, ReadText, line.target, targetAsked);
     } catch (const std::system_error&) {
       // No thread to be had: the Target is read after the Source.
     }
   }
-  sourceText = ReadText(line.source, line.sourceEncoding);
-  targetText = target.valid() ? target.get() : ReadText(line.target, line.targetEncoding);
+  sourceText = ReadText(line.source, sourceAsked);
+  targetText = target.valid() ? target.get() : ReadText(line.target, targetAsked);
 }
 
 int Run(const CommandLine& line) {
@@ -200,8 +229,8 @@ int Run(const CommandLine& line) {
   // MeCab sets itself up while the files are read.
   std::optional<MorphBackendPreload> preload;
   if (CompareNeedsAnalyzer(options)) preload.emplace();
-  std::u16string sourceText;
-  std::u16string targetText;
+  InputText sourceText;
+  InputText targetText;
   ReadBothTexts(line, sourceText, targetText);
   if (line.maxTableMemory != 0) SetDpMemoryLimit(line.maxTableMemory);
 
@@ -216,14 +245,15 @@ int Run(const CommandLine& line) {
   // With the pairs or the stats on standard output, the report's path goes to standard
   // error, so that standard output holds nothing but them.
   const bool stdoutTaken = line.pairs == "-" || line.stats == "-";
-  CommandLineUi ui(std::move(sourceText), std::move(targetText), options,
+  CommandLineUi ui(std::move(sourceText.text), std::move(targetText.text), options,
                    /*printReportPath=*/!line.output, stdoutTaken ? stderr : stdout);
   ui.SetFileNames(DisplayName(line.source), DisplayName(line.target));
   OnCompare(ui, options, store, preload ? preload->Factory() : MorphBackendFactory{});
   ui.EndProgress();
   if (ui.failed()) return 1;
   if (line.pairs && ui.result()) WritePairs(*line.pairs, *ui.result());
-  if (options.scores != ScoreUnits::None && ui.result()) WriteScores(line, *ui.result());
+  if (options.scores != ScoreUnits::None && ui.result())
+    WriteScores(line, *ui.result(), sourceText, targetText);
   return 0;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 #include "base/utf8.h"
 
@@ -174,6 +175,27 @@ void AddPair(StatsDocument& document, PairScore pair, const PairDetail& detail) 
   document.confusions.Add(detail.confusions);
   AddClasses(document.classes, detail.classes);
   document.pairs.push_back(std::move(pair));
+}
+
+namespace {
+
+std::uint64_t PageOfSide(std::string_view side, const std::vector<std::uint32_t>& pages) {
+  std::size_t line = 0;
+  std::size_t i = 0;
+  for (; i < side.size() && side[i] >= '0' && side[i] <= '9' && line <= pages.size(); ++i) {
+    line = line * 10 + static_cast<std::size_t>(side[i] - '0');
+  }
+  return i > 0 && line >= 1 && line <= pages.size() ? pages[line - 1] : 0;
+}
+
+}  // namespace
+
+void SetPairPages(StatsDocument& document, const std::vector<std::uint32_t>& sourcePages,
+                  const std::vector<std::uint32_t>& targetPages) {
+  for (PairScore& pair : document.pairs) {
+    pair.sourcePage = PageOfSide(pair.source, sourcePages);
+    pair.targetPage = PageOfSide(pair.target, targetPages);
+  }
 }
 
 void AppendPairs(StatsDocument& document, StatsDocument&& part) {

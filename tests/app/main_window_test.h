@@ -116,6 +116,7 @@ class MainWindowTest : public QObject {
   void OpenFileFindsOrTakesTheEncoding_data();
   void OpenFileFindsOrTakesTheEncoding();
   void CommandLineFilesAreOpenedAndCompared();
+  void DocumentsShowTheirFormatAndPages();
 
   // main_window_navigation_test.cpp: the list of pairs, F8 and Shift+F8, the find bar.
   void PairListRows_data();
