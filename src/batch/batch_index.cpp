@@ -12,40 +12,6 @@
 namespace sorowa {
 namespace {
 
-// The code point of a well-formed UTF-8 sequence at text[i] and its length, or 0 for a
-// byte that does not start one.
-std::size_t DecodeUtf8(std::string_view text, std::size_t i, char32_t& c) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
-  const unsigned char lead = byte(0);
-  std::size_t length = 0;
-  char32_t min = 0;
-  if (lead < 0x80) {
-    c = lead;
-    return 1;
-  } else if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-    c = lead & 0x1F;
-    min = 0x80;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    c = lead & 0x0F;
-    min = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    c = lead & 0x07;
-    min = 0x10000;
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  for (std::size_t k = 1; k < length; ++k) {
-    if ((byte(k) & 0xC0) != 0x80) return 0;
-    c = (c << 6) | (byte(k) & 0x3F);
-  }
-  if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
-  return length;
-}
-
 // Characters an HTML page may not hold as text: controls other than white space, and
 // noncharacters.
 bool Unwelcome(char32_t c) {
@@ -59,7 +25,7 @@ bool Unwelcome(char32_t c) {
 void AppendText(std::string& out, std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
     char32_t c = 0;
-    const std::size_t length = DecodeUtf8(text, i, c);
+    const std::size_t length = DecodeCodePointUtf8(text, i, c);
     if (length == 0 || Unwelcome(c)) {
       out += "\uFFFD";
       i += length == 0 ? 1 : length;
@@ -107,21 +73,8 @@ void AppendUrl(std::string& out, std::string_view name) {
   }
 }
 
-std::string Percent(const std::optional<double>& rate) {
-  if (!rate) return "—";
-  char text[32];
-  std::snprintf(text, sizeof text, "%.2f %%", *rate * 100.0);
-  return text;
-}
-
 std::string Cell(const std::string& text, bool number = true) {
   return (number ? "<td class=\"n\">" : "<td>") + text + "</td>";
-}
-
-std::string CountsText(const ErrorCounts& c, const char* unit) {
-  return Percent(c.rate()) + "（" + std::to_string(c.n) + " " + unit + "中 " +
-         std::to_string(c.distance()) + "：置換 " + std::to_string(c.substitutions) + "・脱落 " +
-         std::to_string(c.deletions) + "・挿入 " + std::to_string(c.insertions) + "）";
 }
 
 constexpr std::string_view kHead = R"(<!DOCTYPE html>
@@ -243,7 +196,7 @@ void AppendClassChart(std::string& out, const StatsDocument& stats) {
     if (counts.n == 0) continue;
     const double accuracy = std::clamp(counts.accuracy().value_or(0.0), 0.0, 1.0);
     const std::string label(kClassLabels[k]);
-    const std::string figure = Percent(counts.accuracy()) + "（" + std::to_string(counts.n) +
+    const std::string figure = FormatRate(counts.accuracy()) + "（" + std::to_string(counts.n) +
                                " 文字中 誤り " + std::to_string(counts.errors) + "）";
     out += "<g><title>" + label + "：" + figure + "</title><text x=\"0\"" + Attribute("y", y + 15) +
            ">" + label + "</text><rect" + Attribute("x", kLabelWidth) + Attribute("y", y + 2) +
@@ -275,9 +228,9 @@ std::string WriteBatchIndex(const StatsDocument& stats, const std::vector<BatchD
   out += "・行の組 " + std::to_string(t.pairs) + "・相違のある行の組 " + std::to_string(t.changed) +
          "・未対応 ソース " + std::to_string(t.sourceOnly) + " / ターゲット " +
          std::to_string(t.targetOnly) + "</p>\n";
-  out += "<p>文字誤り率 " + CountsText(t.chars, "文字") + "</p>\n";
+  out += "<p>文字誤り率 " + FormatCounts(t.chars, "文字") + "</p>\n";
   if (morphemes && t.morphemes) {
-    out += "<p>形態素誤り率 " + CountsText(*t.morphemes, "形態素") + "</p>\n";
+    out += "<p>形態素誤り率 " + FormatCounts(*t.morphemes, "形態素") + "</p>\n";
   }
 
   if (charts) {
@@ -330,8 +283,8 @@ std::string WriteBatchIndex(const StatsDocument& stats, const std::vector<BatchD
     out += "</td>";
     if (entry.totals) {
       const StatsTotals& d = *entry.totals;
-      out += Cell(Percent(d.chars.rate()));
-      if (morphemes) out += Cell(Percent(d.morphemes ? d.morphemes->rate() : std::nullopt));
+      out += Cell(FormatRate(d.chars.rate()));
+      if (morphemes) out += Cell(FormatRate(d.morphemes ? d.morphemes->rate() : std::nullopt));
       for (std::uint64_t value : {d.pairs, d.changed, d.sourceOnly, d.targetOnly, d.chars.n,
                                   d.chars.substitutions, d.chars.deletions, d.chars.insertions}) {
         out += Cell(std::to_string(value));

@@ -39,40 +39,6 @@ void AppendBox(std::string& out, char32_t c) {
   out += text;
 }
 
-// The code point of a well-formed UTF-8 sequence at text[i] and its length, or 0 for a byte
-// that does not start one.
-std::size_t DecodeOne(std::string_view text, std::size_t i, char32_t& c) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
-  const unsigned char lead = byte(0);
-  std::size_t length = 0;
-  char32_t min = 0;
-  if (lead < 0x80) {
-    c = lead;
-    return 1;
-  } else if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-    c = lead & 0x1F;
-    min = 0x80;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    c = lead & 0x0F;
-    min = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    c = lead & 0x07;
-    min = 0x10000;
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  for (std::size_t k = 1; k < length; ++k) {
-    if ((byte(k) & 0xC0) != 0x80) return 0;
-    c = (c << 6) | (byte(k) & 0x3F);
-  }
-  if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
-  return length;
-}
-
 void AppendConfusionRows(std::string& out, const std::vector<Confusion>& list, bool pairs) {
   if (list.empty()) {
     out +=
@@ -123,7 +89,7 @@ void AppendShownChar(std::string& out, char32_t c, SpaceShown spaces) {
 void AppendShownUtf8(std::string& out, std::string_view bytes) {
   for (std::size_t i = 0; i < bytes.size();) {
     char32_t c = 0;
-    const std::size_t length = DecodeOne(bytes, i, c);
+    const std::size_t length = DecodeCodePointUtf8(bytes, i, c);
     if (length == 0) {
       out += "\uFFFD";
       ++i;
@@ -137,7 +103,7 @@ void AppendShownUtf8(std::string& out, std::string_view bytes) {
 void AppendPlainUtf8(std::string& out, std::string_view bytes) {
   for (std::size_t i = 0; i < bytes.size();) {
     char32_t c = 0;
-    const std::size_t length = DecodeOne(bytes, i, c);
+    const std::size_t length = DecodeCodePointUtf8(bytes, i, c);
     if (length == 0 || (c < 0x20 && c != '\t') || NotForPages(c) || Invisible(c)) {
       out += "\uFFFD";
     } else {
