@@ -122,8 +122,8 @@ class DocumentPool {
     for (MorphAnalyzer* analyzer : analyzers) {
       try {
         threads_.emplace_back([this, analyzer] { Work(analyzer); });
-      } catch (const std::system_error&) {
-        if (threads_.empty()) throw;
+      } catch (const std::system_error& error) {
+        if (threads_.empty()) throw ThreadNotStartedError(error, "to compare the documents");
         break;  // the threads running do all the documents
       }
     }

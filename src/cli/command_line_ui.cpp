@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "base/quoted_name.h"
 #include "process/stop_signals.h"
 
 namespace sorowa {
@@ -159,7 +160,8 @@ void CommandLineUi::EndProgress() {
 
 void CommandLineUi::PrintError(const std::string& line) {
   EndProgress();
-  std::fputs(line.c_str(), err_);
+  // File names and MeCab's words reach this line; none of them may forge a line of its own.
+  std::fputs(EscapeControls(line).c_str(), err_);
   std::fputc('\n', err_);
   std::fflush(err_);
 }

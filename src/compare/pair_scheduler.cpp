@@ -47,7 +47,7 @@ PairScheduler::PairScheduler(PairWork work) : work_(std::move(work)) {
     } catch (const std::system_error&) {
       // Out of threads: the ones already running do all the work. With none running,
       // the error ends the command (no running thread is left behind to join).
-      if (threads_.empty()) throw;
+      if (threads_.empty()) throw ThreadNotStartedError(error, "to compare the line pairs");
       break;
     }
   }

@@ -52,7 +52,7 @@ struct PairWork {
 class PairScheduler {
  public:
   // Starts the workers (fewer when the system has no more threads to give; none only by
-  // throwing std::system_error).
+  // throwing ThreadNotStartedError).
   explicit PairScheduler(PairWork work);
   // Stops the workers that are still at work and waits for them.
   ~PairScheduler();

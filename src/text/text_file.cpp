@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "base/engine_error.h"
+#include "base/quoted_name.h"
 #include "text/input_decoding.h"
 
 namespace sorowa {
@@ -14,7 +15,7 @@ namespace {
 
 [[noreturn]] void FailToRead(const std::string& path, int error) {
   throw EngineError(PathErrorDetails(ErrorKind::FileNotReadable, path, error),
-                    "cannot read '" + path + "': " + ErrorDescription(error));
+                    "cannot read " + QuoteName(path) + ": " + ErrorDescription(error));
 }
 
 std::string MegabytesText(std::uint64_t bytes) {
@@ -25,7 +26,7 @@ std::string MegabytesText(std::uint64_t bytes) {
   ErrorDetails details = PathErrorDetails(ErrorKind::FileTooLarge, path);
   details.size = size;
   details.limit = limit;
-  throw EngineError(std::move(details), "'" + path + "' is " + std::to_string(size) +
+  throw EngineError(std::move(details), QuoteName(path) + " is " + std::to_string(size) +
                                             " bytes, more than the limit of " +
                                             MegabytesText(limit));
 }
