@@ -266,8 +266,10 @@ Input and output:
                                the same for one file
       --keep-ruby              keep the ruby of .docx and .odt files, in parentheses after
                                the text it reads (default: left out)
-  -o, --output FILE            write the report to FILE (replaced atomically);
-                               '-' writes it to standard output
+  -o, --output FILE            write the report to FILE (replaced atomically; a link is
+                               followed, even one whose file does not exist yet);
+                               '-' writes it to standard output. No output may be the
+                               same file as SOURCE, TARGET or another output
       --pairs FILE             also write the line pairs to FILE (replaced atomically;
                                '-' for standard output), one pair a line in report order:
                                Source lines, a tab, Target lines. Lines are numbered from

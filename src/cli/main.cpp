@@ -29,6 +29,7 @@
 #include "compare/on_compare.h"
 #include "compare/report_store.h"
 #include "formats/read_document.h"
+#include "output_checks.h"
 #include "process/japanese_locale.h"
 #include "process/stop_signals.h"
 #include "score/stats_json.h"
@@ -166,6 +167,7 @@ void WritePairs(const std::string& path, const CompareResult& result) {
 // --merge-stats: reads every input before writing anything, so a bad input leaves OUT as
 // it was.
 int MergeStatsFiles(const CommandLine& line) {
+  CheckMergeOutputs(line);
   std::vector<StatsDocument> documents;
   for (const std::string& input : line.mergeInputs) {
     documents.push_back(ReadStatsJson(ReadAll(input), input));
@@ -243,7 +245,11 @@ void ReadBothTexts(const CommandLine& line, InputText& sourceText, InputText& ta
 
 int Run(const CommandLine& line) {
   if (line.action == CommandLine::Action::MergeStats) return MergeStatsFiles(line);
-  if (line.action == CommandLine::Action::Batch) return RunBatchCommand(line);
+  if (line.action == CommandLine::Action::Batch) {
+    CheckBatchFolders(line);
+    return RunBatchCommand(line);
+  }
+  CheckCompareOutputs(line);
   const CompareOptions options = ResolveCompareOptions(line);
   // MeCab sets itself up while the files are read.
   std::optional<MorphBackendPreload> preload;
@@ -310,6 +316,8 @@ int main(int argc, char** argv) {
   int status;
   try {
     status = Run(line);
+  } catch (const UsageError& e) {
+    status = PrintUsageError(e);
   } catch (const std::bad_alloc&) {
     std::fputs("sorowa-compare: out of memory\n", stderr);
     status = 1;
