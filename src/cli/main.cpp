@@ -244,6 +244,7 @@ void ReadBothTexts(const CommandLine& line, InputText& sourceText, InputText& ta
 }
 
 int Run(const CommandLine& line) {
+  if (line.maxTableMemory != 0) SetDpMemoryLimit(line.maxTableMemory);
   if (line.action == CommandLine::Action::MergeStats) return MergeStatsFiles(line);
   if (line.action == CommandLine::Action::Batch) {
     CheckBatchFolders(line);
@@ -257,7 +258,6 @@ int Run(const CommandLine& line) {
   InputText sourceText;
   InputText targetText;
   ReadBothTexts(line, sourceText, targetText);
-  if (line.maxTableMemory != 0) SetDpMemoryLimit(line.maxTableMemory);
 
   std::unique_ptr<ReportStore> namedStore;
   if (line.output == "-") {
