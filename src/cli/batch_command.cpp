@@ -82,7 +82,12 @@ int RunBatchCommand(const CommandLine& line) {
     progress.Show(done, total);
     return true;
   };
-  const BatchOutcome outcome = RunBatch(documents, options, hooks);
+  BatchOutcome outcome;
+  try {
+    outcome = RunBatch(documents, options, hooks);
+  } catch (const BatchConflictError& error) {
+    throw UsageError(error.what());
+  }
   progress.Clear();
   if (outcome.stopped) return 1;
 

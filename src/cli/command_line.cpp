@@ -344,7 +344,9 @@ Many documents:
                                and the others go on (exit status 1). With --report review,
                                each document gets a review page and index.html pictures of
                                the error rates, the accuracy per character class and the
-                               top confusions
+                               top confusions. DIR may not be or lie inside SOURCE_DIR or
+                               TARGET_DIR; one batch at a time writes into it, and links
+                               inside it are replaced, never followed
       --shard K/N              process only the K-th of N fixed shares of the documents
       --merge-stats OUT IN...  combine the JSON results IN (shards, runs) exactly into OUT;
                                operands are the IN files
