@@ -41,10 +41,12 @@ struct DocumentRun {
   bool finished = false;  // false for a document never started, or cancelled
 };
 
-// A document's text: a text file decoded in the encoding asked, a document read.
+// A document's text: a text file decoded in the encoding asked, a document read. Only a
+// regular file is read, and it is opened without waiting, so that a FIFO cannot hold up the
+// run.
 std::u16string ReadSide(const std::string& path, const std::string& encoding,
                         std::optional<InputFormat> asked, bool keepRuby) {
-  const std::string bytes = ReadFileBytes(path);
+  const std::string bytes = ReadRegularFileBytes(path);
   const InputFormat format = asked ? *asked : DetectInputFormat(bytes);
   if (format == InputFormat::Text) return DecodeAsAsked(bytes, encoding, path);
   ReadOptions options;
