@@ -116,6 +116,14 @@ std::vector<BatchDocument> ListFolderDocuments(const fs::path& sourceDir, const 
 }
 
 std::vector<BatchDocument> ReadBatchList(std::string_view text, const std::string& listName) {
+  // Editors on some systems start a UTF-8 file with a byte order mark; it would otherwise
+  // stick to the first Source path, where nobody can see it.
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF") ||
+      text.starts_with(std::string_view("\0\0\xFE\xFF", 4))) {
+    throw BatchListError(listName + ": starts with a UTF-16 or UTF-32 byte order mark; the " +
+                         "list is read as bytes, one path a line, so save it as UTF-8");
+  }
   std::vector<BatchDocument> documents;
   std::unordered_set<std::string> taken;
   std::size_t lineNumber = 0;

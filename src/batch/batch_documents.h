@@ -41,7 +41,8 @@ std::vector<BatchDocument> ListFolderDocuments(const std::filesystem::path& sour
                                                const std::filesystem::path& excluded = {});
 
 // Reads a list of documents: one per line, the Source path, a tab and the Target path, taken
-// byte for byte; lines end in LF or CR LF, empty lines are skipped. Relative paths are taken
+// byte for byte; lines end in LF or CR LF, empty lines are skipped, and a UTF-8 byte order
+// mark at the start is dropped (a UTF-16 or UTF-32 one is refused). Relative paths are taken
 // from the current folder. The names are the Source paths made relative (a leading '/' and
 // parts "." and ".." dropped), a name taken already getting "~2", "~3"... in list order.
 // The documents come in the order of their names. Throws BatchListError naming listName
