@@ -349,7 +349,7 @@ Many documents:
                                inside it are replaced, never followed
       --shard K/N              process only the K-th of N fixed shares of the documents
       --merge-stats OUT IN...  combine the JSON results IN (shards, runs) exactly into OUT;
-                               operands are the IN files
+                               operands are the IN files, each merged only once
 
 Advanced:
       --max-table-memory BYTES the most memory one alignment table may take; suffixes
