@@ -287,9 +287,10 @@ Pairing (not changed by --all and --none):
 Input and output:
       --encoding NAME          read both files in encoding NAME, any name iconv knows
                                (e.g. CP932, SHIFT_JIS, EUC-JP, UTF-16LE). Default: UTF-8,
-                               or UTF-16 when the file starts with a UTF-16 byte order mark.
-                               'auto' finds each file's encoding: UTF-8 (with or without
-                               BOM), UTF-16 with BOM, CP932, EUC-JP or ISO-2022-JP
+                               or UTF-16 or UTF-32 when the file starts with their byte
+                               order mark. 'auto' finds each file's encoding: UTF-8 (with or
+                               without BOM), UTF-16 or UTF-32 with BOM, CP932, EUC-JP or
+                               ISO-2022-JP
       --source-encoding NAME   the same for SOURCE only
       --target-encoding NAME   the same for TARGET only (e.g. --source-encoding CP932 for
                                an old Shift_JIS version against a new UTF-8 one)
