@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "align/report_buffer.h"
+#include "base/long_work.h"
 #include "compare/compare_line_pairs.h"
 #include "score/stats_document.h"
 
@@ -93,8 +94,11 @@ class PairScheduler {
   void Post(PairBlock& block, Piece piece);
   void ScorePair(std::size_t index, std::size_t pair, PairWorker& worker, PairBlock& block);
   void Work(std::size_t workerIndex);
+  void ReportLongWork(const CompareHooks& hooks);
 
   const PairWork work_;
+  // One for each worker, for the long tables it announces.
+  std::unique_ptr<LongWorkMeter[]> meters_;
   std::vector<PairBlock> blocks_;
   std::vector<ReportBytes> spares_;
   std::mutex mutex_;
