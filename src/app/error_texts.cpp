@@ -70,6 +70,8 @@ QString JapaneseSystemErrorText(int systemError) {
       return QStringLiteral("ファイルが大きすぎます。");
     case EBADF:
       return QStringLiteral("ファイルはすでに閉じられています。");
+    case EAGAIN:
+      return QStringLiteral("システムの資源が一時的に足りません。");
     default:
       return QStringLiteral("システムのエラー（番号 %1）が起きました。").arg(systemError);
   }
@@ -145,6 +147,10 @@ QString JapaneseErrorText(const ErrorDetails& details) {
                  "%1 には文字の情報がありません（画像だけの PDF です）。先に OCR で文字を認識して"
                  "ください。")
           .arg(Path(details.path));
+    case ErrorKind::ThreadNotStarted:
+      return withReason(
+          QStringLiteral("作業用のスレッドを開始できませんでした。ほかのプログラムを閉じてからもう"
+                         "一度お試しください。"));
     case ErrorKind::Unspecified:
       break;
   }

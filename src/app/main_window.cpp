@@ -624,6 +624,10 @@ bool MainWindow::ReportProgress(std::size_t done, std::size_t total) {
   return progress_ == nullptr || progress_->Update(done, total);
 }
 
+bool MainWindow::ReportLongWork(const LongWorkStatus& status) {
+  return progress_ == nullptr || progress_->UpdateLongWork(status);
+}
+
 void MainWindow::Compare() {
   if (progress_ != nullptr) return;
   {

@@ -78,6 +78,7 @@ class MainWindow : public QWidget, public CompareUi {
   void ReportFailure(const ErrorDetails& details, const std::string& message) override;
   void ShowMessage(const UserMessage& message) override;
   bool ReportProgress(std::size_t done, std::size_t total) override;
+  bool ReportLongWork(const LongWorkStatus& status) override;
   void ShowResult(const CompareResult& result) override;
 
  public slots:

@@ -1,5 +1,7 @@
 #include "command_line.h"
 
+#include <algorithm>
+#include <initializer_list>
 #include <optional>
 #include <utility>
 
@@ -76,6 +78,18 @@ void ApplyOption(const std::vector<std::string_view>& args, std::size_t& i, Comm
     throw UsageError("option " + written.shown + " takes no value");
   }
   option->apply(line, use);
+  line.optionsGiven.emplace_back(option->name);
+}
+
+// Options that have no effect where they stand would be silently dropped; they are refused
+// instead, naming the first of them.
+void RefuseUnused(const CommandLine& line, std::initializer_list<std::string_view> allowed,
+                  const std::string& why) {
+  for (const std::string& name : line.optionsGiven) {
+    if (std::find(allowed.begin(), allowed.end(), name) == allowed.end()) {
+      throw UsageError(why + ", not --" + name);
+    }
+  }
 }
 
 // --changed-only and --no-report against the kind of report asked for.
@@ -89,12 +103,8 @@ void CheckReportKind(const CommandLine& line) {
 }
 
 CommandLine FinishMergeStats(CommandLine line, const std::vector<std::string_view>& operands) {
-  if (line.stats || line.output || line.pairs || !line.outDir.empty() || line.shard ||
-      line.noReport || !line.batchList.empty() || line.morphemeScores.has_value() ||
-      line.normalization.any() || line.options.report != ReportKind::Tables ||
-      line.options.changedOnly) {
-    throw UsageError("--merge-stats combines finished results; only --summary goes with it");
-  }
+  RefuseUnused(line, {"merge-stats", "summary"},
+               "--merge-stats combines finished results; only --summary goes with it");
   if (operands.empty()) throw UsageError("--merge-stats needs the result files to combine");
   for (std::string_view operand : operands) {
     if (operand == "-") throw UsageError("--merge-stats reads files, not standard input");
@@ -110,6 +120,11 @@ CommandLine FinishBatch(CommandLine line, const std::vector<std::string_view>& o
     throw UsageError(
         "a batch writes its reports and stats into --out-dir; -o, --stats and --pairs "
         "do not go with it");
+  }
+  if (line.Given("stats-format")) {
+    throw UsageError(
+        "a batch writes both stats.json and stats.tsv; --stats-format does not go "
+        "with it");
   }
   if (!line.batchList.empty()) {
     if (!operands.empty()) {
@@ -134,6 +149,16 @@ CommandLine FinishCompare(CommandLine line, const std::vector<std::string_view>&
     throw UsageError("--no-report writes no report; -o does not go with it");
   }
   CheckReportKind(line);
+  if (line.Given("stats-format") && !line.stats) {
+    throw UsageError("--stats-format says how --stats writes; give --stats FILE as well");
+  }
+  // The review page shows the scores itself; the tables report does not.
+  if (line.Given("stats-units") && !line.stats && !line.summary &&
+      line.options.report != ReportKind::Review) {
+    throw UsageError(
+        "--stats-units says what --stats, --summary and --report review count; give one of "
+        "them");
+  }
   if (line.stats == "-" && (line.output == "-" || line.pairs == "-")) {
     throw UsageError(std::string("the stats and the ") + (line.output == "-" ? "report" : "pairs") +
                      " cannot both go to standard output ('-')");
@@ -154,6 +179,10 @@ CommandLine FinishCompare(CommandLine line, const std::vector<std::string_view>&
 }
 
 }  // namespace
+
+bool CommandLine::Given(std::string_view name) const {
+  return std::find(optionsGiven.begin(), optionsGiven.end(), name) != optionsGiven.end();
+}
 
 CommandLine::StatsFormat ResolveStatsFormat(const CommandLine& line) {
   if (line.statsFormat != CommandLine::StatsFormat::FromName) return line.statsFormat;
@@ -201,6 +230,11 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
       ApplyOption(args, i, line);
       if (line.action == Action::Help || line.action == Action::Version) return line;
     }
+  }
+  if (line.Given("merge-stats") && (line.Given("batch") || line.Given("batch-list"))) {
+    throw UsageError("--merge-stats combines finished results and " +
+                     std::string(line.Given("batch") ? "--batch" : "--batch-list") +
+                     " runs documents; give one of them");
   }
   switch (line.action) {
     case Action::MergeStats:
@@ -253,9 +287,10 @@ Pairing (not changed by --all and --none):
 Input and output:
       --encoding NAME          read both files in encoding NAME, any name iconv knows
                                (e.g. CP932, SHIFT_JIS, EUC-JP, UTF-16LE). Default: UTF-8,
-                               or UTF-16 when the file starts with a UTF-16 byte order mark.
-                               'auto' finds each file's encoding: UTF-8 (with or without
-                               BOM), UTF-16 with BOM, CP932, EUC-JP or ISO-2022-JP
+                               or UTF-16 or UTF-32 when the file starts with their byte
+                               order mark. 'auto' finds each file's encoding: UTF-8 (with or
+                               without BOM), UTF-16 or UTF-32 with BOM, CP932, EUC-JP or
+                               ISO-2022-JP
       --source-encoding NAME   the same for SOURCE only
       --target-encoding NAME   the same for TARGET only (e.g. --source-encoding CP932 for
                                an old Shift_JIS version against a new UTF-8 one)
@@ -266,8 +301,10 @@ Input and output:
                                the same for one file
       --keep-ruby              keep the ruby of .docx and .odt files, in parentheses after
                                the text it reads (default: left out)
-  -o, --output FILE            write the report to FILE (replaced atomically);
-                               '-' writes it to standard output
+  -o, --output FILE            write the report to FILE (replaced atomically; a link is
+                               followed, even one whose file does not exist yet);
+                               '-' writes it to standard output. No output may be the
+                               same file as SOURCE, TARGET or another output
       --pairs FILE             also write the line pairs to FILE (replaced atomically;
                                '-' for standard output), one pair a line in report order:
                                Source lines, a tab, Target lines. Lines are numbered from
@@ -308,10 +345,12 @@ Many documents:
                                and the others go on (exit status 1). With --report review,
                                each document gets a review page and index.html pictures of
                                the error rates, the accuracy per character class and the
-                               top confusions
+                               top confusions. DIR may not be or lie inside SOURCE_DIR or
+                               TARGET_DIR; one batch at a time writes into it, and links
+                               inside it are replaced, never followed
       --shard K/N              process only the K-th of N fixed shares of the documents
       --merge-stats OUT IN...  combine the JSON results IN (shards, runs) exactly into OUT;
-                               operands are the IN files
+                               operands are the IN files, each merged only once
 
 Advanced:
       --max-table-memory BYTES the most memory one alignment table may take; suffixes

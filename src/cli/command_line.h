@@ -63,6 +63,11 @@ struct CommandLine {
   std::string mergeOutput;
   std::vector<std::string> mergeInputs;
 
+  // The long names of the options given, in order, so that what does not go together can
+  // be refused whatever the order.
+  std::vector<std::string> optionsGiven;
+  bool Given(std::string_view name) const;
+
   // --batch SOURCE_DIR TARGET_DIR (in source and target) or --batch-list FILE.
   std::string batchList;
   std::string outDir;

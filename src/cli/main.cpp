@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "base/memory_budget.h"
+#include "base/quoted_name.h"
 #include "batch_command.h"
 #include "command_line.h"
 #include "command_line_ui.h"
@@ -28,6 +29,7 @@
 #include "compare/on_compare.h"
 #include "compare/report_store.h"
 #include "formats/read_document.h"
+#include "output_checks.h"
 #include "process/japanese_locale.h"
 #include "process/stop_signals.h"
 #include "score/stats_json.h"
@@ -53,8 +55,14 @@ std::string DisplayName(const std::string& operand) {
 std::string ReadAll(const std::string& operand) {
   int fd = 0;
   if (operand != "-") {
-    fd = ::open(operand.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw CommandError("cannot open '" + operand + "': " + ErrorDescription(errno));
+    // Opening a FIFO waits for its writer; a stop signal then ends the program here, with
+    // nothing written yet, rather than as an "interrupted" failure.
+    while ((fd = ::open(operand.c_str(), O_RDONLY | O_CLOEXEC)) < 0 && errno == EINTR) {
+      if (const int signal = StopSignal()) EndBySignal(signal);
+    }
+    if (fd < 0) {
+      throw CommandError("cannot open " + QuoteName(operand) + ": " + ErrorDescription(errno));
+    }
   }
   std::string bytes;
   // Room for a whole file at once, so that a file of megabytes is not copied again and again
@@ -76,7 +84,7 @@ std::string ReadAll(const std::string& operand) {
       const int error = errno;
       if (fd != 0) ::close(fd);
       throw CommandError("cannot read " +
-                         (operand == "-" ? DisplayName(operand) : "'" + operand + "'") + ": " +
+                         (operand == "-" ? DisplayName(operand) : QuoteName(operand)) + ": " +
                          ErrorDescription(error));
     }
     bytes.append(buffer, static_cast<std::size_t>(got));
@@ -119,6 +127,18 @@ InputText ReadText(const std::string& operand, const InputAsked& asked) {
   }
 }
 
+// A message on standard error, controls escaped: file names and texts in it must not be
+// able to forge lines of their own or drive the terminal.
+void PrintError(const std::string& message) {
+  std::fprintf(stderr, "sorowa-compare: %s\n", EscapeControls(message).c_str());
+}
+
+int PrintUsageError(const UsageError& error) {
+  std::fprintf(stderr, "sorowa-compare: %s\nTry 'sorowa-compare --help' for more information.\n",
+               EscapeControls(error.what()).c_str());
+  return 2;
+}
+
 // Output that stdio still holds (the report path, the help) can fail only now. A reader that
 // has gone away ends the program quietly, by SIGPIPE, as it ends the other programs of a
 // pipeline.
@@ -147,6 +167,7 @@ void WritePairs(const std::string& path, const CompareResult& result) {
 // --merge-stats: reads every input before writing anything, so a bad input leaves OUT as
 // it was.
 int MergeStatsFiles(const CommandLine& line) {
+  CheckMergeOutputs(line);
   std::vector<StatsDocument> documents;
   for (const std::string& input : line.mergeInputs) {
     documents.push_back(ReadStatsJson(ReadAll(input), input));
@@ -223,8 +244,13 @@ void ReadBothTexts(const CommandLine& line, InputText& sourceText, InputText& ta
 }
 
 int Run(const CommandLine& line) {
+  if (line.maxTableMemory != 0) SetDpMemoryLimit(line.maxTableMemory);
   if (line.action == CommandLine::Action::MergeStats) return MergeStatsFiles(line);
-  if (line.action == CommandLine::Action::Batch) return RunBatchCommand(line);
+  if (line.action == CommandLine::Action::Batch) {
+    CheckBatchFolders(line);
+    return RunBatchCommand(line);
+  }
+  CheckCompareOutputs(line);
   const CompareOptions options = ResolveCompareOptions(line);
   // MeCab sets itself up while the files are read.
   std::optional<MorphBackendPreload> preload;
@@ -232,7 +258,6 @@ int Run(const CommandLine& line) {
   InputText sourceText;
   InputText targetText;
   ReadBothTexts(line, sourceText, targetText);
-  if (line.maxTableMemory != 0) SetDpMemoryLimit(line.maxTableMemory);
 
   std::unique_ptr<ReportStore> namedStore;
   if (line.output == "-") {
@@ -272,9 +297,7 @@ int main(int argc, char** argv) {
   try {
     line = ParseCommandLine(std::vector<std::string_view>(argv + 1, argv + argc));
   } catch (const UsageError& e) {
-    std::fprintf(stderr, "sorowa-compare: %s\nTry 'sorowa-compare --help' for more information.\n",
-                 e.what());
-    return 2;
+    return PrintUsageError(e);
   }
 
   switch (line.action) {
@@ -293,11 +316,19 @@ int main(int argc, char** argv) {
   int status;
   try {
     status = Run(line);
+  } catch (const UsageError& e) {
+    status = PrintUsageError(e);
   } catch (const std::bad_alloc&) {
     std::fputs("sorowa-compare: out of memory\n", stderr);
     status = 1;
+  } catch (const std::system_error& e) {
+    // Only a failure no caller put into words of its own gets here; the code is worded in
+    // English, where what() would speak the process's language.
+    PrintError("cannot go on: " + ErrorCodeDescription(e.code()));
+    status = 1;
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "sorowa-compare: %s\n", e.what());
+    // A read cut short by the stop signal needs no message: the program ends by the signal.
+    if (StopSignal() == 0 || DetailsOf(e).systemError != EINTR) PrintError(e.what());
     status = 1;
   }
   // The Compare has seen the stop signal and taken its partial report away. A report that

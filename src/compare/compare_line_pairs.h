@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/long_work.h"
 #include "compare/compare_options.h"
 #include "compare/compare_result.h"
 #include "compare/report_document.h"
@@ -22,6 +23,10 @@ struct CompareHooks {
   // while a pair takes long, and once at the end (total of total). It may throw, e.g.
   // CompareCancelled, to end the command. May be empty.
   std::function<void(std::size_t done, std::size_t total)> progress;
+  // Called on the calling thread, about every 100 ms, while the pair next in line is held up
+  // by a table estimated to take kLongWorkSeconds or more: its pair, lengths, estimate and
+  // the share done. It may throw, as progress may. May be empty.
+  std::function<void(const LongWorkStatus& status)> longWork;
   // Takes the report's bytes (UTF-8) in order as they are ready, a run of pairs or about a
   // megabyte of one long pair at a time, so that no report ever sits whole in memory; the
   // report argument then gets none of them. Called on the calling thread; it may throw to

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/engine_error.h"
+#include "base/long_work.h"
 #include "compare/compare_result.h"
 #include "segment/morph_backend.h"
 
@@ -66,6 +67,13 @@ class CompareFrontEnd {
   virtual bool ReportProgress(std::size_t done, std::size_t total) {
     (void)done;
     (void)total;
+    return true;
+  }
+  // A table of the pair next in line is expected to take long (kLongWorkSeconds or more):
+  // called about every 100 ms while it is filled, with its estimate and the share done.
+  // Return false to cancel the command.
+  virtual bool ReportLongWork(const LongWorkStatus& status) {
+    (void)status;
     return true;
   }
   // What a finished Compare wrote: its pairs, the lines left alone and, when asked for, the

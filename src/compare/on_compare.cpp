@@ -59,6 +59,9 @@ void RunCompare(CompareFrontEnd& ui, ReportStore& store, const MorphBackendFacto
 
     CompareHooks hooks;
     hooks.showMessage = [&ui](const UserMessage& message) { ui.ShowMessage(message); };
+    hooks.longWork = [&ui](const LongWorkStatus& status) {
+      if (!ui.ReportLongWork(status)) throw CompareCancelled();
+    };
     hooks.progress = [&ui](std::size_t done, std::size_t total) {
       if (!ui.ReportProgress(done, total)) throw CompareCancelled();
     };

@@ -27,6 +27,11 @@ void MainWindowTest::OpenFileFindsOrTakesTheEncoding_data() {
                             << "UTF-16LE";
   QTest::newRow("UTF-16BE") << QByteArray("\xFE\xFF") + encode("UTF-16BE") << -1 << text
                             << "UTF-16BE";
+  // UTF-32LE's mark starts with UTF-16LE's.
+  QTest::newRow("UTF-32LE") << QByteArray("\xFF\xFE\0\0", 4) + encode("UTF-32LE") << -1 << text
+                            << "UTF-32LE";
+  QTest::newRow("UTF-32BE") << QByteArray("\0\0\xFE\xFF", 4) + encode("UTF-32BE") << -1 << text
+                            << "UTF-32BE";
   QTest::newRow("CP932") << QByteArray(
                                 "\x8C\xE1\x94y\x82\xCD\x94L\x82\xC5\x82\xA0\x82\xE9\x81"
                                 "B\x96\xBC\x91O\x82\xCD\x82\xDC\x82\xBE\x96\xB3\x82\xA2\x81"

@@ -105,6 +105,7 @@ class MainWindowTest : public QObject {
   void CompareShowsBusyCursorAndEngineMessages();
   void CancelKeepsEarlierReport();
   void ClosingDuringCompareCancelsIt();
+  void LongTableShowsItsEstimateAndCancels();
   void TooBigReportOffersTheBrowser();
 
   // main_window_save_test.cpp: Save and Print.

@@ -90,6 +90,15 @@ TEST(ScoreCommandLineTest, MisusesAreUsageErrors) {
       {{"--shard", "3/2", "--batch", "s", "t", "--out-dir", "o"}, "K must be from 1 to N"},
       {{"--shard", "0/2", "--batch", "s", "t", "--out-dir", "o"}, "K must be from 1 to N"},
       {{"--shard", "1-2", "--batch", "s", "t", "--out-dir", "o"}, "expected K/N"},
+      // Options that would be silently dropped.
+      {{"--merge-stats", "o.json", "a.json", "--batch"}, "--batch runs documents"},
+      {{"--batch-list", "l", "--merge-stats", "o.json", "a.json"}, "--batch-list runs documents"},
+      {{"--merge-stats", "o.json", "a.json", "--all"}, "not --all"},
+      {{"--encoding=auto", "--merge-stats", "o.json", "a.json"}, "not --encoding"},
+      {{"--merge-stats", "o.json", "a.json", "--max-table-memory", "1G"}, "not --max-table-memory"},
+      {{"--batch", "s", "t", "--out-dir", "o", "--stats-format=tsv"}, "writes both"},
+      {{"--stats-format=tsv", "a", "b"}, "give --stats FILE"},
+      {{"--stats-units=chars", "a", "b"}, "give one of them"},
   };
   for (const auto& [args, message] : cases) {
     try {
