@@ -150,9 +150,11 @@ void PairListModel::Reset(std::vector<PairRow> rows, bool hasLines) {
   rows_ = std::move(rows);
   hasLines_ = hasLines;
   hasErrorRates_ = false;
+  hasPages_ = false;
   largestLine_ = 0;
   for (const PairRow& row : rows_) {
     hasErrorRates_ = hasErrorRates_ || row.errorRate.has_value();
+    hasPages_ = hasPages_ || row.sourcePage != 0 || row.targetPage != 0;
     for (const PairSide* side : {&row.source, &row.target}) {
       if (side->count > 0) largestLine_ = std::max(largestLine_, side->lines[side->count - 1]);
     }
@@ -190,8 +192,13 @@ QVariant PairListModel::data(const QModelIndex& index, int role) const {
         case kSource:
         case kTarget:
           if (!hasLines_) return QString();
-          return QString::fromStdString(
-              FormatPairSide(index.column() == kSource ? row.source : row.target));
+          {
+            const bool source = index.column() == kSource;
+            QString text = QString::fromStdString(FormatPairSide(source ? row.source : row.target));
+            const std::uint32_t page = source ? row.sourcePage : row.targetPage;
+            if (page != 0) text += QStringLiteral(" (p.%1)").arg(page);
+            return text;
+          }
         case kState:
           return StateText(row.state);
         case kErrorRate:
@@ -226,7 +233,9 @@ QVariant PairListModel::headerData(int section, Qt::Orientation orientation, int
     }
   }
   if (role == Qt::ToolTipRole && (section == kSource || section == kTarget)) {
-    return QStringLiteral("ファイルの行番号（空行も数えます）。12+13 は二行をつないで比較した組");
+    return QStringLiteral(
+        "ファイルの行番号（空行も数えます）。12+13 は二行をつないで比較した組。(p.3) は文書の"
+        "ページ");
   }
   return QVariant();
 }
@@ -255,7 +264,8 @@ void PairList::FitColumns() {
   const QFontMetrics metrics = fontMetrics();
   const QString digits(std::max(5, static_cast<int>(QString::number(model_.LargestLine()).size())),
                        QLatin1Char('0'));
-  const int lines = metrics.horizontalAdvance(digits + QLatin1Char('+') + digits) + 12;
+  const QString pages = model_.HasPages() ? QStringLiteral(" (p.0000)") : QString();
+  const int lines = metrics.horizontalAdvance(digits + QLatin1Char('+') + digits + pages) + 12;
   for (int column : {PairListModel::kSource, PairListModel::kTarget}) {
     horizontalHeader()->resizeSection(
         column,

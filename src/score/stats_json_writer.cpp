@@ -157,6 +157,8 @@ std::string WriteStatsJson(const StatsDocument& d) {
       const PairScore& pair = d.pairs[k];
       json.Raw("{").Key("source").String(pair.source);
       json.Raw(",").Key("target").String(pair.target);
+      if (pair.sourcePage != 0) json.Raw(",").Key("source_page").Number(pair.sourcePage);
+      if (pair.targetPage != 0) json.Raw(",").Key("target_page").Number(pair.targetPage);
       json.Raw(",").Key("status").String(PairStatusName(pair.status));
       json.Raw(",").Key("chars").Counts(pair.chars);
       if (pair.morphemes) json.Raw(",").Key("morphemes").Counts(*pair.morphemes);

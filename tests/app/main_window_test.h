@@ -107,6 +107,7 @@ class MainWindowTest : public QObject {
   void ClosingDuringCompareCancelsIt();
   void TemporaryReportsGoAway();
   void BigPairsAreShownTableByTable();
+  void LongTableShowsItsEstimateAndCancels();
 
   // main_window_save_test.cpp: Save and Print.
   void SaveAndPrintWithoutReport();
@@ -119,6 +120,7 @@ class MainWindowTest : public QObject {
   void OpenFileFindsOrTakesTheEncoding_data();
   void OpenFileFindsOrTakesTheEncoding();
   void CommandLineFilesAreOpenedAndCompared();
+  void DocumentsShowTheirFormatAndPages();
 
   // main_window_navigation_test.cpp: the list of pairs, F8 and Shift+F8, the find bar.
   void PairListRows_data();
