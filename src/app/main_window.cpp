@@ -63,6 +63,15 @@ struct OpenedText {
   std::uint32_t pageCount = 0;
 };
 
+bool HasByteOrderMark(std::string_view bytes) {
+  for (const std::string_view mark :
+       {std::string_view("\xEF\xBB\xBF"), std::string_view("\xFF\xFE"),
+        std::string_view("\xFE\xFF"), std::string_view("\0\0\xFE\xFF", 4)}) {
+    if (bytes.starts_with(mark)) return true;
+  }
+  return false;
+}
+
 OpenedText ReadOpenedFile(const std::string& path, std::optional<TextEncoding> encoding,
                           std::optional<InputFormat> format, bool keepRuby) {
   const std::string bytes = ReadFileBytes(path, kMaxOpenedFileBytes);
@@ -72,6 +81,12 @@ OpenedText ReadOpenedFile(const std::string& path, std::optional<TextEncoding> e
     try {
       opened.decoded = encoding ? DecodeAs(bytes, *encoding) : DecodeDetected(bytes);
     } catch (const InputDecodingError& error) {
+      // Found from the bytes, without a byte order mark: every encoding tried failed, and
+      // the one that got furthest is no better a guess than the others. The error then
+      // names none (an empty encoding), and the message says that none of them reads it.
+      if (!encoding && !HasByteOrderMark(bytes)) {
+        throw InputDecodingError(error.offset(), {}, error.what()).InFile(path);
+      }
       throw error.InFile(path);
     }
     opened.text = std::move(opened.decoded.text);
@@ -119,7 +134,8 @@ class ArrowCursor {
 };
 
 void ShowLineCount(const PlainTextEditor* editor, QLabel* counter) {
-  counter->setText(QString::asprintf("%d", editor->DisplayedLineCount()));
+  const QString count = QString::number(editor->LineCount());
+  if (counter->text() != count) counter->setText(count);
 }
 
 // High enough for the given number of lines, frame and margins included.
@@ -136,8 +152,7 @@ int EditorHeightFor(const PlainTextEditor* editor, int lines) {
   const int margins =
       2 * (editor->frameWidth() + static_cast<int>(editor->document()->documentMargin()));
   // Room for the horizontal scroll bar, which long lines bring.
-  return std::max(MainWindow::kEditorHeight,
-                  text + margins + editor->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+  return text + margins + editor->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
 }
 
 // Holds back the painting of some widgets for its lifetime; they are painted afresh after.
@@ -174,6 +189,7 @@ MainWindow::MainWindow(Dialogs& dialogs, ReportStore& store, QWidget* parent)
   navigator_ = new PairNavigator(*view_, this);
   zoom_ = new ReportZoom(*view_, *menu_->viewMenu, this);
   ConnectCommands();
+  EnableReportCommands();
   ShowLineCount(sourceEditor_, sourceCount_);
   ShowLineCount(targetEditor_, targetCount_);
   sourceEditor_->setFocus();
@@ -183,9 +199,11 @@ void MainWindow::ConnectCommands() {
   connect(compareButton_, &QPushButton::clicked, this, &MainWindow::Compare);
   connect(saveButton_, &QPushButton::clicked, this, &MainWindow::Save);
   connect(printButton_, &QPushButton::clicked, this, &MainWindow::Print);
-  connect(sourceEditor_, &QPlainTextEdit::blockCountChanged, this,
+  // Not only when the blocks change: the first character typed into an empty editor, or
+  // one after the last line break, makes a line too.
+  connect(sourceEditor_->document(), &QTextDocument::contentsChanged, this,
           [this] { ShowLineCount(sourceEditor_, sourceCount_); });
-  connect(targetEditor_, &QPlainTextEdit::blockCountChanged, this,
+  connect(targetEditor_->document(), &QTextDocument::contentsChanged, this,
           [this] { ShowLineCount(targetEditor_, targetCount_); });
   // Typing, pasting or opening a file after the report was made puts it out of date; the
   // Compare's own handing back of the texts does not.
@@ -281,9 +299,9 @@ void MainWindow::BuildControls() {
   targetEditor_ = new PlainTextEditor(this);
   targetEditor_->setObjectName(QStringLiteral("targetEditor"));
 
-  sourceCaption_ = new QLabel(QStringLiteral("Source"), this);
+  sourceCaption_ = new QLabel(QStringLiteral("ソース"), this);
   sourceCaption_->setObjectName(QStringLiteral("sourceCaption"));
-  targetCaption_ = new QLabel(QStringLiteral("Target"), this);
+  targetCaption_ = new QLabel(QStringLiteral("ターゲット"), this);
   targetCaption_->setObjectName(QStringLiteral("targetCaption"));
   sourceCount_ = new QLabel(this);
   sourceCount_->setObjectName(QStringLiteral("sourceLineCount"));
@@ -350,12 +368,11 @@ void MainWindow::BuildLayout() {
     header->addWidget(counter);
     editors->addLayout(header, 0, column);
     // Ignored width: the two editors share the width equally whatever their contents.
-    // Ten lines where the window has the room, never less than kEditorHeight.
-    editor->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    const int height = EditorHeightFor(editor, kEditorLines);
-    editor->SetPreferredHeight(height);
-    editor->setMinimumHeight(kEditorHeight);
-    editor->setMaximumHeight(height);
+    // Ten lines at first, never less than kEditorHeight; the splitter under them makes them
+    // lower, down to two lines, or higher.
+    editor->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
+    editor->SetPreferredHeight(std::max(kEditorHeight, EditorHeightFor(editor, kEditorLines)));
+    editor->setMinimumHeight(EditorHeightFor(editor, 2));
     editors->addWidget(editor, 1, column);
     editors->setColumnStretch(column, 1);
   };
@@ -396,13 +413,31 @@ void MainWindow::BuildLayout() {
   splitter_->setStretchFactor(1, 1);
   splitter_->setSizes({pairList_->PreferredWidth(), 1000});
 
+  // The editors over the rest, with a splitter between: the editors' height is the user's
+  // to choose. A larger window gives its height to the report.
+  auto* editorPane = new QWidget(this);
+  editors->setContentsMargins(0, 0, 0, 0);
+  editorPane->setLayout(editors);
+  auto* lowerPane = new QWidget(this);
+  auto* lower = new QVBoxLayout(lowerPane);
+  lower->setContentsMargins(0, 0, 0, 0);
+  lower->setSpacing(6);
+  lower->addLayout(commands);
+  lower->addWidget(splitter_, 1);
+  editorSplitter_ = new QSplitter(Qt::Vertical, this);
+  editorSplitter_->setObjectName(QStringLiteral("editorSplitter"));
+  editorSplitter_->setChildrenCollapsible(false);
+  editorSplitter_->addWidget(editorPane);
+  editorSplitter_->addWidget(lowerPane);
+  editorSplitter_->setStretchFactor(0, 0);
+  editorSplitter_->setStretchFactor(1, 1);
+  editorSplitter_->setSizes({editorPane->sizeHint().height(), 1000});
+
   auto* window = new QVBoxLayout(this);
   window->setContentsMargins(6, 6, 6, 6);
   window->setSpacing(6);
   window->setMenuBar(menu_);
-  window->addLayout(editors);
-  window->addLayout(commands);
-  window->addWidget(splitter_, 1);
+  window->addWidget(editorSplitter_, 1);
   window->addWidget(status_);
 
   window->activate();
@@ -442,8 +477,26 @@ void MainWindow::UseSettings(QSettings* settings) {
   if (!menu_->reviewView->isChecked()) menu_->tablesView->setChecked(true);
   const QByteArray geometry = settings_->Geometry();
   if (!geometry.isEmpty()) restoreGeometry(geometry);
-  const QByteArray splitter = settings_->SplitterState();
-  if (!splitter.isEmpty()) splitter_->restoreState(splitter);
+  // The pair list's splitter sits inside the editors' one, and a splitter lays out its
+  // widgets only once it is shown: restored before, it would squeeze its sizes into the
+  // size it has then.
+  splitterStates_.clear();
+  for (QSplitter* splitter : {editorSplitter_, splitter_}) {
+    const QByteArray state = settings_->SplitterState(splitter->objectName());
+    if (!state.isEmpty()) splitterStates_.push_back({splitter, state});
+  }
+  if (isVisible()) RestoreSplitters();
+}
+
+void MainWindow::RestoreSplitters() {
+  for (const auto& [splitter, state] : std::exchange(splitterStates_, {})) {
+    splitter->restoreState(state);
+  }
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  RestoreSplitters();
 }
 
 void MainWindow::ApplyTabOrder() {
@@ -531,8 +584,19 @@ void MainWindow::SwitchView() {
   Compare();
 }
 
+void MainWindow::EnableReportCommands() {
+  // Before the first Compare there is nothing to save or print: the commands say so by
+  // being greyed out rather than by an error box.
+  const bool hasReport = view_->HasReport();
+  saveButton_->setEnabled(hasReport);
+  printButton_->setEnabled(hasReport);
+  menu_->save->setEnabled(hasReport);
+  menu_->print->setEnabled(hasReport);
+}
+
 void MainWindow::ShowReport(const std::filesystem::path& path) {
   view_->ShowReport(PathToQString(path));
+  EnableReportCommands();
   // A Compare's report, written into the temporary folder: the one it replaces goes.
   if (progress_ != nullptr) tempReports_->Adopt(PathToQString(path));
   reportSourcePath_ = sourcePath_;
@@ -775,7 +839,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     settings_->SaveItems(menu_->NormalizationItems());
     settings_->SaveItems({menu_->reviewView});
     settings_->SetGeometry(saveGeometry());
-    settings_->SetSplitterState(splitter_->saveState());
+    for (QSplitter* splitter : {splitter_, editorSplitter_}) {
+      settings_->SetSplitterState(splitter->objectName(), splitter->saveState());
+    }
   }
   tempReports_->RemoveAll();
   QWidget::closeEvent(event);

@@ -102,12 +102,14 @@ class MainWindow : public QWidget, public CompareUi {
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildControls();
   void BuildLayout();
   void ApplyTabOrder();
+  void RestoreSplitters();
   void ConnectCommands();
   PlainTextEditor* EditorFor(Editor editor) const;
   // What an editor's text was read from, for the label above it and the pages of its lines.
@@ -128,6 +130,8 @@ class MainWindow : public QWidget, public CompareUi {
   // Every box and switch that changes a report, in a fixed order.
   QList<bool> OptionStates() const;
   void UpdateStaleBar();
+  // Save and Print, with their menu items, only once there is a report.
+  void EnableReportCommands();
   QString SuggestedSavePath() const;
   // "sorowa-<Source file>-<date>", after the texts of the report shown.
   QString ReportBaseName() const;
@@ -170,7 +174,10 @@ class MainWindow : public QWidget, public CompareUi {
   FindBar* findBar_ = nullptr;
   PageBar* pageBar_ = nullptr;
   PairList* pairList_ = nullptr;
-  QSplitter* splitter_ = nullptr;
+  QSplitter* splitter_ = nullptr;        // the pair list beside the report
+  QSplitter* editorSplitter_ = nullptr;  // the editors over the rest
+  // Splitter states read from the settings, kept for the window's first show.
+  QList<std::pair<QSplitter*, QByteArray>> splitterStates_;
   PairNavigator* navigator_ = nullptr;
   ReportZoom* zoom_ = nullptr;
   QString changeNote_;  // what the status line says at the first or last change

@@ -63,6 +63,11 @@ QString PlainTextEditor::Text() const {
   return text;
 }
 
+int PlainTextEditor::LineCount() const {
+  // The document keeps a block after the last line break, empty when the text ends in one.
+  return blockCount() - (document()->lastBlock().length() == 1 ? 1 : 0);
+}
+
 void PlainTextEditor::ReplaceText(const QString& text) {
   QString asStored = text;
   // The document splits lines at CR LF, CR and LF alike and stores the break, not the

@@ -30,8 +30,9 @@ class PlainTextEditor : public QPlainTextEdit {
   // Replaces the whole text as one step that Undo can take back. Leaves the editor alone
   // when the text would not change, so the caret and the scroll position stay.
   void ReplaceText(const QString& text);
-  // The number of lines as displayed; an empty editor has one.
-  int DisplayedLineCount() const { return blockCount(); }
+  // The number of lines as a file counts them: every line break ends one, and text after
+  // the last break makes one more. An empty editor has none, "a\n" one.
+  int LineCount() const;
   // The height the editor asks the layout for; 0 keeps the widget's default.
   void SetPreferredHeight(int height) {
     preferredHeight_ = height;

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSet>
+#include <QSplitter>
 #include <QTest>
 
 #include "app/main_menu.h"
@@ -22,8 +23,8 @@ void MainWindowTest::StartUpState() {
   QCOMPARE(Child<QPushButton>("compareButton")->text(), QStringLiteral("比較(&C)"));
   QCOMPARE(Child<QPushButton>("saveButton")->text(), QStringLiteral("保存(&S)"));
   QCOMPARE(Child<QPushButton>("printButton")->text(), QStringLiteral("印刷(&P)"));
-  QCOMPARE(Child<QLabel>("sourceCaption")->text(), QStringLiteral("Source"));
-  QCOMPARE(Child<QLabel>("targetCaption")->text(), QStringLiteral("Target"));
+  QCOMPARE(Child<QLabel>("sourceCaption")->text(), QStringLiteral("ソース"));
+  QCOMPARE(Child<QLabel>("targetCaption")->text(), QStringLiteral("ターゲット"));
 
   struct Box {
     const char* name;
@@ -60,8 +61,8 @@ void MainWindowTest::StartUpState() {
   QVERIFY(!window_->IsOptionChecked(sorowa::OptionId::MorphemeScores));
   QVERIFY(Child<QLabel>("compareStatus")->text().isEmpty());
 
-  QCOMPARE(Child<QLabel>("sourceLineCount")->text(), QStringLiteral("1"));
-  QCOMPARE(Child<QLabel>("targetLineCount")->text(), QStringLiteral("1"));
+  QCOMPARE(Child<QLabel>("sourceLineCount")->text(), QStringLiteral("0"));
+  QCOMPARE(Child<QLabel>("targetLineCount")->text(), QStringLiteral("0"));
   QVERIFY(Source()->toPlainText().isEmpty());
   QVERIFY(Target()->toPlainText().isEmpty());
   QVERIFY(!View()->HasReport());
@@ -127,19 +128,20 @@ void MainWindowTest::CountersFollowTheText_data() {
   QTest::addColumn<QString>("text");
   QTest::addColumn<QString>("count");
   QTest::addColumn<bool>("wraps");
-  QTest::newRow("empty") << QString() << "1" << false;
+  QTest::newRow("empty") << QString() << "0" << false;
   QTest::newRow("one line") << "吾輩は猫である"
                             << "1" << false;
   QTest::newRow("LF") << "a\nb"
                       << "2" << false;
+  // A line break ends a line; it does not start one.
   QTest::newRow("trailing LF") << "a\n"
-                               << "2" << false;
+                               << "1" << false;
   QTest::newRow("CR LF") << "a\r\nb\r\n"
-                         << "3" << false;
+                         << "2" << false;
   QTest::newRow("CR alone") << "x\ry"
                             << "2" << false;
   QTest::newRow("blank lines") << "\n\n\n"
-                               << "4" << false;
+                               << "3" << false;
   QTest::newRow("long line") << QString(PlainTextEditor::kLongLine, QChar(u'あ')) << "1" << false;
   // A line too long to lay out whole at every paint is wrapped.
   QTest::newRow("too long a line")
@@ -154,7 +156,7 @@ void MainWindowTest::CountersFollowTheText() {
   window_->show();
   Source()->setPlainText(text);
   QCOMPARE(Child<QLabel>("sourceLineCount")->text(), count);
-  QCOMPARE(Child<QLabel>("targetLineCount")->text(), QStringLiteral("1"));
+  QCOMPARE(Child<QLabel>("targetLineCount")->text(), QStringLiteral("0"));
   window_->SetEditorText(sorowa::Editor::Target, text.toStdU16String());
   QCOMPARE(Child<QLabel>("targetLineCount")->text(), count);
   QCOMPARE(Target()->lineWrapMode(), wraps ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
@@ -164,14 +166,18 @@ void MainWindowTest::CounterUpdatesWhileTyping() {
   window_->show();
   QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
   Target()->setFocus();
-  QTest::keyClicks(Target(), QStringLiteral("abc"));
+  QTest::keyClick(Target(), Qt::Key_A);
   QCOMPARE(Child<QLabel>("targetLineCount")->text(), QStringLiteral("1"));
+  QTest::keyClicks(Target(), QStringLiteral("bc"));
   QTest::keyClick(Target(), Qt::Key_Return);
   QTest::keyClick(Target(), Qt::Key_Return);
+  QCOMPARE(Child<QLabel>("targetLineCount")->text(), QStringLiteral("2"));
+  QTest::keyClick(Target(), Qt::Key_X);
   QCOMPARE(Child<QLabel>("targetLineCount")->text(), QStringLiteral("3"));
   QTest::keyClick(Target(), Qt::Key_Backspace);
-  QCOMPARE(Child<QLabel>("targetLineCount")->text(), QStringLiteral("2"));
-  QCOMPARE(Child<QLabel>("sourceLineCount")->text(), QStringLiteral("1"));
+  QTest::keyClick(Target(), Qt::Key_Backspace);
+  QCOMPARE(Child<QLabel>("targetLineCount")->text(), QStringLiteral("1"));
+  QCOMPARE(Child<QLabel>("sourceLineCount")->text(), QStringLiteral("0"));
 }
 
 void MainWindowTest::EscapeDoesNothing() {
@@ -215,15 +221,15 @@ void MainWindowTest::MnemonicsReachTheirControls() {
     letters.insert(letter);
   }
   QCOMPARE(letters.size(), 10);  // the nine of the button row and 再比較
-  // Alt+S is Save and Alt+P Print, which have nothing to act on yet.
-  QTest::keyClick(window, Qt::Key_S, Qt::AltModifier);
-  QTRY_COMPARE(dialogs_->errors.size(), 1);
-  QTest::keyClick(window, Qt::Key_P, Qt::AltModifier);
-  QTRY_COMPARE(dialogs_->errors.size(), 2);
-  QVERIFY(dialogs_->errors.at(1).text.contains(QStringLiteral("印刷")));
-  // Alt+C runs Compare.
+  // Alt+C runs Compare; then Alt+S is Save and Alt+P Print (SaveAndPrintWithoutReport: not
+  // before).
   QTest::keyClick(window, Qt::Key_C, Qt::AltModifier);
   QTRY_VERIFY(View()->HasReport());
+  QTest::keyClick(window, Qt::Key_S, Qt::AltModifier);
+  QTRY_COMPARE(dialogs_->suggestedPaths.size(), 1);
+  QTest::keyClick(window, Qt::Key_P, Qt::AltModifier);
+  QTRY_COMPARE(dialogs_->printDialogs, 1);
+  QVERIFY(dialogs_->errors.isEmpty());
 }
 
 void MainWindowTest::LayoutAfterResize_data() {
@@ -365,4 +371,21 @@ void MainWindowTest::MenuKeysAndMnemonicsDoNotClash() {
   QVERIFY(Child<QCheckBox>("charDpBox")->isChecked());
   Child<QCheckBox>("charDpBox")->setChecked(false);
   QVERIFY(!charDp->isChecked());
+}
+
+// The splitter under the editors makes them lower, down to two lines, and gives the room to
+// the report.
+void MainWindowTest::SplitterResizesTheEditors() {
+  window_->resize(1000, 700);
+  window_->show();
+  QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+  const int editorBefore = Source()->height();
+  const int viewBefore = View()->height();
+  Child<QSplitter>("editorSplitter")->setSizes({0, 10000});
+  QApplication::processEvents();
+  QVERIFY2(Source()->height() < MainWindow::kEditorHeight,
+           qPrintable(QString::number(Source()->height())));
+  QVERIFY(Source()->height() >= 2 * Source()->fontMetrics().lineSpacing());
+  QCOMPARE(Target()->height(), Source()->height());
+  QCOMPARE(View()->height() - viewBefore, editorBefore - Source()->height());
 }

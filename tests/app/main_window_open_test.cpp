@@ -49,6 +49,9 @@ void MainWindowTest::OpenFileFindsOrTakesTheEncoding_data() {
                                    << QStringLiteral("あ") << "EUC-JP";
   QTest::newRow("undecodable") << QByteArray("abc\xFF\xFE\xFD") << int(sorowa::TextEncoding::Utf8)
                                << QString() << "3 バイト目";
+  // Found from the bytes, and none of the encodings tried reads them: no one encoding is named.
+  QTest::newRow("undecodable in every encoding")
+      << QByteArray("abc\xFF\xFF\xFF") << -1 << QString() << "どの文字コード（UTF-8、";
   QTest::newRow("over the limit") << QByteArray() << -1 << QString() << "256.0 MB";
 }
 

@@ -82,6 +82,7 @@ class MainWindowTest : public QObject {
   void LayoutAfterResize_data();
   void LayoutAfterResize();
   void WindowKeepsItsMinimumSize();
+  void SplitterResizesTheEditors();
   void MenuKeysAndMnemonicsDoNotClash();
 
   // main_window_editor_test.cpp: what paste, drop and the context menu put into the editors.
