@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDate>
 #include <QDesktopServices>
 #include <QDir>
@@ -13,10 +14,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
 #include <QSplitter>
 #include <QStandardPaths>
+#include <QStringList>
 #include <QStyle>
 #include <QTextDocument>
 #include <QTextLayout>
@@ -249,6 +252,13 @@ void MainWindow::ConnectCommands() {
     return view_->Index().pairChanged(pair) || pairList_->Model().IsChange(pair);
   });
   connect(pairList_, &PairList::PairChosen, navigator_, &PairNavigator::ShowPair);
+  connect(changedOnlyBox_, &QCheckBox::toggled, pairList_, &PairList::SetChangedOnly);
+  connect(pairOrder_, &QComboBox::currentIndexChanged, this, [this] {
+    pairList_->SetOrder(static_cast<PairOrder>(pairOrder_->currentData().toInt()));
+  });
+  for (QAction* item : menu_->NormalizationItems()) {
+    connect(item, &QAction::toggled, this, &MainWindow::ShowNormalization);
+  }
   connect(navigator_, &PairNavigator::PairShown, pairList_, &PairList::SelectPair);
   // The beep alone is easily missed, or not heard at all.
   connect(navigator_, &PairNavigator::NoFurtherChange, this, [this](int direction) {
@@ -347,6 +357,14 @@ void MainWindow::BuildControls() {
   pairList_->setObjectName(QStringLiteral("pairList"));
   // Tab leaves the list, as it leaves every other control; the arrow keys move in it.
   pairList_->setTabKeyNavigation(false);
+  changedOnlyBox_ = new QCheckBox(QStringLiteral("相違のみ"), this);
+  changedOnlyBox_->setObjectName(QStringLiteral("changedOnlyBox"));
+  changedOnlyBox_->setToolTip(
+      QStringLiteral("同一の組を隠し、相違のある組と片側だけの行を示します"));
+  pairOrder_ = new QComboBox(this);
+  pairOrder_->setObjectName(QStringLiteral("pairOrder"));
+  pairOrder_->addItem(QStringLiteral("組の順"), static_cast<int>(PairOrder::Report));
+  pairOrder_->addItem(QStringLiteral("誤り率の高い順"), static_cast<int>(PairOrder::ErrorRate));
 
   status_ = new StatusLine(this);
 
@@ -407,7 +425,17 @@ void MainWindow::BuildLayout() {
   reportColumn->addWidget(view_, 1);
   splitter_ = new QSplitter(Qt::Horizontal, this);
   splitter_->setObjectName(QStringLiteral("reportSplitter"));
-  splitter_->addWidget(pairList_);
+  auto* pairPane = new QWidget(this);
+  auto* pairColumn = new QVBoxLayout(pairPane);
+  pairColumn->setContentsMargins(0, 0, 0, 0);
+  pairColumn->setSpacing(2);
+  auto* pairControls = new QHBoxLayout;
+  pairControls->addWidget(changedOnlyBox_);
+  pairControls->addStretch(1);
+  pairControls->addWidget(pairOrder_);
+  pairColumn->addLayout(pairControls);
+  pairColumn->addWidget(pairList_, 1);
+  splitter_->addWidget(pairPane);
   splitter_->addWidget(reportPane);
   splitter_->setStretchFactor(0, 0);
   splitter_->setStretchFactor(1, 1);
@@ -462,6 +490,20 @@ QList<bool> MainWindow::OptionStates() const {
   return states;
 }
 
+void MainWindow::ShowNormalization() {
+  // The switches are remembered across runs and change what counts as the same; the status
+  // line keeps them in sight.
+  QStringList on;
+  for (const QAction* item : menu_->NormalizationItems()) {
+    if (!item->isChecked()) continue;
+    QString name = item->text();
+    name.remove(QRegularExpression(QStringLiteral("\\(&.\\)$")));
+    on << name;
+  }
+  status_->SetNormalization(on.isEmpty() ? QString()
+                                         : QStringLiteral("正規化: %1").arg(on.join(u'・')));
+}
+
 void MainWindow::UpdateStaleBar() {
   if (!view_->HasReport()) return;
   staleBar_->Show(textsChangedSinceReport_, OptionStates() != reportOptions_);
@@ -472,6 +514,7 @@ void MainWindow::UseSettings(QSettings* settings) {
   // Every option box of the window, also those added after this was written.
   settings_->RestoreBoxes(findChildren<QCheckBox*>());
   settings_->RestoreItems(menu_->NormalizationItems());
+  ShowNormalization();
   // The view is kept as whether it is 対照表示; the group checks 表形式 otherwise.
   settings_->RestoreItems({menu_->reviewView});
   if (!menu_->reviewView->isChecked()) menu_->tablesView->setChecked(true);
@@ -502,10 +545,20 @@ void MainWindow::showEvent(QShowEvent* event) {
 void MainWindow::ApplyTabOrder() {
   // As the controls stand on screen: the editors, the buttons and boxes left to right, the
   // pair list, then the report's bars top to bottom and the report. Hidden ones are skipped.
-  QList<QWidget*> order = {sourceEditor_,     targetEditor_,        compareButton_,
-                           saveButton_,       printButton_,         charDpBox_,
-                           morphemeDpBox_,    pseudoBunsetsuDpBox_, pseudoBunsetsuMatchBox_,
-                           morphemeMatchBox_, alignLinesBox_,       pairList_};
+  QList<QWidget*> order = {sourceEditor_,
+                           targetEditor_,
+                           compareButton_,
+                           saveButton_,
+                           printButton_,
+                           charDpBox_,
+                           morphemeDpBox_,
+                           pseudoBunsetsuDpBox_,
+                           pseudoBunsetsuMatchBox_,
+                           morphemeMatchBox_,
+                           alignLinesBox_,
+                           changedOnlyBox_,
+                           pairOrder_,
+                           pairList_};
   for (const char* name : {"recompareButton", "findField", "findPrevious", "findNext", "findClose",
                            "previousPage", "openInBrowser", "nextPage"}) {
     if (auto* widget = findChild<QWidget*>(QLatin1String(name))) order << widget;

@@ -13,6 +13,7 @@
 #include "text/text_encoding.h"
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QPushButton;
 class QSettings;
@@ -130,6 +131,8 @@ class MainWindow : public QWidget, public CompareUi {
   // Every box and switch that changes a report, in a fixed order.
   QList<bool> OptionStates() const;
   void UpdateStaleBar();
+  // Names the normalisation switches that are on in the status line.
+  void ShowNormalization();
   // Save and Print, with their menu items, only once there is a report.
   void EnableReportCommands();
   QString SuggestedSavePath() const;
@@ -174,6 +177,8 @@ class MainWindow : public QWidget, public CompareUi {
   FindBar* findBar_ = nullptr;
   PageBar* pageBar_ = nullptr;
   PairList* pairList_ = nullptr;
+  QCheckBox* changedOnlyBox_ = nullptr;
+  QComboBox* pairOrder_ = nullptr;
   QSplitter* splitter_ = nullptr;        // the pair list beside the report
   QSplitter* editorSplitter_ = nullptr;  // the editors over the rest
   // Splitter states read from the settings, kept for the window's first show.

@@ -97,11 +97,22 @@ void MainWindowTest::ScreenAndTabOrder() {
   Source()->setPlainText(QStringLiteral("一行目\n二行目\n"));
   Target()->setPlainText(QStringLiteral("一行目\n二行め\n"));
   window_->Compare();
-  const QStringList expected = {"sourceEditor",     "targetEditor",        "compareButton",
-                                "saveButton",       "printButton",         "charDpBox",
-                                "morphemeDpBox",    "pseudoBunsetsuDpBox", "pseudoBunsetsuMatchBox",
-                                "morphemeMatchBox", "alignLinesBox",       "pairList",
-                                "reportView",       "sourceEditor"};
+  const QStringList expected = {"sourceEditor",
+                                "targetEditor",
+                                "compareButton",
+                                "saveButton",
+                                "printButton",
+                                "charDpBox",
+                                "morphemeDpBox",
+                                "pseudoBunsetsuDpBox",
+                                "pseudoBunsetsuMatchBox",
+                                "morphemeMatchBox",
+                                "alignLinesBox",
+                                "changedOnlyBox",
+                                "pairOrder",
+                                "pairList",
+                                "reportView",
+                                "sourceEditor"};
   auto nameOf = [this](QWidget* widget) {
     // The view takes focus through the browser widget inside it.
     if (widget != nullptr && widget == View()->focusProxy()) return View()->objectName();

@@ -1,6 +1,8 @@
 // Finding the changes: the list of pairs beside the report, F8 and Shift+F8, and the find
 // bar.
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -176,10 +178,33 @@ void MainWindowTest::NextAndPreviousChange() {
   QTest::keyClick(window, Qt::Key_F8, Qt::ShiftModifier);
   QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 3, 10000);
   QCOMPARE(shown.last().at(0).toInt(), 1);
+  QTest::keyClick(window, Qt::Key_F8, Qt::ShiftModifier);
+  QTRY_COMPARE_WITH_TIMEOUT(none.size(), 2, 10000);
+  QVERIFY(Child<QLabel>("compareStatus")->text().contains(QStringLiteral("最初の相違です")));
   // Choosing a row in the list moves the report there.
   list->selectRow(2);
   QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 4, 10000);
   QCOMPARE(shown.last().at(0).toInt(), 2);
+
+  // Only the changes, the highest error rate first (25 % before 1 of 6): the rows still
+  // name their pairs, and the pair shown, now hidden, has no row.
+  Child<QCheckBox>("changedOnlyBox")->setChecked(true);
+  QVERIFY(!list->currentIndex().isValid());
+  auto* order = Child<QComboBox>("pairOrder");
+  order->setCurrentIndex(order->findData(static_cast<int>(sorowa::PairOrder::ErrorRate)));
+  QCOMPARE(list->model()->rowCount(), 2);
+  list->selectRow(1);
+  QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 5, 10000);
+  QCOMPARE(shown.last().at(0).toInt(), 3);
+  // All the pairs again: the identical ones after, in report order; the row of the pair
+  // shown stays chosen.
+  Child<QCheckBox>("changedOnlyBox")->setChecked(false);
+  QList<int> listed;
+  for (int row = 0; row < list->model()->rowCount(); ++row) listed << list->PairAtRow(row);
+  QCOMPARE(listed, (QList<int>{1, 3, 0, 2}));
+  QCOMPARE(list->currentIndex().row(), 1);
+  order->setCurrentIndex(order->findData(static_cast<int>(sorowa::PairOrder::Report)));
+  QCOMPARE(list->currentIndex().row(), 3);
 
   // Ctrl+plus, Ctrl+minus and Ctrl+0 zoom the report, also with the focus in it.
   View()->setFocus();

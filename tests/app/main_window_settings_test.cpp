@@ -1,9 +1,10 @@
-// What the window keeps across a restart: the options, its size, the splitters, and the folder
-// of the last file.
+// What the window keeps across a restart: the options (named in the status line), its size,
+// the splitters, and the folder of the last file.
 
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QSettings>
 #include <QSplitter>
 #include <QTest>
@@ -59,6 +60,9 @@ void MainWindowTest::SettingsSurviveARestart() {
   QCOMPARE(second.findChild<QSplitter*>(QStringLiteral("reportSplitter"))->sizes().front(), 250);
   QCOMPARE(second.findChild<QSplitter*>(QStringLiteral("editorSplitter"))->sizes().front(),
            editorsHeight);
+  // The normalisation switches kept on are in sight, under the report.
+  const QString status = second.findChild<QLabel*>(QStringLiteral("compareStatus"))->text();
+  QCOMPARE(status, QStringLiteral("正規化: NFKC 正規化・かな同一視・空白を無視・句読点を無視"));
 
   // The Save dialog starts in the folder last used, named after the Source file.
   const QString source = tmp_->filePath(QStringLiteral("第一稿.txt"));
