@@ -17,47 +17,12 @@
 
 #include "align/report_buffer.h"
 #include "app/print_layout.h"
+#include "app/report_text_search.h"
 #include "app/text_convert.h"
 #include "compare/review_html.h"
 
 namespace sorowa {
 namespace {
-
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameIgnoringAsciiCase(char a, char b) { return AsciiLower(a) == AsciiLower(b); }
-
-// Whether the bytes at offset are page text rather than inside a tag.
-bool IsText(std::string_view bytes, std::size_t offset) {
-  const std::size_t mark = bytes.find_last_of("<>", offset == 0 ? 0 : offset - 1);
-  return offset == 0 || mark == std::string_view::npos || bytes[mark] == '>';
-}
-
-// Where needle first occurs as page text in bytes[from, to), or npos; the last such place
-// when backward.
-std::size_t FindText(std::string_view bytes, std::string_view needle, std::size_t from,
-                     std::size_t to, bool backward) {
-  const std::string_view range = bytes.substr(0, to);
-  if (!backward) {
-    auto at = range.begin() + static_cast<std::ptrdiff_t>(from);
-    for (;;) {
-      at = std::search(at, range.end(), needle.begin(), needle.end(), SameIgnoringAsciiCase);
-      if (at == range.end()) return std::string_view::npos;
-      const auto offset = static_cast<std::size_t>(at - range.begin());
-      if (IsText(bytes, offset)) return offset;
-      ++at;
-    }
-  }
-  auto end = range.end();
-  const auto begin = range.begin() + static_cast<std::ptrdiff_t>(from);
-  for (;;) {
-    const auto at = std::find_end(begin, end, needle.begin(), needle.end(), SameIgnoringAsciiCase);
-    if (at == end) return std::string_view::npos;
-    const auto offset = static_cast<std::size_t>(at - range.begin());
-    if (IsText(bytes, offset)) return offset;
-    end = at + static_cast<std::ptrdiff_t>(needle.size()) - 1;
-  }
-}
 
 // What stands for a table too big to show: the table's caption, its size and what to do.
 QByteArray TooBigNotice(QFile& file, qint64 from, qint64 to, int pair) {
@@ -372,12 +337,14 @@ int ReportView::PageWithText(const QString& text, int page, bool backward) const
   const auto end = static_cast<std::size_t>(parts_.value(page).to);
   const auto head = static_cast<std::size_t>(index_.headEnd());
   const auto foot = static_cast<std::size_t>(index_.footStart());
+  const ReportTextLayout layout =
+      index_.isReview() ? ReportTextLayout::Review : ReportTextLayout::Tables;
   // The rest of the report in that direction, then round from the other end.
-  std::size_t found = backward ? FindText(bytes, needle, head, start, true)
-                               : FindText(bytes, needle, end, foot, false);
+  std::size_t found = backward ? FindReportText(bytes, needle, head, start, true, layout)
+                               : FindReportText(bytes, needle, end, foot, false, layout);
   if (found == std::string_view::npos) {
-    found = backward ? FindText(bytes, needle, end, foot, true)
-                     : FindText(bytes, needle, head, start, false);
+    found = backward ? FindReportText(bytes, needle, end, foot, true, layout)
+                     : FindReportText(bytes, needle, head, start, false, layout);
   }
   if (found == std::string_view::npos) return -1;
   return PageAtOffset(static_cast<qint64>(found));

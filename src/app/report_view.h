@@ -74,8 +74,8 @@ class ReportView : public QWebEngineView {
   quint64 RequestSerial() const { return serial_; }
   // The nearest part after page (before it when backward, going round past the last or
   // first part) whose pairs show text, as typed or in other case of Latin letters; -1 when
-  // no other part does. Read from the report file: text that runs over two cells is not
-  // found.
+  // no other part does. Read from the report file as the page shows it: text that runs
+  // over two cells of a row is found too.
   int PageWithText(const QString& text, int page, bool backward) const;
   // The pairs first to end (one past the last) of the shown report, laid out for paper
   // (see print_layout.h), as a page of their own. The report file is read when the page

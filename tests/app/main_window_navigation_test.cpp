@@ -240,3 +240,54 @@ void MainWindowTest::NextAndPreviousChange() {
   list->Model().SetRows(std::vector<sorowa::PairRow>(1));
   QVERIFY(list->isColumnHidden(sorowa::PairListModel::kErrorRate));
 }
+
+// A report shown in parts: Find goes on to the part that holds the text, also where the
+// text runs over two cells (the report splits it wherever the units split).
+void MainWindowTest::FindGoesOnAcrossPartsAndCells() {
+  window_->resize(900, 600);
+  window_->show();
+  const QString path = tmp_->filePath(QStringLiteral("parts.htm"));
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write("<html><head></head><body>");
+  // Pairs of about 2 KB, more than kDirectLoadBytes together; the last one splits the text.
+  const QByteArray cells = QStringLiteral("<td class=\"same\">文</td>\n").toUtf8().repeated(80);
+  const QByteArray pair =
+      "<table>\n<tr>\n" + cells + "</tr>\n<tr>\n" + cells + "</tr>\n</table>\n<br><hr><br>";
+  for (qint64 size = 0; size <= ReportView::kDirectLoadBytes; size += pair.size()) {
+    file.write(pair);
+  }
+  file.write(
+      QStringLiteral("<table>\n<tr>\n<td class=\"same\">1</td>\n<td class=\"same\">2000</td>\n"
+                     "<td class=\"different\">0番目</td>\n</tr>\n<tr>\n<td class=\"same\">1</td>\n"
+                     "<td class=\"same\">2000</td>\n<td class=\"different\">1番目</td>\n</tr>\n"
+                     "</table>\n<br><hr><br></body></html>")
+          .toUtf8());
+  file.close();
+
+  QSignalSpy pages(View(), &ReportView::PageLoaded);
+  window_->ShowReport(QFile::encodeName(path).toStdString());
+  QVERIFY(pages.wait(30000));
+  QVERIFY(View()->PageCount() > 1);
+  window_->OpenFind();
+  auto* field = Child<QLineEdit>("findField");
+  auto* matches = Child<QLabel>("findMatches");
+  const QString notHere = QStringLiteral("見つかりません（この部分のみ）");
+  field->setText(QStringLiteral("20000番目"));
+  QTRY_COMPARE_WITH_TIMEOUT(matches->text(), notHere, 10000);
+  QTest::keyClick(field, Qt::Key_Return);
+  QVERIFY(pages.wait(30000));
+  QCOMPARE(View()->ShownPage(), View()->PageCount() - 1);
+  QTRY_COMPARE_WITH_TIMEOUT(matches->text(), QStringLiteral("1 / 1 件（この部分のみ）"), 10000);
+
+  // The end of one row and the start of the next are not one text.
+  View()->ShowPage(0);
+  QVERIFY(pages.wait(30000));
+  field->setText(QStringLiteral("0番目1"));
+  QTRY_COMPARE_WITH_TIMEOUT(matches->text(), notHere, 10000);
+  QTest::keyClick(field, Qt::Key_Return);
+  QTRY_COMPARE_WITH_TIMEOUT(
+      matches->text(), QStringLiteral("見つかりません（この部分のみ。ほかの部分にはありません）"),
+      10000);
+  QCOMPARE(View()->ShownPage(), 0);
+}

@@ -127,6 +127,7 @@ class MainWindowTest : public QObject {
   void PairListRows_data();
   void PairListRows();
   void NextAndPreviousChange();
+  void FindGoesOnAcrossPartsAndCells();
 
   // main_window_settings_test.cpp: what a restart keeps.
   void SettingsSurviveARestart();
