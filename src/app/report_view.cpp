@@ -24,8 +24,10 @@
 namespace sorowa {
 namespace {
 
-// What stands for a table too big to show: the table's caption, its size and what to do.
-QByteArray TooBigNotice(QFile& file, qint64 from, qint64 to, int pair) {
+// What stands for a table too big to show: the table's caption, its size and what to do. On
+// a review page it is a pair's row that is too big, and the notice takes its place in the
+// pairs' table.
+QByteArray TooBigNotice(QFile& file, qint64 from, qint64 to, int pair, bool review) {
   file.seek(from);
   const QByteArray start = file.read(std::min<qint64>(to - from, 4096));
   // The caption is the report's own text, escaped as it is there.
@@ -36,14 +38,19 @@ QByteArray TooBigNotice(QFile& file, qint64 from, qint64 to, int pair) {
   if (end > at) caption = start.mid(at + kCaption.size(), end - at - kCaption.size());
   const QString size =
       QLocale(QLocale::Japanese).toString(static_cast<double>(to - from) / (1 << 20), 'f', 1);
-  return QStringLiteral(
-             "<p>組 %1 の表「%2」は %3 MB あり、この画面には大きすぎるため表示していません"
-             "（表示するとブラウザが何 GB ものメモリーを使い、長く止まります）。</p>"
-             "<p>上の［ブラウザで開く］でレポート全体をブラウザで開けます。［保存］はこのまま"
-             "使えます。</p>")
-      .arg(pair + 1)
-      .arg(QString::fromUtf8(caption), size)
-      .toUtf8();
+  const QString what =
+      caption.isEmpty()
+          ? QStringLiteral("組 %1 ").arg(pair + 1)
+          : QStringLiteral("組 %1 の表「%2」").arg(pair + 1).arg(QString::fromUtf8(caption));
+  QString notice =
+      QStringLiteral(
+          "<p>%1は %2 MB あり、この画面には大きすぎるため表示していません"
+          "（表示するとブラウザが何 GB ものメモリーを使い、長く止まります）。</p>"
+          "<p>上の［ブラウザで開く］でレポート全体をブラウザで開けます。［保存］はこのまま"
+          "使えます。</p>")
+          .arg(what, size);
+  if (review) notice = QStringLiteral("<tr><td colspan=\"6\">%1</td></tr>\n").arg(notice);
+  return notice.toUtf8();
 }
 
 // Serves one part of a report file: the file's head, a byte range of whole pairs or tables,
@@ -68,7 +75,8 @@ class ReportPartHandler : public QWebEngineUrlSchemeHandler {
     }
     QByteArray bytes = file.read(headEnd);
     if (query.hasQueryItem(QStringLiteral("notice"))) {
-      bytes += TooBigNotice(file, from, to, query.queryItemValue(QStringLiteral("pair")).toInt());
+      bytes += TooBigNotice(file, from, to, query.queryItemValue(QStringLiteral("pair")).toInt(),
+                            query.hasQueryItem(QStringLiteral("review")));
       file.seek(foot);
       bytes += file.readAll();
       auto* buffer = new QBuffer(job);
@@ -231,7 +239,8 @@ void ReportView::AddPairInTables(int pair) {
       part.endPair = pair + 1;
       part.from = start;
       part.to = end;
-      part.tables = {table, table + 1, count};
+      // A pair of one table (every row of a review page) is a part of whole pairs.
+      if (count > 1) part.tables = {table, table + 1, count};
       part.tooBig = tooBig;
       parts_.push_back(part);
     }
@@ -287,6 +296,7 @@ QUrl ReportView::PageUrl(int page) const {
     query.addQueryItem(QStringLiteral("notice"), QStringLiteral("1"));
     query.addQueryItem(QStringLiteral("pair"), QString::number(part.firstPair));
   }
+  if (index_.isReview()) query.addQueryItem(QStringLiteral("review"), QStringLiteral("1"));
   url.setQuery(query);
   return url;
 }

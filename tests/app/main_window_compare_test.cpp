@@ -410,6 +410,34 @@ void MainWindowTest::BigPairsAreShownTableByTable() {
   View()->ShowPage(2);
   QVERIFY(loaded.wait(30000));
   QVERIFY(!Child<QWidget>("openInBrowser")->isVisible());
+
+  // On a review page a pair is one row: one too big is a part of its own, whose notice
+  // stands in the pairs' table in place of the row.
+  auto row = [](int pair, qint64 bytes) {
+    return QStringLiteral("<tr id=\"p%1\" class=\"c\"><td>%1</td><td>%1</td><td class=\"a\">")
+               .arg(pair)
+               .toUtf8() +
+           QByteArray(bytes, 'x') + "</td><td class=\"b\">y</td></tr>\n";
+  };
+  const QString review = tmp_->filePath(QStringLiteral("review.htm"));
+  QFile page(review);
+  QVERIFY(page.open(QIODevice::WriteOnly));
+  page.write("<!DOCTYPE html>\n<html><body><table class=\"rv\"><tbody>\n");
+  page.write(row(1, 1000) + row(2, ReportView::kMaxTableBytes + 1) + row(3, 1000));
+  page.write("</tbody></table></body></html>\n");
+  page.close();
+  window_->ShowReport(std::filesystem::path(review.toStdString()));
+  QVERIFY(View()->Index().isReview());
+  QCOMPARE(View()->PageCount(), 3);
+  QCOMPARE(View()->PageTooBig(1), true);
+  QCOMPARE(View()->PageTables(1).count, 0);
+  View()->ShowPage(1);
+  QVERIFY(loaded.wait(30000));
+  QVERIFY(Child<QWidget>("openInBrowser")->isVisible());
+  notice.clear();
+  View()->page()->toPlainText([&notice](const QString& text) { notice = text; });
+  QTRY_VERIFY_WITH_TIMEOUT(!notice.isEmpty(), 10000);
+  QVERIFY2(notice.contains(QStringLiteral("組 2 は 6.0 MB")), qPrintable(notice));
 }
 
 void MainWindowTest::StopSignalCancelsCompareAndCloses() {
