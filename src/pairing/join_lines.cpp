@@ -10,6 +10,8 @@ namespace {
 using Scored = std::pair<std::int64_t, std::uint32_t>;
 constexpr std::int64_t kNone = std::numeric_limits<std::int64_t>::min() / 4;
 constexpr std::uint32_t kFar = std::numeric_limits<std::uint32_t>::max() / 4;
+// A piece is aligned again to count its matches up to this many cells (a few milliseconds).
+constexpr std::uint64_t kMostPieceCells = std::uint64_t{1} << 26;
 // The band reaches at most this many line ends on either side of the path in a row.
 constexpr std::size_t kMostReached = 8;
 
@@ -326,7 +328,7 @@ std::uint32_t LineJoiner::Matches(const Block& block, const LinePair& pair, cons
   JoinLines(lines_.source, pair.sourceFirst, pair.sourceCount, source_);
   JoinLines(lines_.target, pair.targetFirst, pair.targetCount, target_);
   const std::uint64_t cells = std::uint64_t{source_.text.size()} * target_.text.size();
-  if (cells > tuning_.pathDirectCells) {
+  if (cells > kMostPieceCells) {
     // The path's matches before a corner: up to where it leaves the corner's row or column.
     const std::uint32_t* rowMatches = lineMatches_.data() + block.lineMatches;
     const std::uint32_t* columnMatches = rowMatches + block.gap.SourceSize() + 1;
@@ -357,7 +359,7 @@ std::uint64_t LineJoiner::Chain(std::size_t block, std::int64_t level,
   value_.assign(count, kNone);
   from_.assign(count, 0);
   tree_.assign(targetEnd + 1, {kNone, 0});
-  columnBest_.assign(targetEnd, {kNone, 0});
+  columnBest_.assign(targetEnd, RunKeys{});
   meter_.Add(count * 8 + targetEnd);
   // Fenwick tree of prefix maxima over the Target corner, holding the rows done.
   const auto query = [&](std::size_t target) {
@@ -373,23 +375,30 @@ std::uint64_t LineJoiner::Chain(std::size_t block, std::int64_t level,
     }
   };
   // Values in hundredths: 200 L for a piece of both sides; for a run of lines alone,
-  // 2 * aloneShare for each of its characters and 200 (length - 4 matched), which rewards a
-  // run that the path matches for less than a quarter of its length; minus 200 for each unit
-  // of excess. A run alone between corners p and c costs its length, which exceeds Dpre's rise
-  // across it by (offset(c) - offset(p)) - (before(c) - before(p)). The lengths cancel, so the
-  // best predecessor along a row or a column is the one with the greatest
-  //   value(p) - 2 aloneShare offset(p) + 800 matched(p) - 200 before(p),
-  // matched being the path's matches before the line end on the run's side. So a line whose
-  // characters the path matches to nothing is cut away even where the path substituted it
-  // for an unrelated neighbour, while a line's true counterpart, which the path matches for
-  // much of its length, never is.
+  // 2 * aloneShare for each of its characters, and 200 (length - 4 matched) more where that
+  // is positive, which rewards a run that the path matches for less than a quarter of its
+  // length; minus 200 for each unit of excess. A run alone between corners p and c costs its
+  // length, which exceeds Dpre's rise across it by
+  //   (offset(c) - offset(p)) - (before(c) - before(p)).
+  // Both rewards, with and without the unmatched characters, are sums of a term of p and a term
+  // of c, so the best predecessor along a row or a column for each is found by a running
+  // maximum of its term of p; the better of the two is taken. "matched" is the path's matches
+  // before a line end, on the run's side. So a line whose characters the path matches to
+  // nothing is cut away even where the path substituted it for an unrelated neighbour, while
+  // a line's true counterpart, which the path matches for much of its length, never is.
   const std::int64_t pieceGain = 200 * level;
   const std::int64_t charGain = 2 * std::int64_t{tuning_.aloneShare};
   const std::uint32_t* rowMatches = lineMatches_.data() + info.lineMatches;
   const std::uint32_t* columnMatches = rowMatches + info.gap.SourceSize() + 1;
-  const auto runKey = [&](std::size_t p, std::uint32_t offset, std::uint32_t matched) {
-    return value_[p] - charGain * offset + 800 * std::int64_t{matched} -
-           200 * std::int64_t{corners[p].before};
+  const auto keys = [&](std::size_t p, std::uint32_t offset, std::uint32_t matched) {
+    const std::int64_t base = value_[p] - 200 * std::int64_t{corners[p].before};
+    const auto index = static_cast<std::uint32_t>(p);
+    return RunKeys{{base - (charGain - 200) * offset, index},
+                   {base - charGain * offset + 800 * std::int64_t{matched}, index}};
+  };
+  const auto better = [](RunKeys& best, const RunKeys& keys) {
+    if (keys.plain.first > best.plain.first) best.plain = keys.plain;
+    if (keys.unmatched.first > best.unmatched.first) best.unmatched = keys.unmatched;
   };
   value_[0] = 0;
   for (std::size_t k = 0; k < count;) {
@@ -397,7 +406,7 @@ std::uint64_t LineJoiner::Chain(std::size_t block, std::int64_t level,
     while (rowEnd < count && corners[rowEnd].source == corners[k].source) ++rowEnd;
     const std::uint32_t i = corners[k].source;
     const std::uint32_t x = sourceStarts[i];
-    Scored rowBest{kNone, 0};
+    RunKeys rowBest;
     for (std::size_t c = k; c < rowEnd; ++c) {
       const Corner& corner = corners[c];
       const std::uint32_t j = corner.target;
@@ -411,11 +420,17 @@ std::uint64_t LineJoiner::Chain(std::size_t block, std::int64_t level,
           if (above.first != kNone) best = {above.first + pieceGain, above.second};
         }
         // From one in the same row or column: lines of one side alone.
-        const auto alone = [&](Scored run, std::uint32_t offset, std::uint32_t matched) {
-          if (run.first == kNone) return;
-          const std::int64_t total = run.first + charGain * offset - 800 * std::int64_t{matched} +
-                                     200 * std::int64_t{corner.before};
-          if (total > best.first) best = {total, run.second};
+        const auto alone = [&](const RunKeys& run, std::uint32_t offset, std::uint32_t matched) {
+          const std::int64_t rise = 200 * std::int64_t{corner.before};
+          if (run.plain.first != kNone) {
+            const std::int64_t total = run.plain.first + (charGain - 200) * offset + rise;
+            if (total > best.first) best = {total, run.plain.second};
+          }
+          if (run.unmatched.first != kNone) {
+            const std::int64_t total =
+                run.unmatched.first + charGain * offset - 800 * std::int64_t{matched} + rise;
+            if (total > best.first) best = {total, run.unmatched.second};
+          }
         };
         alone(rowBest, y, columnMatches[j]);
         alone(columnBest_[j], x, rowMatches[i]);
@@ -424,17 +439,13 @@ std::uint64_t LineJoiner::Chain(std::size_t block, std::int64_t level,
           from_[c] = best.second;
         }
       }
-      if (value_[c] != kNone) {
-        const Scored key{runKey(c, y, columnMatches[j]), static_cast<std::uint32_t>(c)};
-        if (key.first > rowBest.first) rowBest = key;
-      }
+      if (value_[c] != kNone) better(rowBest, keys(c, y, columnMatches[j]));
     }
     for (std::size_t c = k; c < rowEnd; ++c) {
       if (value_[c] == kNone) continue;
       const std::uint32_t j = corners[c].target;
       update(j, {value_[c] - 200 * std::int64_t{corners[c].detour}, static_cast<std::uint32_t>(c)});
-      const Scored key{runKey(c, x, rowMatches[i]), static_cast<std::uint32_t>(c)};
-      if (key.first > columnBest_[j].first) columnBest_[j] = key;
+      better(columnBest_[j], keys(c, x, rowMatches[i]));
     }
     k = rowEnd;
   }

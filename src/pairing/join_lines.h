@@ -8,36 +8,39 @@
 //
 // What a cut costs. Let D be the distance of the block's two texts along the best path of
 // the band (below), Dpre(c) that of the texts before corner c and Dsuf(c) that of the texts
-// after it. The detour of c is Dpre(c) + Dsuf(c) - D: zero exactly when some optimal
-// alignment passes through c, whichever alignment happened to be found. For corners c1 <= c2
-// (c2 at or after c1 on both sides), the distance of the texts between them is at most
-// Dpre(c2) - Dpre(c1) + detour(c1): an optimal path through c1 and one through c2 cross
-// somewhere between c1 and c2, and taking the first's part from c1 to the crossing and the
-// second's from there to c2 costs at most that. A piece with lines of one side only costs
-// exactly its length. Summed over the pieces of a chain of corners, the Dpre terms telescope
-// to D, so the pairs cost at most D plus the excess of the chain: the detour of the corner
-// each two-sided piece starts at, and for each one-sided piece its length minus the rise of
-// Dpre across it. A run of lines alone thus costs once what cutting it away from its
-// neighbours costs, however many lines it holds.
+// after it. The detour of c is Dpre(c) + Dsuf(c) - D: zero exactly when some best alignment
+// passes through c, whichever alignment happened to be found. Between corners c1 <= c2 the
+// texts cost at least Dsuf(c1) - Dsuf(c2), exactly that when a best path from c1 passes
+// through c2, which is the usual case for corners near the path. The chain is chosen on an
+// estimate of what its pieces cost beyond D, its excess: for each piece of both sides the
+// detour of the corner it starts at (what leaving the best path there costs), and for each
+// run of lines of one side alone its length less Dpre's rise across it (exact: lines alone
+// cost their length). So a run of lines alone costs once what cutting it away from its
+// neighbours costs, however many lines it holds. It is an estimate, not a bound: two best
+// paths through corners inside the texts need not cross, so a piece can cost more (for "ab"
+// against "abbbb", the piece between corners (0, 1) and (2, 2) costs 1 where the estimate
+// says 0). What the pairs really cost is what the benchmark measures (docs/pairing.md).
 //
 // Which cuts. Every pair should be as fine as the text allows: lines that correspond one to
 // one stay 1:1, a paragraph joins the lines that set it, and a line with no counterpart (an
 // inserted paragraph next to an edited line) is not swallowed by its neighbour's pair. So the
-// chain of corners maximises 2L for each two-sided piece and L for each line alone, minus
-// twice its excess, and L is the largest level at which the excess of all blocks together
-// stays within a budget, a small share of their distance (a Lagrangian relaxation: as L
-// grows, the chains hold more pieces and more excess). Splitting a pair into its two sides
-// alone gains nothing and costs its matches, so it never happens by itself.
+// chain of corners maximises a worth (Chain in join_lines.cpp): L for each piece of both
+// sides, a share of the characters of each run of lines alone (more if the path matches few
+// of them), less the excess; L is the largest level, up to cutMostLevel, at which the excess
+// of all blocks together exceeds that of level 1 by at most a budget, a small share of their
+// distance (a Lagrangian relaxation: as L grows, the chains hold more pieces and more
+// excess). Splitting a pair into its two sides alone gains nothing and costs its matches, so
+// it happens only to lines the path hardly matches.
 //
 // The band. The forward and backward distances are computed only in a band around the
 // character path (char_path.h): the code points within cutBandHalfWidth of it in each row,
 // besides its own runs of insertions. Where a Source line ends, the band also reaches out to
 // the line ends of the Target near the path, as far as the rectangle between them and the
-// path holds at most cutReachCells cells: an edited line followed by an inserted paragraph
-// often has its last characters aligned at the far end of the paragraph (it is cheaper by a
-// few substitutions), so the corner that cuts the paragraph away lies off the path, in a thin
-// rectangle. Every bound above holds within the band (the paths that cross and are joined all
-// lie in it), so it holds for the pairs' true distances, which can only be lower.
+// path stays small (cutReachCells), or long and narrow: an edited line followed by an
+// inserted paragraph often has its last characters aligned at the far end of the paragraph
+// (it is cheaper by a few substitutions), so the corner that cuts the paragraph away lies off
+// the path, in a thin rectangle. The band's distances are those of real paths, never below
+// the true ones.
 //
 // A piece with lines on both sides is kept as a pair only if the path matches enough of its
 // characters (pairMatchShare); otherwise its lines stand alone. Cost alone would pair a
@@ -45,6 +48,7 @@
 // for the other, and would hide a swap of two lines as two wrong pairs.
 
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <vector>
 
@@ -161,8 +165,15 @@ class LineJoiner {
   std::vector<std::uint32_t> columnMatches_;
   std::vector<std::int64_t> value_;
   std::vector<std::uint32_t> from_;
-  std::vector<std::pair<std::int64_t, std::uint32_t>> tree_;
-  std::vector<std::pair<std::int64_t, std::uint32_t>> columnBest_;
+  using Scored = std::pair<std::int64_t, std::uint32_t>;
+  // The best predecessors of a run of lines alone, by its reward without and with the
+  // characters it leaves unmatched.
+  struct RunKeys {
+    Scored plain{std::numeric_limits<std::int64_t>::min() / 4, 0};
+    Scored unmatched{std::numeric_limits<std::int64_t>::min() / 4, 0};
+  };
+  std::vector<Scored> tree_;
+  std::vector<RunKeys> columnBest_;
   std::vector<std::uint32_t> chain_;
 };
 
