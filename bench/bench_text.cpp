@@ -10,56 +10,14 @@
 #include <set>
 #include <sstream>
 
+#include "base/utf8.h"
+
 namespace sorowa::bench {
 namespace {
 
 std::filesystem::path ProseDir() {
   const char* dir = std::getenv("SOROWA_BENCH_PROSE_DIR");
   return dir != nullptr && *dir != '\0' ? dir : "/usr/share/doc/debian-reference-ja/docs";
-}
-
-// The corpus is well-formed UTF-8; anything that is not ends up as U+FFFD.
-std::u16string FromUtf8(const std::string& bytes) {
-  std::u16string out;
-  for (std::size_t k = 0; k < bytes.size();) {
-    const auto lead = static_cast<unsigned char>(bytes[k]);
-    const int extra = lead < 0x80 ? 0 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
-    if (extra < 0 || k + static_cast<std::size_t>(extra) >= bytes.size()) {
-      out += u'\uFFFD';
-      ++k;
-      continue;
-    }
-    char32_t c = extra == 0 ? lead : lead & (0x3F >> extra);
-    for (int x = 1; x <= extra; ++x)
-      c = (c << 6) | (static_cast<unsigned char>(bytes[k + x]) & 0x3F);
-    k += static_cast<std::size_t>(extra) + 1;
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (c >> 10));
-      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
-  }
-  return out;
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
 }
 
 bool IsHiragana(char16_t c) { return c >= u'ぁ' && c <= u'ゖ'; }
@@ -95,8 +53,10 @@ std::string PlainText(const std::string& html) {
           out += ' ';
         else if (!name.empty() && name[0] == '#') {
           const bool hex = name.size() > 1 && (name[1] == 'x' || name[1] == 'X');
-          AppendUtf8(out, static_cast<char32_t>(
-                              std::strtoul(name.c_str() + (hex ? 2 : 1), nullptr, hex ? 16 : 10)));
+          const auto c = static_cast<char32_t>(
+              std::strtoul(name.c_str() + (hex ? 2 : 1), nullptr, hex ? 16 : 10));
+          // A reference to no character is dropped, like an unknown name.
+          if (c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF)) AppendCodePointUtf8(out, c);
         }
         continue;
       }
@@ -130,7 +90,8 @@ std::vector<std::u16string> ReadProseSentences(const std::filesystem::path& dir,
     for (std::size_t at = html.find("<p>"); at != std::string::npos; at = html.find("<p>", at)) {
       const std::size_t end = html.find("</p>", at);
       if (end == std::string::npos) break;
-      const std::u16string paragraph = FromUtf8(PlainText(html.substr(at + 3, end - at - 3)));
+      // The corpus is UTF-8, and PlainText keeps its characters whole.
+      const std::u16string paragraph = DecodeUtf8(PlainText(html.substr(at + 3, end - at - 3)));
       at = end;
       std::size_t start = 0;
       while (start < paragraph.size()) {
@@ -335,16 +296,7 @@ std::u16string RandomJapaneseLine(std::size_t length, std::uint64_t seed) {
 std::string JoinLinesUtf8(const std::vector<std::u16string>& lines) {
   std::string out;
   for (const auto& line : lines) {
-    for (std::size_t k = 0; k < line.size(); ++k) {
-      char32_t c = line[k];
-      if (c >= 0xD800 && c <= 0xDBFF && k + 1 < line.size() && line[k + 1] >= 0xDC00 &&
-          line[k + 1] <= 0xDFFF) {
-        c = 0x10000 + ((c - 0xD800) << 10) + (line[++k] - 0xDC00);
-      } else if (c >= 0xD800 && c <= 0xDFFF) {
-        c = 0xFFFD;
-      }
-      AppendUtf8(out, c);
-    }
+    AppendUtf8(out, line);
     out += '\n';
   }
   return out;

@@ -7,15 +7,15 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 
 #include "align/unit_match_reference.h"
 #include "align/unit_match_table.h"
+#include "base/utf8.h"
 #include "bench_text.h"
 #include "segment/morph_analyzer.h"
+#include "support/files.h"
 
 namespace sorowa {
 namespace {
@@ -67,20 +67,10 @@ BENCHMARK(BM_MatchShort)
     ->ArgsProduct({{0, 1}, {0, 1}, {20, 60, 120, 240, 1000}})
     ->Unit(benchmark::kMicrosecond);
 
+// The files are UTF-8, one line with a final line feed; a missing one gives an empty line.
 std::u16string ReadLine(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::u16string line;
-  // The files are UTF-8 of the Basic Multilingual Plane, one line with a final line feed.
-  for (std::size_t i = 0; i < bytes.size() && bytes[i] != '\n';) {
-    const auto lead = static_cast<unsigned char>(bytes[i]);
-    const std::size_t size = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : 3;
-    char16_t c = size == 1 ? lead : size == 2 ? lead & 0x1F : lead & 0x0F;
-    for (std::size_t k = 1; k < size; ++k) c = (c << 6) | (bytes[i + k] & 0x3F);
-    line += c;
-    i += size;
-  }
-  return line;
+  const std::string bytes = testing_support::ReadFile(path);
+  return DecodeUtf8(std::string_view(bytes).substr(0, bytes.find('\n')));
 }
 
 // The case's units, segmented once however often the benchmark runs (MeCab takes long on

@@ -6,9 +6,10 @@
 #   tools/fuzz.sh --list
 #
 # TARGET is one of the folders of tests/fuzz that holds saved inputs (report, dp, match,
-# segment, decode, score, stats_json, normalize, batch_list). New interesting inputs go to build-fuzz/corpus/TARGET,
-# so the committed seeds stay small; a crash is written straight into tests/fuzz/TARGET/,
-# where ctest replays it from then on. Commit it together with the fix.
+# segment, decode, score, stats_json, normalize, batch_list, command_line). New interesting
+# inputs go to build-fuzz/corpus/TARGET, so the committed seeds stay small; a crash is written
+# straight into tests/fuzz/TARGET/, where ctest replays it from then on. Commit it together
+# with the fix.
 #
 # Environment: BUILD_DIR (default build-fuzz), JOBS (default 2), FUZZ_MERGE=1 to fold
 # inputs that add coverage back into tests/fuzz/TARGET after the run.

@@ -1,10 +1,9 @@
 #include "command_line.h"
 
-#include <array>
-#include <limits>
+#include <optional>
+#include <utility>
 
-#include "text/input_decoding.h"
-#include "text/text_file.h"
+#include "command_line_options.h"
 
 #ifndef SOROWA_VERSION
 #define SOROWA_VERSION "1.0.0"
@@ -13,59 +12,132 @@
 namespace sorowa {
 namespace {
 
-struct TableSwitch {
+using Action = CommandLine::Action;
+
+// An option as written: "--name=value" and "-oVALUE" split into a name and an attached value.
+struct WrittenOption {
   std::string_view name;
-  bool CompareOptions::*field;
+  std::optional<std::string_view> attached;
+  std::string shown;  // the dashes and the name, for messages
 };
 
-// In the order the tables appear in a report.
-constexpr std::array<TableSwitch, 5> kTableSwitches{{
-    {"char-dp", &CompareOptions::charDp},
-    {"morpheme-dp", &CompareOptions::morphemeDp},
-    {"pseudo-bunsetsu-dp", &CompareOptions::pseudoBunsetsuDp},
-    {"pseudo-bunsetsu-match", &CompareOptions::pseudoBunsetsuMatch},
-    {"morpheme-match", &CompareOptions::morphemeMatch},
-}};
-
-void SetAllTables(CompareOptions& options, bool on) {
-  for (const auto& table : kTableSwitches) options.*table.field = on;
+WrittenOption SplitOption(std::string_view arg) {
+  WrittenOption written;
+  if (arg.starts_with("--")) {
+    written.name = arg.substr(2);
+    if (const auto equals = written.name.find('='); equals != std::string_view::npos) {
+      written.attached = written.name.substr(equals + 1);
+      written.name = written.name.substr(0, equals);
+    }
+    written.shown = "--" + std::string(written.name);
+  } else {
+    written.name = arg.substr(1, 1);
+    if (arg.size() > 2) written.attached = arg.substr(2);
+    written.shown = "-" + std::string(written.name);
+  }
+  return written;
 }
 
-// Returns true when name is a table switch (with or without "no-") and applies it.
-bool ApplyTableSwitch(std::string_view name, CompareOptions& options) {
-  bool on = true;
+// The row of a name, and whether the name is the "no-" form of a switch; null when there is
+// none. After one dash the name is a single letter, so long names need two; a letter is
+// taken after two dashes as well (--o FILE).
+std::pair<const CommandLineOption*, bool> FindOption(std::string_view name) {
+  for (const CommandLineOption& option : CommandLineOptions()) {
+    if (option.name == name || (!option.letter.empty() && option.letter == name)) {
+      return {&option, true};
+    }
+  }
   if (name.starts_with("no-")) {
-    on = false;
     name.remove_prefix(3);
-  }
-  for (const auto& table : kTableSwitches) {
-    if (table.name == name) {
-      options.*table.field = on;
-      return true;
+    for (const CommandLineOption& option : CommandLineOptions()) {
+      if (option.kind == CommandLineOption::Kind::Negatable && option.name == name) {
+        return {&option, false};
+      }
     }
   }
-  return false;
+  return {nullptr, false};
 }
 
-// Parses K/N with 1 <= K <= N.
-Shard ParseShard(std::string_view text) {
-  const std::string quoted = "'" + std::string(text) + "'";
-  const std::size_t slash = text.find('/');
-  auto number = [&](std::string_view digits) {
-    if (digits.empty() || digits.size() > 9 ||
-        digits.find_first_not_of("0123456789") != std::string_view::npos) {
-      throw UsageError("invalid shard " + quoted + " (expected K/N, for example 2/8)");
+// Applies the option args[i], taking its value from args[i + 1] when it is not attached.
+void ApplyOption(const std::vector<std::string_view>& args, std::size_t& i, CommandLine& line) {
+  const WrittenOption written = SplitOption(args[i]);
+  const auto [option, on] = FindOption(written.name);
+  if (option == nullptr) throw UsageError("unknown option " + written.shown);
+  OptionUse use{.shown = written.shown, .value = {}, .on = on};
+  if (option->kind == CommandLineOption::Kind::Value) {
+    if (written.attached) {
+      use.value = *written.attached;
+    } else if (i + 1 < args.size()) {
+      use.value = args[++i];
+    } else {
+      throw UsageError("option " + written.shown + " needs a value");
     }
-    return static_cast<std::size_t>(std::stoul(std::string(digits)));
-  };
-  if (slash == std::string_view::npos) {
-    throw UsageError("invalid shard " + quoted + " (expected K/N, for example 2/8)");
+  } else if (written.attached) {
+    throw UsageError("option " + written.shown + " takes no value");
   }
-  Shard shard{number(text.substr(0, slash)), number(text.substr(slash + 1))};
-  if (shard.count == 0 || shard.index == 0 || shard.index > shard.count) {
-    throw UsageError("invalid shard " + quoted + ": K must be from 1 to N");
+  option->apply(line, use);
+}
+
+CommandLine FinishMergeStats(CommandLine line, const std::vector<std::string_view>& operands) {
+  if (line.stats || line.output || line.pairs || !line.outDir.empty() || line.shard ||
+      line.noReport || !line.batchList.empty() || line.morphemeScores.has_value() ||
+      line.normalization.any()) {
+    throw UsageError("--merge-stats combines finished results; only --summary goes with it");
   }
-  return shard;
+  if (operands.empty()) throw UsageError("--merge-stats needs the result files to combine");
+  for (std::string_view operand : operands) {
+    if (operand == "-") throw UsageError("--merge-stats reads files, not standard input");
+    line.mergeInputs.emplace_back(operand);
+  }
+  return line;
+}
+
+CommandLine FinishBatch(CommandLine line, const std::vector<std::string_view>& operands) {
+  if (line.outDir.empty()) throw UsageError("a batch needs --out-dir DIR for its results");
+  if (line.stats || line.output || line.pairs) {
+    throw UsageError(
+        "a batch writes its reports and stats into --out-dir; -o, --stats and --pairs "
+        "do not go with it");
+  }
+  if (!line.batchList.empty()) {
+    if (!operands.empty()) {
+      throw UsageError("--batch-list takes its files from the list; give no directories");
+    }
+    return line;
+  }
+  if (operands.size() != 2) throw UsageError("--batch needs SOURCE_DIR and TARGET_DIR");
+  line.source = std::string(operands[0]);
+  line.target = std::string(operands[1]);
+  return line;
+}
+
+CommandLine FinishCompare(CommandLine line, const std::vector<std::string_view>& operands) {
+  if (!line.outDir.empty() || line.shard) {
+    throw UsageError("--out-dir and --shard go with --batch or --batch-list");
+  }
+  if (line.noReport && !line.stats && !line.summary) {
+    throw UsageError("--no-report needs --stats or --summary, or nothing would be written");
+  }
+  if (line.noReport && line.output) {
+    throw UsageError("--no-report writes no report; -o does not go with it");
+  }
+  if (line.stats == "-" && (line.output == "-" || line.pairs == "-")) {
+    throw UsageError(std::string("the stats and the ") + (line.output == "-" ? "report" : "pairs") +
+                     " cannot both go to standard output ('-')");
+  }
+  if (operands.size() != 2) {
+    throw UsageError(operands.size() < 2 ? "missing SOURCE or TARGET file"
+                                         : "too many files: give exactly SOURCE and TARGET");
+  }
+  if (operands[0] == "-" && operands[1] == "-") {
+    throw UsageError("only one of SOURCE and TARGET can be standard input ('-')");
+  }
+  if (line.output == "-" && line.pairs == "-") {
+    throw UsageError("the report and the pairs cannot both go to standard output ('-')");
+  }
+  line.source = std::string(operands[0]);
+  line.target = std::string(operands[1]);
+  return line;
 }
 
 }  // namespace
@@ -93,43 +165,6 @@ CompareOptions ResolveCompareOptions(const CommandLine& line) {
   return options;
 }
 
-std::size_t ParseByteCount(std::string_view text) {
-  const std::string quoted = "'" + std::string(text) + "'";
-  std::size_t multiplier = 1;
-  if (!text.empty()) {
-    switch (text.back()) {
-      case 'K':
-      case 'k':
-        multiplier = std::size_t{1} << 10;
-        break;
-      case 'M':
-      case 'm':
-        multiplier = std::size_t{1} << 20;
-        break;
-      case 'G':
-      case 'g':
-        multiplier = std::size_t{1} << 30;
-        break;
-      default:
-        break;
-    }
-    if (multiplier != 1) text.remove_suffix(1);
-  }
-  if (text.empty()) throw UsageError("invalid byte count " + quoted);
-  constexpr std::size_t kMax = std::numeric_limits<std::size_t>::max();
-  std::size_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') throw UsageError("invalid byte count " + quoted);
-    const auto digit = static_cast<std::size_t>(c - '0');
-    if (value > (kMax - digit) / 10) throw UsageError("byte count " + quoted + " is too large");
-    value = value * 10 + digit;
-  }
-  if (value > kMax / multiplier) throw UsageError("byte count " + quoted + " is too large");
-  value *= multiplier;
-  if (value == 0) throw UsageError("byte count " + quoted + " must be above zero");
-  return value;
-}
-
 CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
   CommandLine line;
   std::vector<std::string_view> operands;
@@ -138,203 +173,21 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
     const std::string_view arg = args[i];
     if (optionsEnded || arg == "-" || !arg.starts_with('-')) {
       operands.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
+    } else if (arg == "--") {
       optionsEnded = true;
-      continue;
-    }
-
-    // Split "--name=value" and "-oVALUE" into a name and an attached value.
-    std::string_view name;
-    std::optional<std::string_view> attached;
-    if (arg.starts_with("--")) {
-      name = arg.substr(2);
-      if (const auto equals = name.find('='); equals != std::string_view::npos) {
-        attached = name.substr(equals + 1);
-        name = name.substr(0, equals);
-      }
     } else {
-      name = arg.substr(1, 1);
-      if (arg.size() > 2) attached = arg.substr(2);
-    }
-    const std::string shown(arg.starts_with("--") ? "--" + std::string(name)
-                                                  : "-" + std::string(name));
-    auto takeValue = [&]() -> std::string_view {
-      if (attached) return *attached;
-      if (i + 1 >= args.size()) throw UsageError("option " + shown + " needs a value");
-      return args[++i];
-    };
-    auto noValue = [&] {
-      if (attached) throw UsageError("option " + shown + " takes no value");
-    };
-
-    if (name == "help" || name == "h") {
-      noValue();
-      line.action = CommandLine::Action::Help;
-      return line;
-    }
-    if (name == "version") {
-      noValue();
-      line.action = CommandLine::Action::Version;
-      return line;
-    }
-    if (name == "o" || name == "output") {
-      const std::string_view value = takeValue();
-      if (value.empty()) throw UsageError("option " + shown + " needs a file name");
-      line.output = std::string(value);
-    } else if (name == "pairs") {
-      const std::string_view value = takeValue();
-      if (value.empty()) throw UsageError("option " + shown + " needs a file name");
-      line.pairs = std::string(value);
-    } else if (name == "align-lines" || name == "no-align-lines") {
-      noValue();
-      line.options.alignLines = name == "align-lines";
-    } else if (name == "encoding" || name == "source-encoding" || name == "target-encoding") {
-      const std::string_view value = takeValue();
-      if (!IsAutoEncoding(value) && !IsKnownEncoding(value)) {
-        throw UsageError("unknown encoding '" + std::string(value) +
-                         "' (use auto, or a name from iconv --list)");
-      }
-      if (name != "target-encoding") line.sourceEncoding = std::string(value);
-      if (name != "source-encoding") line.targetEncoding = std::string(value);
-    } else if (name == "max-table-memory") {
-      line.maxTableMemory = ParseByteCount(takeValue());
-    } else if (name == "stats") {
-      const std::string_view value = takeValue();
-      if (value.empty()) throw UsageError("option --stats needs a file name");
-      line.stats = std::string(value);
-    } else if (name == "stats-format") {
-      const std::string_view value = takeValue();
-      if (value == "json") {
-        line.statsFormat = CommandLine::StatsFormat::Json;
-      } else if (value == "tsv") {
-        line.statsFormat = CommandLine::StatsFormat::Tsv;
-      } else {
-        throw UsageError("unknown stats format '" + std::string(value) + "' (json or tsv)");
-      }
-    } else if (name == "stats-units") {
-      const std::string_view value = takeValue();
-      if (value == "chars") {
-        line.morphemeScores = false;
-      } else if (value == "chars,morphemes" || value == "morphemes,chars") {
-        line.morphemeScores = true;
-      } else {
-        throw UsageError("unknown stats units '" + std::string(value) +
-                         "' (chars, or chars,morphemes)");
-      }
-    } else if (name == "summary") {
-      noValue();
-      line.summary = true;
-    } else if (name == "no-report") {
-      noValue();
-      line.noReport = true;
-    } else if (name == "normalize") {
-      const std::string_view value = takeValue();
-      if (value == "nfc") {
-        line.normalization.form = UnicodeForm::Nfc;
-      } else if (value == "nfkc") {
-        line.normalization.form = UnicodeForm::Nfkc;
-      } else if (value == "none") {
-        line.normalization.form = UnicodeForm::None;
-      } else {
-        throw UsageError("unknown normalisation '" + std::string(value) + "' (nfc, nfkc or none)");
-      }
-    } else if (name == "fold-kana") {
-      noValue();
-      line.normalization.foldKana = true;
-    } else if (name == "ignore-space") {
-      noValue();
-      line.normalization.ignoreSpace = true;
-    } else if (name == "ignore-punctuation") {
-      noValue();
-      line.normalization.ignorePunctuation = true;
-    } else if (name == "merge-stats") {
-      const std::string_view value = takeValue();
-      if (value.empty()) throw UsageError("option --merge-stats needs a file name");
-      line.action = CommandLine::Action::MergeStats;
-      line.mergeOutput = std::string(value);
-    } else if (name == "batch") {
-      noValue();
-      line.action = CommandLine::Action::Batch;
-    } else if (name == "batch-list") {
-      const std::string_view value = takeValue();
-      if (value.empty()) throw UsageError("option --batch-list needs a file name");
-      line.action = CommandLine::Action::Batch;
-      line.batchList = std::string(value);
-    } else if (name == "out-dir") {
-      const std::string_view value = takeValue();
-      if (value.empty()) throw UsageError("option --out-dir needs a directory name");
-      line.outDir = std::string(value);
-    } else if (name == "shard") {
-      line.shard = ParseShard(takeValue());
-    } else if (name == "all" || name == "none") {
-      noValue();
-      SetAllTables(line.options, name == "all");
-    } else if (arg.starts_with("--") && ApplyTableSwitch(name, line.options)) {
-      noValue();
-    } else {
-      throw UsageError("unknown option " + shown);
+      ApplyOption(args, i, line);
+      if (line.action == Action::Help || line.action == Action::Version) return line;
     }
   }
-
-  if (line.action == CommandLine::Action::MergeStats) {
-    if (line.stats || line.output || line.pairs || !line.outDir.empty() || line.shard ||
-        line.noReport || !line.batchList.empty() || line.morphemeScores.has_value() ||
-        line.normalization.any()) {
-      throw UsageError("--merge-stats combines finished results; only --summary goes with it");
-    }
-    if (operands.empty()) throw UsageError("--merge-stats needs the result files to combine");
-    for (std::string_view operand : operands) {
-      if (operand == "-") throw UsageError("--merge-stats reads files, not standard input");
-      line.mergeInputs.emplace_back(operand);
-    }
-    return line;
+  switch (line.action) {
+    case Action::MergeStats:
+      return FinishMergeStats(std::move(line), operands);
+    case Action::Batch:
+      return FinishBatch(std::move(line), operands);
+    default:
+      return FinishCompare(std::move(line), operands);
   }
-  if (line.action == CommandLine::Action::Batch) {
-    if (line.outDir.empty()) throw UsageError("a batch needs --out-dir DIR for its results");
-    if (line.stats || line.output || line.pairs) {
-      throw UsageError(
-          "a batch writes its reports and stats into --out-dir; -o, --stats and --pairs "
-          "do not go with it");
-    }
-    if (!line.batchList.empty()) {
-      if (!operands.empty()) {
-        throw UsageError("--batch-list takes its files from the list; give no directories");
-      }
-      return line;
-    }
-    if (operands.size() != 2) throw UsageError("--batch needs SOURCE_DIR and TARGET_DIR");
-    line.source = std::string(operands[0]);
-    line.target = std::string(operands[1]);
-    return line;
-  }
-  if (!line.outDir.empty() || line.shard) {
-    throw UsageError("--out-dir and --shard go with --batch or --batch-list");
-  }
-  if (line.noReport && !line.stats && !line.summary) {
-    throw UsageError("--no-report needs --stats or --summary, or nothing would be written");
-  }
-  if (line.noReport && line.output) {
-    throw UsageError("--no-report writes no report; -o does not go with it");
-  }
-  if (line.stats == "-" && (line.output == "-" || line.pairs == "-")) {
-    throw UsageError(std::string("the stats and the ") + (line.output == "-" ? "report" : "pairs") +
-                     " cannot both go to standard output ('-')");
-  }
-  if (operands.size() != 2) {
-    throw UsageError(operands.size() < 2 ? "missing SOURCE or TARGET file"
-                                         : "too many files: give exactly SOURCE and TARGET");
-  }
-  if (operands[0] == "-" && operands[1] == "-") {
-    throw UsageError("only one of SOURCE and TARGET can be standard input ('-')");
-  }
-  if (line.output == "-" && line.pairs == "-") {
-    throw UsageError("the report and the pairs cannot both go to standard output ('-')");
-  }
-  line.source = std::string(operands[0]);
-  line.target = std::string(operands[1]);
-  return line;
 }
 
 std::string HelpText() {

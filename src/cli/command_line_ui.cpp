@@ -73,11 +73,11 @@ std::vector<std::string> UnpairedLineNotes(const CompareResult& result, std::str
 }
 
 CommandLineUi::CommandLineUi(std::u16string sourceText, std::u16string targetText,
-                             CompareOptions options, bool printReportPath, std::FILE* out,
+                             const CompareOptions& options, bool printReportPath, std::FILE* out,
                              std::FILE* err, Clock::duration progressDelay)
     : sourceText_(std::move(sourceText)),
       targetText_(std::move(targetText)),
-      options_(options),
+      writesReport_(options.writeTables),
       printReportPath_(printReportPath),
       out_(out),
       err_(err),
@@ -97,40 +97,6 @@ std::u16string CommandLineUi::TakeEditorText(Editor editor) {
 
 void CommandLineUi::SetEditorText(Editor editor, const std::u16string& text) {
   (editor == Editor::Source ? sourceText_ : targetText_) = text;
-}
-
-bool CommandLineUi::IsOptionChecked(OptionId option) const {
-  switch (option) {
-    case OptionId::CharDp:
-      return options_.charDp;
-    case OptionId::MorphemeDp:
-      return options_.morphemeDp;
-    case OptionId::PseudoBunsetsuDp:
-      return options_.pseudoBunsetsuDp;
-    case OptionId::PseudoBunsetsuMatch:
-      return options_.pseudoBunsetsuMatch;
-    case OptionId::MorphemeMatch:
-      return options_.morphemeMatch;
-    case OptionId::AlignLines:
-      return options_.alignLines;
-    case OptionId::NormalizeNfc:
-      return options_.normalization.form == UnicodeForm::Nfc;
-    case OptionId::NormalizeNfkc:
-      return options_.normalization.form == UnicodeForm::Nfkc;
-    case OptionId::FoldKana:
-      return options_.normalization.foldKana;
-    case OptionId::IgnoreSpace:
-      return options_.normalization.ignoreSpace;
-    case OptionId::IgnorePunctuation:
-      return options_.normalization.ignorePunctuation;
-    case OptionId::Scores:
-      return options_.scores != ScoreUnits::None;
-    case OptionId::MorphemeScores:
-      return options_.scores == ScoreUnits::CharsAndMorphemes;
-    case OptionId::NoReport:
-      return !options_.writeTables;
-  }
-  return false;
 }
 
 void CommandLineUi::ShowReport(const std::filesystem::path& path) {
@@ -173,7 +139,7 @@ bool CommandLineUi::ReportProgress(std::size_t done, std::size_t total) {
 void CommandLineUi::ShowResult(const CompareResult& result) {
   result_ = result;
   // Without a report nothing was left out of one: the scores count every line.
-  if (!options_.writeTables) return;
+  if (!writesReport_) return;
   for (const std::string& note : UnpairedLineNotes(result, sourceName_, targetName_)) {
     PrintError("sorowa-compare: " + note);
   }

@@ -22,14 +22,16 @@ std::vector<std::string> UnpairedLineNotes(const CompareResult& result, std::str
                                            std::string_view targetName);
 
 // The Compare command's window, played by the command line: the two files stand in for the
-// editors, the options for the check boxes, and standard output and standard error for the
-// report viewer and the message boxes.
-class CommandLineUi : public CompareUi {
+// editors, and standard output and standard error for the report viewer and the message
+// boxes. There are no check boxes: the Compare is given its options (OnCompare with
+// CompareOptions).
+class CommandLineUi : public CompareFrontEnd {
  public:
-  // printReportPath: whether ShowReport prints the path on out (only when the report went
-  // somewhere the user did not name). A progress line appears on err once the run has
-  // lasted progressDelay, and only when err is a terminal.
-  CommandLineUi(std::u16string sourceText, std::u16string targetText, CompareOptions options,
+  // options: those the Compare runs with; without a report (writeTables off), ShowResult
+  // names no unpaired lines. printReportPath: whether ShowReport prints the path on out (only
+  // when the report went somewhere the user did not name). A progress line appears on err
+  // once the run has lasted progressDelay, and only when err is a terminal.
+  CommandLineUi(std::u16string sourceText, std::u16string targetText, const CompareOptions& options,
                 bool printReportPath, std::FILE* out = stdout, std::FILE* err = stderr,
                 std::chrono::steady_clock::duration progressDelay = std::chrono::seconds(1));
   ~CommandLineUi() override;
@@ -39,7 +41,6 @@ class CommandLineUi : public CompareUi {
   bool ShowsEditors() const override { return false; }
   // The texts are kept only for the Compare, which takes them: EditorText is empty after.
   std::u16string TakeEditorText(Editor editor) override;
-  bool IsOptionChecked(OptionId option) const override;
   void ShowReport(const std::filesystem::path& path) override;
   void ReportError(const std::string& message) override;
   void ShowMessage(const UserMessage& message) override;
@@ -62,7 +63,7 @@ class CommandLineUi : public CompareUi {
 
   std::u16string sourceText_;
   std::u16string targetText_;
-  CompareOptions options_;
+  bool writesReport_;
   std::string sourceName_ = "SOURCE";
   std::string targetName_ = "TARGET";
   std::optional<CompareResult> result_;

@@ -219,7 +219,7 @@ int Run(const CommandLine& line) {
   CommandLineUi ui(std::move(sourceText), std::move(targetText), options,
                    /*printReportPath=*/!line.output, stdoutTaken ? stderr : stdout);
   ui.SetFileNames(DisplayName(line.source), DisplayName(line.target));
-  OnCompare(ui, store, preload ? preload->Factory() : MorphBackendFactory{});
+  OnCompare(ui, options, store, preload ? preload->Factory() : MorphBackendFactory{});
   ui.EndProgress();
   if (ui.failed()) return 1;
   if (line.pairs && ui.result()) WritePairs(*line.pairs, *ui.result());

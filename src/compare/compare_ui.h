@@ -35,10 +35,12 @@ enum class OptionId {
 };
 inline constexpr std::size_t kOptionIdCount = static_cast<std::size_t>(OptionId::NoReport) + 1;
 
-// What the Compare command needs of the window (or of anything standing in for it).
-class CompareUi {
+// What a Compare needs of the front end that runs it, wherever its options come from: the two
+// texts, and where the report, the errors and messages, the progress and the result go. The
+// command line is one, with options of its own (OnCompare with CompareOptions).
+class CompareFrontEnd {
  public:
-  virtual ~CompareUi() = default;
+  virtual ~CompareFrontEnd() = default;
 
   virtual std::u16string EditorText(Editor editor) const = 0;
   virtual void SetEditorText(Editor editor, const std::u16string& text) = 0;
@@ -49,7 +51,6 @@ class CompareUi {
   // The editor's text for a Compare that will not hand it back (ShowsEditors() false): a
   // front end that keeps it only for the Compare may give it up instead of copying it.
   virtual std::u16string TakeEditorText(Editor editor) { return EditorText(editor); }
-  virtual bool IsOptionChecked(OptionId option) const = 0;
   virtual void ShowReport(const std::filesystem::path& path) = 0;
   // An error that ended the command; message is UTF-8 English.
   virtual void ReportError(const std::string& message) = 0;
@@ -69,6 +70,13 @@ class CompareUi {
   // scores. Called after ShowReport, only when the report was stored (or, with NoReport,
   // once the pairs were scored).
   virtual void ShowResult(const CompareResult& result) { (void)result; }
+};
+
+// What the Compare command needs of the window (or of anything standing in for it): a front
+// end with the check boxes that OnCompare reads its options from.
+class CompareUi : public CompareFrontEnd {
+ public:
+  virtual bool IsOptionChecked(OptionId option) const = 0;
 };
 
 }  // namespace sorowa

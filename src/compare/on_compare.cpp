@@ -11,13 +11,14 @@
 namespace sorowa {
 namespace {
 
-std::u16string NormalizeEditor(CompareUi& ui, Editor editor) {
+std::u16string NormalizeEditor(CompareFrontEnd& ui, Editor editor) {
   if (!ui.ShowsEditors()) return ui.TakeEditorText(editor);
   std::u16string text = ui.EditorText(editor);
   ui.SetEditorText(editor, NormalizeLineBreaks(text));
   return text;
 }
 
+// The one place where the window's check boxes become CompareOptions.
 CompareOptions ReadOptions(const CompareUi& ui) {
   CompareOptions options;
   options.charDp = ui.IsOptionChecked(OptionId::CharDp);
@@ -43,13 +44,15 @@ CompareOptions ReadOptions(const CompareUi& ui) {
   return options;
 }
 
-}  // namespace
-
-void OnCompare(CompareUi& ui, ReportStore& store, const MorphBackendFactory& morphFactory) {
+// The Compare of either front end. The options are read only once the editors are
+// normalised: that is the order of the window's command.
+template <typename ReadCompareOptions>
+void RunCompare(CompareFrontEnd& ui, ReportStore& store, const MorphBackendFactory& morphFactory,
+                const ReadCompareOptions& readOptions) {
   try {
     const std::u16string sourceText = NormalizeEditor(ui, Editor::Source);
     const std::u16string targetText = NormalizeEditor(ui, Editor::Target);
-    const CompareOptions options = ReadOptions(ui);
+    const CompareOptions options = readOptions();
 
     CompareHooks hooks;
     hooks.showMessage = [&ui](const UserMessage& message) { ui.ShowMessage(message); };
@@ -82,6 +85,17 @@ void OnCompare(CompareUi& ui, ReportStore& store, const MorphBackendFactory& mor
   } catch (const std::exception& error) {
     ui.ReportFailure(DetailsOf(error), error.what());
   }
+}
+
+}  // namespace
+
+void OnCompare(CompareUi& ui, ReportStore& store, const MorphBackendFactory& morphFactory) {
+  RunCompare(ui, store, morphFactory, [&ui] { return ReadOptions(ui); });
+}
+
+void OnCompare(CompareFrontEnd& frontEnd, const CompareOptions& options, ReportStore& store,
+               const MorphBackendFactory& morphFactory) {
+  RunCompare(frontEnd, store, morphFactory, [&options] { return options; });
 }
 
 }  // namespace sorowa

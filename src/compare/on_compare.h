@@ -1,5 +1,6 @@
 #pragma once
 
+#include "compare/compare_options.h"
 #include "compare/compare_ui.h"
 #include "compare/report_store.h"
 #include "segment/morph_backend.h"
@@ -14,5 +15,10 @@ namespace sorowa {
 // texts and the previous report stays shown. Cancelling through ReportProgress ends it
 // silently.
 void OnCompare(CompareUi& ui, ReportStore& store, const MorphBackendFactory& morphFactory = {});
+
+// The same command for a front end without check boxes (the command line), run with the
+// options it was given.
+void OnCompare(CompareFrontEnd& frontEnd, const CompareOptions& options, ReportStore& store,
+               const MorphBackendFactory& morphFactory = {});
 
 }  // namespace sorowa

@@ -50,17 +50,17 @@ class GuidePath {
   std::vector<std::int64_t> ys_;
 };
 
-std::vector<CandidatePair> FilteredCandidates(const LineSet& lines, const Gap& gap,
-                                              const AlignLinesTuning& tuning, WorkMeter& meter) {
+// The best bigram matches of each Source line, best first, and a box for each line whose
+// best match is clear.
+void AddGramCandidates(const LineSet& lines, const Gap& gap, const AlignLinesTuning& tuning,
+                       WorkMeter& meter, std::vector<CandidatePair>& pairs,
+                       std::vector<ChainBox>& clearBest) {
   const std::uint32_t n = gap.SourceSize();
   const std::uint32_t m = gap.TargetSize();
   std::vector<std::uint32_t> targetLines(m);
   for (std::uint32_t j = 0; j < m; ++j) targetLines[j] = gap.targetBegin + j;
   const GramIndex index(lines.target, targetLines, meter);
   GramMatcher matcher(index, tuning);
-
-  std::vector<CandidatePair> pairs;
-  std::vector<ChainBox> clearBest;
   GramMatches matches;
   for (std::uint32_t i = 0; i < n; ++i) {
     matcher.Match(lines.source[gap.sourceBegin + i], static_cast<std::int64_t>(i) * m / n,
@@ -72,8 +72,10 @@ std::vector<CandidatePair> FilteredCandidates(const LineSet& lines, const Gap& g
       clearBest.push_back({i, matches.best[0].first, 1, 1, matches.best[0].second});
     }
   }
+}
 
-  // The neighbours of the best two bigram pairs of each line, where a split or merge would be.
+// The neighbours of the best two bigram pairs of each line, where a split or merge would be.
+void AddNeighbours(std::vector<CandidatePair>& pairs, std::uint32_t n, std::uint32_t m) {
   const std::size_t gramPairs = pairs.size();
   for (std::size_t k = 0; k < gramPairs; ++k) {
     const auto [i, j] = pairs[k];
@@ -83,51 +85,53 @@ std::vector<CandidatePair> FilteredCandidates(const LineSet& lines, const Gap& g
     if (j > 0) pairs.push_back({i, j - 1});
     if (j + 1 < m) pairs.push_back({i, j + 1});
   }
+}
 
-  // Identical lines found a few times at most, whatever their bigrams.
-  {
-    std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> where;
-    for (std::uint32_t j = 0; j < m; ++j) {
-      meter.Add(32);
-      auto& places = where[lines.targetIds[gap.targetBegin + j]];
-      if (places.size() <= kFewIdentical) places.push_back(j);
-    }
-    for (std::uint32_t i = 0; i < n; ++i) {
-      meter.Add(32);
-      const auto found = where.find(lines.sourceIds[gap.sourceBegin + i]);
-      if (found == where.end() || found->second.size() > kFewIdentical) continue;
-      for (std::uint32_t j : found->second) pairs.push_back({i, j});
-    }
+// Identical lines found a few times at most, whatever their bigrams.
+void AddFewIdentical(const LineSet& lines, const Gap& gap, WorkMeter& meter,
+                     std::vector<CandidatePair>& pairs) {
+  const std::uint32_t n = gap.SourceSize();
+  const std::uint32_t m = gap.TargetSize();
+  std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> where;
+  for (std::uint32_t j = 0; j < m; ++j) {
+    meter.Add(32);
+    auto& places = where[lines.targetIds[gap.targetBegin + j]];
+    if (places.size() <= kFewIdentical) places.push_back(j);
   }
+  for (std::uint32_t i = 0; i < n; ++i) {
+    meter.Add(32);
+    const auto found = where.find(lines.sourceIds[gap.sourceBegin + i]);
+    if (found == where.end() || found->second.size() > kFewIdentical) continue;
+    for (std::uint32_t j : found->second) pairs.push_back({i, j});
+  }
+}
 
-  std::vector<CandidatePair> points;
-  for (std::size_t box : HeaviestChain(clearBest, n, m, 0, meter)) {
-    points.push_back({clearBest[box].sourceFirst, clearBest[box].targetFirst});
-  }
-  const GuidePath guide(std::move(points), n, m);
-  // In order: rows by counting, each row's few pairs by sorting.
-  {
-    const auto row = [&](std::size_t k) { return std::size_t{pairs[k].source}; };
-    std::vector<CandidatePair> sorted;
-    sorted.reserve(pairs.size());
-    for (std::size_t k : CountingOrder(pairs.size(), n, row, meter)) sorted.push_back(pairs[k]);
-    pairs.clear();
-    for (std::size_t first = 0; first < sorted.size();) {
-      std::size_t end = first;
-      while (end < sorted.size() && sorted[end].source == sorted[first].source) ++end;
-      std::sort(sorted.begin() + static_cast<std::ptrdiff_t>(first),
-                sorted.begin() + static_cast<std::ptrdiff_t>(end));
-      for (std::size_t k = first; k < end; ++k) {
-        if (k == first || sorted[k] != sorted[k - 1]) pairs.push_back(sorted[k]);
-      }
-      meter.Add((end - first) * 32);
-      first = end;
+// Puts the pairs in order, without repeats: rows by counting, each row's few pairs by sorting.
+void SortByRow(std::vector<CandidatePair>& pairs, std::uint32_t n, WorkMeter& meter) {
+  const auto row = [&](std::size_t k) { return std::size_t{pairs[k].source}; };
+  std::vector<CandidatePair> sorted;
+  sorted.reserve(pairs.size());
+  for (std::size_t k : CountingOrder(pairs.size(), n, row, meter)) sorted.push_back(pairs[k]);
+  pairs.clear();
+  for (std::size_t first = 0; first < sorted.size();) {
+    std::size_t end = first;
+    while (end < sorted.size() && sorted[end].source == sorted[first].source) ++end;
+    std::sort(sorted.begin() + static_cast<std::ptrdiff_t>(first),
+              sorted.begin() + static_cast<std::ptrdiff_t>(end));
+    for (std::size_t k = first; k < end; ++k) {
+      if (k == first || sorted[k] != sorted[k - 1]) pairs.push_back(sorted[k]);
     }
+    meter.Add((end - first) * 32);
+    first = end;
   }
+}
 
-  // The band, row by row: around the guide's Target position for the row, and the Target
-  // lines whose guide Source position is near the row (contiguous, the guide being monotone);
-  // the row's band spans both. Merged with the other candidates in order.
+// The band, row by row: around the guide's Target position for the row, and the Target
+// lines whose guide Source position is near the row (contiguous, the guide being monotone);
+// the row's band spans both. Merged in order with the other candidates (sorted by row).
+std::vector<CandidatePair> MergeWithBand(const std::vector<CandidatePair>& pairs,
+                                         const GuidePath& guide, std::uint32_t n, std::uint32_t m,
+                                         const AlignLinesTuning& tuning, WorkMeter& meter) {
   const auto width = static_cast<std::int64_t>(tuning.bandHalfWidth);
   std::vector<std::int64_t> across(m);
   for (std::uint32_t j = 0; j < m; ++j) across[j] = guide.SourceAt(j);
@@ -160,6 +164,26 @@ std::vector<CandidatePair> FilteredCandidates(const LineSet& lines, const Gap& g
   }
   meter.Add(m * 8);
   return merged;
+}
+
+// The candidates of a gap too large to try every pair: each line's best bigram matches and
+// their neighbours, identical lines, and a band around the path of the clear best matches.
+std::vector<CandidatePair> FilteredCandidates(const LineSet& lines, const Gap& gap,
+                                              const AlignLinesTuning& tuning, WorkMeter& meter) {
+  const std::uint32_t n = gap.SourceSize();
+  const std::uint32_t m = gap.TargetSize();
+  std::vector<CandidatePair> pairs;
+  std::vector<ChainBox> clearBest;
+  AddGramCandidates(lines, gap, tuning, meter, pairs, clearBest);
+  AddNeighbours(pairs, n, m);
+  AddFewIdentical(lines, gap, meter, pairs);
+  std::vector<CandidatePair> points;
+  for (std::size_t box : HeaviestChain(clearBest, n, m, 0, meter)) {
+    points.push_back({clearBest[box].sourceFirst, clearBest[box].targetFirst});
+  }
+  const GuidePath guide(std::move(points), n, m);
+  SortByRow(pairs, n, meter);
+  return MergeWithBand(pairs, guide, n, m, tuning, meter);
 }
 
 // Where (i, j) is among candidates sorted by row, or -1.

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "score/stats_document.h"
+#include "score/stats_tsv.h"  // the same documents as tab-separated text
 
 namespace sorowa {
 
@@ -18,9 +19,5 @@ std::string WriteStatsJson(const StatsDocument& document);
 // Reads a document written by WriteStatsJson, checking every field and that the counts add
 // up. Throws StatsFormatError with a message that starts with `name` (the file's name).
 StatsDocument ReadStatsJson(std::string_view text, const std::string& name);
-
-// The document as tab-separated text: a header, a row per line pair (or per document of a
-// run over many), and a final row "total".
-std::string WriteStatsTsv(const StatsDocument& document);
 
 }  // namespace sorowa

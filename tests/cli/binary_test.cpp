@@ -3,99 +3,51 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <iconv.h>
-#include <poll.h>
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "compare/report_document.h"
 #include "compare/report_store.h"
-
-extern char** environ;
+#include "support/encode.h"
+#include "support/files.h"
+#include "support/run_program.h"
 
 namespace sorowa {
 namespace {
 
 namespace fs = std::filesystem;
 
+using testing_support::Encode;
+using testing_support::ReadFile;
+using testing_support::RunOptions;
+using testing_support::RunProgram;
+using testing_support::RunResult;
+using testing_support::WriteFile;
+
 constexpr const char* kBinary = SOROWA_COMPARE_BINARY;
 const fs::path kExamples = SOROWA_EXAMPLES_DIR;
 
-constexpr std::string_view kHead =
-    "<html><meta http-equiv=\"Content-Type\" content=\"text/html; charset=UTF-8\">\n"
-    "<style type=\"text/css\">\n"
-    "<!--\n"
-    ".caption{ font-size: 60%; }\n"
-    "table{ font-size: 70%; border-collapse: collapse; border: 0px; }\n"
-    "td{ white-space: nowrap; vertical-align: middle; }\n"
-    ".le{ text-align: left; }\n"
-    ".same{ background:#ffffff; text-align: center; }\n"
-    ".partial{ background:#ffcccc; text-align: center; }\n"
-    ".different{ background:#ef7774; text-align: center; }\n"
-    "-->\n"
-    "</style></head><body>\n";
-constexpr std::string_view kFoot = "</body></html>";
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const fs::path& path, std::string_view bytes) {
-  std::ofstream(path, std::ios::binary).write(bytes.data(), std::ssize(bytes));
-}
-
-std::string ToEncoding(std::string_view utf8, const char* encoding) {
-  iconv_t cd = iconv_open(encoding, "UTF-8");
-  EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1)) << encoding;
-  std::string out(utf8.size() * 4 + 16, '\0');
-  char* in = const_cast<char*>(utf8.data());
-  std::size_t inLeft = utf8.size();
-  char* outPtr = out.data();
-  std::size_t outLeft = out.size();
-  EXPECT_NE(iconv(cd, &in, &inLeft, &outPtr, &outLeft), static_cast<std::size_t>(-1));
-  iconv_close(cd);
-  out.resize(out.size() - outLeft);
-  return out;
-}
+// The report's fixed ends as the engine writes them; the golden report test holds their bytes.
+const std::string kHead(ReportHead());
+const std::string kFoot(ReportFoot());
 
 std::size_t CountLines(const std::string& text) {
   return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
 }
 
-struct RunOptions {
-  std::string input = {};  // standard input
-  int stdoutFd = -1;       // when set, the child's standard output instead of a pipe
-  // Runs in the child just before exec, where getpid() is already the program's pid.
-  std::function<void()> beforeExec = {};
-};
-
-struct RunResult {
-  int status = -1;  // exit status, or 128 + signal
-  std::string out;
-  std::string err;
-  pid_t pid = -1;
-};
-
 class BinaryTest : public testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "sorowa-cli-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    work_ = pattern;
+    ASSERT_FALSE(work_.empty());
     tmp_ = work_ / "tmp";
     fs::create_directory(tmp_);
     source_ = work_ / "source.txt";
@@ -103,96 +55,14 @@ class BinaryTest : public testing::Test {
     WriteFile(source_, ReadFile(kExamples / "source.txt"));
     WriteFile(target_, ReadFile(kExamples / "target.txt"));
   }
-  void TearDown() override { fs::remove_all(work_); }
 
   // Files in the private TMPDIR, sorted.
-  std::vector<std::string> TmpEntries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(tmp_)) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  std::vector<std::string> TmpEntries() const { return testing_support::FolderEntries(tmp_); }
 
-  RunResult Run(const std::vector<std::string>& args, const RunOptions& options = {}) {
-    std::vector<std::string> envStrings;
-    for (char** e = environ; *e != nullptr; ++e) {
-      if (std::strncmp(*e, "TMPDIR=", 7) != 0) envStrings.emplace_back(*e);
-    }
-    envStrings.push_back("TMPDIR=" + tmp_.string());
-    std::vector<char*> envp;
-    for (auto& s : envStrings) envp.push_back(s.data());
-    envp.push_back(nullptr);
-    std::vector<std::string> argStrings{kBinary};
-    argStrings.insert(argStrings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& s : argStrings) argv.push_back(s.data());
-    argv.push_back(nullptr);
-
-    int in[2], out[2], err[2];
-    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
-      ADD_FAILURE() << "pipe: " << std::strerror(errno);
-      return {};
-    }
-    RunResult result;
-    result.pid = fork();
-    if (result.pid == 0) {
-      dup2(in[0], 0);
-      dup2(options.stdoutFd >= 0 ? options.stdoutFd : out[1], 1);
-      dup2(err[1], 2);
-      // The program itself must cope with a closed reader; do not lend it our SIG_IGN.
-      signal(SIGPIPE, SIG_DFL);
-      if (options.beforeExec) options.beforeExec();
-      execve(kBinary, argv.data(), envp.data());
-      _exit(127);
-    }
-    close(in[0]);
-    close(out[1]);
-    close(err[1]);
-
-    std::size_t written = 0;
-    int inFd = in[1];
-    if (options.input.empty()) {
-      close(inFd);
-      inFd = -1;
-    } else {
-      fcntl(inFd, F_SETFL, O_NONBLOCK);
-    }
-    int outFd = out[0];
-    int errFd = err[0];
-    while (outFd >= 0 || errFd >= 0 || inFd >= 0) {
-      pollfd fds[3] = {{inFd, POLLOUT, 0}, {outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
-      if (poll(fds, 3, -1) < 0) {
-        if (errno == EINTR) continue;
-        break;
-      }
-      if (inFd >= 0 && fds[0].revents != 0) {
-        const ssize_t n =
-            write(inFd, options.input.data() + written, options.input.size() - written);
-        if (n > 0) written += static_cast<std::size_t>(n);
-        if (n < 0 || written == options.input.size()) {
-          close(inFd);
-          inFd = -1;
-        }
-      }
-      for (auto [index, fd, text] :
-           {std::tuple{1, &outFd, &result.out}, std::tuple{2, &errFd, &result.err}}) {
-        if (*fd < 0 || fds[index].revents == 0) continue;
-        char buffer[65536];
-        const ssize_t n = read(*fd, buffer, sizeof buffer);
-        if (n > 0) {
-          text->append(buffer, static_cast<std::size_t>(n));
-        } else {
-          close(*fd);
-          *fd = -1;
-        }
-      }
-    }
-    int status = 0;
-    waitpid(result.pid, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return result;
+  // The program with TMPDIR set to the private one.
+  RunResult Run(const std::vector<std::string>& args, RunOptions options = {}) {
+    options.env.emplace("TMPDIR", tmp_.string());
+    return RunProgram(kBinary, args, options);
   }
 
   // The report bytes, taken from standard output.
@@ -204,7 +74,8 @@ class BinaryTest : public testing::Test {
     return r.out;
   }
 
-  fs::path work_;
+  testing_support::TempDir temp_{"sorowa-cli"};
+  fs::path work_ = temp_.path();
   fs::path tmp_;
   fs::path source_;
   fs::path target_;
@@ -243,14 +114,14 @@ TEST_F(BinaryTest, StandardOutputGetsTheExactReport) {
   WriteFile(target_, "x\n\ny\n");
   RunResult r = Run({"-o", "-", "--none", source_.string(), target_.string()});
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, std::string(kHead) + "<hr><br><hr><br>" + std::string(kFoot));
+  EXPECT_EQ(r.out, kHead + "<hr><br><hr><br>" + kFoot);
   EXPECT_EQ(CountLines(r.err), 1u) << r.err;
   EXPECT_EQ(TmpEntries(), std::vector<std::string>{});
 
   WriteFile(source_, "");
   r = Run({"-o", "-", "--all", source_.string(), target_.string()});
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, std::string(kHead) + std::string(kFoot));
+  EXPECT_EQ(r.out, kHead + kFoot);
   EXPECT_EQ(CountLines(r.err), 1u) << r.err;
 }
 
@@ -489,8 +360,8 @@ TEST_F(BinaryTest, OtherEncodingsGiveTheSameReportAsUtf8) {
 
   const fs::path sjisSource = work_ / "source-cp932.txt";
   const fs::path sjisTarget = work_ / "target-cp932.txt";
-  WriteFile(sjisSource, ToEncoding(source, "CP932"));
-  WriteFile(sjisTarget, ToEncoding(target, "CP932"));
+  WriteFile(sjisSource, Encode(source, "CP932"));
+  WriteFile(sjisTarget, Encode(target, "CP932"));
   EXPECT_EQ(Report({"--all", "--encoding", "cp932", sjisSource.string(), sjisTarget.string()}),
             expected);
   // Without the option the same bytes are refused rather than garbled.
@@ -501,8 +372,8 @@ TEST_F(BinaryTest, OtherEncodingsGiveTheSameReportAsUtf8) {
   // A UTF-16 byte order mark is recognised without any option, in either byte order.
   const fs::path le = work_ / "source-utf16le.txt";
   const fs::path be = work_ / "target-utf16be.txt";
-  WriteFile(le, "\xFF\xFE" + ToEncoding(source, "UTF-16LE"));
-  WriteFile(be, "\xFE\xFF" + ToEncoding(target, "UTF-16BE"));
+  WriteFile(le, "\xFF\xFE" + Encode(source, "UTF-16LE"));
+  WriteFile(be, "\xFE\xFF" + Encode(target, "UTF-16BE"));
   EXPECT_EQ(Report({"--all", le.string(), be.string()}), expected);
 
   // An old Shift_JIS version against a new UTF-8 one: each file in its own encoding, named
@@ -512,8 +383,8 @@ TEST_F(BinaryTest, OtherEncodingsGiveTheSameReportAsUtf8) {
   EXPECT_EQ(Report({"--all", "--encoding=auto", sjisSource.string(), be.string()}), expected);
 
   const fs::path eucSource = work_ / "source-eucjp.txt";
-  WriteFile(eucSource, ToEncoding(source, "EUC-JP"));
-  WriteFile(target_, ToEncoding(target, "EUC-JP"));
+  WriteFile(eucSource, Encode(source, "EUC-JP"));
+  WriteFile(target_, Encode(target, "EUC-JP"));
   EXPECT_EQ(Report({"--all", "--encoding=EUC-JP", eucSource.string(), target_.string()}), expected);
 }
 

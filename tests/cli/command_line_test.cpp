@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "command_line_options.h"
 
 namespace sorowa {
 namespace {
@@ -149,6 +152,39 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{{"--pairs=", "a", "b"}, "needs a file name"},
                     UsageCase{{"-o", "-", "--pairs", "-", "a", "b"},
                               "both go to standard output"}));
+
+// Every row of the option table is reached by the parser under its own name (no row hides
+// another, no "no-" form hides a row), takes a value exactly when it says so, and is in the
+// help.
+TEST(CommandLineOptionsTest, EveryRowIsReachableAndDocumented) {
+  using Kind = CommandLineOption::Kind;
+  std::set<std::string> names;
+  for (const CommandLineOption& option : CommandLineOptions()) {
+    const std::string name = "--" + std::string(option.name);
+    EXPECT_NE(HelpText().find(name), std::string::npos) << name;
+    EXPECT_TRUE(names.insert(std::string(option.name)).second) << name << " twice";
+    if (option.kind == Kind::Negatable) {
+      EXPECT_TRUE(names.insert("no-" + std::string(option.name)).second) << name << " twice";
+    }
+    if (!option.letter.empty()) {
+      EXPECT_EQ(option.letter.size(), 1u) << name;
+      EXPECT_TRUE(names.insert(std::string(option.letter)).second) << option.letter << " twice";
+      EXPECT_NE(HelpText().find("-" + std::string(option.letter) + ", " + name), std::string::npos);
+    }
+    // Last on the line, an option either needs its value or rejects one attached.
+    const std::string attached = name + "=x";
+    const std::vector<std::string_view> args =
+        option.kind == Kind::Value ? std::vector<std::string_view>{"a", "b", name}
+                                   : std::vector<std::string_view>{attached, "a", "b"};
+    try {
+      ParseCommandLine(args);
+      ADD_FAILURE() << name << " accepted";
+    } catch (const UsageError& e) {
+      EXPECT_EQ(e.what(), "option " + name +
+                              (option.kind == Kind::Value ? " needs a value" : " takes no value"));
+    }
+  }
+}
 
 TEST(ParseByteCountTest, AcceptsSuffixesAndRejectsOverflow) {
   EXPECT_EQ(ParseByteCount("1"), 1u);

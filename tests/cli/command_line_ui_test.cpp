@@ -64,26 +64,14 @@ class Capture {
   std::FILE* stream_ = nullptr;
 };
 
-TEST(CommandLineUiTest, EditorsAndOptions) {
+TEST(CommandLineUiTest, Editors) {
   Capture out(false), err(false);
-  CompareOptions options;
-  options.charDp = true;
-  options.pseudoBunsetsuDp = false;
-  CommandLineUi ui(u"源", u"先", options, true, out.stream(), err.stream());
+  CommandLineUi ui(u"源", u"先", {}, true, out.stream(), err.stream());
   EXPECT_EQ(ui.EditorText(Editor::Source), u"源");
   EXPECT_EQ(ui.EditorText(Editor::Target), u"先");
   ui.SetEditorText(Editor::Target, u"先\r\n");
   EXPECT_EQ(ui.EditorText(Editor::Target), u"先\r\n");
   EXPECT_EQ(ui.EditorText(Editor::Source), u"源");
-  EXPECT_TRUE(ui.IsOptionChecked(OptionId::CharDp));
-  EXPECT_TRUE(ui.IsOptionChecked(OptionId::MorphemeDp));
-  EXPECT_FALSE(ui.IsOptionChecked(OptionId::PseudoBunsetsuDp));
-  EXPECT_TRUE(ui.IsOptionChecked(OptionId::PseudoBunsetsuMatch));
-  EXPECT_TRUE(ui.IsOptionChecked(OptionId::MorphemeMatch));
-  EXPECT_FALSE(ui.IsOptionChecked(OptionId::AlignLines));
-  options.alignLines = true;
-  EXPECT_TRUE(CommandLineUi(u"", u"", options, true, out.stream(), err.stream())
-                  .IsOptionChecked(OptionId::AlignLines));
 }
 
 struct NotesCase {

@@ -1,15 +1,10 @@
 // The options of the scores, the normalisation and the batches, and --merge-stats run as a
 // user runs it.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <random>
 #include <sstream>
@@ -17,13 +12,17 @@
 #include "command_line.h"
 #include "score/pair_scorer.h"
 #include "score/stats_json.h"
-
-extern char** environ;
+#include "support/files.h"
+#include "support/run_program.h"
 
 namespace sorowa {
 namespace {
 
 namespace fs = std::filesystem;
+
+using testing_support::ReadFile;
+using testing_support::RunOptions;
+using testing_support::RunResult;
 
 TEST(ScoreCommandLineTest, OptionsReachTheCommandLine) {
   CommandLine line = ParseCommandLine(
@@ -89,57 +88,19 @@ TEST(ScoreCommandLineTest, MisusesAreUsageErrors) {
   EXPECT_NE(HelpText().find("--merge-stats OUT IN..."), std::string::npos);
 }
 
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Read(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// Runs the program with standard output and error into files beside errFile, and TMPDIR set
-// to tmp when one is given.
-Outcome RunBinary(const std::vector<std::string>& args, const fs::path& errFile,
-                  const fs::path& tmp = {}) {
-  std::vector<char*> argv{const_cast<char*>(SOROWA_COMPARE_BINARY)};
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  std::vector<std::string> envStrings;
-  for (char** e = environ; *e != nullptr; ++e) {
-    if (tmp.empty() || std::string_view(*e).substr(0, 7) != "TMPDIR=") envStrings.emplace_back(*e);
-  }
-  if (!tmp.empty()) envStrings.push_back("TMPDIR=" + tmp.string());
-  std::vector<char*> env;
-  for (std::string& entry : envStrings) env.push_back(entry.data());
-  env.push_back(nullptr);
-  const fs::path outFile = errFile.string() + ".out";
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
-  posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
-  pid_t pid = -1;
-  Outcome outcome;
-  if (posix_spawn(&pid, SOROWA_COMPARE_BINARY, &actions, nullptr, argv.data(), env.data()) == 0) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  outcome.out = Read(outFile);
-  outcome.err = Read(errFile);
-  return outcome;
+// Runs the program with TMPDIR set to tmp when one is given.
+RunResult RunBinary(const std::vector<std::string>& args, const fs::path& tmp = {}) {
+  RunOptions options;
+  if (!tmp.empty()) options.env["TMPDIR"] = tmp.string();
+  return testing_support::RunProgram(SOROWA_COMPARE_BINARY, args, options);
 }
 
 // Shards written by the library, merged by the program: the result is the one-run document;
 // a broken shard fails the run, names itself and leaves the output as it was.
 TEST(MergeStatsBinaryTest, MergesShardsAndRefusesBrokenOnes) {
-  const fs::path dir = fs::temp_directory_path() / ("sorowa-merge-" + std::to_string(getpid()));
-  fs::create_directories(dir);
+  const testing_support::TempDir temp("sorowa-merge");
+  const fs::path dir = temp.path();
+  ASSERT_FALSE(dir.empty());
   std::mt19937_64 random(4);
   PairScorer scorer;
   PairDetail detail;
@@ -167,21 +128,19 @@ TEST(MergeStatsBinaryTest, MergesShardsAndRefusesBrokenOnes) {
     args.push_back(file.string());
   }
   args.push_back("--summary");
-  Outcome outcome = RunBinary(args, dir / "err");
+  RunResult outcome = RunBinary(args);
   EXPECT_EQ(outcome.status, 0) << outcome.err;
   EXPECT_NE(outcome.err.find("pairs: 30, changed: "), std::string::npos) << outcome.err;
-  EXPECT_EQ(ReadStatsJson(Read(dir / "all.json"), "all.json"), oneRun);
+  EXPECT_EQ(ReadStatsJson(ReadFile(dir / "all.json"), "all.json"), oneRun);
 
-  const std::string before = Read(dir / "all.json");
+  const std::string before = ReadFile(dir / "all.json");
   std::ofstream(dir / "broken.json") << "{\"format\": \"sorowa-stats\", \"version\": 1}";
   outcome = RunBinary({"--merge-stats", (dir / "all.json").string(), (dir / "shard0.json").string(),
-                       (dir / "broken.json").string()},
-                      dir / "err");
+                       (dir / "broken.json").string()});
   EXPECT_EQ(outcome.status, 1);
   EXPECT_EQ(outcome.err,
             "sorowa-compare: " + (dir / "broken.json").string() + ": missing field \"options\"\n");
-  EXPECT_EQ(Read(dir / "all.json"), before);
-  fs::remove_all(dir);
+  EXPECT_EQ(ReadFile(dir / "all.json"), before);
 }
 
 void WriteFile(const fs::path& path, const std::string& bytes) {
@@ -266,6 +225,7 @@ void ExpectRowMatches(const std::map<std::string, std::string>& row,
 class BatchBinaryTest : public testing::Test {
  protected:
   void SetUp() override {
+    ASSERT_FALSE(dir_.empty());
     std::mt19937_64 random(9);
     for (const char* name : {"a.txt", "sub/b.txt", "sub/deeper/c.txt", "d e.txt"}) {
       WriteDocument(dir_ / "src" / name, dir_ / "tgt" / name, random);
@@ -275,22 +235,22 @@ class BatchBinaryTest : public testing::Test {
     WriteFile(dir_ / "src" / "bad.txt", "abc\xff\x80\n");
     WriteFile(dir_ / "tgt" / "bad.txt", "abc\n");
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
-  Outcome Batch(const std::string& out, std::vector<std::string> more = {}) {
+  RunResult Batch(const std::string& out, std::vector<std::string> more = {}) {
     std::vector<std::string> args{"--batch", (dir_ / "src").string(), (dir_ / "tgt").string(),
                                   "--out-dir", (dir_ / out).string()};
     args.insert(args.end(), more.begin(), more.end());
-    return RunBinary(args, dir_ / "err");
+    return RunBinary(args);
   }
 
-  fs::path dir_ = fs::temp_directory_path() / ("sorowa-batch-" + std::to_string(getpid()));
+  testing_support::TempDir temp_{"sorowa-batch"};
+  fs::path dir_ = temp_.path();
 };
 
 // Files on one side only and a file in the wrong encoding are recorded with their errors
 // and the others go on; the JSON and the TSV hold the same figures.
 TEST_F(BatchBinaryTest, RecordsFailedDocumentsAndGoesOn) {
-  const Outcome outcome = Batch("out", {"--summary"});
+  const RunResult outcome = Batch("out", {"--summary"});
   EXPECT_EQ(outcome.status, 1) << outcome.err;
   EXPECT_NE(outcome.err.find("bad.txt: invalid UTF-8 at byte offset 3"), std::string::npos)
       << outcome.err;
@@ -300,19 +260,19 @@ TEST_F(BatchBinaryTest, RecordsFailedDocumentsAndGoesOn) {
             std::string::npos);
   EXPECT_NE(outcome.err.find("documents: 7 (3 failed)"), std::string::npos) << outcome.err;
 
-  const StatsDocument stats = ReadStatsJson(Read(dir_ / "out/stats.json"), "stats.json");
+  const StatsDocument stats = ReadStatsJson(ReadFile(dir_ / "out/stats.json"), "stats.json");
   std::vector<std::string> failed;
   for (const DocumentEntry& entry : stats.documents) {
     if (!entry.totals) failed.push_back(fs::path(entry.source).filename().string());
   }
   EXPECT_EQ(failed, (std::vector<std::string>{"bad.txt", "only-source.txt", "only-target.txt"}));
   for (const char* report : {"a.txt.htm", "d e.txt.htm", "sub/b.txt.htm", "sub/deeper/c.txt.htm"}) {
-    EXPECT_TRUE(Read(dir_ / "out" / report).ends_with("</html>")) << report;
+    EXPECT_TRUE(ReadFile(dir_ / "out" / report).ends_with("</html>")) << report;
   }
   EXPECT_FALSE(fs::exists(dir_ / "out/bad.txt.htm"));
-  EXPECT_NE(Read(dir_ / "out/index.html").find("href=\"d%20e.txt.htm\""), std::string::npos);
+  EXPECT_NE(ReadFile(dir_ / "out/index.html").find("href=\"d%20e.txt.htm\""), std::string::npos);
 
-  const auto rows = ReadTsv(Read(dir_ / "out/stats.tsv"));
+  const auto rows = ReadTsv(ReadFile(dir_ / "out/stats.tsv"));
   ASSERT_EQ(rows.size(), stats.documents.size() + 1);
   for (std::size_t k = 0; k < stats.documents.size(); ++k) {
     EXPECT_EQ(rows[k].at("source"), stats.documents[k].source);
@@ -333,9 +293,9 @@ TEST_F(BatchBinaryTest, ShardsMergedEqualOneRun) {
     Batch(out, {"--no-report", "--shard=" + std::to_string(shard) + "/3"});
     merge.push_back((dir_ / out / "stats.json").string());
   }
-  const Outcome merged = RunBinary(merge, dir_ / "err");
+  const RunResult merged = RunBinary(merge);
   EXPECT_EQ(merged.status, 0) << merged.err;
-  EXPECT_EQ(Read(dir_ / "merged.json"), Read(dir_ / "whole/stats.json"));
+  EXPECT_EQ(ReadFile(dir_ / "merged.json"), ReadFile(dir_ / "whole/stats.json"));
   EXPECT_FALSE(fs::exists(dir_ / "whole/a.txt.htm"));
 }
 
@@ -345,8 +305,8 @@ TEST_F(BatchBinaryTest, StatsOnStandardOutputAndNoReport) {
   const std::string source = (dir_ / "src/a.txt").string();
   const std::string target = (dir_ / "tgt/a.txt").string();
   fs::create_directories(dir_ / "tmp");
-  Outcome outcome =
-      RunBinary({"--stats", "-", "--stats-format=tsv", source, target}, dir_ / "err", dir_ / "tmp");
+  RunResult outcome =
+      RunBinary({"--stats", "-", "--stats-format=tsv", source, target}, dir_ / "tmp");
   EXPECT_EQ(outcome.status, 0) << outcome.err;
   EXPECT_TRUE(outcome.out.starts_with("source\ttarget\tstatus\tchars_n")) << outcome.out;
   EXPECT_NE(outcome.out.find("\ntotal\t\t\t"), std::string::npos);
@@ -354,7 +314,7 @@ TEST_F(BatchBinaryTest, StatsOnStandardOutputAndNoReport) {
 
   fs::remove_all(dir_ / "tmp");
   fs::create_directories(dir_ / "tmp");
-  outcome = RunBinary({"--no-report", "--summary", source, target}, dir_ / "err", dir_ / "tmp");
+  outcome = RunBinary({"--no-report", "--summary", source, target}, dir_ / "tmp");
   EXPECT_EQ(outcome.status, 0) << outcome.err;
   EXPECT_EQ(outcome.out, "");
   EXPECT_TRUE(outcome.err.starts_with("pairs: ")) << outcome.err;

@@ -1,16 +1,14 @@
 #pragma once
 
-// What the Compare tests share: a window stand-in, a private folder, and file reading.
-
-#include <stdlib.h>
+// What the Compare tests share: a window stand-in. The private folder and file reading come
+// from tests/support, in the same namespace.
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "compare/compare_ui.h"
+#include "support/files.h"
 
 namespace sorowa::testing_support {
 
@@ -39,31 +37,5 @@ class FakeUi : public CompareUi {
   void ShowResult(const CompareResult& result) override { results.push_back(result); }
   bool ReportProgress(std::size_t done, std::size_t) override { return done < cancelAt; }
 };
-
-// A fresh folder under /tmp, removed with everything in it at the end of the scope.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = "/tmp/sorowa-test-XXXXXX";
-    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
-inline std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
 
 }  // namespace sorowa::testing_support

@@ -56,16 +56,11 @@ class ScopedEnv {
 class FaultTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "sorowa-fault-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+    ASSERT_FALSE(dir_.empty());
     reports_ = dir_ / "reports";
     fs::create_directory(reports_);
   }
-  void TearDown() override {
-    SetDpMemoryLimit(0);
-    fs::remove_all(dir_);
-  }
+  void TearDown() override { SetDpMemoryLimit(0); }
 
   // A first, successful Compare whose report a later failure must not touch.
   void CompareOnce(FakeUi& ui, ReportStore& store) {
@@ -100,7 +95,8 @@ class FaultTest : public ::testing::Test {
     ui.texts[1] = u"\r\nabcxyz";
   }
 
-  fs::path dir_;
+  testing_support::TempDir temp_{"sorowa-fault"};
+  fs::path dir_ = temp_.path();
   fs::path reports_;
   fs::path earlier_;
   std::string earlierBytes_;

@@ -10,8 +10,6 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,36 +21,30 @@
 #include <iterator>
 #include <map>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "base/utf8.h"
 #include "compare/report_document.h"
 #include "compare/report_store.h"
-
-extern char** environ;
+#include "support/files.h"
+#include "support/run_program.h"
 
 namespace sorowa {
 namespace {
 
 namespace fs = std::filesystem;
 
+using testing_support::ReadFile;
+using testing_support::RunOptions;
+using testing_support::RunProgram;
+using testing_support::RunResult;
+using testing_support::WriteFile;
+
 constexpr const char* kBinary = SOROWA_COMPARE_BINARY;
 // Far beyond any case here, even on a busy machine; a child still running then has hung and
 // is killed.
 constexpr auto kHangLimit = std::chrono::seconds(140);
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
-void WriteFile(const fs::path& path, std::string_view bytes) {
-  std::ofstream(path, std::ios::binary).write(bytes.data(), std::ssize(bytes));
-}
 
 std::size_t Count(std::string_view text, std::string_view what) {
   std::size_t count = 0;
@@ -60,31 +52,10 @@ std::size_t Count(std::string_view text, std::string_view what) {
   return count;
 }
 
-struct RunResult {
-  int status = -1;      // exit status, or 128 + signal
-  bool killed = false;  // it hung and was killed
-  std::string out;
-  std::string err;
-  double seconds = 0;
-  double cpuSeconds = 0;   // user and system time of the child
-  long peakKilobytes = 0;  // the child's maximum resident set size
-};
-
-struct RunSetup {
-  std::map<std::string, std::string> env = {};  // set or, with an empty value, removed
-  // Runs in the child before exec, where getpid() is already the program's pid.
-  std::function<void()> beforeExec = {};
-  // Called in the parent every few milliseconds while the child runs, until it returns true;
-  // it may signal the child.
-  std::function<bool(pid_t)> whileRunning = {};
-};
-
 class CliFaultTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "sorowa-faults-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    work_ = pattern;
+    ASSERT_FALSE(work_.empty());
     tmp_ = work_ / "tmp";
     fs::create_directory(tmp_);
     source_ = work_ / "source.txt";
@@ -95,90 +66,16 @@ class CliFaultTest : public ::testing::Test {
     fs::create_directory(earlier_.parent_path());
     WriteFile(earlier_, "<html>an earlier report</html>");
   }
-  void TearDown() override { fs::remove_all(work_); }
 
-  // Standard output and error go to files, so a child that writes a lot cannot block on a
-  // pipe, and the parent only has to wait, with a deadline.
-  RunResult Run(const std::vector<std::string>& args, const RunSetup& setup = {}) {
-    std::map<std::string, std::string> env;
-    for (char** e = environ; *e != nullptr; ++e) {
-      const std::string entry = *e;
-      const std::size_t eq = entry.find('=');
-      env[entry.substr(0, eq)] = entry.substr(eq + 1);
-    }
-    env["TMPDIR"] = tmp_.string();
-    for (const auto& [name, value] : setup.env) {
-      if (value.empty()) {
-        env.erase(name);
-      } else {
-        env[name] = value;
-      }
-    }
-    std::vector<std::string> envStrings;
-    for (const auto& [name, value] : env) envStrings.push_back(name + "=" + value);
-    std::vector<char*> envp;
-    for (std::string& s : envStrings) envp.push_back(s.data());
-    envp.push_back(nullptr);
-    std::vector<std::string> argStrings{kBinary};
-    argStrings.insert(argStrings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& s : argStrings) argv.push_back(s.data());
-    argv.push_back(nullptr);
-
-    const fs::path outPath = work_ / "stdout";
-    const fs::path errPath = work_ / "stderr";
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      const int in = ::open("/dev/null", O_RDONLY);
-      const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      if (in < 0 || out < 0 || err < 0) ::_exit(125);
-      ::dup2(in, 0);
-      ::dup2(out, 1);
-      ::dup2(err, 2);
-      if (setup.beforeExec) setup.beforeExec();
-      ::execve(kBinary, argv.data(), envp.data());
-      ::_exit(127);
-    }
-    RunResult result;
-    int status = 0;
-    rusage usage{};
-    bool watching = static_cast<bool>(setup.whileRunning);
-    for (;;) {
-      const pid_t done = ::wait4(pid, &status, WNOHANG, &usage);
-      if (done == pid) break;
-      if (watching && setup.whileRunning(pid)) watching = false;
-      if (std::chrono::steady_clock::now() - start > kHangLimit) {
-        ::kill(pid, SIGKILL);
-        ::wait4(pid, &status, 0, &usage);
-        result.killed = true;
-        break;
-      }
-      const timespec pause{0, 5'000'000};
-      ::nanosleep(&pause, nullptr);
-    }
-    result.seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    result.peakKilobytes = usage.ru_maxrss;
-    result.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                        static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = ReadFile(outPath);
-    result.err = ReadFile(errPath);
-    fs::remove(outPath);
-    fs::remove(errPath);
-    return result;
+  // The program with TMPDIR set to the private one, unless options set it, and killed when it
+  // hangs.
+  RunResult Run(const std::vector<std::string>& args, RunOptions options = {}) {
+    options.env.emplace("TMPDIR", tmp_.string());
+    options.hangLimit = kHangLimit;
+    return RunProgram(kBinary, args, options);
   }
 
-  std::vector<std::string> TmpEntries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(tmp_)) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  std::vector<std::string> TmpEntries() const { return testing_support::FolderEntries(tmp_); }
 
   // Exit status 1, one line on standard error naming the cause, nothing on standard output,
   // no file in TMPDIR, and the earlier report alone and unchanged in its folder.
@@ -225,7 +122,8 @@ class CliFaultTest : public ::testing::Test {
     return path.empty() ? std::string() : ReadFile(path);
   }
 
-  fs::path work_;
+  testing_support::TempDir temp_{"sorowa-faults"};
+  fs::path work_ = temp_.path();
   fs::path tmp_;
   fs::path source_;
   fs::path target_;
@@ -245,7 +143,7 @@ std::function<void()> FileSizeLimit(rlim_t maxBytes) {
 struct FailureCase {
   const char* name;
   std::vector<std::string> args;  // SOURCE, TARGET and EARLIER stand for the test's files
-  RunSetup setup;
+  RunOptions setup;
   const char* cause;
   // Prepares the test's folder; gets the TMPDIR and the work folder.
   std::function<void(const fs::path& tmp, const fs::path& work)> arrange = {};
@@ -275,7 +173,7 @@ TEST_P(CliFailure, EndsWithOneMessageAndLeavesNothing) {
                    : arg.starts_with("WORK/") ? (work_ / arg.substr(5)).string()
                                               : arg);
   }
-  RunSetup setup = c.setup;
+  RunOptions setup = c.setup;
   for (auto& [name, value] : setup.env) {
     if (value.starts_with("WORK/")) value = (work_ / value.substr(5)).string();
   }

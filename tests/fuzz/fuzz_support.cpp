@@ -83,31 +83,6 @@ bool IsValidUtf8(std::string_view bytes) {
   return true;
 }
 
-std::u16string FromUtf8(std::string_view bytes) {
-  std::u16string out;
-  std::size_t i = 0;
-  while (i < bytes.size()) {
-    const auto b0 = static_cast<unsigned char>(bytes[i]);
-    const std::size_t length = b0 < 0x80 ? 1 : b0 < 0xE0 ? 2 : b0 < 0xF0 ? 3 : 4;
-    char32_t c = length == 1   ? b0
-                 : length == 2 ? (b0 & 0x1F)
-                 : length == 3 ? (b0 & 0x0F)
-                               : (b0 & 0x07);
-    for (std::size_t k = 1; k < length && i + k < bytes.size(); ++k) {
-      c = (c << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
-    }
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (c >> 10));
-      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
-    i += length;
-  }
-  return out;
-}
-
 bool UnescapeCell(std::string_view html, std::string& text) {
   static constexpr struct {
     std::string_view entity;

@@ -53,9 +53,6 @@ std::u16string ReadText(ByteReader& in, std::size_t maxLength, bool allowLineBre
 // Whether bytes are well-formed UTF-8: shortest forms only, no surrogates, at most U+10FFFF.
 bool IsValidUtf8(std::string_view bytes);
 
-// Decodes well-formed UTF-8 into UTF-16.
-std::u16string FromUtf8(std::string_view bytes);
-
 // Undoes the report's cell escaping (&amp; &quot; &lt; &gt; &nbsp;). Returns false for any
 // other entity or a bare markup character, which escaped text can never contain.
 bool UnescapeCell(std::string_view html, std::string& text);

@@ -128,7 +128,7 @@ void CheckDpTable(HtmlCursor& html, std::string_view captionWord, std::u16string
     if (sourceRow[k].status == "same" && sourceRow[k].text != targetRow[k].text) {
       html.Fail("column " + std::to_string(k) + " is same but its texts differ");
     }
-    shown += FromUtf8(sourceRow[k].text);
+    shown += DecodeUtf8(sourceRow[k].text);
   }
   if (!ShowsLine(shown, sourceLine)) {
     html.Fail("the Source pieces give " + Printable(shown) + ", not the line " +

@@ -1,7 +1,6 @@
 #include "text/text_encoding.h"
 
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <filesystem>
 #include <fstream>
@@ -9,6 +8,8 @@
 
 #include "base/engine_error.h"
 #include "base/utf8.h"
+#include "support/encode.h"
+#include "support/files.h"
 #include "text/input_decoding.h"
 #include "text/text_file.h"
 
@@ -17,28 +18,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using testing_support::Encode;
+
 // A manuscript-like text long enough for the detector, with kana, kanji, punctuation,
 // half-width katakana and ASCII.
 const std::u16string kText =
     u"吾輩は猫である。名前はまだ無い。\nどこで生れたかとんと見当がつかぬ。"
     u"何でも薄暗いじめじめした所でニャーニャー泣いていた事だけは記憶している。\n"
     u"ｶﾀｶﾅ and ASCII 123、「括弧」も使う。\n";
-
-std::string Encode(std::u16string_view text, const char* encoding) {
-  const std::string utf8 = ToUtf8(text);
-  iconv_t cd = iconv_open(encoding, "UTF-8");
-  EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1)) << encoding;
-  std::string out(utf8.size() * 4 + 16, '\0');
-  char* in = const_cast<char*>(utf8.data());
-  std::size_t inLeft = utf8.size();
-  char* outPtr = out.data();
-  std::size_t outLeft = out.size();
-  EXPECT_NE(iconv(cd, &in, &inLeft, &outPtr, &outLeft), static_cast<std::size_t>(-1)) << encoding;
-  iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
-  iconv_close(cd);
-  out.resize(out.size() - outLeft);
-  return out;
-}
 
 struct EncodingCase {
   TextEncoding encoding;
@@ -84,8 +71,9 @@ TEST(TextEncodingTest, UndecodableBytesNameTheFurthestEncodingTried) {
 }
 
 TEST(TextEncodingTest, ReadingAFileKeepsToTheLimitAndNamesThePath) {
-  const fs::path dir = fs::path(testing::TempDir()) / "sorowa-text-file-test";
-  fs::create_directories(dir);
+  const testing_support::TempDir temp("sorowa-text-file-test");
+  const fs::path dir = temp.path();
+  ASSERT_FALSE(dir.empty());
   const fs::path file = dir / "原稿.txt";
   std::ofstream(file, std::ios::binary) << Encode(kText, "EUC-JP");
 
@@ -115,7 +103,6 @@ TEST(TextEncodingTest, ReadingAFileKeepsToTheLimitAndNamesThePath) {
       EXPECT_NE(std::string(error.what()).find(f.path.string()), std::string::npos);
     }
   }
-  fs::remove_all(dir);
 }
 
 }  // namespace

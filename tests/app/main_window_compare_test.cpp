@@ -1,0 +1,340 @@
+// The Compare command from the window: the report it writes and shows, the status line,
+// failures in an error box, cancelling, and a stop signal while it runs.
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+#include "app/compare_status.h"
+#include "app/stop_signal_watcher.h"
+#include "main_window_test.h"
+#include "process/stop_signals.h"
+
+void MainWindowTest::CompareWritesReportIntoTmpDir() {
+  // The real process-wide store, pointed at a private temporary directory.
+  QTemporaryDir tmpDir;
+  ScopedTmpDir scoped(QFile::encodeName(tmpDir.path()));
+  window_ = std::make_unique<MainWindow>(*dialogs_, sorowa::ProcessReportStore());
+  window_->show();
+
+  Source()->setPlainText(QStringLiteral("吾輩は猫である。\r\n\r\n名前はまだ無い。"));
+  Target()->setPlainText(QStringLiteral("吾輩は犬である。\n名前はもう有る。\n"));
+  Child<QCheckBox>("charDpBox")->setChecked(true);
+  QTest::mouseClick(Child<QPushButton>("compareButton"), Qt::LeftButton);
+
+  const QStringList files = ReportFiles(tmpDir.path());
+  QCOMPARE(files.size(), 1);
+  const QString path = QDir(tmpDir.path()).filePath(files.front());
+  QVERIFY(QRegularExpression(QStringLiteral("^s[0-9a-v]+\\.[0-9a-v]*\\.htm$"))
+              .match(files.front())
+              .hasMatch());
+  const QByteArray report = ReadAll(path);
+  QVERIFY(report.startsWith("<html><meta"));
+  QVERIFY(report.endsWith("</body></html>"));
+  QCOMPARE(report.count("<hr><br>"), 2);
+  QVERIFY(report.contains(QStringLiteral("猫").toUtf8()));
+  QVERIFY(report.contains("class=\"different\""));
+
+  // The editors hold the normalised texts; the view was given the file by its path.
+  QCOMPARE(Source()->Text(), QStringLiteral("吾輩は猫である。\n名前はまだ無い。\n"));
+  QCOMPARE(Target()->Text(), QStringLiteral("吾輩は犬である。\n名前はもう有る。\n"));
+  QCOMPARE(Child<QLabel>("sourceLineCount")->text(), QStringLiteral("3"));
+  QCOMPARE(View()->ReportPath(), path);
+  QTRY_COMPARE_WITH_TIMEOUT(View()->url(), QUrl::fromLocalFile(path), 20000);
+  QVERIFY(dialogs_->errors.isEmpty());
+}
+
+void MainWindowTest::StatusLineSumsUpTheCompare_data() {
+  QTest::addColumn<QString>("source");
+  QTest::addColumn<QString>("target");
+  QTest::addColumn<bool>("alignLines");
+  QTest::addColumn<QString>("status");
+  const QString three = QStringLiteral("吾輩は猫である。\n\n名前はまだ無い。\n猫だ。");
+  QTest::newRow("by position")
+      << three << QStringLiteral("吾輩は猫である。") << false
+      << QStringLiteral(
+             "相違のある行の組 0 / 1 · 文字誤り率 57.89 % (形態素 57.14 %) · 未対応 ソース 2 / "
+             "ターゲット 0 · "
+             "ソースがターゲットより 2 行多く、"
+             "ソースの 3–4 行目は比較していません。「行を対応付け」をオンにすると内容で行を対応付"
+             "けます。");
+  QTest::newRow("by content") << three << QStringLiteral("吾輩は猫である。") << true
+                              << QStringLiteral(
+                                     "相違のある行の組 2 / 3 · 文字誤り率 57.89 % (形態素 "
+                                     "57.14 %) · 未対応 ソース 2 / ターゲット 0");
+  QTest::newRow("empty target")
+      << QStringLiteral("猫だ。") << QStringLiteral("\n\n") << false
+      << QStringLiteral(
+             "相違のある行の組 0 / 0 · 文字誤り率 100.00 % (形態素 100.00 %) · 未対応 ソース 1 / "
+             "ターゲット 0 · "
+             "ターゲットに行がありません。ソースの 1 "
+             "行目は比較していません。");
+}
+
+// After each Compare the line under the report says how many pairs were written and how
+// many lines of each side have no partner, and why when lines were left out.
+void MainWindowTest::StatusLineSumsUpTheCompare() {
+  QFETCH(QString, source);
+  QFETCH(QString, target);
+  QFETCH(bool, alignLines);
+  QFETCH(QString, status);
+  Source()->setPlainText(source);
+  Target()->setPlainText(target);
+  Child<QCheckBox>("alignLinesBox")->setChecked(alignLines);
+  QCOMPARE(window_->IsOptionChecked(sorowa::OptionId::AlignLines), alignLines);
+  QVERIFY(!RunCompareInto(tmp_->path()).isEmpty());
+  QCOMPARE(Child<QLabel>("compareStatus")->text(), status);
+  QVERIFY(dialogs_->errors.isEmpty());
+}
+
+void MainWindowTest::StatusLineShowsTheScores_data() {
+  QTest::addColumn<int>("n");  // reference characters
+  QTest::addColumn<int>("distance");
+  QTest::addColumn<int>("morphemeN");  // -1: no morpheme figures
+  QTest::addColumn<int>("morphemeDistance");
+  QTest::addColumn<bool>("failed");
+  QTest::addColumn<QString>("scores");  // what follows the counts
+  QTest::newRow("none asked") << -1 << 0 << -1 << 0 << false << QString();
+  QTest::newRow("characters") << 400 << 5 << -1 << 0 << false
+                              << QStringLiteral(" · 文字誤り率 1.25 %");
+  QTest::newRow("with morphemes") << 3 << 2 << 200 << 3 << false
+                                  << QStringLiteral(" · 文字誤り率 66.67 % (形態素 1.50 %)");
+  QTest::newRow("more errors than characters")
+      << 1 << 3 << 0 << 2 << false << QStringLiteral(" · 文字誤り率 300.00 %");
+  QTest::newRow("no reference characters") << 0 << 4 << 0 << 2 << false << QString();
+  QTest::newRow("a pair too long to score")
+      << -1 << 0 << -1 << 0 << true
+      << QStringLiteral(" · 長すぎる行の組があり、文字誤り率を計算できませんでした");
+}
+
+// The corpus rates are the summed distances over the summed reference lengths.
+void MainWindowTest::StatusLineShowsTheScores() {
+  QFETCH(int, n);
+  QFETCH(int, distance);
+  QFETCH(int, morphemeN);
+  QFETCH(int, morphemeDistance);
+  QFETCH(bool, failed);
+  QFETCH(QString, scores);
+  sorowa::CompareResult result;
+  result.pairs.resize(1);
+  result.source.lines = 1;
+  result.target.lines = 1;
+  if (n >= 0) {
+    result.scores.emplace();
+    result.scores->totals.chars.n = static_cast<std::uint64_t>(n);
+    result.scores->totals.chars.insertions = static_cast<std::uint64_t>(distance);
+    if (morphemeN >= 0) {
+      result.scores->totals.morphemes = sorowa::ErrorCounts{
+          static_cast<std::uint64_t>(morphemeN), static_cast<std::uint64_t>(morphemeDistance)};
+    }
+  }
+  if (failed) result.scoresError = "line pair 1 cannot be scored: too long";
+  // With a pair's score at hand, the count says how many pairs differ.
+  const bool counted = result.scores.has_value();
+  if (counted) {
+    sorowa::PairScore changed;
+    changed.status = sorowa::PairStatus::Changed;
+    result.scores->pairs.push_back(changed);
+  }
+  QCOMPARE(sorowa::CompareStatusText(result),
+           (counted ? QStringLiteral("相違のある行の組 1 / 1") : QStringLiteral("行の組 1")) +
+               scores + QStringLiteral(" · 未対応 ソース 0 / ターゲット 0"));
+}
+
+void MainWindowTest::CompareFailureShowsErrorBox_data() {
+  QTest::addColumn<QString>("kind");
+  QTest::newRow("missing directory") << "missing";
+  QTest::newRow("not a directory") << "file";
+  QTest::newRow("read-only directory") << "readonly";
+}
+
+void MainWindowTest::CompareFailureShowsErrorBox() {
+  QFETCH(QString, kind);
+  QTemporaryDir good;
+  QTemporaryDir bad;
+  QString badPath;
+  if (kind == QLatin1String("missing")) {
+    badPath = bad.filePath(QStringLiteral("gone"));
+  } else if (kind == QLatin1String("file")) {
+    badPath = bad.filePath(QStringLiteral("plain-file"));
+    QFile file(badPath);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+  } else if (geteuid() == 0) {
+    // Permission bits do not stop root; /proc refuses new files to everyone.
+    badPath = QStringLiteral("/proc/self");
+  } else {
+    badPath = bad.path();
+    QVERIFY(QFile::setPermissions(badPath, QFile::ReadOwner | QFile::ExeOwner));
+  }
+
+  window_ = std::make_unique<MainWindow>(*dialogs_, sorowa::ProcessReportStore());
+  window_->show();
+  Source()->setPlainText(QStringLiteral("一行目\n\n二行目"));
+  Target()->setPlainText(QStringLiteral("一行目\n二行目"));
+  QString shown;
+  {
+    ScopedTmpDir scoped(QFile::encodeName(good.path()));
+    window_->Compare();
+    shown = View()->ReportPath();
+    QVERIFY(!shown.isEmpty());
+  }
+  Source()->setPlainText(QStringLiteral("三行目\r\n\r\n"));
+  {
+    ScopedTmpDir scoped(QFile::encodeName(badPath));
+    window_->Compare();
+  }
+  QFile::setPermissions(bad.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+  QCOMPARE(dialogs_->errors.size(), 1);
+  QCOMPARE(dialogs_->errors.front().text, QStringLiteral("比較を最後まで行えませんでした。"));
+  QCOMPARE(dialogs_->cursorsWhileShown, QList<Qt::CursorShape>{Qt::ArrowCursor});
+  // In Japanese, naming the place.
+  QVERIFY2(dialogs_->errors.front().details.contains(QStringLiteral("レポート")) ||
+               dialogs_->errors.front().details.contains(QStringLiteral("一時フォルダー")),
+           qPrintable(dialogs_->errors.front().details));
+  QVERIFY(!dialogs_->errors.front().details.contains(QStringLiteral("cannot")));
+  // Nothing else changed: the earlier report stays, the editors keep the normalised text,
+  // the window stays open.
+  QCOMPARE(View()->ReportPath(), shown);
+  QCOMPARE(Source()->Text(), QStringLiteral("三行目\n"));
+  QVERIFY(window_->isVisible());
+  QCOMPARE(ReportFiles(good.path()).size(), 1);
+  if (kind != QLatin1String("readonly") || geteuid() != 0) {
+    QVERIFY(ReportFiles(badPath).isEmpty());
+  }
+}
+
+void MainWindowTest::CompareShowsBusyCursorAndEngineMessages() {
+  bool busyDuringCompare = false;
+  window_->SetMorphBackendFactory([&](const sorowa::MessageSink& show) {
+    const QCursor* cursor = QApplication::overrideCursor();
+    busyDuringCompare = cursor != nullptr && cursor->shape() == Qt::WaitCursor;
+    show({"MeCab", "辞書が見つかりません"});
+    return std::unique_ptr<sorowa::MorphBackend>();
+  });
+  Source()->setPlainText(QStringLiteral("あ"));
+  Target()->setPlainText(QStringLiteral("い"));
+  window_->Compare();
+  QVERIFY(busyDuringCompare);
+  QVERIFY(QApplication::overrideCursor() == nullptr);
+  QCOMPARE(dialogs_->messages, QStringList{QStringLiteral("辞書が見つかりません")});
+  // The box itself waits for the user and shows the ordinary arrow.
+  QCOMPARE(dialogs_->cursorsWhileShown, QList<Qt::CursorShape>{Qt::ArrowCursor});
+  QVERIFY(dialogs_->errors.isEmpty());
+  QCOMPARE(ReportFiles(tmp_->path()).size(), 1);
+}
+
+void MainWindowTest::CancelKeepsEarlierReport() {
+  window_->show();
+  Source()->setPlainText(QStringLiteral("短い\n"));
+  Target()->setPlainText(QStringLiteral("短く\n"));
+  const QString first = RunCompareInto(tmp_->path());
+  QVERIFY(!first.isEmpty());
+
+  QString many;
+  for (int i = 0; i < 3000; ++i) many += QStringLiteral("行%1の文です\n\n").arg(i);
+  Source()->setPlainText(many);
+  Target()->setPlainText(many);
+
+  // The dialog appears at once and the first chance to press Cancel is taken.
+  window_->SetProgressDelay(std::chrono::milliseconds(0));
+  QString label;
+  bool modal = false;
+  QTimer::singleShot(0, window_.get(), [&] {
+    auto* dialog = window_->findChild<QProgressDialog*>();
+    if (dialog == nullptr) return;
+    label = dialog->labelText();
+    modal = dialog->isModal() || dialog->windowModality() != Qt::NonModal;
+    auto* cancel = dialog->findChild<QPushButton*>();
+    if (cancel != nullptr) QTest::mouseClick(cancel, Qt::LeftButton);
+  });
+  const QString second = RunCompareInto(tmp_->path());
+
+  QVERIFY2(label.contains(QStringLiteral("/ 3000")), qPrintable(label));
+  QVERIFY(modal);
+  QVERIFY(second.isEmpty());
+  QCOMPARE(ReportFiles(tmp_->path()).size(), 1);
+  QCOMPARE(View()->ReportPath(), first);
+  QVERIFY(dialogs_->errors.isEmpty());
+  QVERIFY(window_->findChild<QProgressDialog*>() == nullptr);
+  QVERIFY(QApplication::overrideCursor() == nullptr);
+  // The editors were normalised before the pairs were compared, and stay so.
+  QCOMPARE(Source()->blockCount(), 3001);
+}
+
+void MainWindowTest::ClosingDuringCompareCancelsIt() {
+  window_->show();
+  QString many;
+  for (int i = 0; i < 3000; ++i) many += QStringLiteral("閉じる前の行%1\n").arg(i);
+  Source()->setPlainText(many);
+  Target()->setPlainText(many);
+  window_->SetProgressDelay(std::chrono::milliseconds(0));
+  bool visibleAfterClose = true;
+  QTimer::singleShot(0, window_.get(), [&] {
+    window_->close();
+    // Compare is still on the stack; the window must not go away under it.
+    visibleAfterClose = window_->isVisible();
+  });
+  const QString written = RunCompareInto(tmp_->path());
+  QVERIFY(visibleAfterClose);
+  QVERIFY(written.isEmpty());
+  QVERIFY(!window_->isVisible());
+  QVERIFY(dialogs_->errors.isEmpty());
+}
+
+void MainWindowTest::TooBigReportOffersTheBrowser() {
+  // One pair larger than any part the view shows: said in Japanese with the path and size.
+  const QString path = tmp_->filePath(QStringLiteral("huge.htm"));
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write("<html><head></head><body><table><tr><td class=\"same\">");
+  file.write(QByteArray(ReportView::kMaxPageBytes + 1, 'x'));
+  file.write("</td></tr></table><hr><br></body></html>");
+  file.close();
+  window_->ShowReport(std::filesystem::path(path.toStdString()));
+  QCOMPARE(dialogs_->browserQuestions.size(), 1);
+  QVERIFY(dialogs_->browserQuestions.front().contains(QStringLiteral("huge.htm")));
+  QVERIFY(dialogs_->browserQuestions.front().contains(QStringLiteral("48.0 MB")));
+  // Save still copies the whole file.
+  dialogs_->savePath = tmp_->filePath(QStringLiteral("copy.htm"));
+  window_->Save();
+  QCOMPARE(QFileInfo(dialogs_->savePath).size(), QFileInfo(path).size());
+}
+
+void MainWindowTest::StopSignalCancelsCompareAndCloses() {
+  sorowa::StopSignalWatcher watcher;
+  connect(&watcher, &sorowa::StopSignalWatcher::StopRequested, window_.get(),
+          &MainWindow::CloseForStopSignal);
+  window_->show();
+  QString source;
+  QString target;
+  for (int i = 0; i < 20000; ++i) {
+    source += QStringLiteral("止める前の行%1は長い\n").arg(i);
+    target += QStringLiteral("止めた後の行%1は短い\n").arg(i);
+  }
+  Source()->setPlainText(source);
+  Target()->setPlainText(target);
+  window_->SetProgressDelay(std::chrono::milliseconds(0));
+  // As a logout or kill would, while the Compare writes its report.
+  QTimer::singleShot(0, window_.get(), [] { ::raise(SIGTERM); });
+  const QString written = RunCompareInto(tmp_->path());
+  QVERIFY(written.isEmpty());
+  QCOMPARE(sorowa::StopSignal(), SIGTERM);
+  QVERIFY(!window_->isVisible());
+  QVERIFY(window_->findChild<QProgressDialog*>() == nullptr);
+  QCOMPARE(QDir(tmp_->path()).entryList(QDir::Files | QDir::Hidden), QStringList{});
+  QVERIFY(dialogs_->errors.isEmpty());
+}

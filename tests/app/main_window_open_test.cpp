@@ -1,0 +1,113 @@
+// Opening files: the encoding found or chosen, the errors, and the two files of the
+// command line.
+
+#include <QFile>
+#include <QLabel>
+#include <QStringEncoder>
+#include <QTest>
+
+#include "main_window_test.h"
+#include "text/text_file.h"
+
+void MainWindowTest::OpenFileFindsOrTakesTheEncoding_data() {
+  QTest::addColumn<QByteArray>("bytes");
+  QTest::addColumn<int>("chosen");  // -1: found from the bytes
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QString>("label");  // the encoding shown, or part of the error
+  const QString text =
+      QStringLiteral("吾輩は猫である。名前はまだ無い。\nどこで生れたかとんと見当がつかぬ。\n");
+  auto encode = [&text](const char* name) { return QStringEncoder(name).encode(text); };
+  // Qt knows UTF-8 and UTF-16 itself; the others come from the sample written by iconv.
+  QTest::newRow("UTF-8") << text.toUtf8() << -1 << text << "UTF-8";
+  QTest::newRow("UTF-8 with BOM") << QByteArray("\xEF\xBB\xBF") + text.toUtf8() << -1 << text
+                                  << "BOM";
+  QTest::newRow("UTF-16LE") << QByteArray("\xFF\xFE") + encode("UTF-16LE") << -1 << text
+                            << "UTF-16LE";
+  QTest::newRow("UTF-16BE") << QByteArray("\xFE\xFF") + encode("UTF-16BE") << -1 << text
+                            << "UTF-16BE";
+  QTest::newRow("CP932") << QByteArray(
+                                "\x8C\xE1\x94y\x82\xCD\x94L\x82\xC5\x82\xA0\x82\xE9\x81"
+                                "B\x96\xBC\x91O\x82\xCD\x82\xDC\x82\xBE\x96\xB3\x82\xA2\x81"
+                                "B\x0A")
+                         << -1 << QStringLiteral("吾輩は猫である。名前はまだ無い。\n") << "CP932";
+  QTest::newRow("EUC-JP")
+      << QByteArray(
+             "\xB8\xE3\xC7\xDA\xA4\xCF\xC7\xAD\xA4\xC7\xA4\xA2\xA4\xEB\xA1\xA3\xCC\xBE\xC1\xB0\xA4"
+             "\xCF\xA4\xDE\xA4\xC0\xCC\xB5\xA4\xA4\xA1\xA3\x0A")
+      << -1 << QStringLiteral("吾輩は猫である。名前はまだ無い。\n") << "EUC-JP";
+  QTest::newRow("ISO-2022-JP") << QByteArray("\x1B$B8cGZ$OG-$G$\x22$k!#\x1B(B\x0A") << -1
+                               << QStringLiteral("吾輩は猫である。\n") << "ISO-2022-JP";
+  // Two bytes that are half-width katakana in CP932 and あ in EUC-JP: the choice decides.
+  QTest::newRow("chosen encoding") << QByteArray("\xA4\xA2") << int(sorowa::TextEncoding::EucJp)
+                                   << QStringLiteral("あ") << "EUC-JP";
+  QTest::newRow("undecodable") << QByteArray("abc\xFF\xFE\xFD") << int(sorowa::TextEncoding::Utf8)
+                               << QString() << "3 バイト目";
+  QTest::newRow("over the limit") << QByteArray() << -1 << QString() << "256.0 MB";
+}
+
+void MainWindowTest::OpenFileFindsOrTakesTheEncoding() {
+  QFETCH(QByteArray, bytes);
+  QFETCH(int, chosen);
+  QFETCH(QString, text);
+  QFETCH(QString, label);
+  const QString path = tmp_->filePath(QStringLiteral("原稿.txt"));
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write(bytes);
+  // A sparse file just over the limit: refused before anything is read.
+  if (bytes.isEmpty()) QVERIFY(file.resize(sorowa::kMaxOpenedFileBytes + 1));
+  file.close();
+
+  window_->SetEditorText(sorowa::Editor::Source, u"前の文");
+  dialogs_->openChoice.path = path;
+  if (chosen >= 0) dialogs_->openChoice.encoding = static_cast<sorowa::TextEncoding>(chosen);
+  window_->AskAndOpen(sorowa::Editor::Source);
+  QCOMPARE(dialogs_->openTitles, QStringList{QStringLiteral("ソースを開く")});
+
+  const QString shown = Child<QLabel>("sourceFile")->text();
+  if (text.isEmpty()) {
+    // An error box in Japanese with the path and the offset or size; the text stays.
+    QCOMPARE(dialogs_->errors.size(), 1);
+    QCOMPARE(dialogs_->errors.front().text, QStringLiteral("ファイルを開けませんでした。"));
+    QVERIFY2(dialogs_->errors.front().details.contains(label),
+             qPrintable(dialogs_->errors.front().details));
+    QVERIFY(dialogs_->errors.front().details.contains(QStringLiteral("原稿.txt")));
+    QCOMPARE(Source()->Text(), QStringLiteral("前の文"));
+    QVERIFY(shown.isEmpty());
+  } else {
+    QVERIFY(dialogs_->errors.isEmpty());
+    QCOMPARE(Source()->Text(), text);
+    QVERIFY2(shown.startsWith(QStringLiteral("原稿.txt")) && shown.contains(label),
+             qPrintable(shown));
+    // Undo brings the earlier text back.
+    Source()->undo();
+    QCOMPARE(Source()->Text(), QStringLiteral("前の文"));
+  }
+}
+
+void MainWindowTest::CommandLineFilesAreOpenedAndCompared() {
+  const QString source = tmp_->filePath(QStringLiteral("old.txt"));
+  const QString target = tmp_->filePath(QStringLiteral("new.txt"));
+  {
+    QFile s(source);
+    QVERIFY(s.open(QIODevice::WriteOnly));
+    s.write(QByteArray("\x8C\xC3\x82\xA2\x94\xC5\x0A"));  // 古い版 in CP932
+    QFile t(target);
+    QVERIFY(t.open(QIODevice::WriteOnly));
+    t.write(QStringLiteral("新しい版\n").toUtf8());
+  }
+  window_->OpenFromCommandLine({source, target});
+  QVERIFY(dialogs_->errors.isEmpty());
+  QCOMPARE(Source()->Text(), QStringLiteral("古い版\n"));
+  QCOMPARE(ReportFiles(tmp_->path()).size(), 1);
+  QVERIFY(View()->HasReport());
+
+  // A file that cannot be read: its error box, that editor left as it was, no Compare.
+  window_ = std::make_unique<MainWindow>(*dialogs_, *store_);
+  window_->OpenFromCommandLine({tmp_->filePath(QStringLiteral("missing.txt")), target});
+  QCOMPARE(dialogs_->errors.size(), 1);
+  QVERIFY(dialogs_->errors.front().details.contains(QStringLiteral("missing.txt")));
+  QVERIFY(Source()->Text().isEmpty());
+  QCOMPARE(Target()->Text(), QStringLiteral("新しい版\n"));
+  QCOMPARE(ReportFiles(tmp_->path()).size(), 1);
+}
