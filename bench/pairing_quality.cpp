@@ -250,7 +250,8 @@ void Calibrate(const std::vector<double>& rates, int seeds) {
 //            running head every 30 lines;
 //   moves    the revision of the F1 table with 3 % of the paragraphs moved and 2 % of the
 //            lines swapped with the next one.
-bool salad = false;  // --salad=1: corpus words in random order, for documents beyond the corpus
+bool salad = false;   // --salad=1: corpus words in random order, for documents beyond the corpus
+bool measure = true;  // --measure=0: only write the documents (--write), for timing elsewhere
 
 bool ShapeOptions(const std::string& shape, double size, double rate, int seed,
                   RevisionOptions& revision) {
@@ -296,6 +297,16 @@ bool ShapeOptions(const std::string& shape, double size, double rate, int seed,
     revision.pageLines = 30;
   } else if (shape == "revision") {
     revision.wordEditRate = rate;
+  } else if (shape == "revision100k") {
+    // The line pairing's speed benchmark: a tenth of the lines edited at `rate`, half a per
+    // cent of paragraphs deleted and inserted, a few lines split and merged (pairing_bench.cpp).
+    revision.wordEditRate = rate;
+    revision.editedLineShare = 0.1;
+    revision.paragraphInsertRate = 0.005;
+    revision.paragraphDeleteRate = 0.005;
+    revision.splitRate = 0.002;
+    revision.mergeRate = 0.002;
+    revision.swapRate = 0;
   } else if (shape == "moves") {
     revision.wordEditRate = rate;
     revision.moveRate = 0.03;
@@ -332,6 +343,7 @@ int MeasureShape(const std::string& shape, const std::vector<double>& sizes,
                         rate, seed);
           WriteDocument(std::filesystem::path(writeDir) / stem, document);
         }
+        if (!measure) continue;
         const auto start = std::chrono::steady_clock::now();
         const LinePairing pairing = AlignLines(document.source, document.target, options);
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
@@ -473,6 +485,8 @@ int main(int argc, char** argv) {
       shape = value;
     else if (name == "salad")
       salad = value != "0";
+    else if (name == "measure")
+      measure = value != "0";
     else if (name == "calibrate") {
       Calibrate(rates, std::stoi(value));
       return 0;
