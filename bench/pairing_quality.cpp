@@ -246,10 +246,12 @@ void Calibrate(const std::vector<double>& rates, int seeds) {
 //   garbled  the same lines garbled as OCR output at up to `rate` character errors per line;
 //   ocr      a paragraph per Source line against its wrapped lines garbled at up to `rate`,
 //            with a page number and a running head every 30 lines;
-//   pages    the revision of the F1 table (words edited at `rate`) with a page number and a
-//            running head every 30 lines;
-//   moves    the revision of the F1 table with 3 % of the paragraphs moved and 2 % of the
-//            lines swapped with the next one.
+//   pages    the same lines, words edited at `rate`, with a page number and a running head
+//            every 30 lines;
+//   moves    the revision of the F1 table (words edited at `rate`) with 3 % of the paragraphs
+//            moved and 2 % of the lines swapped with the next one;
+//   revision the revision of the F1 table, words edited at `rate`;
+//   revision100k, proof: see ShapeOptions.
 bool salad = false;   // --salad=1: corpus words in random order, for documents beyond the corpus
 bool measure = true;  // --measure=0: only write the documents (--write), for timing elsewhere
 
@@ -293,6 +295,7 @@ bool ShapeOptions(const std::string& shape, double size, double rate, int seed,
     revision.garbleRate = rate;
     revision.pageLines = 30;
   } else if (shape == "pages") {
+    sameBreaks();
     revision.wordEditRate = rate;
     revision.pageLines = 30;
   } else if (shape == "revision") {
