@@ -242,7 +242,8 @@ void Calibrate(const std::vector<double>& rates, int seeds) {
 
 // A document of one of the shapes whose line breaks differ, or that move lines:
 //   wrapped  a paragraph per Source line against the revision wrapped at 20 to 45 code units
-//            (by seed), words edited at `rate`, 2 % of the paragraphs deleted and 2 % added;
+//            (by seed), words edited at `rate`;
+//   wrapped-dropped  the same with 2 % of the paragraphs deleted and 2 % added;
 //   garbled  the same lines garbled as OCR output at up to `rate` character errors per line;
 //   ocr      a paragraph per Source line against its wrapped lines garbled at up to `rate`,
 //            with a page number and a running head every 30 lines;
@@ -267,13 +268,15 @@ bool ShapeOptions(const std::string& shape, double size, double rate, int seed,
     revision.paragraphDeleteRate = 0;
     revision.paragraphInsertRate = 0;
   };
-  if (shape == "wrapped") {
+  if (shape == "wrapped" || shape == "wrapped-dropped") {
     sameBreaks();
     revision.paragraphPerLine = true;
     revision.wrapWidth = 20 + static_cast<std::size_t>(seed * 7) % 26;
     revision.wordEditRate = rate;
-    revision.paragraphDeleteRate = 0.02;
-    revision.paragraphInsertRate = 0.02;
+    if (shape == "wrapped-dropped") {
+      revision.paragraphDeleteRate = 0.02;
+      revision.paragraphInsertRate = 0.02;
+    }
   } else if (shape == "proof") {
     // A manuscript of `size` paragraphs against its proof broken every 40 code units, words
     // edited at `rate`, 1 % of the paragraphs dropped and 1 % added.
@@ -322,15 +325,18 @@ bool ShapeOptions(const std::string& shape, double size, double rate, int seed,
 }
 
 // The shapes' figures: the summed distance of the pairs against the distance with the line
-// breaks removed, two-sided pairs per line of the side with fewer lines, links and moves.
+// breaks removed, the same for the true pairing (where no line moved), two-sided pairs per
+// line of the side with fewer lines, links and moves.
 int MeasureShape(const std::string& shape, const std::vector<double>& sizes,
                  const std::vector<double>& rates, int seeds, const AlignLinesOptions& options,
                  const std::string& writeDir) {
-  std::printf("%-8s %6s %5s %8s %8s %8s %8s %8s %8s %8s %8s %8s\n", "shape", "lines", "rate",
-              "cost", "worst", "pairs", "worst", "linkF1", "moveP", "moveR", "moveF1", "ms/doc");
+  std::printf("%-8s %6s %5s %8s %8s %8s %8s %8s %8s %8s %8s %8s %8s %8s\n", "shape", "lines",
+              "rate", "cost", "worst", "truth", "worst", "pairs", "worst", "linkF1", "moveP",
+              "moveR", "moveF1", "ms/doc");
   for (double size : sizes) {
     for (double rate : rates) {
       double cost = 0, worstCost = 0, pairs = 0, worstPairs = 2, f1 = 0, time = 0;
+      double truthCost = 0, worstTruth = 0;
       double moveP = 0, moveR = 0;
       std::size_t movedTruth = 0, movedMarked = 0, movedRight = 0, movedFound = 0;
       for (int seed = 1; seed <= seeds; ++seed) {
@@ -352,10 +358,13 @@ int MeasureShape(const std::string& shape, const std::vector<double>& sizes,
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
         time += elapsed.count();
         const PairingCost measured = MeasureCost(document.source, document.target, pairing);
-        if (std::getenv("TRUTH_COST") != nullptr) {
+        if (revision.moveRate == 0 && revision.swapRate == 0) {
           const PairingCost truth =
-              MeasureCost(document.source, document.target, OraclePairing(document));
-          std::printf("  truth cost %.4f\n", double(truth.summed) / truth.flattened);
+              MeasureCost(document.source, document.target, TruthPairing(document));
+          const double truthRatio =
+              truth.flattened == 0 ? 1.0 : static_cast<double>(truth.summed) / truth.flattened;
+          truthCost += truthRatio;
+          worstTruth = std::max(worstTruth, truthRatio);
         }
         const double ratio = measured.flattened == 0
                                  ? (measured.summed == 0 ? 1.0 : 1e9)
@@ -428,9 +437,10 @@ int MeasureShape(const std::string& shape, const std::vector<double>& sizes,
       const double recall = movedTruth == 0 ? 1.0 : double(movedFound) / movedTruth;
       const double moveF1 =
           precision + recall == 0 ? 0 : 2 * precision * recall / (precision + recall);
-      std::printf("%-8s %6.0f %5.2f %8.4f %8.4f %8.3f %8.3f %8.4f %8.4f %8.4f %8.4f %8.1f\n",
-                  shape.c_str(), size, rate, cost / seeds, worstCost, pairs / seeds, worstPairs,
-                  f1 / seeds, precision, recall, moveF1, 1000 * time / seeds);
+      std::printf(
+          "%-8s %6.0f %5.2f %8.4f %8.4f %8.4f %8.4f %8.3f %8.3f %8.4f %8.4f %8.4f %8.4f %8.1f\n",
+          shape.c_str(), size, rate, cost / seeds, worstCost, truthCost / seeds, worstTruth,
+          pairs / seeds, worstPairs, f1 / seeds, precision, recall, moveF1, 1000 * time / seeds);
       std::fflush(stdout);
     }
   }

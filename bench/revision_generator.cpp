@@ -419,6 +419,38 @@ std::vector<Link> PossibleMovedLinks(const RevisedDocument& document) {
   return possible;
 }
 
+LinePairing TruthPairing(const RevisedDocument& document) {
+  std::vector<std::size_t> first(document.source.size(), SIZE_MAX);
+  std::vector<std::size_t> last(document.source.size(), 0);
+  for (const auto& [s, t] : document.links) {
+    first[s] = std::min(first[s], t);
+    last[s] = std::max(last[s], t);
+  }
+  LinePairing pairing;
+  std::vector<bool> covered(document.target.size(), false);
+  for (std::size_t s = 0; s < document.source.size();) {
+    if (first[s] == SIZE_MAX) {
+      pairing.push_back({s, 1, 0, 0});
+      ++s;
+      continue;
+    }
+    std::size_t end = s + 1;
+    std::size_t from = first[s];
+    std::size_t to = last[s];
+    while (end < document.source.size() && first[end] != SIZE_MAX && first[end] <= to) {
+      to = std::max(to, last[end]);
+      ++end;
+    }
+    pairing.push_back({s, end - s, from, to - from + 1});
+    for (std::size_t t = from; t <= to; ++t) covered[t] = true;
+    s = end;
+  }
+  for (std::size_t t = 0; t < document.target.size(); ++t) {
+    if (!covered[t]) pairing.push_back({0, 0, t, 1});
+  }
+  return pairing;
+}
+
 LinkScore ScoreMoves(const RevisedDocument& document, const LinePairing& pairing) {
   std::vector<Link> found = PairingLinks(pairing);
   std::sort(found.begin(), found.end());

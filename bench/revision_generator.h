@@ -97,6 +97,12 @@ std::vector<Link> PossibleMovedLinks(const RevisedDocument& document);
 // has, marked moved or not; precision over the links of the pairs it marks moved.
 LinkScore ScoreMoves(const RevisedDocument& document, const LinePairing& pairing);
 
+// The true pairing as entries of consecutive lines: each Source line with the run of Target
+// lines from its first link to its last (page numbers and running heads inside it included),
+// Source lines whose runs overlap joined; lines without links alone. For documents without
+// moves; its cost (MeasureCost) is what the known structure costs.
+LinePairing TruthPairing(const RevisedDocument& document);
+
 // The best that any pairing in order can do: the largest set of true links that keeps the order
 // (swapped neighbours keep one of the two). Its F1 is the ceiling.
 LinePairing OraclePairing(const RevisedDocument& document);

@@ -375,10 +375,14 @@ std::uint64_t LineJoiner::Chain(std::size_t block, std::int64_t level,
     }
   };
   // Values in hundredths: 200 L for a piece of both sides; for a run of lines alone,
-  // 2 * aloneShare for each of its characters, and 200 (length - 4 matched) more where that
+  // 2 * aloneShare for each of its characters, and 100 (length - 4 matched) more where that
   // is positive, which rewards a run that the path matches for less than a quarter of its
-  // length; minus 200 for each unit of excess. A run alone between corners p and c costs its
-  // length, which exceeds Dpre's rise across it by
+  // length; minus 200 for each unit of excess. A run that matches nothing is thus cut away
+  // where that costs less than its length (an unrelated line the path substituted for a
+  // neighbour's dropped characters), but not where the path would lose more (a running head
+  // inside a paragraph's lines, whose cutting away takes the paragraph's last line with it).
+  // A run alone between corners p and c costs its length, which exceeds Dpre's rise across it
+  // by
   //   (offset(c) - offset(p)) - (before(c) - before(p)).
   // Both rewards, with and without the unmatched characters, are sums of a term of p and a term
   // of c, so the best predecessor along a row or a column for each is found by a running
@@ -394,7 +398,7 @@ std::uint64_t LineJoiner::Chain(std::size_t block, std::int64_t level,
     const std::int64_t base = value_[p] - 200 * std::int64_t{corners[p].before};
     const auto index = static_cast<std::uint32_t>(p);
     return RunKeys{{base - (charGain - 200) * offset, index},
-                   {base - charGain * offset + 800 * std::int64_t{matched}, index}};
+                   {base - (charGain - 100) * offset + 400 * std::int64_t{matched}, index}};
   };
   const auto better = [](RunKeys& best, const RunKeys& keys) {
     if (keys.plain.first > best.plain.first) best.plain = keys.plain;
@@ -428,7 +432,7 @@ std::uint64_t LineJoiner::Chain(std::size_t block, std::int64_t level,
           }
           if (run.unmatched.first != kNone) {
             const std::int64_t total =
-                run.unmatched.first + charGain * offset - 800 * std::int64_t{matched} + rise;
+                run.unmatched.first + (charGain - 100) * offset - 400 * std::int64_t{matched} + rise;
             if (total > best.first) best = {total, run.unmatched.second};
           }
         };
