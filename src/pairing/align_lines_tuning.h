@@ -88,11 +88,13 @@ struct AlignLinesTuning {
   // alignment matches between them make at least this share (percent) of both runs' length:
   // two unrelated paragraphs meeting at one place stay alone.
   std::uint32_t pairMatchShare = 25;
-  // Lines cut away from a pair to stand alone are worth this share (percent) of their
-  // characters: a run of lines whose cutting away costs less than that (an inserted line next
-  // to an edited one, into which the alignment smeared a few substitutions) is cut away at any
-  // level. A line's true counterpart costs well over its length to cut away, even garbled.
-  std::uint32_t aloneShare = 50;
+  // Lines cut away from a pair to stand alone are worth this share (percent) of a unit of
+  // excess for each character by which their length exceeds twice the characters the
+  // alignment matches in them: a line that matches nothing (an inserted line next to an
+  // edited one, into which the alignment smeared or substituted a few characters) is cut away
+  // where that costs less than its length, and a line that matches half of itself or more
+  // earns nothing for standing alone.
+  std::uint32_t aloneShare = 100;
 
   // Lines left alone that have a counterpart elsewhere (line_moves.h) are paired and marked
   // moved when the matched characters make at least moveMatchShare percent of both sides.

@@ -374,22 +374,19 @@ std::uint64_t LineJoiner::Chain(std::size_t block, std::int64_t level,
       if (scored.first > tree_[at].first) tree_[at] = scored;
     }
   };
-  // Values in hundredths: 200 L for a piece of both sides; for a run of lines alone,
-  // 2 * aloneShare for each of its characters, and 100 (length - 4 matched) more where that
-  // is positive, which rewards a run that the path matches for less than a quarter of its
-  // length; minus 200 for each unit of excess. A run that matches nothing is thus cut away
-  // where that costs less than its length (an unrelated line the path substituted for a
-  // neighbour's dropped characters), but not where the path would lose more (a running head
-  // inside a paragraph's lines, whose cutting away takes the paragraph's last line with it).
-  // A run alone between corners p and c costs its length, which exceeds Dpre's rise across it
-  // by
+  // Values in hundredths: 200 L for a piece of both sides; for a run of lines alone, a reward
+  // of 2 aloneShare for each character by which its length exceeds twice the characters the
+  // path matches in it, if it does; minus 200 for each unit of excess. A run alone between
+  // corners p and c costs its length, which exceeds Dpre's rise across it by
   //   (offset(c) - offset(p)) - (before(c) - before(p)).
-  // Both rewards, with and without the unmatched characters, are sums of a term of p and a term
-  // of c, so the best predecessor along a row or a column for each is found by a running
-  // maximum of its term of p; the better of the two is taken. "matched" is the path's matches
-  // before a line end, on the run's side. So a line whose characters the path matches to
-  // nothing is cut away even where the path substituted it for an unrelated neighbour, while
-  // a line's true counterpart, which the path matches for much of its length, never is.
+  // So a line the path matches to nothing is cut away where that costs less than its length
+  // (at aloneShare 100), even where the path substituted it for an unrelated neighbour's
+  // dropped characters; a line matched for half its length or more earns nothing for standing
+  // alone, so a running head inside a paragraph's lines is not cut out at the price of the
+  // paragraph's last line. Both rewards, nothing and the linear one, are sums of a term of p
+  // and a term of c ("matched" being the path's matches before a line end on the run's side),
+  // so the best predecessor along a row or a column for each is found by a running maximum of
+  // its term of p; the better of the two is taken.
   const std::int64_t pieceGain = 200 * level;
   const std::int64_t charGain = 2 * std::int64_t{tuning_.aloneShare};
   const std::uint32_t* rowMatches = lineMatches_.data() + info.lineMatches;
@@ -397,8 +394,9 @@ std::uint64_t LineJoiner::Chain(std::size_t block, std::int64_t level,
   const auto keys = [&](std::size_t p, std::uint32_t offset, std::uint32_t matched) {
     const std::int64_t base = value_[p] - 200 * std::int64_t{corners[p].before};
     const auto index = static_cast<std::uint32_t>(p);
-    return RunKeys{{base - (charGain - 200) * offset, index},
-                   {base - (charGain - 100) * offset + 400 * std::int64_t{matched}, index}};
+    return RunKeys{
+        {base + 200 * std::int64_t{offset}, index},
+        {base + (200 - charGain) * offset + 2 * charGain * std::int64_t{matched}, index}};
   };
   const auto better = [](RunKeys& best, const RunKeys& keys) {
     if (keys.plain.first > best.plain.first) best.plain = keys.plain;
@@ -427,12 +425,12 @@ std::uint64_t LineJoiner::Chain(std::size_t block, std::int64_t level,
         const auto alone = [&](const RunKeys& run, std::uint32_t offset, std::uint32_t matched) {
           const std::int64_t rise = 200 * std::int64_t{corner.before};
           if (run.plain.first != kNone) {
-            const std::int64_t total = run.plain.first + (charGain - 200) * offset + rise;
+            const std::int64_t total = run.plain.first - 200 * std::int64_t{offset} + rise;
             if (total > best.first) best = {total, run.plain.second};
           }
           if (run.unmatched.first != kNone) {
-            const std::int64_t total =
-                run.unmatched.first + (charGain - 100) * offset - 400 * std::int64_t{matched} + rise;
+            const std::int64_t total = run.unmatched.first - (200 - charGain) * offset -
+                                       2 * charGain * std::int64_t{matched} + rise;
             if (total > best.first) best = {total, run.unmatched.second};
           }
         };

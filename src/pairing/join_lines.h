@@ -166,8 +166,8 @@ class LineJoiner {
   std::vector<std::int64_t> value_;
   std::vector<std::uint32_t> from_;
   using Scored = std::pair<std::int64_t, std::uint32_t>;
-  // The best predecessors of a run of lines alone, by its reward without and with the
-  // characters it leaves unmatched.
+  // The best predecessors of a run of lines alone, by its two rewards: nothing, and one for
+  // the characters it leaves unmatched.
   struct RunKeys {
     Scored plain{std::numeric_limits<std::int64_t>::min() / 4, 0};
     Scored unmatched{std::numeric_limits<std::int64_t>::min() / 4, 0};
