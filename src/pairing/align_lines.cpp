@@ -79,15 +79,27 @@ LinePairing JoinAcrossBreaks(const pairing::LineSet& lines, const std::vector<An
   std::vector<std::size_t> blocks;
   blocks.reserve(anchors.size());
   Gap gap;
+  // A gap of one line a side too long to align exactly can only be one pair or two lines
+  // alone; the boxes decide that from a sampled LCS in milliseconds.
+  constexpr std::size_t kBoxes = SIZE_MAX - 1;
   for (const Anchor& anchor : anchors) {
     gap.sourceEnd = anchor.source;
     gap.targetEnd = anchor.target;
-    blocks.push_back(gap.SourceSize() > 0 && gap.TargetSize() > 0 ? joiner.Measure(gap) : kNoBlock);
+    if (gap.SourceSize() == 0 || gap.TargetSize() == 0) {
+      blocks.push_back(kNoBlock);
+    } else if (gap.SourceSize() == 1 && gap.TargetSize() == 1 &&
+               std::uint64_t{lines.source[gap.sourceBegin].size()} *
+                       lines.target[gap.targetBegin].size() >
+                   tuning.pathExactCells) {
+      blocks.push_back(kBoxes);
+    } else {
+      blocks.push_back(joiner.Measure(gap));
+    }
     gap.sourceBegin = anchor.source + 1;
     gap.targetBegin = anchor.target + 1;
   }
   const std::size_t measured = static_cast<std::size_t>(
-      std::count_if(blocks.begin(), blocks.end(), [](std::size_t b) { return b != kNoBlock; }));
+      std::count_if(blocks.begin(), blocks.end(), [](std::size_t b) { return b < kBoxes; }));
   const std::int64_t level =
       joiner.ChooseLevel(measured, joiner.Distance() * tuning.cutBudget / 10000);
   std::vector<pairing::JoinedPair> inOrder;
@@ -96,7 +108,7 @@ LinePairing JoinAcrossBreaks(const pairing::LineSet& lines, const std::vector<An
   for (std::size_t k = 0; k < anchors.size(); ++k) {
     gap.sourceEnd = anchors[k].source;
     gap.targetEnd = anchors[k].target;
-    if (blocks[k] != kNoBlock && joiner.Unrelated(blocks[k])) {
+    if (blocks[k] == kBoxes || (blocks[k] < kBoxes && joiner.Unrelated(blocks[k]))) {
       BoxPairs(lines, gap, tuning, meter, finder, inOrder);
     } else if (blocks[k] != kNoBlock) {
       joiner.Cut(blocks[k], level, tuning.pairMatchShare, 0, inOrder);
