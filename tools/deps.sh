@@ -7,6 +7,7 @@ packages=(
   g++ cmake make pkg-config
   locales
   libboost-regex-dev libicu-dev libuchardet-dev libqpdf-dev nlohmann-json3-dev
+  libpoppler-cpp-dev libzip-dev libpugixml-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   mecab libmecab-dev mecab-ipadic-utf8
   qt6-base-dev qt6-webengine-dev qt6-translations-l10n fonts-noto-cjk

@@ -6,10 +6,10 @@
 #   tools/fuzz.sh --list
 #
 # TARGET is one of the folders of tests/fuzz that holds saved inputs (report, dp, match,
-# segment, decode, score, stats_json, normalize, batch_list, command_line). New interesting
-# inputs go to build-fuzz/corpus/TARGET, so the committed seeds stay small; a crash is written
-# straight into tests/fuzz/TARGET/, where ctest replays it from then on. Commit it together
-# with the fix.
+# review, segment, decode, score, stats_json, normalize, batch_list, command_line, format_pdf,
+# format_docx, format_odt, format_hocr, format_alto, format_page). New interesting inputs go to
+# build-fuzz/corpus/TARGET, so the committed seeds stay small; a crash is written straight
+# into tests/fuzz/TARGET/, where ctest replays it from then on. Commit it together with the fix.
 #
 # Environment: BUILD_DIR (default build-fuzz), JOBS (default 2), FUZZ_MERGE=1 to fold
 # inputs that add coverage back into tests/fuzz/TARGET after the run.
@@ -57,6 +57,9 @@ max_len=4096
 [[ $target == report ]] && max_len=2048
 # Long enough for lines that the MeCab back-end hands over in several pieces.
 [[ $target == segment ]] && max_len=20000
+# Documents: a typeset PDF page with its embedded font, a small archive.
+[[ $target == format_pdf ]] && max_len=65536
+[[ $target == format_docx || $target == format_odt ]] && max_len=16384
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}

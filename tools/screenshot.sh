@@ -4,13 +4,19 @@
 #
 #   tools/screenshot.sh                 # builds in ./build
 #   BUILD_DIR=/path/to/build tools/screenshot.sh
+#   VIEW=review tools/screenshot.sh     # docs/screenshot-review.png: the report as 対照表示
 #
 # Needs the Debian packages xvfb, xauth and fonts-noto-cjk besides the build dependencies.
 set -eu
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$repo/build}
-output=${OUTPUT:-$repo/docs/screenshot.png}
+view=${VIEW:-tables}
+if [ "$view" = review ]; then
+  output=${OUTPUT:-$repo/docs/screenshot-review.png}
+else
+  output=${OUTPUT:-$repo/docs/screenshot.png}
+fi
 size=${SIZE:-1200x720}
 
 command -v xvfb-run >/dev/null 2>&1 || {
@@ -39,7 +45,7 @@ mkdir -p "$(dirname "$output")"
 # sandbox off when run as root.
 QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu" TMPDIR="$work" \
   timeout 120 xvfb-run -a -s "-screen 0 1280x1024x24" \
-  "$build/src/app/sorowa_screenshot" "$source" "$target" "$output" "$size" >"$work/log" 2>&1 || {
+  "$build/src/app/sorowa_screenshot" "$source" "$target" "$output" "$size" "$view" >"$work/log" 2>&1 || {
   cat "$work/log" >&2
   echo "screenshot.sh: making the screenshot failed" >&2
   exit 1

@@ -47,6 +47,7 @@
 #include "align/dp_align.h"
 #include "align/dp_diagonal_pass.h"
 #include "align/dp_suffix_bound.h"
+#include "base/long_work.h"
 #include "base/memory_budget.h"
 #include "base/stop_request.h"
 
@@ -331,6 +332,8 @@ class Aligner {
                                         std::int64_t* cost = nullptr) {
     Estimate estimate = Plan(rule, wide, area);
     CheckDpMemory(source_.size(), target_.size(), estimate.bytes, estimate.seconds);
+    // A pass of minutes is announced, with the cells it is expected to fill for its progress.
+    StartLongWork(estimate.seconds, source_.size(), target_.size(), area.expected);
     estimate.plan.width = width;
     estimate.plan.bound = upper;
     return wide ? RunTraceable<std::int32_t>(estimate.plan, width, cost)

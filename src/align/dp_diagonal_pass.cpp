@@ -37,6 +37,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "base/long_work.h"
 #include "base/stop_request.h"
 
 namespace sorowa::detail {
@@ -463,7 +464,10 @@ std::int64_t DiagonalPass<Lane>::Run() {
   for (std::ptrdiff_t d = 0; d <= last; ++d) {
     // A cancelled Compare must not wait for the rest of a table of billions of cells; the
     // caller sees the request too and discards what was filled.
-    if ((d & 255) == 0 && StopRequested()) return kUnreachable;
+    if ((d & 255) == 0) {
+      if (StopRequested()) return kUnreachable;
+      AdvanceLongWork(static_cast<double>(cells_));
+    }
     const std::size_t slot = static_cast<std::size_t>(d % 5);
     valid_[slot] = CellRange{};
     CellRange range = Candidates(d);

@@ -111,6 +111,9 @@ class ReportBuffer {
   }
   // Hands the bytes on now, if there are any and a receiver.
   void HandOver();
+  // Hands them on if they have reached the threshold, as every text appended does: for a
+  // writer that converts the user's text itself and appends it as markup.
+  void HandOverIfDue() { Checkpoint(); }
 
  private:
   // Cells up to this many code units are written in one go; longer ones in stretches.

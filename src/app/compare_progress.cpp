@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QProgressDialog>
+#include <algorithm>
 
 namespace sorowa {
 namespace {
@@ -16,6 +17,15 @@ int Scaled(std::size_t value, std::size_t total) {
   constexpr std::size_t kMax = 1'000'000;
   if (total <= kMax) return static_cast<int>(value);
   return static_cast<int>(static_cast<double>(value) / static_cast<double>(total) * kMax);
+}
+
+// "40 秒", "9 分", "1 時間 5 分".
+QString JapaneseDurationWords(double seconds) {
+  const auto whole = static_cast<long long>(seconds + 0.5);
+  if (whole < 90) return QStringLiteral("%1 秒").arg(std::max(whole, 1LL));
+  const long long minutes = (whole + 30) / 60;
+  if (minutes < 90) return QStringLiteral("%1 分").arg(minutes);
+  return QStringLiteral("%1 時間 %2 分").arg(minutes / 60).arg(minutes % 60);
 }
 
 }  // namespace
@@ -43,6 +53,34 @@ bool CompareProgress::Update(std::size_t done, std::size_t total) {
     dialog_->setMaximum(Scaled(total, total));
     dialog_->setValue(Scaled(done, total));
     dialog_->setLabelText(QStringLiteral("行の組を比較しています… %1 / %2").arg(done).arg(total));
+  }
+  HandleEvents();
+  return !cancelled_;
+}
+
+bool CompareProgress::UpdateLongWork(const LongWorkStatus& status) {
+  if (cancelled_) return false;
+  const qint64 now = clock_.elapsed();
+  if (lastEventsAt_ >= 0 && now - lastEventsAt_ < kEventIntervalMs) return true;
+  lastEventsAt_ = now;
+
+  constexpr int kSteps = 1000;
+  if (!dialog_) ShowDialog(kSteps);
+  dialog_->setMaximum(kSteps);
+  dialog_->setValue(static_cast<int>(status.done * kSteps));
+  dialog_->setLabelText(QStringLiteral("%1 組目の行（%2 と %3 の単位）を対応付けています。"
+                                       "およそ %4 かかる見込みです… %5%")
+                            .arg(status.pair + 1)
+                            .arg(status.sourceLength)
+                            .arg(status.targetLength)
+                            .arg(JapaneseDurationWords(status.seconds))
+                            .arg(static_cast<int>(status.done * 100)));
+  HandleEvents();
+  return !cancelled_;
+}
+
+void CompareProgress::HandleEvents() {
+  if (dialog_) {
     // The dialog is modal, so only its Cancel button takes input.
     QApplication::processEvents();
     if (dialog_->wasCanceled()) cancelled_ = true;
@@ -51,7 +89,6 @@ bool CompareProgress::Update(std::size_t done, std::size_t total) {
     // anything in the middle of this Compare.
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   }
-  return !cancelled_;
 }
 
 void CompareProgress::HideDialog() {

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <memory>
 
+#include "base/long_work.h"
+
 class QProgressDialog;
 class QWidget;
 
@@ -24,6 +26,10 @@ class CompareProgress {
   // Called before each pair. Keeps the window painted and returns false once the user has
   // asked to cancel.
   bool Update(std::size_t done, std::size_t total);
+  // Called instead while one table of the pair next in line takes long: the dialog comes up
+  // at once (the wait is known to be long) with the estimate and the share done, and its
+  // Cancel works as for the pairs. Returns false once the user has asked to cancel.
+  bool UpdateLongWork(const LongWorkStatus& status);
   void Cancel() { cancelled_ = true; }
   // Takes the dialog down before a message box about this Compare appears.
   void HideDialog();
@@ -31,6 +37,8 @@ class CompareProgress {
 
  private:
   void ShowDialog(std::size_t total);
+  // Keeps the window painted (and, with the dialog up, its Cancel button working).
+  void HandleEvents();
 
   QPointer<QWidget> window_;
   std::chrono::milliseconds dialogDelay_;

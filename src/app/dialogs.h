@@ -3,6 +3,7 @@
 #include <QString>
 #include <optional>
 
+#include "formats/input_format.h"
 #include "text/text_encoding.h"
 
 class QPrinter;
@@ -10,11 +11,14 @@ class QWidget;
 
 namespace sorowa {
 
-// A file the user chose to open, with the encoding picked in the dialog; none means that
-// the encoding is to be found from the file's bytes.
+// A file the user chose to open, with the encoding and the format picked in the dialog;
+// none means that they are to be found from the file's bytes. keepRuby keeps the ruby of a
+// Word or OpenDocument file.
 struct OpenChoice {
   QString path;
   std::optional<TextEncoding> encoding;
+  std::optional<InputFormat> format;
+  bool keepRuby = false;
 };
 
 // Every modal dialog the window opens goes through here, so that tests can answer them
@@ -31,7 +35,7 @@ class Dialogs {
   virtual QString AskSavePath(QWidget* parent, const QString& suggestedPath) = 0;
   // Lets the user set up printer; false when the user cancels.
   virtual bool AskPrintSettings(QWidget* parent, QPrinter& printer) = 0;
-  // A text file to open, starting in folder; nothing when the user cancels.
+  // A text file or a document to open, starting in folder; nothing when the user cancels.
   virtual std::optional<OpenChoice> AskOpenPath(QWidget* parent, const QString& title,
                                                 const QString& folder) = 0;
   // The report is too big for the view: true when the user wants it opened in the browser.
@@ -52,5 +56,8 @@ class StandardDialogs final : public Dialogs {
 
 // The window's name of an encoding ("Shift_JIS (CP932)", "UTF-8 (BOM 付き)").
 QString EncodingLabel(TextEncoding encoding);
+
+// The window's name of a document format ("PDF", "Word (.docx)").
+QString FormatLabel(InputFormat format);
 
 }  // namespace sorowa

@@ -70,6 +70,8 @@ QString JapaneseSystemErrorText(int systemError) {
       return QStringLiteral("ファイルが大きすぎます。");
     case EBADF:
       return QStringLiteral("ファイルはすでに閉じられています。");
+    case EAGAIN:
+      return QStringLiteral("システムの資源が一時的に足りません。");
     default:
       return QStringLiteral("システムのエラー（番号 %1）が起きました。").arg(systemError);
   }
@@ -123,6 +125,32 @@ QString JapaneseErrorText(const ErrorDetails& details) {
                  "ください。")
           .arg(Path(details.path), QString::fromStdString(details.encoding),
                Number(details.offset));
+    case ErrorKind::DocumentDamaged:
+      return QStringLiteral(
+                 "%1 を %2 のファイルとして読めません。壊れているか、別の形式のファイルです。")
+          .arg(Path(details.path), QString::fromStdString(details.format));
+    case ErrorKind::DocumentEncrypted:
+      return QStringLiteral(
+                 "%1 はパスワードで保護されているため読めません。パスワードを外したコピーを保存して"
+                 "から開いてください。")
+          .arg(Path(details.path));
+    case ErrorKind::DocumentUnsupported:
+      return QStringLiteral("%1 には %2 のファイルとして読めない内容があります（%3）。")
+          .arg(Path(details.path), QString::fromStdString(details.format),
+               QString::fromStdString(details.item));
+    case ErrorKind::DocumentLimitExceeded:
+      return QStringLiteral(
+                 "%1 は読み込みの上限を超えるため開けません（%2 が上限の %3 を超えています）。")
+          .arg(Path(details.path), QString::fromStdString(details.item), Number(details.limit));
+    case ErrorKind::NoTextLayer:
+      return QStringLiteral(
+                 "%1 には文字の情報がありません（画像だけの PDF です）。先に OCR で文字を認識して"
+                 "ください。")
+          .arg(Path(details.path));
+    case ErrorKind::ThreadNotStarted:
+      return withReason(
+          QStringLiteral("作業用のスレッドを開始できませんでした。ほかのプログラムを閉じてからもう"
+                         "一度お試しください。"));
     case ErrorKind::Unspecified:
       break;
   }

@@ -1,6 +1,7 @@
 #include "app/main_menu.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QKeySequence>
 #include <QMenu>
@@ -43,6 +44,17 @@ MainMenu::MainMenu(QWidget* parent) : QMenuBar(parent) {
   viewMenu->addSeparator();
   find = AddItem(viewMenu, QStringLiteral("検索(&F)…"), "findAction",
                  QKeySequence(Qt::CTRL | Qt::Key_F));
+  // What the report is: the two texts side by side, or the tables. One of them is always
+  // chosen.
+  viewMenu->addSeparator();
+  reviewView = AddItem(viewMenu, QStringLiteral("対照表示(&A)"), "reviewViewAction");
+  tablesView = AddItem(viewMenu, QStringLiteral("表形式(&T)"), "tablesViewAction");
+  auto* views = new QActionGroup(this);
+  for (QAction* action : ViewItems()) {
+    action->setCheckable(true);
+    views->addAction(action);
+  }
+  tablesView->setChecked(true);
 
   optionsMenu = addMenu(QStringLiteral("オプション(&O)"));
   optionsMenu->setObjectName(QStringLiteral("optionsMenu"));

@@ -25,6 +25,8 @@ class MainMenu : public QMenuBar {
   QList<QAction*> NormalizationItems() const {
     return {normalizeNfkc, foldKana, ignoreSpace, ignorePunctuation};
   }
+  // The two views of the report, one of them checked.
+  QList<QAction*> ViewItems() const { return {reviewView, tablesView}; }
 
   QMenu* fileMenu = nullptr;
   QMenu* viewMenu = nullptr;
@@ -37,6 +39,8 @@ class MainMenu : public QMenuBar {
   QAction* nextChange = nullptr;
   QAction* previousChange = nullptr;
   QAction* find = nullptr;
+  QAction* reviewView = nullptr;
+  QAction* tablesView = nullptr;
   QAction* normalizeNfkc = nullptr;
   QAction* foldKana = nullptr;
   QAction* ignoreSpace = nullptr;

@@ -40,11 +40,52 @@
 #include "app/startup.h"
 #include "app/text_convert.h"
 #include "app/window_settings.h"
+#include "base/decoding_error.h"
 #include "compare/on_compare.h"
+#include "formats/read_document.h"
 #include "text/text_file.h"
 
 namespace sorowa {
 namespace {
+
+// A file as an editor shows it: a text file decoded, or a document's lines.
+struct OpenedText {
+  std::u16string text;
+  InputFormat format = InputFormat::Text;
+  DecodedText decoded;               // a text file's encoding
+  std::vector<std::uint32_t> pages;  // a document's, by line
+  std::uint32_t pageCount = 0;
+};
+
+OpenedText ReadOpenedFile(const std::string& path, std::optional<TextEncoding> encoding,
+                          std::optional<InputFormat> format, bool keepRuby) {
+  const std::string bytes = ReadFileBytes(path, kMaxOpenedFileBytes);
+  OpenedText opened;
+  opened.format = format ? *format : DetectInputFormat(bytes);
+  if (opened.format == InputFormat::Text) {
+    try {
+      opened.decoded = encoding ? DecodeAs(bytes, *encoding) : DecodeDetected(bytes);
+    } catch (const InputDecodingError& error) {
+      throw error.InFile(path);
+    }
+    opened.text = std::move(opened.decoded.text);
+    return opened;
+  }
+  ReadOptions options;
+  options.keepRuby = keepRuby;
+  const ExtractedText document = ReadDocument(bytes, opened.format, path, options);
+  // Only the lines that hold text, each ending in a line break: the text a Compare leaves
+  // in an editor, so that the editor keeps its lines, and each line its page, through
+  // every Compare.
+  for (std::size_t i = 0; i < document.lines.size(); ++i) {
+    if (document.lines[i].empty()) continue;
+    opened.text += document.lines[i];
+    opened.text.push_back(u'\n');
+    if (!document.pages.empty()) opened.pages.push_back(document.pages[i]);
+  }
+  opened.pageCount = document.pageCount;
+  return opened;
+}
 
 QCheckBox* MakeOptionBox(const QString& caption, const char* name, bool checked, QWidget* parent) {
   auto* box = new QCheckBox(caption, parent);
@@ -127,6 +168,10 @@ void MainWindow::ConnectCommands() {
           [this] { ShowLineCount(sourceEditor_, sourceCount_); });
   connect(targetEditor_, &QPlainTextEdit::blockCountChanged, this,
           [this] { ShowLineCount(targetEditor_, targetCount_); });
+  connect(sourceEditor_, &QPlainTextEdit::textChanged, this,
+          [this] { ForgetPagesIfEdited(Editor::Source); });
+  connect(targetEditor_, &QPlainTextEdit::textChanged, this,
+          [this] { ForgetPagesIfEdited(Editor::Target); });
 
   connect(menu_->openSource, &QAction::triggered, this, [this] { AskAndOpen(Editor::Source); });
   connect(menu_->openTarget, &QAction::triggered, this, [this] { AskAndOpen(Editor::Target); });
@@ -136,6 +181,9 @@ void MainWindow::ConnectCommands() {
   connect(menu_->nextChange, &QAction::triggered, this, &MainWindow::NextChange);
   connect(menu_->previousChange, &QAction::triggered, this, &MainWindow::PreviousChange);
   connect(menu_->find, &QAction::triggered, this, &MainWindow::OpenFind);
+  for (QAction* view : menu_->ViewItems()) {
+    connect(view, &QAction::triggered, this, &MainWindow::SwitchView);
+  }
 
   connect(view_, &ReportView::ReportLoadFailed, this, [this](const QString& description) {
     dialogs_.ShowError(this, QStringLiteral("レポートを表示できませんでした。"), description);
@@ -315,6 +363,9 @@ void MainWindow::UseSettings(QSettings* settings) {
   // Every option box of the window, also those added after this was written.
   settings_->RestoreBoxes(findChildren<QCheckBox*>());
   settings_->RestoreItems(menu_->NormalizationItems());
+  // The view is kept as whether it is 対照表示; the group checks 表形式 otherwise.
+  settings_->RestoreItems({menu_->reviewView});
+  if (!menu_->reviewView->isChecked()) menu_->tablesView->setChecked(true);
   const QByteArray geometry = settings_->Geometry();
   if (!geometry.isEmpty()) restoreGeometry(geometry);
   const QByteArray splitter = settings_->SplitterState();
@@ -379,11 +430,26 @@ bool MainWindow::IsOptionChecked(OptionId option) const {
     case OptionId::MorphemeScores:
       // Only when a morpheme table is on: its morphemes are then at hand anyway.
       return morphemeDpBox_->isChecked() || morphemeMatchBox_->isChecked();
+    case OptionId::ReviewReport:
+      return menu_->reviewView->isChecked();
     case OptionId::NormalizeNfc:  // NFKC covers what the window needs
     case OptionId::NoReport:      // the window always shows a report
       return false;
   }
   return false;
+}
+
+std::string MainWindow::DocumentName(Editor editor) const {
+  const QString& path = editor == Editor::Source ? sourcePath_ : targetPath_;
+  if (path.isEmpty()) return CompareUi::DocumentName(editor);
+  return QFileInfo(path).fileName().toStdString();
+}
+
+void MainWindow::SwitchView() {
+  // The report shown is made again in the view chosen, as Compare would make it.
+  if (!view_->HasReport() || progress_ != nullptr) return;
+  if (view_->Index().isReview() == menu_->reviewView->isChecked()) return;
+  Compare();
 }
 
 void MainWindow::ShowReport(const std::filesystem::path& path) {
@@ -405,16 +471,16 @@ void MainWindow::ReportFailure(const ErrorDetails& details, const std::string& m
   dialogs_.ShowError(this, QStringLiteral("比較を最後まで行えませんでした。"), text);
 }
 
-bool MainWindow::OpenFile(Editor editor, const QString& path,
-                          std::optional<TextEncoding> encoding) {
-  DecodedText decoded;
+bool MainWindow::OpenFile(Editor editor, const QString& path, std::optional<TextEncoding> encoding,
+                          std::optional<InputFormat> format, bool keepRuby) {
+  OpenedText opened;
   {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     struct RestoreCursor {
       ~RestoreCursor() { QApplication::restoreOverrideCursor(); }
     } restore;
     try {
-      decoded = ReadTextFile(QFile::encodeName(path).toStdString(), encoding);
+      opened = ReadOpenedFile(QFile::encodeName(path).toStdString(), encoding, format, keepRuby);
     } catch (const std::bad_alloc& error) {
       ArrowCursor arrow;
       dialogs_.ShowError(this, QStringLiteral("ファイルを開けませんでした。"),
@@ -429,12 +495,27 @@ bool MainWindow::OpenFile(Editor editor, const QString& path,
       return false;
     }
   }
-  EditorFor(editor)->ReplaceText(ToQString(decoded.text));
+  PlainTextEditor* target = EditorFor(editor);
+  target->ReplaceText(ToQString(opened.text));
   const QFileInfo info(path);
+  EditorFile& origin = FileFor(editor);
+  origin.name = info.fileName();
+  origin.format = opened.format;
+  if (opened.format == InputFormat::Text) {
+    origin.kind = EncodingLabel(opened.decoded.encoding);
+  } else if (HasPages(opened.format)) {
+    origin.kind = QStringLiteral("%1・%2 ページ")
+                      .arg(FormatLabel(opened.format))
+                      .arg(static_cast<qulonglong>(opened.pageCount));
+  } else {
+    origin.kind = FormatLabel(opened.format);
+  }
+  origin.pages = std::move(opened.pages);
+  origin.revision = target->document()->revision();
+  ShowFileLabel(editor);
   QLabel* label = editor == Editor::Source ? sourceFile_ : targetFile_;
-  label->setText(QStringLiteral("%1 — %2").arg(info.fileName(), EncodingLabel(decoded.encoding)));
   label->setToolTip(QDir::toNativeSeparators(info.absoluteFilePath()));
-  if (editor == Editor::Source) sourcePath_ = info.absoluteFilePath();
+  (editor == Editor::Source ? sourcePath_ : targetPath_) = info.absoluteFilePath();
   settings_->SetLastFolder(info.absolutePath());
   return true;
 }
@@ -447,7 +528,42 @@ void MainWindow::AskAndOpen(Editor editor) {
                            editor == Editor::Source ? QStringLiteral("ソースを開く")
                                                     : QStringLiteral("ターゲットを開く"),
                            folder);
-  if (choice) OpenFile(editor, choice->path, choice->encoding);
+  if (choice) OpenFile(editor, choice->path, choice->encoding, choice->format, choice->keepRuby);
+}
+
+MainWindow::EditorFile& MainWindow::FileFor(Editor editor) {
+  return editor == Editor::Source ? sourceOrigin_ : targetOrigin_;
+}
+
+const MainWindow::EditorFile& MainWindow::FileFor(Editor editor) const {
+  return editor == Editor::Source ? sourceOrigin_ : targetOrigin_;
+}
+
+void MainWindow::ShowFileLabel(Editor editor) {
+  const EditorFile& origin = FileFor(editor);
+  QLabel* label = editor == Editor::Source ? sourceFile_ : targetFile_;
+  QString text = QStringLiteral("%1 — %2").arg(origin.name, origin.kind);
+  if (HasPages(origin.format) && origin.pages.empty()) {
+    text += QStringLiteral("（編集済み・ページ番号なし）");
+  }
+  label->setText(text);
+}
+
+void MainWindow::ForgetPagesIfEdited(Editor editor) {
+  EditorFile& origin = FileFor(editor);
+  // The pages belong to the lines as they were read; after an edit a line number may
+  // stand for another line, so none is given rather than a wrong one.
+  if (origin.pages.empty() || EditorFor(editor)->document()->revision() == origin.revision) {
+    return;
+  }
+  origin.pages.clear();
+  ShowFileLabel(editor);
+}
+
+std::uint32_t MainWindow::PageOfLine(Editor editor, std::size_t line) const {
+  const EditorFile& origin = FileFor(editor);
+  if (EditorFor(editor)->document()->revision() != origin.revision) return 0;
+  return line >= 1 && line <= origin.pages.size() ? origin.pages[line - 1] : 0;
 }
 
 void MainWindow::OpenFromCommandLine(const QStringList& files) {
@@ -495,12 +611,21 @@ void MainWindow::ShowMessage(const UserMessage& message) {
 void MainWindow::ShowResult(const CompareResult& result) {
   compareStatus_ = CompareStatusText(result);
   status_->setText(compareStatus_);
-  pairList_->Model().SetRows(
-      PairRows(result, *sourceEditor_->document(), *targetEditor_->document(), view_->Index()));
+  std::vector<PairRow> rows =
+      PairRows(result, *sourceEditor_->document(), *targetEditor_->document(), view_->Index());
+  for (PairRow& row : rows) {
+    if (!row.source.empty()) row.sourcePage = PageOfLine(Editor::Source, row.source.first);
+    if (!row.target.empty()) row.targetPage = PageOfLine(Editor::Target, row.target.first);
+  }
+  pairList_->Model().SetRows(std::move(rows));
 }
 
 bool MainWindow::ReportProgress(std::size_t done, std::size_t total) {
   return progress_ == nullptr || progress_->Update(done, total);
+}
+
+bool MainWindow::ReportLongWork(const LongWorkStatus& status) {
+  return progress_ == nullptr || progress_->UpdateLongWork(status);
 }
 
 void MainWindow::Compare() {
@@ -552,6 +677,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   if (settings_->IsKept()) {
     settings_->SaveBoxes(findChildren<QCheckBox*>());
     settings_->SaveItems(menu_->NormalizationItems());
+    settings_->SaveItems({menu_->reviewView});
     settings_->SetGeometry(saveGeometry());
     settings_->SetSplitterState(splitter_->saveState());
   }

@@ -2,10 +2,13 @@
 
 #include <QWidget>
 #include <chrono>
+#include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "compare/compare_ui.h"
 #include "compare/report_store.h"
+#include "formats/input_format.h"
 #include "segment/morph_backend.h"
 #include "text/text_encoding.h"
 
@@ -54,9 +57,14 @@ class MainWindow : public QWidget, public CompareUi {
   // when the window closes. Without this call nothing is remembered.
   void UseSettings(QSettings* settings);
 
-  // Reads a text file into an editor, in the encoding given or the one found. On failure
-  // shows an error box, leaves the editor as it was and returns false.
-  bool OpenFile(Editor editor, const QString& path, std::optional<TextEncoding> encoding = {});
+  // Reads a text file into an editor, in the encoding given or the one found, or a document
+  // in the format given or the one found (keepRuby: with the ruby of .docx and .odt files).
+  // On failure shows an error box, leaves the editor as it was and returns false.
+  bool OpenFile(Editor editor, const QString& path, std::optional<TextEncoding> encoding = {},
+                std::optional<InputFormat> format = {}, bool keepRuby = false);
+  // The page of a line of an editor (by line number from 1), or 0: known while the editor
+  // holds the text read from a document with pages, unchanged.
+  std::uint32_t PageOfLine(Editor editor, std::size_t line) const;
   // The files named on the command line: one goes into the Source editor; with two, both
   // are opened and compared at once.
   void OpenFromCommandLine(const QStringList& files);
@@ -64,11 +72,13 @@ class MainWindow : public QWidget, public CompareUi {
   std::u16string EditorText(Editor editor) const override;
   void SetEditorText(Editor editor, const std::u16string& text) override;
   bool IsOptionChecked(OptionId option) const override;
+  std::string DocumentName(Editor editor) const override;
   void ShowReport(const std::filesystem::path& path) override;
   void ReportError(const std::string& message) override;
   void ReportFailure(const ErrorDetails& details, const std::string& message) override;
   void ShowMessage(const UserMessage& message) override;
   bool ReportProgress(std::size_t done, std::size_t total) override;
+  bool ReportLongWork(const LongWorkStatus& status) override;
   void ShowResult(const CompareResult& result) override;
 
  public slots:
@@ -79,6 +89,8 @@ class MainWindow : public QWidget, public CompareUi {
   void NextChange();
   void PreviousChange();
   void OpenFind();
+  // 対照表示 or 表形式 was chosen: a report shown in the other view is made again.
+  void SwitchView();
   // A stop signal (Ctrl-C, kill, the end of the session): open dialogs are closed, a running
   // Compare is cancelled, which removes its partial report, and the window closes.
   void CloseForStopSignal();
@@ -94,6 +106,20 @@ class MainWindow : public QWidget, public CompareUi {
   void ApplyTabOrder();
   void ConnectCommands();
   PlainTextEditor* EditorFor(Editor editor) const;
+  // What an editor's text was read from, for the label above it and the pages of its lines.
+  struct EditorFile {
+    QString name;
+    QString kind;  // the encoding of a text file, the format (and pages) of a document
+    InputFormat format = InputFormat::Text;
+    std::vector<std::uint32_t> pages;  // by line; empty without pages or once edited
+    int revision = -1;                 // the editor's document when the text was read
+  };
+  EditorFile& FileFor(Editor editor);
+  const EditorFile& FileFor(Editor editor) const;
+  // Shows the file's name and kind above the editor; a document edited since it was read
+  // has lost its pages, and the label says so.
+  void ShowFileLabel(Editor editor);
+  void ForgetPagesIfEdited(Editor editor);
   QList<QCheckBox*> OptionBoxes() const;
   QString SuggestedSavePath() const;
   void OfferBrowser(const QString& path, qint64 size);
@@ -113,6 +139,9 @@ class MainWindow : public QWidget, public CompareUi {
   QLabel* sourceFile_ = nullptr;
   QLabel* targetFile_ = nullptr;
   QString sourcePath_;  // the file the Source text came from, if any
+  QString targetPath_;
+  EditorFile sourceOrigin_;
+  EditorFile targetOrigin_;
   QPushButton* compareButton_ = nullptr;
   QPushButton* saveButton_ = nullptr;
   QPushButton* printButton_ = nullptr;

@@ -156,9 +156,11 @@ void PairListModel::Reset(std::vector<PairRow> rows, bool hasLines) {
   rows_ = std::move(rows);
   hasLines_ = hasLines;
   hasErrorRates_ = false;
+  hasPages_ = false;
   largestLine_ = 0;
   for (const PairRow& row : rows_) {
     hasErrorRates_ = hasErrorRates_ || row.errorRate.has_value();
+    hasPages_ = hasPages_ || row.sourcePage != 0 || row.targetPage != 0;
     for (const PairSide* side : {&row.source, &row.target}) {
       if (side->count > 0) largestLine_ = std::max(largestLine_, side->last);
     }
@@ -196,8 +198,13 @@ QVariant PairListModel::data(const QModelIndex& index, int role) const {
         case kSource:
         case kTarget:
           if (!hasLines_) return QString();
-          return QString::fromStdString(
-              FormatPairSide(index.column() == kSource ? row.source : row.target));
+          {
+            const bool source = index.column() == kSource;
+            QString text = QString::fromStdString(FormatPairSide(source ? row.source : row.target));
+            const std::uint32_t page = source ? row.sourcePage : row.targetPage;
+            if (page != 0) text += QStringLiteral(" (p.%1)").arg(page);
+            return text;
+          }
         case kState:
           return StateText(row.state, row.moved);
         case kErrorRate:
@@ -235,7 +242,7 @@ QVariant PairListModel::headerData(int section, Qt::Orientation orientation, int
     return QStringLiteral(
         "ファイルの行番号（空行も数えます）。12+13 は二行を、12-40 は 12 行目から 40 行目までの"
         "行をつないで比較した組（間の空行は組に入りません）。状態が「移動」の組は、相手の行が"
-        "離れた位置にあります");
+        "離れた位置にあります。(p.3) は文書のページ（つないだ組では最初の行のページ）");
   }
   return QVariant();
 }
@@ -264,7 +271,8 @@ void PairList::FitColumns() {
   const QFontMetrics metrics = fontMetrics();
   const QString digits(std::max(5, static_cast<int>(QString::number(model_.LargestLine()).size())),
                        QLatin1Char('0'));
-  const int lines = metrics.horizontalAdvance(digits + QLatin1Char('+') + digits) + 12;
+  const QString pages = model_.HasPages() ? QStringLiteral(" (p.0000)") : QString();
+  const int lines = metrics.horizontalAdvance(digits + QLatin1Char('+') + digits + pages) + 12;
   for (int column : {PairListModel::kSource, PairListModel::kTarget}) {
     horizontalHeader()->resizeSection(
         column,

@@ -23,6 +23,9 @@ struct PairRow {
   bool moved = false;
   PairState state = PairState::Identical;
   std::optional<double> errorRate;
+  // The page of each side's first line, when its text came from a document with pages.
+  std::uint32_t sourcePage = 0;
+  std::uint32_t targetPage = 0;
 };
 
 // The rows for a Compare's pairs. With scores, each pair's state and character error rate
@@ -56,6 +59,8 @@ class PairListModel : public QAbstractTableModel {
   bool HasErrorRates() const { return hasErrorRates_; }
   // The largest line number of either side, for the columns' widths.
   std::size_t LargestLine() const { return largestLine_; }
+  // Whether any side names its page.
+  bool HasPages() const { return hasPages_; }
   // Whether the row's lines differ or stand alone.
   bool IsChange(int row) const;
 
@@ -70,6 +75,7 @@ class PairListModel : public QAbstractTableModel {
   std::vector<PairRow> rows_;
   bool hasLines_ = false;
   bool hasErrorRates_ = false;
+  bool hasPages_ = false;
   std::size_t largestLine_ = 0;
 };
 

@@ -44,6 +44,26 @@ const char kScrollToPair[] = R"JS((function (i) {
   return window.scrollY;
 })(%1))JS";
 
+// The same two on a review page, whose pairs are the rows of its pairs' table: they wrap
+// and never reach beyond the right edge.
+const char kReviewPairAtTop[] = R"JS((function () {
+  const rows = document.querySelectorAll('table.rv > tbody > tr');
+  const y = window.scrollY;
+  let lo = 0, hi = rows.length;
+  while (lo < hi) {
+    const mid = (lo + hi) >> 1;
+    if (rows[mid].getBoundingClientRect().bottom > 1) hi = mid; else lo = mid + 1;
+  }
+  return [Math.min(lo, Math.max(rows.length - 1, 0)), y];
+})())JS";
+
+const char kReviewScrollToPair[] = R"JS((function (i) {
+  const rows = document.querySelectorAll('table.rv > tbody > tr');
+  if (i >= rows.length) return -1;
+  window.scrollTo(0, rows[i].getBoundingClientRect().top + window.scrollY);
+  return window.scrollY;
+})(%1))JS";
+
 }  // namespace
 
 PairNavigator::PairNavigator(ReportView& view, QObject* parent) : QObject(parent), view_(view) {
@@ -82,14 +102,16 @@ void PairNavigator::ShowPair(int pair) {
 }
 
 void PairNavigator::ScrollToLocalPair(int pair) {
-  view_.page()->runJavaScript(QString::fromLatin1(kScrollToPair).arg(pair),
+  const char* script = view_.Index().isReview() ? kReviewScrollToPair : kScrollToPair;
+  view_.page()->runJavaScript(QString::fromLatin1(script).arg(pair),
                               [this](const QVariant& y) { scrollYAfterMove_ = y.toDouble(); });
 }
 
 void PairNavigator::Step(int direction) {
   if (!view_.HasReport() || view_.Index().pairCount() == 0) return;
   view_.page()->runJavaScript(
-      QString::fromLatin1(kPairAtTop), [this, direction](const QVariant& v) {
+      QString::fromLatin1(view_.Index().isReview() ? kReviewPairAtTop : kPairAtTop),
+      [this, direction](const QVariant& v) {
         const QVariantList result = v.toList();
         if (result.size() != 2) return;
         StepFrom(direction, view_.PageFirstPair(view_.CurrentPage()) + result[0].toInt(),

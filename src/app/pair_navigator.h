@@ -10,7 +10,8 @@ class ReportView;
 
 // Moves the report view to a line pair: to its top and, when the pair has a change, far
 // enough to the right that its first changed cell shows. Pairs are found in the loaded page
-// by script: the n-th pair of a page begins after its (n-1)-th "<hr>". Which pairs hold a
+// by script: the n-th pair of a page begins after its (n-1)-th "<hr>", or on a review page
+// is the n-th row of its pairs' table. Which pairs hold a
 // change is known for the whole report (the view's index of the report file, or the change
 // test given), so a big report shown in parts moves from part to part.
 class PairNavigator : public QObject {

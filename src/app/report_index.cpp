@@ -24,6 +24,8 @@ ReportIndex ReportIndex::Build(const QString& path) {
                              static_cast<std::size_t>(index.fileSize_))
           : std::string_view(readBytes.constData(), static_cast<std::size_t>(readBytes.size()));
 
+  if (index.BuildReview(bytes)) return index;
+
   constexpr std::string_view kBody = "<body>";
   constexpr std::string_view kSeparator = "<hr><br>";
   constexpr std::string_view kFoot = "</body></html>";
@@ -45,6 +47,35 @@ ReportIndex ReportIndex::Build(const QString& path) {
   }
   index.ok_ = true;
   return index;
+}
+
+bool ReportIndex::BuildReview(std::string_view bytes) {
+  // The pairs' table of a review page, its rows each one line; the head's own tables come
+  // before it.
+  constexpr std::string_view kRows = "<table class=\"rv\">";
+  constexpr std::string_view kBody = "<tbody>\n";
+  constexpr std::string_view kRowEnd = "</tr>\n";
+  constexpr std::string_view kIdentical = "class=\"i\"";
+  if (!bytes.starts_with("<!DOCTYPE html>")) return false;
+  const std::size_t table = bytes.find(kRows);
+  const std::size_t body = table == std::string_view::npos ? table : bytes.find(kBody, table);
+  if (body == std::string_view::npos) return false;
+  review_ = true;
+  headEnd_ = static_cast<qint64>(body + kBody.size());
+  std::size_t from = body + kBody.size();
+  for (;;) {
+    if (!bytes.substr(from).starts_with("<tr id=\"p")) break;
+    const std::size_t at = bytes.find(kRowEnd, from);
+    if (at == std::string_view::npos) break;
+    const std::size_t end = at + kRowEnd.size();
+    const std::size_t start = bytes.find('>', from);
+    pairEnds_.push_back(static_cast<qint64>(end));
+    changed_.push_back(bytes.substr(from, start - from).find(kIdentical) == std::string_view::npos);
+    from = end;
+  }
+  footStart_ = static_cast<qint64>(from);
+  ok_ = true;
+  return true;
 }
 
 int ReportIndex::PairAt(qint64 offset) const {

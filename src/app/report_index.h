@@ -2,13 +2,15 @@
 
 #include <QString>
 #include <QVector>
+#include <string_view>
 
 namespace sorowa {
 
-// Where the line pairs of a report file are, found from its bytes: every pair ends with the
-// separator "<hr><br>", which user text (always escaped) can never contain. The report file
-// itself is not changed; the index only lets the window show a big report part by part and
-// know which pairs hold a change.
+// Where the line pairs of a report file are, found from its bytes: in the tables, every pair
+// ends with the separator "<hr><br>"; on a review page every pair is one row of the pairs'
+// table, ending in "</tr>\n" (src/compare/review_page.h). User text, always escaped, can
+// contain neither. The report file itself is not changed; the index only lets the window
+// show a big report part by part and know which pairs hold a change.
 class ReportIndex {
  public:
   // Reads the file. An unreadable file gives an empty index with ok() false.
@@ -17,7 +19,10 @@ class ReportIndex {
   bool ok() const { return ok_; }
   qint64 fileSize() const { return fileSize_; }
   int pairCount() const { return static_cast<int>(pairEnds_.size()); }
-  // The head (up to and including "<body>") and the foot ("</body></html>").
+  // Whether the file is a review page rather than the tables.
+  bool isReview() const { return review_; }
+  // The head (up to and including "<body>", on a review page up to the first row) and the
+  // foot ("</body></html>", on a review page from the end of the last row).
   qint64 headEnd() const { return headEnd_; }
   qint64 footStart() const { return footStart_; }
   // Byte range of pair i (from 0), separator included.
@@ -29,7 +34,11 @@ class ReportIndex {
   int PairAt(qint64 offset) const;
 
  private:
+  // Reads the rows of a review page; false, leaving the index as it was, for the tables.
+  bool BuildReview(std::string_view bytes);
+
   bool ok_ = false;
+  bool review_ = false;
   qint64 fileSize_ = 0;
   qint64 headEnd_ = 0;
   qint64 footStart_ = 0;

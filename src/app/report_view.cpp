@@ -16,6 +16,7 @@
 #include "align/report_buffer.h"
 #include "app/print_layout.h"
 #include "app/text_convert.h"
+#include "compare/review_html.h"
 
 namespace sorowa {
 namespace {
@@ -81,7 +82,16 @@ class ReportPartHandler : public QWebEngineUrlSchemeHandler {
     const QByteArray pairs = file.read(to - from);
     file.seek(foot);
     const QByteArray footBytes = file.readAll();
-    if (query.hasQueryItem(QStringLiteral("print"))) {
+    if (query.hasQueryItem(QStringLiteral("review"))) {
+      // A review page prints with its own style sheet. Printed in several runs, only the
+      // first keeps the page's head with the figures: the runs are joined into one document.
+      if (query.hasQueryItem(QStringLiteral("print")) && from > headEnd) {
+        const qsizetype start = bytes.indexOf("<header id=\"top\">");
+        const qsizetype end = bytes.indexOf("</header>\n");
+        if (start >= 0 && end > start) bytes.remove(start, end + 10 - start);
+      }
+      bytes += pairs;
+    } else if (query.hasQueryItem(QStringLiteral("print"))) {
       bytes += QByteArrayView(PrintStylesheet());
       const std::string printed = RewriteForPrint(
           std::string_view(pairs.constData(), static_cast<std::size_t>(pairs.size())));
@@ -204,16 +214,23 @@ QUrl ReportView::RangeUrl(int first, int end, bool print, const QString& name) c
                                                                        : index_.pairStart(first)));
   query.addQueryItem(QStringLiteral("foot"), QString::number(index_.footStart()));
   if (print) query.addQueryItem(QStringLiteral("print"), QStringLiteral("1"));
+  if (index_.isReview()) query.addQueryItem(QStringLiteral("review"), QStringLiteral("1"));
   url.setQuery(query);
   return url;
 }
 
 int ReportView::PageWithText(const QString& text, int page, bool backward) const {
   if (!IsPaged() || text.isEmpty()) return -1;
-  // The report holds cell texts escaped, so the needle is escaped the same way.
-  ReportBuffer escaped;
-  escaped.AppendEscaped(ToU16String(text));
-  const std::string needle(escaped.bytes());
+  // The report holds cell texts escaped, so the needle is escaped the same way: in the
+  // tables as their cells are, on a review page as its rows are.
+  std::string needle;
+  if (index_.isReview()) {
+    for (const char32_t c : text.toUcs4()) AppendShownChar(needle, c);
+  } else {
+    ReportBuffer escaped;
+    escaped.AppendEscaped(ToU16String(text));
+    needle = escaped.bytes();
+  }
   QFile file(reportPath_);
   if (!file.open(QIODevice::ReadOnly) || file.size() != index_.fileSize()) return -1;
   const uchar* mapped = file.map(0, file.size());

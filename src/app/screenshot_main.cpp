@@ -1,7 +1,10 @@
 // Makes the picture of the window for the documentation: opens two files into the editors,
 // runs Compare, moves to the first change, waits for the report to be drawn and saves the
 // window as a PNG.
-// Usage: sorowa_screenshot SOURCE.txt TARGET.txt OUTPUT.png [WIDTHxHEIGHT]
+// Usage: sorowa_screenshot SOURCE.txt TARGET.txt OUTPUT.png [WIDTHxHEIGHT [review]]
+// With "review", the report is shown as 対照表示 and the picture is of the page alone, from
+// its head with the figures on.
+#include <QAction>
 #include <QApplication>
 #include <QPixmap>
 #include <QScreen>
@@ -19,7 +22,8 @@
 
 int main(int argc, char** argv) {
   if (argc < 4) {
-    std::fputs("usage: sorowa_screenshot SOURCE TARGET OUTPUT.png [WIDTHxHEIGHT]\n", stderr);
+    std::fputs("usage: sorowa_screenshot SOURCE TARGET OUTPUT.png [WIDTHxHEIGHT [review]]\n",
+               stderr);
     return 2;
   }
   sorowa::PrepareWebEngine();
@@ -42,6 +46,10 @@ int main(int argc, char** argv) {
       !window.OpenFile(sorowa::Editor::Target, QString::fromLocal8Bit(argv[2]))) {
     return 1;
   }
+  const bool review = argc > 5 && QString::fromLocal8Bit(argv[5]) == QStringLiteral("review");
+  if (review) {
+    window.findChild<QAction*>(QStringLiteral("reviewViewAction"))->setChecked(true);
+  }
   window.resize(size);
   window.move(0, 0);
   window.show();
@@ -56,13 +64,13 @@ int main(int argc, char** argv) {
       app.exit(1);
       return;
     }
-    if (!moved) {
+    if (!moved && !review) {
       moved = true;
       window.NextChange();
     }
     // Give the compositor a moment to put the page on the screen.
     QTimer::singleShot(2500, &app, [&] {
-      const QPixmap picture = window.screen()->grabWindow(window.winId());
+      const QPixmap picture = review ? view->grab() : window.screen()->grabWindow(window.winId());
       status = picture.save(output, "PNG") ? 0 : 1;
       app.exit(status);
     });

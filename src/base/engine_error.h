@@ -7,6 +7,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <utility>
 
 namespace sorowa {
@@ -16,6 +17,15 @@ namespace sorowa {
 inline std::string ErrorDescription(int error) {
   const char* description = ::strerrordesc_np(error);
   return description != nullptr ? description : "error " + std::to_string(error);
+}
+
+// The same for a std::error_code (filesystem errors, a thread that could not start): its own
+// message() comes from strerror, which speaks the process's locale.
+inline std::string ErrorCodeDescription(const std::error_code& error) {
+  if (error.category() == std::generic_category() || error.category() == std::system_category()) {
+    return ErrorDescription(error.value());
+  }
+  return error.message();
 }
 
 // What kind of failure ended a command, so that each front end can word it in its own
@@ -33,6 +43,12 @@ enum class ErrorKind {
   FileNotReadable,          // path, systemError
   FileTooLarge,             // path, size, limit
   Undecodable,              // path, offset, encoding
+  DocumentDamaged,          // path, format: the file is not what its format says
+  DocumentEncrypted,        // path, format: the text cannot be read without a password
+  DocumentUnsupported,      // path, format, item (what is not supported)
+  DocumentLimitExceeded,    // path, format, item (what was counted), size, limit
+  NoTextLayer,              // path: a PDF whose pages are images only
+  ThreadNotStarted,         // systemError
 };
 
 // The parameters of a failure; which fields mean something depends on the kind.
@@ -40,6 +56,8 @@ struct ErrorDetails {
   ErrorKind kind = ErrorKind::Unspecified;
   std::string path;      // a file or folder, as the system names it
   std::string encoding;  // the encoding the bytes were decoded as
+  std::string format;    // a document format as the window names it ("PDF", "Word (.docx)")
+  std::string item;      // what a limit counted or what is not supported, in English
   int systemError = 0;   // errno, 0 when the system gave none
   std::uint64_t offset = 0;
   std::uint64_t size = 0;
@@ -71,6 +89,24 @@ class EngineError : public std::runtime_error {
 
  private:
   ErrorDetails details_;
+};
+
+// The system gave no thread for the work. std::thread throws std::system_error, whose
+// message is in the process's language and says nothing of what the thread was for.
+class ThreadNotStartedError : public EngineError {
+ public:
+  // purpose completes "cannot start a thread ...", e.g. "to compare the line pairs".
+  ThreadNotStartedError(const std::system_error& error, const std::string& purpose)
+      : EngineError(Details(error.code().value()), "cannot start a thread " + purpose + ": " +
+                                                       ErrorCodeDescription(error.code())) {}
+
+ private:
+  static ErrorDetails Details(int systemError) {
+    ErrorDetails details;
+    details.kind = ErrorKind::ThreadNotStarted;
+    details.systemError = systemError;
+    return details;
+  }
 };
 
 // The details of any exception: those an EngineError carries, OutOfMemory for bad_alloc,

@@ -27,6 +27,12 @@ char* EncodeUtf8(std::u16string_view text, char* out);
 inline constexpr std::size_t kEscapedUtf8BytesPerUnit = 6;
 char* EncodeEscapedUtf8(std::u16string_view text, char* out);
 
+// The code point of the well-formed UTF-8 sequence that starts at text[i], in c, and its
+// length in bytes; 0 when text[i] does not start one (a stray or cut-short byte, an overlong
+// form, a surrogate, a code point above U+10FFFF). For text that may hold any bytes, such as a
+// path, read one character at a time.
+std::size_t DecodeCodePointUtf8(std::string_view text, std::size_t i, char32_t& c);
+
 // Decodes well-formed UTF-8 from bytes[start] on (the Unicode standard's table of byte
 // sequences: no overlong forms, encoded surrogates or code points above U+10FFFF) into
 // UTF-16. Throws InputDecodingError naming the byte offset and the fault.

@@ -1,8 +1,16 @@
 #include "batch/batch_documents.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <optional>
+#include <set>
 #include <system_error>
 #include <unordered_set>
+#include <utility>
+
+#include "base/engine_error.h"
+#include "base/quoted_name.h"
 
 namespace sorowa {
 namespace {
@@ -11,12 +19,16 @@ namespace fs = std::filesystem;
 
 [[noreturn]] void FailFolder(const std::string& role, const fs::path& path,
                              const std::error_code& error) {
-  throw BatchListError("cannot read the " + role + " folder '" + path.string() +
-                       "': " + error.message());
+  throw BatchListError("cannot read the " + role + " folder " + QuoteName(path.string()) + ": " +
+                       ErrorCodeDescription(error));
 }
 
-// The regular files under dir (symbolic links to them included), by their paths relative
-// to dir with '/' between the parts, in byte order.
+// Every entry under dir that is not a folder, by its path relative to dir with '/' between
+// the parts, in byte order. Regular files, but also FIFOs, devices and dangling links: they
+// are listed so that their documents fail with what they are, rather than their partners
+// with "there is no Source file". Links to folders are followed, each folder entered once
+// (a link back up would loop); excluded (the results folder, reached through a link) is not
+// entered. A folder that cannot be read stops the listing, naming that folder.
 std::vector<std::string> FilesUnder(const fs::path& dir, const std::string& role,
                                     const fs::path& excluded) {
   std::error_code error;
@@ -25,27 +37,38 @@ std::vector<std::string> FilesUnder(const fs::path& dir, const std::string& role
   if (!fs::is_directory(status)) {
     FailFolder(role, dir, std::make_error_code(std::errc::not_a_directory));
   }
-  std::vector<std::string> names;
-  fs::recursive_directory_iterator it(dir, error);
-  if (error) FailFolder(role, dir, error);
-  const std::size_t prefix = dir.native().size();
-  for (; it != fs::recursive_directory_iterator(); it.increment(error)) {
-    if (error) FailFolder(role, dir, error);
-    const fs::directory_entry& entry = *it;
-    std::error_code ignored;
-    if (entry.is_directory(ignored)) {
-      if (!excluded.empty() && fs::equivalent(entry.path(), excluded, ignored)) {
-        it.disable_recursion_pending();
-      }
-      continue;
-    }
-    if (!entry.is_regular_file(ignored)) continue;
-    // The iterator's paths are dir followed by the relative parts.
-    std::string name = entry.path().generic_string().substr(prefix);
-    name.erase(0, name.find_first_not_of('/'));
-    names.push_back(std::move(name));
+  std::set<std::pair<dev_t, ino_t>> entered;
+  std::optional<std::pair<dev_t, ino_t>> skipped;
+  struct stat info {};
+  if (!excluded.empty() && ::stat(excluded.c_str(), &info) == 0) {
+    skipped.emplace(info.st_dev, info.st_ino);
   }
-  if (error) FailFolder(role, dir, error);
+  std::vector<std::string> names;
+  // Folders still to read, each with its path relative to dir ("" for dir itself).
+  std::vector<std::string> pending{""};
+  while (!pending.empty()) {
+    const std::string relative = std::move(pending.back());
+    pending.pop_back();
+    const fs::path folder = relative.empty() ? dir : dir / relative;
+    if (::stat(folder.c_str(), &info) != 0)
+      FailFolder(role, folder, {errno, std::generic_category()});
+    if (!entered.emplace(info.st_dev, info.st_ino).second) continue;
+    if (skipped && *skipped == std::pair(info.st_dev, info.st_ino)) continue;
+    fs::directory_iterator it(folder, error);
+    if (error) FailFolder(role, folder, error);
+    for (; it != fs::directory_iterator(); it.increment(error)) {
+      if (error) FailFolder(role, folder, error);
+      const std::string name = relative.empty() ? it->path().filename().string()
+                                                : relative + "/" + it->path().filename().string();
+      std::error_code ignored;
+      if (it->is_directory(ignored)) {
+        pending.push_back(name);
+      } else {
+        names.push_back(name);
+      }
+    }
+    if (error) FailFolder(role, folder, error);
+  }
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -81,9 +104,9 @@ std::vector<BatchDocument> ListFolderDocuments(const fs::path& sourceDir, const 
     document.source = (sourceDir / document.name).string();
     document.target = (targetDir / document.name).string();
     if (!haveTarget) {
-      document.error = "there is no Target file '" + document.target + "'";
+      document.error = "there is no Target file " + QuoteName(document.target);
     } else if (!haveSource) {
-      document.error = "there is no Source file '" + document.source + "'";
+      document.error = "there is no Source file " + QuoteName(document.source);
     }
     s += haveSource;
     t += haveTarget;
@@ -93,6 +116,14 @@ std::vector<BatchDocument> ListFolderDocuments(const fs::path& sourceDir, const 
 }
 
 std::vector<BatchDocument> ReadBatchList(std::string_view text, const std::string& listName) {
+  // Editors on some systems start a UTF-8 file with a byte order mark; it would otherwise
+  // stick to the first Source path, where nobody can see it.
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF") ||
+      text.starts_with(std::string_view("\0\0\xFE\xFF", 4))) {
+    throw BatchListError(listName + ": starts with a UTF-16 or UTF-32 byte order mark; the " +
+                         "list is read as bytes, one path a line, so save it as UTF-8");
+  }
   std::vector<BatchDocument> documents;
   std::unordered_set<std::string> taken;
   std::size_t lineNumber = 0;

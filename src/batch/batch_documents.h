@@ -31,15 +31,18 @@ class BatchListError : public std::runtime_error {
 };
 
 // Every file under sourceDir with the file of the same relative path under targetDir, in the
-// order of the names (byte order). A file found on one side only becomes a document with
-// an error. excluded (the results folder, when it lies inside one of the folders) is not
-// searched. Throws BatchListError when a folder cannot be read.
+// order of the names (byte order). Every entry that is not a folder counts as a file (a FIFO
+// or a dangling link fails later as what it is); links to folders are followed, each folder
+// entered once. A file found on one side only becomes a document with an error. excluded
+// (the results folder, should a link lead into it) is not searched. Throws BatchListError
+// naming the folder, or the subfolder, that cannot be read.
 std::vector<BatchDocument> ListFolderDocuments(const std::filesystem::path& sourceDir,
                                                const std::filesystem::path& targetDir,
                                                const std::filesystem::path& excluded = {});
 
 // Reads a list of documents: one per line, the Source path, a tab and the Target path, taken
-// byte for byte; lines end in LF or CR LF, empty lines are skipped. Relative paths are taken
+// byte for byte; lines end in LF or CR LF, empty lines are skipped, and a UTF-8 byte order
+// mark at the start is dropped (a UTF-16 or UTF-32 one is refused). Relative paths are taken
 // from the current folder. The names are the Source paths made relative (a leading '/' and
 // parts "." and ".." dropped), a name taken already getting "~2", "~3"... in list order.
 // The documents come in the order of their names. Throws BatchListError naming listName

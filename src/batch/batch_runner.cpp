@@ -10,12 +10,17 @@
 #include <optional>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
 
+#include "base/file_identity.h"
+#include "base/quoted_name.h"
 #include "batch/batch_index.h"
+#include "batch/results_folder.h"
 #include "compare/compare_errors.h"
 #include "compare/compare_line_pairs.h"
 #include "compare/report_store.h"
 #include "compare/report_stream.h"
+#include "formats/read_document.h"
 #include "score/stats_json.h"
 #include "segment/morph_analyzer.h"
 #include "text/text_file.h"
@@ -26,6 +31,8 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
+std::string ReportName(const BatchDocument& document) { return document.name + ".htm"; }
+
 // What became of one document.
 struct DocumentRun {
   StatsDocument stats;
@@ -34,21 +41,38 @@ struct DocumentRun {
   bool finished = false;  // false for a document never started, or cancelled
 };
 
+// A document's text: a text file decoded in the encoding asked, a document read. Only a
+// regular file is read, and it is opened without waiting, so that a FIFO cannot hold up the
+// run.
+std::u16string ReadSide(const std::string& path, const std::string& encoding,
+                        std::optional<InputFormat> asked, bool keepRuby) {
+  const std::string bytes = ReadRegularFileBytes(path);
+  const InputFormat format = asked ? *asked : DetectInputFormat(bytes);
+  if (format == InputFormat::Text) return DecodeAsAsked(bytes, encoding, path);
+  ReadOptions options;
+  options.keepRuby = keepRuby;
+  return JoinLines(ReadDocument(bytes, format, path, options));
+}
+
 // Compares and scores one document on the calling thread, its report going to its file as
 // it is written. A failure is the document's error; a cancelled document stays unfinished,
 // its partial report removed.
-void RunDocument(const BatchDocument& document, const BatchOptions& options,
+void RunDocument(const BatchDocument& document, const BatchOptions& options, ResultsFolder& folder,
                  MorphAnalyzer* analyzer, const std::atomic<bool>& stop, DocumentRun& run) {
   if (!document.error.empty()) {
     run.error = document.error;
     run.finished = true;
     return;
   }
+  if (!run.error.empty()) {  // refused before the run started
+    run.finished = true;
+    return;
+  }
   try {
     const std::u16string source =
-        DecodeAsAsked(ReadFileBytes(document.source), options.sourceEncoding, document.source);
+        ReadSide(document.source, options.sourceEncoding, options.sourceFormat, options.keepRuby);
     const std::u16string target =
-        DecodeAsAsked(ReadFileBytes(document.target), options.targetEncoding, document.target);
+        ReadSide(document.target, options.targetEncoding, options.targetFormat, options.keepRuby);
 
     CompareHooks hooks;
     hooks.threads = 1;
@@ -59,14 +83,15 @@ void RunDocument(const BatchDocument& document, const BatchOptions& options,
     std::unique_ptr<ReportWriter> writer;
     std::optional<ReportStream> stream;
     if (options.compare.writeTables) {
-      const fs::path path = options.outDir / (document.name + ".htm");
-      fs::create_directories(path.parent_path());
-      writer = FileReportStore(path).Begin();
-      stream.emplace(*writer);
+      writer = folder.Begin(ReportName(document), "the report");
+      stream.emplace(*writer, options.compare.report);
       hooks.reportBytes = [&stream](std::string_view bytes) { stream->Append(bytes); };
     }
-    std::string unused;  // with tables, every byte goes through reportBytes
-    CompareResult result = CompareLinePairs(source, target, unused, options.compare, hooks);
+    CompareOptions compare = options.compare;
+    compare.sourceName = document.source;
+    compare.targetName = document.target;
+    std::string unused;  // with a report, every byte goes through reportBytes
+    CompareResult result = CompareLinePairs(source, target, unused, compare, hooks);
     if (writer) {
       stream->Finish();
       writer->Commit();
@@ -94,8 +119,8 @@ void RunDocument(const BatchDocument& document, const BatchOptions& options,
 class DocumentPool {
  public:
   DocumentPool(const std::vector<BatchDocument>& documents, const BatchOptions& options,
-               std::vector<DocumentRun>& runs)
-      : documents_(documents), options_(options), runs_(runs) {}
+               ResultsFolder& folder, std::vector<DocumentRun>& runs)
+      : documents_(documents), options_(options), folder_(folder), runs_(runs) {}
 
   ~DocumentPool() {
     stop_ = true;
@@ -107,8 +132,8 @@ class DocumentPool {
     for (MorphAnalyzer* analyzer : analyzers) {
       try {
         threads_.emplace_back([this, analyzer] { Work(analyzer); });
-      } catch (const std::system_error&) {
-        if (threads_.empty()) throw;
+      } catch (const std::system_error& error) {
+        if (threads_.empty()) throw ThreadNotStartedError(error, "to compare the documents");
         break;  // the threads running do all the documents
       }
     }
@@ -144,7 +169,7 @@ class DocumentPool {
     for (;;) {
       const std::size_t index = next_.fetch_add(1);
       if (index >= documents_.size() || stop_) return;
-      RunDocument(documents_[index], options_, analyzer, stop_, runs_[index]);
+      RunDocument(documents_[index], options_, folder_, analyzer, stop_, runs_[index]);
       if (!runs_[index].finished) return;  // cancelled
       {
         std::lock_guard lock(mutex_);
@@ -156,6 +181,7 @@ class DocumentPool {
 
   const std::vector<BatchDocument>& documents_;
   const BatchOptions& options_;
+  ResultsFolder& folder_;
   std::vector<DocumentRun>& runs_;
   std::vector<std::thread> threads_;
   std::mutex mutex_;
@@ -165,8 +191,64 @@ class DocumentPool {
   std::atomic<bool> stop_{false};
 };
 
-void WriteResultFile(const fs::path& path, const std::string& noun, const std::string& bytes) {
-  FileReportStore(path, noun).Write(bytes);
+// The three files written once all documents are done.
+constexpr const char* kSummaryNames[] = {"stats.json", "stats.tsv", "index.html"};
+
+// Two files of a run cannot take one name, and a report cannot go into a folder where
+// another file of the run goes: a document named x and one named x.htm/y, or a Source
+// subfolder called stats.json. Whichever came first, one would fail at random or the
+// summary would be lost at the end, so the document that needs the folder fails now, before
+// anything is run, and says why. Returns each document's error, empty for most.
+std::vector<std::string> ReportNameClashes(const std::vector<BatchDocument>& documents,
+                                           const fs::path& outDir) {
+  std::unordered_map<std::string, std::string> files;
+  for (const char* name : kSummaryNames) files[name] = std::string("the batch's ") + name;
+  for (const BatchDocument& document : documents) {
+    if (!document.error.empty()) continue;  // writes no report
+    files.emplace(ReportName(document), "the report of " + QuoteName(document.name));
+  }
+  std::vector<std::string> errors(documents.size());
+  for (std::size_t k = 0; k < documents.size(); ++k) {
+    if (!documents[k].error.empty()) continue;
+    const std::string report = ReportName(documents[k]);
+    for (std::size_t slash = report.find('/'); slash != std::string::npos;
+         slash = report.find('/', slash + 1)) {
+      const auto taken = files.find(report.substr(0, slash));
+      if (taken == files.end()) continue;
+      errors[k] = "the report " + QuoteName((outDir / report).string()) +
+                  " would need the folder " + QuoteName((outDir / taken->first).string()) +
+                  ", where " + taken->second + " goes";
+      break;
+    }
+  }
+  return errors;
+}
+
+// Refuses the run when a file it would write is one of the documents' own files: renamed over
+// it, the result would take the document's place.
+void CheckInputsKept(const std::vector<BatchDocument>& documents, const ResultsFolder& folder,
+                     bool reports) {
+  std::vector<std::pair<FileIdentity, std::string>> inputs;
+  for (const BatchDocument& document : documents) {
+    for (const std::string* path : {&document.source, &document.target}) {
+      const std::optional<FileIdentity> identity = IdentityOf(*path);
+      if (identity && identity->regular) inputs.emplace_back(*identity, *path);
+    }
+  }
+  const auto check = [&](const std::string& name) {
+    const std::optional<struct stat> entry = folder.Entry(name);
+    if (!entry || !S_ISREG(entry->st_mode)) return;
+    for (const auto& [identity, path] : inputs) {
+      if (identity.device == entry->st_dev && identity.inode == entry->st_ino) {
+        throw BatchConflictError(QuoteName((folder.path() / name).string()) +
+                                 " would be replaced by a result, but it is the document file " +
+                                 QuoteName(path) + "; choose another results folder");
+      }
+    }
+  };
+  for (const char* name : kSummaryNames) check(name);
+  if (!reports) return;
+  for (const BatchDocument& document : documents) check(ReportName(document));
 }
 
 std::string ClockText(std::chrono::seconds time) {
@@ -186,11 +268,12 @@ std::string ClockText(std::chrono::seconds time) {
 
 BatchOutcome RunBatch(const std::vector<BatchDocument>& documents, const BatchOptions& options,
                       const BatchHooks& hooks) {
-  std::error_code error;
-  fs::create_directories(options.outDir, error);
-  if (error || !fs::is_directory(options.outDir)) {
-    throw std::runtime_error("cannot make the results folder '" + options.outDir.string() +
-                             "': " + (error ? error.message() : "it is not a folder"));
+  ResultsFolder folder(options.outDir);
+  CheckInputsKept(documents, folder, options.compare.writeTables);
+  std::vector<DocumentRun> runs(documents.size());
+  if (options.compare.writeTables) {
+    std::vector<std::string> clashes = ReportNameClashes(documents, options.outDir);
+    for (std::size_t k = 0; k < documents.size(); ++k) runs[k].error = std::move(clashes[k]);
   }
 
   BatchOptions effective = options;
@@ -198,8 +281,7 @@ BatchOutcome RunBatch(const std::vector<BatchDocument>& documents, const BatchOp
 
   // One analyser set up here, so its start-up message shows once, and a clone of it for
   // every other thread. Without a back-end there are no morpheme figures for any document.
-  const bool needsAnalyzer =
-      effective.compare.writeTables || effective.compare.scores == ScoreUnits::CharsAndMorphemes;
+  const bool needsAnalyzer = CompareNeedsAnalyzer(effective.compare);
   std::unique_ptr<MorphAnalyzer> first;
   if (needsAnalyzer) {
     first = std::make_unique<MorphAnalyzer>(hooks.showMessage, hooks.morphBackendFactory);
@@ -226,10 +308,9 @@ BatchOutcome RunBatch(const std::vector<BatchDocument>& documents, const BatchOp
     analyzers.push_back(first ? others.back().get() : nullptr);
   }
 
-  std::vector<DocumentRun> runs(documents.size());
   BatchOutcome outcome;
   {
-    DocumentPool pool(documents, effective, runs);
+    DocumentPool pool(documents, effective, folder, runs);
     pool.Start(std::move(analyzers));
     outcome.stopped = pool.Wait(hooks.progress);
   }
@@ -256,10 +337,14 @@ BatchOutcome RunBatch(const std::vector<BatchDocument>& documents, const BatchOp
   }
   if (outcome.stopped) return outcome;
 
-  WriteResultFile(options.outDir / "stats.json", "the stats", WriteStatsJson(stats));
-  WriteResultFile(options.outDir / "stats.tsv", "the stats", WriteStatsTsv(stats));
-  WriteResultFile(options.outDir / "index.html", "the results page",
-                  WriteBatchIndex(stats, listed, hasReport));
+  // All three or none: a full disk, or a failure half-way, must not leave new stats beside
+  // an old index.
+  folder.WriteTogether(
+      {{kSummaryNames[0], "the stats", WriteStatsJson(stats)},
+       {kSummaryNames[1], "the stats", WriteStatsTsv(stats)},
+       {kSummaryNames[2], "the results page",
+        WriteBatchIndex(stats, listed, hasReport,
+                        options.compare.report == ReportKind::Review)}});
   return outcome;
 }
 

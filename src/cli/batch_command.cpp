@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "base/quoted_name.h"
 #include "batch/batch_documents.h"
 #include "batch/batch_runner.h"
 #include "process/stop_signals.h"
@@ -62,14 +63,17 @@ int RunBatchCommand(const CommandLine& line) {
   options.compare = ResolveCompareOptions(line);
   options.sourceEncoding = line.sourceEncoding;
   options.targetEncoding = line.targetEncoding;
+  options.sourceFormat = line.sourceFormat;
+  options.targetFormat = line.targetFormat;
+  options.keepRuby = line.keepRuby;
   options.outDir = line.outDir;
 
   ProgressLine progress;
   BatchHooks hooks;
   hooks.showMessage = [&progress](const UserMessage& message) {
     progress.Clear();
-    std::fprintf(stderr, "sorowa-compare: %s%s%s\n", message.origin.c_str(),
-                 message.origin.empty() ? "" : ": ", message.text.c_str());
+    std::fprintf(stderr, "sorowa-compare: %s%s%s\n", EscapeControls(message.origin).c_str(),
+                 message.origin.empty() ? "" : ": ", EscapeControls(message.text).c_str());
   };
   // A stop signal (Ctrl+C) ends the run between two progress reports; main then ends the
   // program by that signal.
@@ -78,12 +82,19 @@ int RunBatchCommand(const CommandLine& line) {
     progress.Show(done, total);
     return true;
   };
-  const BatchOutcome outcome = RunBatch(documents, options, hooks);
+  BatchOutcome outcome;
+  try {
+    outcome = RunBatch(documents, options, hooks);
+  } catch (const BatchConflictError& error) {
+    throw UsageError(error.what());
+  }
   progress.Clear();
   if (outcome.stopped) return 1;
 
   for (const DocumentEntry& entry : outcome.stats.documents) {
-    if (!entry.totals) std::fprintf(stderr, "sorowa-compare: %s\n", entry.error.c_str());
+    if (!entry.totals) {
+      std::fprintf(stderr, "sorowa-compare: %s\n", EscapeControls(entry.error).c_str());
+    }
   }
   if (line.morphemeScores == true && !outcome.stats.options.morphemes) {
     throw std::runtime_error(

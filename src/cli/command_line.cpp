@@ -1,5 +1,7 @@
 #include "command_line.h"
 
+#include <algorithm>
+#include <initializer_list>
 #include <optional>
 #include <utility>
 
@@ -76,14 +78,33 @@ void ApplyOption(const std::vector<std::string_view>& args, std::size_t& i, Comm
     throw UsageError("option " + written.shown + " takes no value");
   }
   option->apply(line, use);
+  line.optionsGiven.emplace_back(option->name);
+}
+
+// Options that have no effect where they stand would be silently dropped; they are refused
+// instead, naming the first of them.
+void RefuseUnused(const CommandLine& line, std::initializer_list<std::string_view> allowed,
+                  const std::string& why) {
+  for (const std::string& name : line.optionsGiven) {
+    if (std::find(allowed.begin(), allowed.end(), name) == allowed.end()) {
+      throw UsageError(why + ", not --" + name);
+    }
+  }
+}
+
+// --changed-only and --no-report against the kind of report asked for.
+void CheckReportKind(const CommandLine& line) {
+  if (line.options.report == ReportKind::Review && line.noReport) {
+    throw UsageError("--no-report writes no report; --report review does not go with it");
+  }
+  if (line.options.changedOnly && line.options.report != ReportKind::Review) {
+    throw UsageError("--changed-only goes with --report review");
+  }
 }
 
 CommandLine FinishMergeStats(CommandLine line, const std::vector<std::string_view>& operands) {
-  if (line.stats || line.output || line.pairs || !line.outDir.empty() || line.shard ||
-      line.noReport || !line.batchList.empty() || line.morphemeScores.has_value() ||
-      line.normalization.any()) {
-    throw UsageError("--merge-stats combines finished results; only --summary goes with it");
-  }
+  RefuseUnused(line, {"merge-stats", "summary"},
+               "--merge-stats combines finished results; only --summary goes with it");
   if (operands.empty()) throw UsageError("--merge-stats needs the result files to combine");
   for (std::string_view operand : operands) {
     if (operand == "-") throw UsageError("--merge-stats reads files, not standard input");
@@ -94,10 +115,16 @@ CommandLine FinishMergeStats(CommandLine line, const std::vector<std::string_vie
 
 CommandLine FinishBatch(CommandLine line, const std::vector<std::string_view>& operands) {
   if (line.outDir.empty()) throw UsageError("a batch needs --out-dir DIR for its results");
+  CheckReportKind(line);
   if (line.stats || line.output || line.pairs) {
     throw UsageError(
         "a batch writes its reports and stats into --out-dir; -o, --stats and --pairs "
         "do not go with it");
+  }
+  if (line.Given("stats-format")) {
+    throw UsageError(
+        "a batch writes both stats.json and stats.tsv; --stats-format does not go "
+        "with it");
   }
   if (!line.batchList.empty()) {
     if (!operands.empty()) {
@@ -121,6 +148,17 @@ CommandLine FinishCompare(CommandLine line, const std::vector<std::string_view>&
   if (line.noReport && line.output) {
     throw UsageError("--no-report writes no report; -o does not go with it");
   }
+  CheckReportKind(line);
+  if (line.Given("stats-format") && !line.stats) {
+    throw UsageError("--stats-format says how --stats writes; give --stats FILE as well");
+  }
+  // The review page shows the scores itself; the tables report does not.
+  if (line.Given("stats-units") && !line.stats && !line.summary &&
+      line.options.report != ReportKind::Review) {
+    throw UsageError(
+        "--stats-units says what --stats, --summary and --report review count; give one of "
+        "them");
+  }
   if (line.stats == "-" && (line.output == "-" || line.pairs == "-")) {
     throw UsageError(std::string("the stats and the ") + (line.output == "-" ? "report" : "pairs") +
                      " cannot both go to standard output ('-')");
@@ -142,6 +180,10 @@ CommandLine FinishCompare(CommandLine line, const std::vector<std::string_view>&
 
 }  // namespace
 
+bool CommandLine::Given(std::string_view name) const {
+  return std::find(optionsGiven.begin(), optionsGiven.end(), name) != optionsGiven.end();
+}
+
 CommandLine::StatsFormat ResolveStatsFormat(const CommandLine& line) {
   if (line.statsFormat != CommandLine::StatsFormat::FromName) return line.statsFormat;
   const std::string& name = line.stats.value_or("");
@@ -151,6 +193,12 @@ CommandLine::StatsFormat ResolveStatsFormat(const CommandLine& line) {
 
 ScoreUnits ResolveScoreUnits(const CommandLine& line) {
   const bool batch = line.action == CommandLine::Action::Batch;
+  if (line.options.report == ReportKind::Review && !line.noReport) {
+    // The review page shows the character figures whatever is asked, and the morpheme
+    // figures only when asked: MeCab's analysis would take most of its time.
+    if (line.morphemeScores.value_or(false)) return ScoreUnits::CharsAndMorphemes;
+    return batch || line.stats || line.summary ? ScoreUnits::Chars : ScoreUnits::None;
+  }
   if (!batch && !line.stats && !line.summary) return ScoreUnits::None;
   const bool morphemeTable = line.options.morphemeDp || line.options.morphemeMatch;
   const bool morphemes = line.morphemeScores.value_or(!line.noReport && morphemeTable);
@@ -162,6 +210,9 @@ CompareOptions ResolveCompareOptions(const CommandLine& line) {
   options.normalization = line.normalization;
   options.scores = ResolveScoreUnits(line);
   options.writeTables = !line.noReport;
+  // What the review page's title and head call the two texts.
+  options.sourceName = line.source == "-" ? "標準入力" : line.source;
+  options.targetName = line.target == "-" ? "標準入力" : line.target;
   return options;
 }
 
@@ -179,6 +230,11 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
       ApplyOption(args, i, line);
       if (line.action == Action::Help || line.action == Action::Version) return line;
     }
+  }
+  if (line.Given("merge-stats") && (line.Given("batch") || line.Given("batch-list"))) {
+    throw UsageError("--merge-stats combines finished results and " +
+                     std::string(line.Given("batch") ? "--batch" : "--batch-list") +
+                     " runs documents; give one of them");
   }
   switch (line.action) {
     case Action::MergeStats:
@@ -202,7 +258,16 @@ standard input (only one of them). Without -o, the report is written as a new fi
 the temporary directory ($TMPDIR, else /tmp) and its path is printed on standard output
 (on standard error when --pairs writes to standard output).
 
-Tables (later options override earlier ones):
+Report:
+      --report KIND            tables: the alignment tables of every line pair (default);
+                               review: one page made for reading, with the document's
+                               figures and top confusions at its head and a row per line
+                               pair, Source and Target side by side, every substituted,
+                               deleted and inserted character marked
+      --changed-only           with --report review: leave identical line pairs out (the
+                               page says how many)
+
+Tables of --report tables (later options override earlier ones):
       --char-dp                character-level DP alignment (default: off)
       --morpheme-dp            morpheme-level DP alignment (default: on)
       --pseudo-bunsetsu-dp     pseudo-bunsetsu-level DP alignment (default: on)
@@ -224,14 +289,24 @@ Pairing (not changed by --all and --none):
 Input and output:
       --encoding NAME          read both files in encoding NAME, any name iconv knows
                                (e.g. CP932, SHIFT_JIS, EUC-JP, UTF-16LE). Default: UTF-8,
-                               or UTF-16 when the file starts with a UTF-16 byte order mark.
-                               'auto' finds each file's encoding: UTF-8 (with or without
-                               BOM), UTF-16 with BOM, CP932, EUC-JP or ISO-2022-JP
+                               or UTF-16 or UTF-32 when the file starts with their byte
+                               order mark. 'auto' finds each file's encoding: UTF-8 (with or
+                               without BOM), UTF-16 or UTF-32 with BOM, CP932, EUC-JP or
+                               ISO-2022-JP
       --source-encoding NAME   the same for SOURCE only
       --target-encoding NAME   the same for TARGET only (e.g. --source-encoding CP932 for
                                an old Shift_JIS version against a new UTF-8 one)
-  -o, --output FILE            write the report to FILE (replaced atomically);
-                               '-' writes it to standard output
+      --input-format FORMAT    read both files as auto (the default: found from the
+                               content), text, pdf, docx, odt, hocr, alto or page. A
+                               document gives one line per line of text in reading order
+      --source-input-format FORMAT, --target-input-format FORMAT
+                               the same for one file
+      --keep-ruby              keep the ruby of .docx and .odt files, in parentheses after
+                               the text it reads (default: left out)
+  -o, --output FILE            write the report to FILE (replaced atomically; a link is
+                               followed, even one whose file does not exist yet);
+                               '-' writes it to standard output. No output may be the
+                               same file as SOURCE, TARGET or another output
       --pairs FILE             also write the line pairs to FILE (replaced atomically;
                                '-' for standard output), one pair a line in report order:
                                Source lines, a tab, Target lines. Lines are numbered from
@@ -248,6 +323,8 @@ hypothesis):
       --stats-format FORMAT    json or tsv. Default: tsv for a FILE ending in .tsv, else json
       --stats-units UNITS      chars, or chars,morphemes for morpheme error rates too.
                                Default: morphemes too when a morpheme table is written
+                               (never by default with --report review, whose head shows
+                               them when asked)
       --summary                print pairs, error rates and the top confusions on standard
                                error
       --no-report              write no HTML report, only the scores (with --stats or
@@ -269,10 +346,15 @@ Many documents:
                                Target path per line
       --out-dir DIR            where a batch writes its reports, stats.json, stats.tsv and
                                index.html; a document that fails is listed with its error
-                               and the others go on (exit status 1)
+                               and the others go on (exit status 1). With --report review,
+                               each document gets a review page and index.html pictures of
+                               the error rates, the accuracy per character class and the
+                               top confusions. DIR may not be or lie inside SOURCE_DIR or
+                               TARGET_DIR; one batch at a time writes into it, and links
+                               inside it are replaced, never followed
       --shard K/N              process only the K-th of N fixed shares of the documents
       --merge-stats OUT IN...  combine the JSON results IN (shards, runs) exactly into OUT;
-                               operands are the IN files
+                               operands are the IN files, each merged only once
 
 Advanced:
       --max-table-memory BYTES the most memory one alignment table may take; suffixes

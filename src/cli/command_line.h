@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "compare/compare_options.h"
+#include "formats/input_format.h"
 #include "text/text_file.h"
 #include "text/text_normalizer.h"
 
@@ -36,6 +37,11 @@ struct CommandLine {
   // otherwise any name iconv knows.
   std::string sourceEncoding;
   std::string targetEncoding;
+  // Per file: the format it is read in; nothing tells it from the file's content. A text
+  // file is decoded as its encoding says; a document carries its own.
+  std::optional<InputFormat> sourceFormat;
+  std::optional<InputFormat> targetFormat;
+  bool keepRuby = false;  // ruby of .docx and .odt files, in parentheses after its text
   // Absent: a new file in the temporary directory. "-": standard output.
   std::optional<std::string> output;
   // Where the line pairs go as tab-separated text, if anywhere. "-": standard output.
@@ -56,6 +62,11 @@ struct CommandLine {
   // --merge-stats OUT IN...
   std::string mergeOutput;
   std::vector<std::string> mergeInputs;
+
+  // The long names of the options given, in order, so that what does not go together can
+  // be refused whatever the order.
+  std::vector<std::string> optionsGiven;
+  bool Given(std::string_view name) const;
 
   // --batch SOURCE_DIR TARGET_DIR (in source and target) or --batch-list FILE.
   std::string batchList;

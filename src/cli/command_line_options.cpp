@@ -51,6 +51,16 @@ std::string EncodingOf(const OptionUse& use) {
   return std::string(use.value);
 }
 
+// An --input-format value; nothing for auto.
+std::optional<InputFormat> InputFormatOf(const OptionUse& use) {
+  if (use.value == "auto") return std::nullopt;
+  const std::optional<InputFormat> format = ParseInputFormat(use.value);
+  if (!format) {
+    ThrowUnknownValue("input format", use.value, "auto, text, pdf, docx, odt, hocr, alto or page");
+  }
+  return format;
+}
+
 // Parses K/N with 1 <= K <= N.
 Shard ParseShard(std::string_view text) {
   const std::string quoted = "'" + std::string(text) + "'";
@@ -106,7 +116,20 @@ constexpr Choice<UnicodeForm> kUnicodeForms[] = {
     {"none", UnicodeForm::None},
 };
 
+constexpr Choice<ReportKind> kReportKinds[] = {
+    {"tables", ReportKind::Tables},
+    {"review", ReportKind::Review},
+};
+
 constexpr CommandLineOption kOptions[] = {
+    // What the report is.
+    {"report", "", Kind::Value,
+     [](CommandLine& line, const OptionUse& use) {
+       line.options.report = Choose(use, kReportKinds, "report", "tables or review");
+     }},
+    {"changed-only", "", Kind::Switch,
+     [](CommandLine& line, const OptionUse&) { line.options.changedOnly = true; }},
+
     // Tables, in the order they appear in a report.
     {"char-dp", "", Kind::Negatable, SetTable<&CompareOptions::charDp>},
     {"morpheme-dp", "", Kind::Negatable, SetTable<&CompareOptions::morphemeDp>},
@@ -130,6 +153,17 @@ constexpr CommandLineOption kOptions[] = {
      [](CommandLine& line, const OptionUse& use) { line.sourceEncoding = EncodingOf(use); }},
     {"target-encoding", "", Kind::Value,
      [](CommandLine& line, const OptionUse& use) { line.targetEncoding = EncodingOf(use); }},
+    {"input-format", "", Kind::Value,
+     [](CommandLine& line, const OptionUse& use) {
+       line.sourceFormat = InputFormatOf(use);
+       line.targetFormat = line.sourceFormat;
+     }},
+    {"source-input-format", "", Kind::Value,
+     [](CommandLine& line, const OptionUse& use) { line.sourceFormat = InputFormatOf(use); }},
+    {"target-input-format", "", Kind::Value,
+     [](CommandLine& line, const OptionUse& use) { line.targetFormat = InputFormatOf(use); }},
+    {"keep-ruby", "", Kind::Negatable,
+     [](CommandLine& line, const OptionUse& use) { line.keepRuby = use.on; }},
     {"output", "o", Kind::Value,
      [](CommandLine& line, const OptionUse& use) { line.output = NameOf(use); }},
     {"pairs", "", Kind::Value,

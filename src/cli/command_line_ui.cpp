@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "base/quoted_name.h"
 #include "process/stop_signals.h"
 
 namespace sorowa {
@@ -120,20 +121,57 @@ void CommandLineUi::ShowMessage(const UserMessage& message) {
 bool CommandLineUi::ReportProgress(std::size_t done, std::size_t total) {
   // SIGINT, SIGTERM or SIGHUP: cancel, so that the partial report is taken away.
   if (StopSignal() != 0) return false;
+  pairsTotal_ = total;
   if (!errIsTerminal_) return true;
   const auto now = Clock::now();
   if (now - start_ < progressDelay_) return true;
+  // While a long table is announced, its line stands instead.
+  if (longWorkPair_ == done && done < total) return true;
   if (progressWidth_ != 0 && now - lastProgress_ < kProgressInterval && done < total) return true;
-  lastProgress_ = now;
-  const std::string line =
-      "sorowa-compare: pair " + std::to_string(done) + " of " + std::to_string(total);
+  ShowProgressLine("sorowa-compare: pair " + std::to_string(done) + " of " + std::to_string(total));
+  return true;
+}
+
+bool CommandLineUi::ReportLongWork(const LongWorkStatus& status) {
+  if (StopSignal() != 0) return false;
+  const auto now = Clock::now();
+  if (longWorkPair_ != status.pair) {
+    longWorkPair_ = status.pair;
+    longWorkStart_ = now;
+    PrintError("sorowa-compare: line pair " + std::to_string(status.pair + 1) + ": aligning " +
+               std::to_string(status.sourceLength) + " and " + std::to_string(status.targetLength) +
+               " elements will take about " + ApproximateDuration(status.seconds) +
+               " (Ctrl+C stops)");
+  }
+  if (!errIsTerminal_) return true;
+  if (progressWidth_ != 0 && now - lastProgress_ < kProgressInterval) return true;
+  // The estimate at first, then what the time taken so far says, once there is enough of it.
+  const double elapsed = std::chrono::duration<double>(now - longWorkStart_).count();
+  const double left = status.done >= 0.02 ? elapsed * (1 - status.done) / status.done
+                                          : status.seconds * (1 - status.done) - elapsed;
+  ShowProgressLine("sorowa-compare: pair " + std::to_string(status.pair + 1) + " of " +
+                   std::to_string(std::max(pairsTotal_, status.pair + 1)) + ": table " +
+                   std::to_string(static_cast<int>(status.done * 100)) + " %, about " +
+                   ApproximateDuration(std::max(left, 1.0)) + " left");
+  return true;
+}
+
+void CommandLineUi::ShowProgressLine(const std::string& line) {
+  lastProgress_ = Clock::now();
   // Pad over a longer previous line.
   const std::size_t width = line.size();
   std::fprintf(err_, "\r%s%*s", line.c_str(),
                static_cast<int>(progressWidth_ > width ? progressWidth_ - width : 0), "");
   std::fflush(err_);
   progressWidth_ = std::max(progressWidth_, width);
-  return true;
+}
+
+std::string ApproximateDuration(double seconds) {
+  const auto whole = static_cast<long long>(seconds + 0.5);
+  if (whole < 90) return std::to_string(std::max(whole, 1LL)) + " s";
+  const long long minutes = (whole + 30) / 60;
+  if (minutes < 90) return std::to_string(minutes) + " min";
+  return std::to_string(minutes / 60) + " h " + std::to_string(minutes % 60) + " min";
 }
 
 void CommandLineUi::ShowResult(const CompareResult& result) {
@@ -159,7 +197,8 @@ void CommandLineUi::EndProgress() {
 
 void CommandLineUi::PrintError(const std::string& line) {
   EndProgress();
-  std::fputs(line.c_str(), err_);
+  // File names and MeCab's words reach this line; none of them may forge a line of its own.
+  std::fputs(EscapeControls(line).c_str(), err_);
   std::fputc('\n', err_);
   std::fflush(err_);
 }

@@ -45,6 +45,10 @@ class CommandLineUi : public CompareFrontEnd {
   void ReportError(const std::string& message) override;
   void ShowMessage(const UserMessage& message) override;
   bool ReportProgress(std::size_t done, std::size_t total) override;
+  // Says once on err that the pair's table will take long, with the estimate, whether err
+  // is a terminal or not; on a terminal, the progress line then shows the table's share done
+  // and the time left.
+  bool ReportLongWork(const LongWorkStatus& status) override;
   // Keeps the result and prints the notes about unpaired lines on err (when a report was
   // written).
   void ShowResult(const CompareResult& result) override;
@@ -60,6 +64,7 @@ class CommandLineUi : public CompareFrontEnd {
 
  private:
   void PrintError(const std::string& line);
+  void ShowProgressLine(const std::string& line);
 
   std::u16string sourceText_;
   std::u16string targetText_;
@@ -75,7 +80,13 @@ class CommandLineUi : public CompareFrontEnd {
   std::chrono::steady_clock::duration progressDelay_;
   std::chrono::steady_clock::time_point start_;
   std::chrono::steady_clock::time_point lastProgress_;
-  std::size_t progressWidth_ = 0;  // characters of the progress line now shown
+  std::size_t progressWidth_ = 0;            // characters of the progress line now shown
+  std::size_t pairsTotal_ = 0;               // as the last progress report gave it
+  std::optional<std::size_t> longWorkPair_;  // the pair whose long table was announced
+  std::chrono::steady_clock::time_point longWorkStart_;
 };
+
+// About how long something takes, for a person: "40 s", "9 min", "1 h 5 min".
+std::string ApproximateDuration(double seconds);
 
 }  // namespace sorowa

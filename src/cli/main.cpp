@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "base/memory_budget.h"
+#include "base/quoted_name.h"
 #include "batch_command.h"
 #include "command_line.h"
 #include "command_line_ui.h"
@@ -27,6 +28,8 @@
 #include "compare/compare_result.h"
 #include "compare/on_compare.h"
 #include "compare/report_store.h"
+#include "formats/read_document.h"
+#include "output_checks.h"
 #include "process/japanese_locale.h"
 #include "process/stop_signals.h"
 #include "score/stats_json.h"
@@ -52,8 +55,14 @@ std::string DisplayName(const std::string& operand) {
 std::string ReadAll(const std::string& operand) {
   int fd = 0;
   if (operand != "-") {
-    fd = ::open(operand.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw CommandError("cannot open '" + operand + "': " + ErrorDescription(errno));
+    // Opening a FIFO waits for its writer; a stop signal then ends the program here, with
+    // nothing written yet, rather than as an "interrupted" failure.
+    while ((fd = ::open(operand.c_str(), O_RDONLY | O_CLOEXEC)) < 0 && errno == EINTR) {
+      if (const int signal = StopSignal()) EndBySignal(signal);
+    }
+    if (fd < 0) {
+      throw CommandError("cannot open " + QuoteName(operand) + ": " + ErrorDescription(errno));
+    }
   }
   std::string bytes;
   // Room for a whole file at once, so that a file of megabytes is not copied again and again
@@ -75,7 +84,7 @@ std::string ReadAll(const std::string& operand) {
       const int error = errno;
       if (fd != 0) ::close(fd);
       throw CommandError("cannot read " +
-                         (operand == "-" ? DisplayName(operand) : "'" + operand + "'") + ": " +
+                         (operand == "-" ? DisplayName(operand) : QuoteName(operand)) + ": " +
                          ErrorDescription(error));
     }
     bytes.append(buffer, static_cast<std::size_t>(got));
@@ -84,13 +93,50 @@ std::string ReadAll(const std::string& operand) {
   return bytes;
 }
 
-std::u16string ReadText(const std::string& operand, const std::string& encoding) {
+// A file's text, one line of the document per line, and the page of each line when the
+// file is a document with pages.
+struct InputText {
+  std::u16string text;
+  std::vector<std::uint32_t> pages;
+};
+
+// How one file is read: in its encoding, or as a document.
+struct InputAsked {
+  std::string encoding;
+  std::optional<InputFormat> format;  // nothing: found from the content
+  bool keepRuby = false;
+};
+
+InputText ReadText(const std::string& operand, const InputAsked& asked) {
   const std::string bytes = ReadAll(operand);
+  const InputFormat format = asked.format ? *asked.format : DetectInputFormat(bytes);
+  if (format == InputFormat::Text) {
+    try {
+      return {DecodeAsAsked(bytes, asked.encoding, DisplayName(operand)), {}};
+    } catch (const InputDecodingError& e) {
+      throw CommandError(e.what());
+    }
+  }
+  ReadOptions options;
+  options.keepRuby = asked.keepRuby;
   try {
-    return DecodeAsAsked(bytes, encoding, DisplayName(operand));
-  } catch (const InputDecodingError& e) {
+    ExtractedText document = ReadDocument(bytes, format, DisplayName(operand), options);
+    return {JoinLines(document), std::move(document.pages)};
+  } catch (const DocumentError& e) {
     throw CommandError(e.what());
   }
+}
+
+// A message on standard error, controls escaped: file names and texts in it must not be
+// able to forge lines of their own or drive the terminal.
+void PrintError(const std::string& message) {
+  std::fprintf(stderr, "sorowa-compare: %s\n", EscapeControls(message).c_str());
+}
+
+int PrintUsageError(const UsageError& error) {
+  std::fprintf(stderr, "sorowa-compare: %s\nTry 'sorowa-compare --help' for more information.\n",
+               EscapeControls(error.what()).c_str());
+  return 2;
 }
 
 // Output that stdio still holds (the report path, the help) can fail only now. A reader that
@@ -121,6 +167,7 @@ void WritePairs(const std::string& path, const CompareResult& result) {
 // --merge-stats: reads every input before writing anything, so a bad input leaves OUT as
 // it was.
 int MergeStatsFiles(const CommandLine& line) {
+  CheckMergeOutputs(line);
   std::vector<StatsDocument> documents;
   for (const std::string& input : line.mergeInputs) {
     documents.push_back(ReadStatsJson(ReadAll(input), input));
@@ -138,7 +185,8 @@ int MergeStatsFiles(const CommandLine& line) {
 }
 
 // The scores of the Compare, to --stats and --summary.
-void WriteScores(const CommandLine& line, const CompareResult& result) {
+void WriteScores(const CommandLine& line, const CompareResult& result, const InputText& source,
+                 const InputText& target) {
   if (!result.scores) throw CommandError(result.scoresError);
   if (line.morphemeScores == true && !result.scores->options.morphemes) {
     throw CommandError(
@@ -148,6 +196,7 @@ void WriteScores(const CommandLine& line, const CompareResult& result) {
   StatsDocument stats = *result.scores;
   stats.source = line.source;
   stats.target = line.target;
+  SetPairPages(stats, source.pages, target.pages);
   if (line.stats) {
     const std::string text = ResolveStatsFormat(line) == CommandLine::StatsFormat::Tsv
                                  ? WriteStatsTsv(stats)
@@ -177,33 +226,38 @@ constexpr off_t kReadOnTwoThreads = off_t{1} << 20;
 // Two files of megabytes are read and decoded at once, the Target on a thread of its own.
 // A pipe or standard input is read on this thread alone: should the Source fail, the
 // error must not wait for the other side's writer to finish.
-void ReadBothTexts(const CommandLine& line, std::u16string& sourceText,
-                   std::u16string& targetText) {
-  std::future<std::u16string> target;
+void ReadBothTexts(const CommandLine& line, InputText& sourceText, InputText& targetText) {
+  const InputAsked sourceAsked{line.sourceEncoding, line.sourceFormat, line.keepRuby};
+  const InputAsked targetAsked{line.targetEncoding, line.targetFormat, line.keepRuby};
+  std::future<InputText> target;
   const off_t sourceSize = RegularFileSize(line.source);
   const off_t targetSize = RegularFileSize(line.target);
   if (sourceSize >= 0 && targetSize >= 0 && sourceSize + targetSize >= kReadOnTwoThreads) {
     try {
-      target = std::async(std::launch::async, ReadText, line.target, line.targetEncoding);
+      target = std::async(std::launch::async, ReadText, line.target, targetAsked);
     } catch (const std::system_error&) {
       // No thread to be had: the Target is read after the Source.
     }
   }
-  sourceText = ReadText(line.source, line.sourceEncoding);
-  targetText = target.valid() ? target.get() : ReadText(line.target, line.targetEncoding);
+  sourceText = ReadText(line.source, sourceAsked);
+  targetText = target.valid() ? target.get() : ReadText(line.target, targetAsked);
 }
 
 int Run(const CommandLine& line) {
+  if (line.maxTableMemory != 0) SetDpMemoryLimit(line.maxTableMemory);
   if (line.action == CommandLine::Action::MergeStats) return MergeStatsFiles(line);
-  if (line.action == CommandLine::Action::Batch) return RunBatchCommand(line);
+  if (line.action == CommandLine::Action::Batch) {
+    CheckBatchFolders(line);
+    return RunBatchCommand(line);
+  }
+  CheckCompareOutputs(line);
   const CompareOptions options = ResolveCompareOptions(line);
   // MeCab sets itself up while the files are read.
   std::optional<MorphBackendPreload> preload;
   if (CompareNeedsAnalyzer(options)) preload.emplace();
-  std::u16string sourceText;
-  std::u16string targetText;
+  InputText sourceText;
+  InputText targetText;
   ReadBothTexts(line, sourceText, targetText);
-  if (line.maxTableMemory != 0) SetDpMemoryLimit(line.maxTableMemory);
 
   std::unique_ptr<ReportStore> namedStore;
   if (line.output == "-") {
@@ -216,14 +270,15 @@ int Run(const CommandLine& line) {
   // With the pairs or the stats on standard output, the report's path goes to standard
   // error, so that standard output holds nothing but them.
   const bool stdoutTaken = line.pairs == "-" || line.stats == "-";
-  CommandLineUi ui(std::move(sourceText), std::move(targetText), options,
+  CommandLineUi ui(std::move(sourceText.text), std::move(targetText.text), options,
                    /*printReportPath=*/!line.output, stdoutTaken ? stderr : stdout);
   ui.SetFileNames(DisplayName(line.source), DisplayName(line.target));
   OnCompare(ui, options, store, preload ? preload->Factory() : MorphBackendFactory{});
   ui.EndProgress();
   if (ui.failed()) return 1;
   if (line.pairs && ui.result()) WritePairs(*line.pairs, *ui.result());
-  if (options.scores != ScoreUnits::None && ui.result()) WriteScores(line, *ui.result());
+  if (options.scores != ScoreUnits::None && ui.result())
+    WriteScores(line, *ui.result(), sourceText, targetText);
   return 0;
 }
 
@@ -242,9 +297,7 @@ int main(int argc, char** argv) {
   try {
     line = ParseCommandLine(std::vector<std::string_view>(argv + 1, argv + argc));
   } catch (const UsageError& e) {
-    std::fprintf(stderr, "sorowa-compare: %s\nTry 'sorowa-compare --help' for more information.\n",
-                 e.what());
-    return 2;
+    return PrintUsageError(e);
   }
 
   switch (line.action) {
@@ -263,11 +316,19 @@ int main(int argc, char** argv) {
   int status;
   try {
     status = Run(line);
+  } catch (const UsageError& e) {
+    status = PrintUsageError(e);
   } catch (const std::bad_alloc&) {
     std::fputs("sorowa-compare: out of memory\n", stderr);
     status = 1;
+  } catch (const std::system_error& e) {
+    // Only a failure no caller put into words of its own gets here; the code is worded in
+    // English, where what() would speak the process's language.
+    PrintError("cannot go on: " + ErrorCodeDescription(e.code()));
+    status = 1;
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "sorowa-compare: %s\n", e.what());
+    // A read cut short by the stop signal needs no message: the program ends by the signal.
+    if (StopSignal() == 0 || DetailsOf(e).systemError != EINTR) PrintError(e.what());
     status = 1;
   }
   // The Compare has seen the stop signal and taken its partial report away. A report that

@@ -14,6 +14,7 @@
 #include "base/memory_budget.h"
 #include "compare/pair_scheduler.h"
 #include "compare/pair_tables.h"
+#include "compare/review_page.h"
 #include "compare/split_lines.h"
 #include "pairing/align_lines.h"
 #include "score/pair_scorer.h"
@@ -82,6 +83,18 @@ class PairTexts {
     const LinePair& pair = pairing_[index];
     return FormatPairSide(MakePairSide(target_.lineNumbers, pair.targetFirst, pair.targetCount));
   }
+  PairRecord Record(std::size_t index) const {
+    const LinePair& pair = pairing_[index];
+    return {MakePairSide(source_.lineNumbers, pair.sourceFirst, pair.sourceCount),
+            MakePairSide(target_.lineNumbers, pair.targetFirst, pair.targetCount)};
+  }
+  // Where each joined line after the first begins in the side's text, in code units.
+  void SourceJoins(std::size_t index, std::vector<std::size_t>& joins) const {
+    Joins(source_.lines, pairing_[index].sourceFirst, pairing_[index].sourceCount, joins);
+  }
+  void TargetJoins(std::size_t index, std::vector<std::size_t>& joins) const {
+    Joins(target_.lines, pairing_[index].targetFirst, pairing_[index].targetCount, joins);
+  }
 
  private:
   static const std::u16string& Join(const std::vector<std::u16string>& lines, std::size_t first,
@@ -93,6 +106,12 @@ class PairTexts {
     scratch.clear();
     for (std::size_t k = first; k < first + count; ++k) scratch += lines[k];
     return scratch;
+  }
+  static void Joins(const std::vector<std::u16string>& lines, std::size_t first, std::size_t count,
+                    std::vector<std::size_t>& joins) {
+    joins.clear();
+    std::size_t at = 0;
+    for (std::size_t k = first; k + 1 < first + count; ++k) joins.push_back(at += lines[k].size());
   }
   static std::size_t Length(const std::vector<std::u16string>& lines, std::size_t first,
                             std::size_t count) {
@@ -106,13 +125,26 @@ class PairTexts {
   const LinePairing& pairing_;
 };
 
+// What the scoring pass of a review keeps of each pair for its row: the character edit
+// script and the error rate. Each pair's slots are written by the one worker that scores it.
+struct ReviewScripts {
+  explicit ReviewScripts(std::size_t pairs) : scripts(pairs), rates(pairs), scored(pairs, 0) {}
+  std::vector<std::vector<EditOp>> scripts;
+  std::vector<std::optional<double>> rates;
+  std::vector<char> scored;  // not vector<bool>: its elements are written from several threads
+};
+
 // One worker's work on a pair: its tables, then its scores, with the tables' morphemes when
 // they were computed.
 class LinePairWorker final : public PairWorker {
  public:
   LinePairWorker(const PairTexts& texts, const CompareOptions& options, bool morphemeScores,
-                 MorphAnalyzer* analyzer)
-      : texts_(texts), options_(options), morphemeScores_(morphemeScores), analyzer_(analyzer) {}
+                 MorphAnalyzer* analyzer, ReviewScripts* review = nullptr)
+      : texts_(texts),
+        options_(options),
+        morphemeScores_(morphemeScores),
+        analyzer_(analyzer),
+        review_(review) {}
 
   void StartPair(std::size_t pair) override {
     pair_ = pair;
@@ -148,7 +180,14 @@ class LinePairWorker final : public PairWorker {
       input.referenceMorphemes = &units_.sourceMorphemes;
       input.hypothesisMorphemes = &units_.TargetMorphemes();
     }
-    AddPair(scores, scorer_.Score(input, detail_), detail_);
+    if (review_ == nullptr) {
+      AddPair(scores, scorer_.Score(input, detail_), detail_);
+      return;
+    }
+    PairScore score = scorer_.Score(input, detail_, &review_->scripts[pair_]);
+    review_->rates[pair_] = score.chars.rate();
+    review_->scored[pair_] = 1;
+    AddPair(scores, std::move(score), detail_);
   }
 
  private:
@@ -156,6 +195,7 @@ class LinePairWorker final : public PairWorker {
   const CompareOptions& options_;
   const bool morphemeScores_;
   MorphAnalyzer* const analyzer_;
+  ReviewScripts* const review_;
   PairUnits units_;
   PairScorer scorer_;
   PairDetail detail_;
@@ -216,12 +256,218 @@ void AppendUnpaired(const LinePairing& pairing, std::size_t sourceLines, std::si
   }
 }
 
+// One analyser per worker: the one set up, and clones of it for the others. Fewer workers
+// when the analyser cannot be cloned.
+class WorkerAnalyzers {
+ public:
+  WorkerAnalyzers(MorphAnalyzer* analyzer, std::size_t workers) : analyzers_{analyzer} {
+    while (analyzers_.size() < workers) {
+      if (analyzer == nullptr) {
+        analyzers_.push_back(nullptr);
+        continue;
+      }
+      std::unique_ptr<MorphAnalyzer> clone = analyzer->CloneForThread();
+      if (!clone) break;
+      analyzers_.push_back(clone.get());
+      clones_.push_back(std::move(clone));
+    }
+  }
+  std::size_t size() const { return analyzers_.size(); }
+  MorphAnalyzer* operator[](std::size_t worker) const { return analyzers_[worker]; }
+
+ private:
+  std::vector<MorphAnalyzer*> analyzers_;
+  std::vector<std::unique_ptr<MorphAnalyzer>> clones_;
+};
+
+// What the rows of a review page need besides the texts and the scripts.
+struct ReviewPlan {
+  std::vector<PairStatus> status;
+  std::vector<char> shown;
+  std::vector<std::size_t> nextChange;  // the number of the next change shown, 0 for none
+};
+
+// Writes a pair's row of the review page from what the scoring pass kept of it. The scoring
+// stops at the first pair too long to score; a pair after it is aligned here by the same
+// scorer, and one that cannot be aligned at all is shown unmarked.
+class ReviewRowWorker final : public PairWorker {
+ public:
+  ReviewRowWorker(const PairTexts& texts, const ReviewPlan& plan, const ReviewScripts& kept)
+      : texts_(texts), plan_(plan), kept_(kept) {}
+
+  void StartPair(std::size_t pair) override { pair_ = pair; }
+
+  void WriteTables(ReportBuffer& report) override {
+    if (!plan_.shown[pair_]) return;
+    const PairRecord record = texts_.Record(pair_);
+    ReviewRow row;
+    row.number = pair_ + 1;
+    row.sides = &record;
+    row.status = plan_.status[pair_];
+    row.source = texts_.Source(pair_, sourceScratch_);
+    row.target = texts_.Target(pair_, targetScratch_);
+    texts_.SourceJoins(pair_, sourceJoins_);
+    texts_.TargetJoins(pair_, targetJoins_);
+    row.sourceJoins = sourceJoins_;
+    row.targetJoins = targetJoins_;
+    row.nextChange = plan_.nextChange[pair_];
+    if (kept_.scored[pair_]) {
+      row.script = &kept_.scripts[pair_];
+      row.rate = kept_.rates[pair_];
+    } else {
+      try {
+        PairInput input;
+        if (texts_.HasSource(pair_)) input.reference = row.source;
+        if (texts_.HasTarget(pair_)) input.hypothesis = row.target;
+        row.rate = scorer_.Score(input, detail_, &script_).chars.rate();
+        row.script = &script_;
+      } catch (const ScoreTooLargeError&) {
+        // Shown unmarked; the page's head says why the figures are missing.
+      }
+    }
+    AppendReviewRow(report, row, html_);
+  }
+
+  void Score(StatsDocument&) override {}  // the scoring pass has scored every pair
+
+ private:
+  const PairTexts& texts_;
+  const ReviewPlan& plan_;
+  const ReviewScripts& kept_;
+  PairScorer scorer_;
+  PairDetail detail_;
+  std::vector<EditOp> script_;
+  std::u16string sourceScratch_;
+  std::u16string targetScratch_;
+  std::vector<std::size_t> sourceJoins_;
+  std::vector<std::size_t> targetJoins_;
+  std::string html_;
+  std::size_t pair_ = 0;
+};
+
+// The review page: every pair, those that the report by position leaves out included, is
+// scored first, keeping each pair's edit script, since the page's head gives the figures of
+// all of them; then the head and the rows are written, marked from the kept scripts.
+CompareResult WriteReview(const SplitText& source, const SplitText& target,
+                          const LinePairing& pairing, bool linesAligned, MorphAnalyzer* analyzer,
+                          std::string& report, const CompareOptions& options,
+                          const CompareHooks& hooks) {
+  CheckPairing(pairing, source.lines.size(), target.lines.size());
+  const bool morphemeScores = options.scores == ScoreUnits::CharsAndMorphemes &&
+                              analyzer != nullptr && analyzer->hasBackend();
+  LinePairing pairs = pairing;
+  AppendUnpaired(pairing, source.lines.size(), target.lines.size(), pairs);
+  const std::size_t items = pairs.size();
+  const PairTexts texts(source, target, pairs);
+  const std::function<void(std::string_view)> emit = [&](std::string_view bytes) {
+    if (hooks.reportBytes) {
+      hooks.reportBytes(bytes);
+    } else {
+      report += bytes;
+    }
+  };
+
+  std::optional<StatsDocument> scores;
+  scores.emplace();
+  scores->options.normalization = options.normalization;
+  scores->options.alignLines = linesAligned;
+  scores->options.morphemes = morphemeScores;
+  if (morphemeScores) scores->totals.morphemes.emplace();
+  std::string scoreError;
+  ReviewScripts kept(items);
+  const std::size_t workers = items == 0 ? 1 : WorkerCount(texts, hooks.threads);
+  if (items > 0) {
+    const WorkerAnalyzers analyzers(morphemeScores ? analyzer : nullptr, workers);
+    PairWork work;
+    work.pairs = items;
+    work.scores = true;
+    work.workers = analyzers.size();
+    work.makeWorker = [&](std::size_t worker) -> std::unique_ptr<PairWorker> {
+      return std::make_unique<LinePairWorker>(texts, options, morphemeScores, analyzers[worker],
+                                              &kept);
+    };
+    PairScheduler scheduler(std::move(work));
+    std::string none;
+    scheduler.Deliver(none, hooks, scores, scoreError);
+  }
+
+  // Whether two texts are equal decides a pair's status as its distance would.
+  ReviewPlan plan;
+  plan.status.resize(items);
+  plan.shown.resize(items);
+  plan.nextChange.assign(items, 0);
+  ReviewHead head;
+  head.sourceName = options.sourceName;
+  head.targetName = options.targetName;
+  head.scores = scores ? &*scores : nullptr;
+  head.scoresError = scoreError;
+  std::u16string sourceScratch;
+  std::u16string targetScratch;
+  for (std::size_t k = 0; k < items; ++k) {
+    const LinePair& pair = pairs[k];
+    PairStatus& status = plan.status[k];
+    if (pair.targetCount == 0) {
+      status = PairStatus::SourceOnly;
+      ++head.sourceOnly;
+      head.sourceAloneLines += pair.sourceCount;
+    } else if (pair.sourceCount == 0) {
+      status = PairStatus::TargetOnly;
+      ++head.targetOnly;
+      head.targetAloneLines += pair.targetCount;
+    } else if (texts.Source(k, sourceScratch) == texts.Target(k, targetScratch)) {
+      status = PairStatus::Identical;
+      ++head.identical;
+    } else {
+      status = PairStatus::Changed;
+      ++head.changed;
+    }
+    plan.shown[k] = !(options.changedOnly && status == PairStatus::Identical);
+    head.leftOut += plan.shown[k] ? 0 : 1;
+  }
+  for (std::size_t k = items, next = 0; k-- > 0;) {
+    plan.nextChange[k] = next;
+    if (plan.shown[k] && plan.status[k] != PairStatus::Identical) next = k + 1;
+    if (k == 0) head.firstChange = next;
+  }
+
+  std::string headBytes;
+  AppendReviewHead(headBytes, head);
+  emit(headBytes);
+  if (items > 0) {
+    PairWork work;
+    work.pairs = items;
+    work.reportPairs = items;
+    work.workers = workers;
+    work.makeWorker = [&](std::size_t) -> std::unique_ptr<PairWorker> {
+      return std::make_unique<ReviewRowWorker>(texts, plan, kept);
+    };
+    PairScheduler scheduler(std::move(work));
+    std::optional<StatsDocument> noScores;
+    std::string noError;
+    scheduler.Deliver(report, hooks, noScores, noError);
+  }
+  emit(ReviewFoot());
+  if (hooks.progress) hooks.progress(items, items);
+
+  // The page shows the surplus lines too, so the result describes them as pairs of their own.
+  CompareResult result =
+      DescribePairing(pairs, source.lineNumbers, target.lineNumbers, linesAligned);
+  if (options.scores != ScoreUnits::None) {
+    result.scores = std::move(scores);
+    result.scoresError = std::move(scoreError);
+  }
+  return result;
+}
+
 // Writes and scores the pairs with the analyser (if any) already set up, and tells what was
 // written.
 CompareResult WritePairs(const SplitText& source, const SplitText& target,
                          const LinePairing& pairing, bool linesAligned, MorphAnalyzer* analyzer,
                          std::string& report, const CompareOptions& options,
                          const CompareHooks& hooks) {
+  if (options.writeTables && options.report == ReportKind::Review) {
+    return WriteReview(source, target, pairing, linesAligned, analyzer, report, options, hooks);
+  }
   CheckPairing(pairing, source.lines.size(), target.lines.size());
   PairWork work;
   work.reportPairs = options.writeTables ? pairing.size() : 0;
@@ -249,19 +495,7 @@ CompareResult WritePairs(const SplitText& source, const SplitText& target,
   std::string scoreError;
   if (items > 0 && (options.writeTables || work.scores)) {
     const PairTexts texts(source, target, *pairs);
-    const std::size_t workers = WorkerCount(texts, hooks.threads);
-    std::vector<std::unique_ptr<MorphAnalyzer>> clones;
-    std::vector<MorphAnalyzer*> analyzers{analyzer};
-    while (analyzers.size() < workers) {
-      if (analyzer == nullptr) {
-        analyzers.push_back(nullptr);
-        continue;
-      }
-      std::unique_ptr<MorphAnalyzer> clone = analyzer->CloneForThread();
-      if (!clone) break;
-      analyzers.push_back(clone.get());
-      clones.push_back(std::move(clone));
-    }
+    const WorkerAnalyzers analyzers(analyzer, WorkerCount(texts, hooks.threads));
     work.pairs = items;
     work.workers = analyzers.size();
     work.makeWorker = [&](std::size_t worker) -> std::unique_ptr<PairWorker> {
@@ -332,10 +566,11 @@ class CompareSetup {
 }  // namespace
 
 // The analyser is set up for every Compare that writes tables, even with none on or no
-// lines, so its start-up message (if any) is shown every time; a run of scores alone loads it
-// only for morpheme figures.
+// lines, so its start-up message (if any) is shown every time; a run of scores alone, or a
+// review page, loads it only for morpheme figures.
 bool CompareNeedsAnalyzer(const CompareOptions& options) {
-  return options.writeTables || options.scores == ScoreUnits::CharsAndMorphemes;
+  return (options.writeTables && options.report == ReportKind::Tables) ||
+         options.scores == ScoreUnits::CharsAndMorphemes;
 }
 
 CompareResult CompareLinePairs(const std::u16string& sourceText, const std::u16string& targetText,

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/long_work.h"
 #include "compare/compare_options.h"
 #include "compare/compare_result.h"
 #include "compare/report_document.h"
@@ -22,6 +23,10 @@ struct CompareHooks {
   // while a pair takes long, and once at the end (total of total). It may throw, e.g.
   // CompareCancelled, to end the command. May be empty.
   std::function<void(std::size_t done, std::size_t total)> progress;
+  // Called on the calling thread, about every 100 ms, while the pair next in line is held up
+  // by a table estimated to take kLongWorkSeconds or more: its pair, lengths, estimate and
+  // the share done. It may throw, as progress may. May be empty.
+  std::function<void(const LongWorkStatus& status)> longWork;
   // Takes the report's bytes (UTF-8) in order as they are ready, a run of pairs or about a
   // megabyte of one long pair at a time, so that no report ever sits whole in memory; the
   // report argument then gets none of them. Called on the calling thread; it may throw to
@@ -48,6 +53,12 @@ bool CompareNeedsAnalyzer(const CompareOptions& options);
 // on, each line is normalised first and a line left empty takes no part, as an empty line
 // never does; the others keep their line numbers. Returns the pairs written, what became
 // of each side's lines and, when asked for, the scores.
+//
+// With options.report Review the report gets the whole review page instead (src/compare/
+// review_page.h), head and end included: its head gives the figures of all pairs, so every
+// pair is scored before the first row is written. It has a row for every pair, the surplus
+// lines of pairing by position too, since each counts in the figures; the result lists
+// them as pairs of their own, after the others.
 CompareResult CompareLinePairs(const std::u16string& sourceText, const std::u16string& targetText,
                                std::string& report, const CompareOptions& options,
                                const CompareHooks& hooks = {});

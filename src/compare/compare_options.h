@@ -1,11 +1,18 @@
 #pragma once
 
+#include <string>
+
 #include "text/text_normalizer.h"
 
 namespace sorowa {
 
 // Which scores a Compare computes beside its report (docs/scores.md).
 enum class ScoreUnits { None, Chars, CharsAndMorphemes };
+
+// What the report of a Compare shows. Tables: the alignment tables of every pair, the
+// report's traditional form. Review: one page made for reading, both texts side by side with
+// every error marked from the scores' edit scripts, and the document's figures at its head.
+enum class ReportKind { Tables, Review };
 
 // Which tables each line pair gets, in the order the tables appear in the report, and how the
 // lines are paired.
@@ -23,6 +30,13 @@ struct CompareOptions {
   ScoreUnits scores = ScoreUnits::None;
   // Off: no tables and no separators are written at all, only the pairing and the scores.
   bool writeTables = true;
+  ReportKind report = ReportKind::Tables;
+  // Review only: pairs whose lines are identical are left out (the page says how many).
+  bool changedOnly = false;
+  // Review only: what the page calls the two texts, their file names for instance (UTF-8;
+  // bytes that are not are shown as U+FFFD).
+  std::string sourceName{};
+  std::string targetName{};
 };
 
 }  // namespace sorowa

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/engine_error.h"
+#include "base/long_work.h"
 #include "compare/compare_result.h"
 #include "segment/morph_backend.h"
 
@@ -31,9 +32,11 @@ enum class OptionId {
   Scores,
   MorphemeScores,
   // No report at all, only the scores: ShowReport is not called.
-  NoReport
+  NoReport,
+  // The review page instead of the tables.
+  ReviewReport
 };
-inline constexpr std::size_t kOptionIdCount = static_cast<std::size_t>(OptionId::NoReport) + 1;
+inline constexpr std::size_t kOptionIdCount = static_cast<std::size_t>(OptionId::ReviewReport) + 1;
 
 // What a Compare needs of the front end that runs it, wherever its options come from: the two
 // texts, and where the report, the errors and messages, the progress and the result go. The
@@ -66,6 +69,13 @@ class CompareFrontEnd {
     (void)total;
     return true;
   }
+  // A table of the pair next in line is expected to take long (kLongWorkSeconds or more):
+  // called about every 100 ms while it is filled, with its estimate and the share done.
+  // Return false to cancel the command.
+  virtual bool ReportLongWork(const LongWorkStatus& status) {
+    (void)status;
+    return true;
+  }
   // What a finished Compare wrote: its pairs, the lines left alone and, when asked for, the
   // scores. Called after ShowReport, only when the report was stored (or, with NoReport,
   // once the pairs were scored).
@@ -77,6 +87,10 @@ class CompareFrontEnd {
 class CompareUi : public CompareFrontEnd {
  public:
   virtual bool IsOptionChecked(OptionId option) const = 0;
+  // What the review page calls the editor's text, its file name for instance (UTF-8).
+  virtual std::string DocumentName(Editor editor) const {
+    return editor == Editor::Source ? "ソース" : "ターゲット";
+  }
 };
 
 }  // namespace sorowa

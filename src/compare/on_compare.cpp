@@ -41,6 +41,9 @@ CompareOptions ReadOptions(const CompareUi& ui) {
                                                                   : ScoreUnits::Chars;
   }
   options.writeTables = !ui.IsOptionChecked(OptionId::NoReport);
+  if (ui.IsOptionChecked(OptionId::ReviewReport)) options.report = ReportKind::Review;
+  options.sourceName = ui.DocumentName(Editor::Source);
+  options.targetName = ui.DocumentName(Editor::Target);
   return options;
 }
 
@@ -56,6 +59,9 @@ void RunCompare(CompareFrontEnd& ui, ReportStore& store, const MorphBackendFacto
 
     CompareHooks hooks;
     hooks.showMessage = [&ui](const UserMessage& message) { ui.ShowMessage(message); };
+    hooks.longWork = [&ui](const LongWorkStatus& status) {
+      if (!ui.ReportLongWork(status)) throw CompareCancelled();
+    };
     hooks.progress = [&ui](std::size_t done, std::size_t total) {
       if (!ui.ReportProgress(done, total)) throw CompareCancelled();
     };
@@ -70,7 +76,7 @@ void RunCompare(CompareFrontEnd& ui, ReportStore& store, const MorphBackendFacto
     // so it never sits whole in memory. Should anything below fail, or the user cancel, the
     // writer takes the partial file away again.
     std::unique_ptr<ReportWriter> writer = store.Begin();
-    ReportStream stream(*writer);
+    ReportStream stream(*writer, options.report);
     hooks.reportBytes = [&stream](std::string_view bytes) { stream.Append(bytes); };
     std::string unused;  // every byte goes through reportBytes
     const CompareResult result = CompareLinePairs(sourceText, targetText, unused, options, hooks);

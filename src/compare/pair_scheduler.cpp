@@ -24,7 +24,8 @@ void KeepFirst(std::atomic<std::size_t>& first, std::size_t index) {
 
 }  // namespace
 
-PairScheduler::PairScheduler(PairWork work) : work_(std::move(work)) {
+PairScheduler::PairScheduler(PairWork work)
+    : work_(std::move(work)), meters_(std::make_unique<LongWorkMeter[]>(work_.workers)) {
   const std::size_t pairs = work_.pairs;
   const std::size_t workers = work_.workers;
   // Every block costs the driver a wake-up (and a switch of threads on a busy machine),
@@ -44,10 +45,10 @@ PairScheduler::PairScheduler(PairWork work) : work_(std::move(work)) {
   for (std::size_t worker = 0; worker < workers; ++worker) {
     try {
       threads_.emplace_back([this, worker] { Work(worker); });
-    } catch (const std::system_error&) {
+    } catch (const std::system_error& error) {
       // Out of threads: the ones already running do all the work. With none running,
       // the error ends the command (no running thread is left behind to join).
-      if (threads_.empty()) throw;
+      if (threads_.empty()) throw ThreadNotStartedError(error, "to compare the line pairs");
       break;
     }
   }
@@ -73,6 +74,7 @@ void PairScheduler::Deliver(std::string& report, const CompareHooks& hooks,
         } else if (!finished_.wait_for(lock, 100ms, ready)) {
           lock.unlock();
           hooks.progress(nextPair_, pairs);  // may end the command
+          ReportLongWork(hooks);
           lock.lock();
         }
       }
@@ -94,6 +96,19 @@ void PairScheduler::Deliver(std::string& report, const CompareHooks& hooks,
       } else {
         AppendPairs(*scores, std::move(block.scores));
       }
+    }
+  }
+}
+
+// The pair the driver waits for may be held up by one long table; the worker writing it
+// tells its meter.
+void PairScheduler::ReportLongWork(const CompareHooks& hooks) {
+  if (!hooks.longWork) return;
+  for (std::size_t worker = 0; worker < work_.workers; ++worker) {
+    const std::optional<LongWorkStatus> status = meters_[worker].Read();
+    if (status && status->pair == nextPair_) {
+      hooks.longWork(*status);  // may end the command
+      return;
     }
   }
 }
@@ -175,6 +190,8 @@ void PairScheduler::ScorePair(std::size_t index, std::size_t pair, PairWorker& w
 
 void PairScheduler::Work(std::size_t workerIndex) {
   const ScopedStopFlag stopFlag(stop_);
+  LongWorkMeter& meter = meters_[workerIndex];
+  const ScopedLongWorkMeter boundMeter(meter);
   ReportBuffer text;
   const std::unique_ptr<PairWorker> worker = work_.makeWorker(workerIndex);
   for (;;) {
@@ -196,6 +213,7 @@ void PairScheduler::Work(std::size_t workerIndex) {
     std::exception_ptr error;
     try {
       for (std::size_t pair = block.first; pair < block.last && !stop_; ++pair) {
+        meter.StartPair(pair);
         worker->StartPair(pair);
         if (pair < work_.reportPairs) {
           worker->WriteTables(text);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "align/report_buffer.h"
+#include "base/long_work.h"
 #include "compare/compare_line_pairs.h"
 #include "score/stats_document.h"
 
@@ -52,7 +53,7 @@ struct PairWork {
 class PairScheduler {
  public:
   // Starts the workers (fewer when the system has no more threads to give; none only by
-  // throwing std::system_error).
+  // throwing ThreadNotStartedError).
   explicit PairScheduler(PairWork work);
   // Stops the workers that are still at work and waits for them.
   ~PairScheduler();
@@ -93,8 +94,11 @@ class PairScheduler {
   void Post(PairBlock& block, Piece piece);
   void ScorePair(std::size_t index, std::size_t pair, PairWorker& worker, PairBlock& block);
   void Work(std::size_t workerIndex);
+  void ReportLongWork(const CompareHooks& hooks);
 
   const PairWork work_;
+  // One for each worker, for the long tables it announces.
+  std::unique_ptr<LongWorkMeter[]> meters_;
   std::vector<PairBlock> blocks_;
   std::vector<ReportBytes> spares_;
   std::mutex mutex_;

@@ -12,6 +12,7 @@
 #include <system_error>
 #include <utility>
 
+#include "base/quoted_name.h"
 #include "compare/compare_errors.h"
 
 namespace sorowa {
@@ -41,6 +42,9 @@ mode_t ProcessFileMask() {
   }();
   return mask;
 }
+
+// The temporary file a named report is written to before it is renamed over its name.
+constexpr char kTemporaryPattern[] = ".sorowa-XXXXXX";
 
 std::string Base32(std::uint64_t value) {
   static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuv";
@@ -221,14 +225,31 @@ std::unique_ptr<ReportWriter> ReportStore::Begin() {
 
 fs::path FileReportStore::Write(std::string_view utf8) { return WriteWhole(*this, utf8); }
 
-std::unique_ptr<ReportWriter> FileReportStore::Begin() {
-  fs::path target = path_;
-  std::error_code error;
-  if (fs::is_symlink(fs::symlink_status(target, error))) {
-    // Replace what the link points at, not the link itself.
-    const fs::path resolved = fs::weakly_canonical(target, error);
-    if (!error) target = resolved;
+fs::path ResolveOutputLinks(const fs::path& path) {
+  // As many links as the kernel itself follows before it gives up with ELOOP.
+  constexpr int kMaxLinks = 40;
+  fs::path resolved = path;
+  for (int hop = 0;; ++hop) {
+    struct stat info {};
+    if (::lstat(resolved.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return resolved;
+    if (hop == kMaxLinks) {
+      throw ReportWriteError(
+          ErrorKind::ReportNotCreated, path.string(), ELOOP,
+          "cannot write to " + QuoteName(path.string()) + ": " + ErrorDescription(ELOOP));
+    }
+    std::string link(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 255) + 1, '\0');
+    const ssize_t length = ::readlink(resolved.c_str(), link.data(), link.size());
+    if (length < 0 || static_cast<std::size_t>(length) >= link.size()) return resolved;
+    link.resize(static_cast<std::size_t>(length));
+    const fs::path next = link;
+    resolved = next.is_absolute() ? next : resolved.parent_path() / next;
   }
+}
+
+std::unique_ptr<ReportWriter> FileReportStore::Begin() {
+  // A link is followed, dangling or not, as the shell's > follows it: the report replaces
+  // (or creates) the file the link names, and the link stays.
+  const fs::path target = ResolveOutputLinks(path_);
   struct stat info {};
   const bool exists = ::stat(target.c_str(), &info) == 0;
   if (exists && !S_ISREG(info.st_mode)) {
@@ -245,7 +266,9 @@ std::unique_ptr<ReportWriter> FileReportStore::Begin() {
 
   fs::path directory = target.parent_path();
   if (directory.empty()) directory = ".";
-  std::string temporary = (directory / ("." + target.filename().string() + ".XXXXXX")).string();
+  // A short name of its own rather than the target's name with a suffix: a target name near
+  // the system's limit of 255 bytes must not fail for want of room in the temporary one.
+  std::string temporary = (directory / kTemporaryPattern).string();
   const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
   if (fd < 0) {
     const int error = errno;
@@ -255,7 +278,9 @@ std::unique_ptr<ReportWriter> FileReportStore::Begin() {
   }
   auto writer =
       std::make_unique<FileWriter>(fd, temporary, target, /*removeOnAbandon=*/true, noun_);
-  mode_t mode = exists ? (info.st_mode & 07777) : 0;
+  // The replaced file's permissions stay, except set-user-ID and set-group-ID: a report
+  // written over a program must not become one that runs with its owner's rights.
+  mode_t mode = exists ? (info.st_mode & 07777 & ~mode_t{S_ISUID | S_ISGID}) : 0;
   if (!exists) mode = 0666 & ~ProcessFileMask();
   if (::fchmod(fd, mode) != 0) {
     const int error = errno;

@@ -57,8 +57,11 @@ std::filesystem::path TemporaryDirectory();
 // The store shared by every Compare of this process, so names keep counting up.
 TempReportStore& ProcessReportStore();
 
-// Replaces path atomically: a temporary file beside it, then a rename. A path that names a
-// device or a pipe is written directly instead. noun names the file in error messages.
+// Replaces path atomically: a temporary file beside it, then a rename. A symbolic link is
+// followed, whether its target exists or not, and the file it names is replaced (or made);
+// the replaced file keeps its permissions, less set-user-ID and set-group-ID. A path that
+// names a device or a pipe is written directly instead. noun names the file in error
+// messages.
 class FileReportStore : public ReportStore {
  public:
   explicit FileReportStore(std::filesystem::path path, std::string noun = "the report")
@@ -70,6 +73,11 @@ class FileReportStore : public ReportStore {
   std::filesystem::path path_;
   std::string noun_;
 };
+
+// The file a FileReportStore for path writes: path with its symbolic links followed (up to the
+// kernel's limit), whether the last of them names an existing file or not. Throws
+// ReportWriteError for a loop of links.
+std::filesystem::path ResolveOutputLinks(const std::filesystem::path& path);
 
 // Writes all bytes to fd, retrying short writes. Throws ReportWriteError naming noun and what.
 void WriteAllOrThrow(int fd, std::string_view bytes, const std::filesystem::path& what,

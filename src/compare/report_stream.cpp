@@ -12,7 +12,10 @@ constexpr std::size_t kWriteBytes = std::size_t{64} << 10;
 
 }  // namespace
 
-ReportStream::ReportStream(ReportWriter& writer) : writer_(writer), pending_(ReportHead()) {}
+ReportStream::ReportStream(ReportWriter& writer, ReportKind kind)
+    : writer_(writer), foot_(kind == ReportKind::Tables) {
+  if (kind == ReportKind::Tables) pending_ = ReportHead();
+}
 
 void ReportStream::Append(std::string_view bytes) {
   if (bytes.size() < kDirectBytes) {
@@ -31,7 +34,7 @@ void ReportStream::Append(std::string_view bytes) {
 }
 
 void ReportStream::Finish() {
-  pending_ += ReportFoot();
+  if (foot_) pending_ += ReportFoot();
   writer_.Append(pending_);
   pending_.clear();
 }

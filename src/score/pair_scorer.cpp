@@ -26,7 +26,8 @@ ErrorCounts CountScript(const std::vector<EditOp>& script, std::size_t reference
   return counts;
 }
 
-PairScore PairScorer::Score(const PairInput& input, PairDetail& detail) {
+PairScore PairScorer::Score(const PairInput& input, PairDetail& detail,
+                            std::vector<EditOp>* charScript) {
   if (!input.reference && !input.hypothesis) {
     throw std::invalid_argument("a line pair needs a Source or a Target line");
   }
@@ -70,6 +71,9 @@ PairScore PairScorer::Score(const PairInput& input, PairDetail& detail) {
         break;
     }
   }
+
+  // Kept before the morphemes take the aligner over.
+  if (charScript != nullptr) *charScript = aligner_.script();
 
   if (!input.reference) {
     score.status = PairStatus::TargetOnly;

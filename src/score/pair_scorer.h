@@ -32,9 +32,11 @@ struct PairInput {
 // Scores line pairs; keeps its buffers from one pair to the next. One per thread.
 class PairScorer {
  public:
-  // The pair's record; detail receives its classes and confusions (it is cleared first).
+  // The pair's record; detail receives its classes and confusions (it is cleared first),
+  // and charScript, when given, the character edit script they were counted from.
   // Throws std::invalid_argument for a pair without either side.
-  PairScore Score(const PairInput& input, PairDetail& detail);
+  PairScore Score(const PairInput& input, PairDetail& detail,
+                  std::vector<EditOp>* charScript = nullptr);
 
   // The counts of the morpheme level alone: morphemes compared as strings.
   ErrorCounts ScoreMorphemes(const SegmentList& reference, const SegmentList& hypothesis);

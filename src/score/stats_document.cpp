@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
+#include <string_view>
+#include <utility>
 
 #include "base/utf8.h"
 
@@ -197,6 +200,27 @@ void AddPair(StatsDocument& document, PairScore pair, const PairDetail& detail) 
   document.pairs.push_back(std::move(pair));
 }
 
+namespace {
+
+std::uint64_t PageOfSide(std::string_view side, const std::vector<std::uint32_t>& pages) {
+  std::size_t line = 0;
+  std::size_t i = 0;
+  for (; i < side.size() && side[i] >= '0' && side[i] <= '9' && line <= pages.size(); ++i) {
+    line = line * 10 + static_cast<std::size_t>(side[i] - '0');
+  }
+  return i > 0 && line >= 1 && line <= pages.size() ? pages[line - 1] : 0;
+}
+
+}  // namespace
+
+void SetPairPages(StatsDocument& document, const std::vector<std::uint32_t>& sourcePages,
+                  const std::vector<std::uint32_t>& targetPages) {
+  for (PairScore& pair : document.pairs) {
+    pair.sourcePage = PageOfSide(pair.source, sourcePages);
+    pair.targetPage = PageOfSide(pair.target, targetPages);
+  }
+}
+
 void AppendPairs(StatsDocument& document, StatsDocument&& part) {
   document.totals += part.totals;
   document.confusions.Add(part.confusions);
@@ -229,24 +253,45 @@ StatsDocument MergeStats(const std::vector<StatsDocument>& documents,
   merged.manyDocuments = true;
   if (documents.empty()) return merged;
   merged.options = documents.front().options;
+  const auto nameOf = [&names](std::size_t k) {
+    return k < names.size() ? names[k] : "document " + std::to_string(k + 1);
+  };
+  // Which input each document came from. The same document in two inputs (one shard given
+  // twice, or a copy of it) would count twice; within one input it is a document listed
+  // twice on purpose, which the run itself counted twice.
+  std::map<std::pair<std::string, std::string>, std::size_t> origin;
   for (std::size_t k = 0; k < documents.size(); ++k) {
     const StatsDocument& document = documents[k];
-    const std::string name = k < names.size() ? names[k] : "document " + std::to_string(k + 1);
+    const std::string name = nameOf(k);
     if (!document.options.SameScoring(merged.options)) {
       throw StatsFormatError(name + " was scored with other options than " +
                              (names.empty() ? "the first document" : names.front()) +
                              " (normalisation, line alignment or morphemes); only results "
                              "of the same options combine");
     }
+    const std::size_t first = merged.documents.size();
     if (document.manyDocuments) {
       merged.documents.insert(merged.documents.end(), document.documents.begin(),
                               document.documents.end());
     } else {
       merged.documents.push_back({document.source, document.target, document.totals, {}});
     }
-    merged.totals += document.totals;
-    merged.confusions.Add(document.confusions);
-    AddClasses(merged.classes, document.classes);
+    for (std::size_t d = first; d < merged.documents.size(); ++d) {
+      const DocumentEntry& entry = merged.documents[d];
+      const auto [at, added] = origin.emplace(std::pair(entry.source, entry.target), k);
+      if (!added && at->second != k) {
+        throw StatsFormatError(name + " and " + nameOf(at->second) + " both hold the document '" +
+                               entry.source + "' / '" + entry.target +
+                               "'; each result can be merged only once");
+      }
+    }
+    try {
+      merged.totals += document.totals;
+      merged.confusions.Add(document.confusions);
+      AddClasses(merged.classes, document.classes);
+    } catch (const StatsFormatError& error) {
+      throw StatsFormatError(name + ": " + error.what() + " with the results before it");
+    }
   }
   // Morpheme totals exist when the runs computed them, even over no pair at all.
   if (merged.options.morphemes && !merged.totals.morphemes) merged.totals.morphemes.emplace();

@@ -96,6 +96,10 @@ std::optional<PairStatus> PairStatusFromName(std::string_view name);
 struct PairScore {
   std::string source;
   std::string target;
+  // The page of each side's first line, from 1, when the text came from a document with
+  // pages; 0 when not known.
+  std::uint64_t sourcePage = 0;
+  std::uint64_t targetPage = 0;
   bool moved = false;
   PairStatus status = PairStatus::Identical;
   ErrorCounts chars;
@@ -168,6 +172,12 @@ struct PairDetail {
 
 // Appends the pair's record and adds it to the totals, the confusions and the classes.
 void AddPair(StatsDocument& document, PairScore pair, const PairDetail& detail);
+
+// Sets each pair's pages from the page of every line of each text (by line number from 1;
+// empty for a text without pages): a side's page is that of its first line, as its name
+// ("12", "12+13") gives it.
+void SetPairPages(StatsDocument& document, const std::vector<std::uint32_t>& sourcePages,
+                  const std::vector<std::uint32_t>& targetPages);
 
 // Appends the pairs of part (a run over one Source and one Target, or a stretch of its pairs)
 // after those of document, and adds its totals, confusions and classes.

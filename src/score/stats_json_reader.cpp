@@ -235,6 +235,13 @@ class Reader {
         Fail(where + ".moved", "a moved pair, but lines were not aligned");
       }
     }
+    for (const auto& [key, page] :
+         {std::pair{"source_page", &pair.sourcePage}, std::pair{"target_page", &pair.targetPage}}) {
+      if (value.contains(key)) {
+        *page = Count(value.at(key), where + "." + key);
+        if (*page == 0) Fail(where + "." + key, "pages count from 1");
+      }
+    }
     const std::string status = String(Member(value, where, "status"), where + ".status");
     const auto parsed = PairStatusFromName(status);
     if (!parsed) Fail(where + ".status", "unknown status \"" + status + "\"");

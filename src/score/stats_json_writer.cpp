@@ -160,6 +160,8 @@ std::string WriteStatsJson(const StatsDocument& d) {
       const PairScore& pair = d.pairs[k];
       json.Raw("{").Key("source").String(pair.source);
       json.Raw(",").Key("target").String(pair.target);
+      if (pair.sourcePage != 0) json.Raw(",").Key("source_page").Number(pair.sourcePage);
+      if (pair.targetPage != 0) json.Raw(",").Key("target_page").Number(pair.targetPage);
       if (pair.moved) json.Raw(",").Key("moved").Bool(true);
       json.Raw(",").Key("status").String(PairStatusName(pair.status));
       json.Raw(",").Key("chars").Counts(pair.chars);

@@ -1,6 +1,10 @@
 #include "segment/mecab_backend.h"
 
+#include <fcntl.h>
 #include <mecab.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -71,6 +75,33 @@ std::string TaggerErrorOr(std::string_view fallback) {
   return std::string(fallback);
 }
 
+// MeCab says that its dictionary does not exist whenever it cannot map the file into memory,
+// also when the file is there and it is memory that is missing: under an address-space limit
+// (ulimit -v) that is what happens. A file that opens here was not missing, so the message
+// then says what most likely went wrong instead.
+std::string ExplainMissingDictionary(std::string text) {
+  static constexpr std::string_view kMissing = "no such file or directory: ";
+  const std::size_t at = text.rfind(kMissing);
+  if (at == std::string::npos) return text;
+  std::string file = text.substr(at + kMissing.size());
+  while (!file.empty() && file.back() == ' ') file.pop_back();
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return text;  // it is missing (or unreadable) indeed
+  struct stat info {};
+  const bool sized = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  ::close(fd);
+  if (!sized) return text;
+  std::string limit;
+  rlimit addressSpace{};
+  if (::getrlimit(RLIMIT_AS, &addressSpace) == 0 && addressSpace.rlim_cur != RLIM_INFINITY) {
+    limit = " (the process may take at most " + std::to_string(addressSpace.rlim_cur >> 20) +
+            " MiB of address space; see ulimit -v)";
+  }
+  return ValidUtf8("MeCab ran out of memory loading its dictionary " + file + " (" +
+                   std::to_string(info.st_size >> 20) + " MiB), which is there but could not " +
+                   "be mapped into memory" + limit + ". Morphemes are left empty.");
+}
+
 // Puts a NUL at bytes[at] while it lives, then the byte that was there. at may be
 // bytes.size(), where a NUL already is.
 class ScopedNul {
@@ -119,7 +150,8 @@ std::unique_ptr<MecabBackend> MecabBackend::Create(const MessageSink& showMessag
   // The text is read only after a failure, because a success does not clear an old one.
   std::unique_ptr<MeCab::Model> model(MeCab::createModel(0, nullptr));
   if (!model) {
-    Show(showMessage, TaggerErrorOr("MeCab could not load its resource file or dictionary."));
+    Show(showMessage, ExplainMissingDictionary(
+                          TaggerErrorOr("MeCab could not load its resource file or dictionary.")));
     return nullptr;
   }
 

@@ -42,6 +42,10 @@ std::string_view EncodingName(TextEncoding encoding) {
       return "UTF-16LE";
     case TextEncoding::Utf16Be:
       return "UTF-16BE";
+    case TextEncoding::Utf32Le:
+      return "UTF-32LE";
+    case TextEncoding::Utf32Be:
+      return "UTF-32BE";
     case TextEncoding::Cp932:
       return "Shift_JIS (CP932)";
     case TextEncoding::EucJp:
@@ -61,6 +65,10 @@ std::string_view DecoderName(TextEncoding encoding) {
       return "UTF-16LE";
     case TextEncoding::Utf16Be:
       return "UTF-16BE";
+    case TextEncoding::Utf32Le:
+      return "UTF-32LE";
+    case TextEncoding::Utf32Be:
+      return "UTF-32BE";
     case TextEncoding::Cp932:
       return "CP932";
     case TextEncoding::EucJp:
@@ -103,6 +111,13 @@ std::optional<TextEncoding> GuessEncoding(std::string_view bytes) {
 
 DecodedText DecodeDetected(std::string_view bytes) {
   if (StartsWith(bytes, "\xEF\xBB\xBF")) return DecodeAs(bytes, TextEncoding::Utf8Bom);
+  // UTF-32LE's mark starts with UTF-16LE's, so it goes first.
+  if (StartsWith(bytes, std::string_view("\xFF\xFE\0\0", 4))) {
+    return DecodeAs(bytes, TextEncoding::Utf32Le);
+  }
+  if (StartsWith(bytes, std::string_view("\0\0\xFE\xFF", 4))) {
+    return DecodeAs(bytes, TextEncoding::Utf32Be);
+  }
   if (StartsWith(bytes, "\xFF\xFE")) return DecodeAs(bytes, TextEncoding::Utf16Le);
   if (StartsWith(bytes, "\xFE\xFF")) return DecodeAs(bytes, TextEncoding::Utf16Be);
 

@@ -8,11 +8,23 @@
 namespace sorowa {
 
 // The encodings a Japanese text file is found in, and the ones the window offers.
-enum class TextEncoding { Utf8, Utf8Bom, Utf16Le, Utf16Be, Cp932, EucJp, Iso2022Jp };
+// New values go at the end, so that the others keep their numbers.
+enum class TextEncoding {
+  Utf8,
+  Utf8Bom,
+  Utf16Le,
+  Utf16Be,
+  Cp932,
+  EucJp,
+  Iso2022Jp,
+  Utf32Le,
+  Utf32Be
+};
 
-inline constexpr std::array<TextEncoding, 7> kTextEncodings{
-    TextEncoding::Utf8,  TextEncoding::Utf8Bom, TextEncoding::Utf16Le,  TextEncoding::Utf16Be,
-    TextEncoding::Cp932, TextEncoding::EucJp,   TextEncoding::Iso2022Jp};
+inline constexpr std::array<TextEncoding, 9> kTextEncodings{
+    TextEncoding::Utf8,    TextEncoding::Utf8Bom, TextEncoding::Utf16Le,
+    TextEncoding::Utf16Be, TextEncoding::Utf32Le, TextEncoding::Utf32Be,
+    TextEncoding::Cp932,   TextEncoding::EucJp,   TextEncoding::Iso2022Jp};
 
 // The name users know the encoding by ("UTF-8", "Shift_JIS (CP932)", ...), in English.
 std::string_view EncodingName(TextEncoding encoding);

@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "base/engine_error.h"
+#include "base/quoted_name.h"
 #include "text/input_decoding.h"
 
 namespace sorowa {
@@ -14,7 +15,7 @@ namespace {
 
 [[noreturn]] void FailToRead(const std::string& path, int error) {
   throw EngineError(PathErrorDetails(ErrorKind::FileNotReadable, path, error),
-                    "cannot read '" + path + "': " + ErrorDescription(error));
+                    "cannot read " + QuoteName(path) + ": " + ErrorDescription(error));
 }
 
 std::string MegabytesText(std::uint64_t bytes) {
@@ -25,7 +26,7 @@ std::string MegabytesText(std::uint64_t bytes) {
   ErrorDetails details = PathErrorDetails(ErrorKind::FileTooLarge, path);
   details.size = size;
   details.limit = limit;
-  throw EngineError(std::move(details), "'" + path + "' is " + std::to_string(size) +
+  throw EngineError(std::move(details), QuoteName(path) + " is " + std::to_string(size) +
                                             " bytes, more than the limit of " +
                                             MegabytesText(limit));
 }
@@ -44,13 +45,16 @@ class FileDescriptor {
   int fd_;
 };
 
-}  // namespace
+// What an entry is when it is not a regular file, for the message that refuses it.
+std::string KindOf(mode_t mode) {
+  if (S_ISFIFO(mode)) return " (a FIFO)";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return " (a device)";
+  if (S_ISSOCK(mode)) return " (a socket)";
+  return "";
+}
 
-std::string ReadFileBytes(const std::string& path, std::uint64_t limit) {
-  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (file.get() < 0) FailToRead(path, errno);
-  struct stat info {};
-  if (::fstat(file.get(), &info) != 0) FailToRead(path, errno);
+std::string ReadOpened(const FileDescriptor& file, const std::string& path, std::uint64_t limit,
+                       const struct stat& info) {
   if (S_ISDIR(info.st_mode)) FailToRead(path, EISDIR);
   const bool regular = S_ISREG(info.st_mode);
   if (regular && limit != 0 && static_cast<std::uint64_t>(info.st_size) > limit) {
@@ -72,6 +76,30 @@ std::string ReadFileBytes(const std::string& path, std::uint64_t limit) {
     if (limit != 0 && bytes.size() > limit) FailTooLarge(path, bytes.size(), limit);
   }
   return bytes;
+}
+
+}  // namespace
+
+std::string ReadFileBytes(const std::string& path, std::uint64_t limit) {
+  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (file.get() < 0) FailToRead(path, errno);
+  struct stat info {};
+  if (::fstat(file.get(), &info) != 0) FailToRead(path, errno);
+  return ReadOpened(file, path, limit, info);
+}
+
+std::string ReadRegularFileBytes(const std::string& path) {
+  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (file.get() < 0) FailToRead(path, errno);
+  struct stat info {};
+  if (::fstat(file.get(), &info) != 0) FailToRead(path, errno);
+  if (S_ISDIR(info.st_mode)) FailToRead(path, EISDIR);
+  if (!S_ISREG(info.st_mode)) {
+    throw EngineError(
+        PathErrorDetails(ErrorKind::FileNotReadable, path),
+        "cannot read " + QuoteName(path) + ": not a regular file" + KindOf(info.st_mode));
+  }
+  return ReadOpened(file, path, 0, info);
 }
 
 DecodedText ReadTextFile(const std::string& path, std::optional<TextEncoding> encoding,

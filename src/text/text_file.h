@@ -16,6 +16,12 @@ inline constexpr std::uint64_t kMaxOpenedFileBytes = std::uint64_t{256} << 20;
 // Throws EngineError (FileNotReadable, FileTooLarge).
 std::string ReadFileBytes(const std::string& path, std::uint64_t limit = 0);
 
+// Reads a file that has to be a regular one: it is opened without waiting (a FIFO with no
+// writer, a device that blocks) and looked at before a byte is read, so that a run over many
+// files never hangs on one that is not a document. Anything else fails with "not a regular
+// file". Throws EngineError (FileNotReadable).
+std::string ReadRegularFileBytes(const std::string& path);
+
 // Reads the file and decodes it, in the given encoding or, without one, in the one found by
 // DecodeDetected. Throws EngineError, or InputDecodingError naming the path.
 DecodedText ReadTextFile(const std::string& path, std::optional<TextEncoding> encoding,

@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "app/compare_progress.h"
 #include "app/compare_status.h"
 #include "app/stop_signal_watcher.h"
 #include "main_window_test.h"
@@ -273,6 +274,32 @@ void MainWindowTest::CancelKeepsEarlierReport() {
   QVERIFY(QApplication::overrideCursor() == nullptr);
   // The editors were normalised before the pairs were compared, and stay so.
   QCOMPARE(Source()->blockCount(), 3001);
+}
+
+// A table of minutes brings the dialog up at once, long before the pairs' delay, with its
+// estimate and share done; its Cancel stops the Compare as for the pairs.
+void MainWindowTest::LongTableShowsItsEstimateAndCancels() {
+  window_->show();
+  sorowa::CompareProgress progress(window_.get(), std::chrono::minutes(1));
+  sorowa::LongWorkStatus status;
+  status.pair = 2;
+  status.sourceLength = 1000000;
+  status.targetLength = 900000;
+  status.seconds = 540;
+  status.done = 0.25;
+  QVERIFY(progress.UpdateLongWork(status));
+  auto* dialog = window_->findChild<QProgressDialog*>();
+  QVERIFY(dialog != nullptr);
+  QVERIFY(dialog->isVisible());
+  const QString label = dialog->labelText();
+  QVERIFY2(label.contains(QStringLiteral("3 組目")) && label.contains(QStringLiteral("9 分")) &&
+               label.contains(QStringLiteral("25%")),
+           qPrintable(label));
+  QCOMPARE(dialog->value(), dialog->maximum() / 4);
+  dialog->cancel();
+  QTest::qWait(60);  // past the interval in which updates are skipped
+  QVERIFY(!progress.UpdateLongWork(status));
+  QVERIFY(!progress.Update(3, 10));
 }
 
 void MainWindowTest::ClosingDuringCompareCancelsIt() {

@@ -6,6 +6,8 @@
 #include <QStringEncoder>
 #include <QTest>
 
+#include "app/pair_list.h"
+#include "document_writers.h"
 #include "main_window_test.h"
 #include "text/text_file.h"
 
@@ -25,6 +27,11 @@ void MainWindowTest::OpenFileFindsOrTakesTheEncoding_data() {
                             << "UTF-16LE";
   QTest::newRow("UTF-16BE") << QByteArray("\xFE\xFF") + encode("UTF-16BE") << -1 << text
                             << "UTF-16BE";
+  // UTF-32LE's mark starts with UTF-16LE's.
+  QTest::newRow("UTF-32LE") << QByteArray("\xFF\xFE\0\0", 4) + encode("UTF-32LE") << -1 << text
+                            << "UTF-32LE";
+  QTest::newRow("UTF-32BE") << QByteArray("\0\0\xFE\xFF", 4) + encode("UTF-32BE") << -1 << text
+                            << "UTF-32BE";
   QTest::newRow("CP932") << QByteArray(
                                 "\x8C\xE1\x94y\x82\xCD\x94L\x82\xC5\x82\xA0\x82\xE9\x81"
                                 "B\x96\xBC\x91O\x82\xCD\x82\xDC\x82\xBE\x96\xB3\x82\xA2\x81"
@@ -110,4 +117,52 @@ void MainWindowTest::CommandLineFilesAreOpenedAndCompared() {
   QVERIFY(Source()->Text().isEmpty());
   QCOMPARE(Target()->Text(), QStringLiteral("新しい版\n"));
   QCOMPARE(ReportFiles(tmp_->path()).size(), 1);
+}
+
+void MainWindowTest::DocumentsShowTheirFormatAndPages() {
+  namespace testdocs = sorowa::testdocs;
+  const std::vector<std::u16string> lines = testdocs::SampleLines(6, 4, true);
+  auto write = [this](const char* name, const std::string& bytes) {
+    const QString path = tmp_->filePath(QString::fromUtf8(name));
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    return path;
+  };
+  const QString ocr =
+      write("scan.html",
+            testdocs::WriteHocr({{lines[0], lines[1], lines[2]}, {lines[3], lines[4], lines[5]}}));
+  const QString manuscript = write("manuscript.docx", testdocs::WriteDocx(lines, true).bytes);
+  const QString bomb =
+      write("bomb.docx", testdocs::WriteZipBomb({}, "word/document.xml", 1ull << 30, 1ull << 30));
+
+  window_->OpenFromCommandLine({manuscript, ocr});
+  QVERIFY(dialogs_->errors.isEmpty());
+  QString expected;
+  for (const std::u16string& line : lines) expected += QString::fromStdU16String(line) + u'\n';
+  QCOMPARE(Source()->Text(), expected);
+  QCOMPARE(Target()->Text(), expected);
+  QCOMPARE(Child<QLabel>("sourceFile")->text(), QStringLiteral("manuscript.docx — Word (.docx)"));
+  QCOMPARE(Child<QLabel>("targetFile")->text(), QStringLiteral("scan.html — hOCR・2 ページ"));
+  auto* list = Child<sorowa::PairList>("pairList");
+  QCOMPARE(list->model()->rowCount(), 6);
+  QCOMPARE(list->model()->index(4, sorowa::PairListModel::kSource).data().toString(), "5");
+  QCOMPARE(list->model()->index(4, sorowa::PairListModel::kTarget).data().toString(), "5 (p.2)");
+
+  // A Compare leaves the text, and so the pages, as they were; an edit takes the pages
+  // away: line 5 may no longer be the line read from page 2.
+  window_->Compare();
+  QCOMPARE(list->model()->index(4, sorowa::PairListModel::kTarget).data().toString(), "5 (p.2)");
+  QTest::keyClick(Target(), Qt::Key_End, Qt::ControlModifier);
+  QTest::keyClicks(Target(), QStringLiteral("typed"));
+  QVERIFY(Child<QLabel>("targetFile")->text().contains(QStringLiteral("編集済み")));
+  window_->Compare();
+  QCOMPARE(list->model()->index(4, sorowa::PairListModel::kTarget).data().toString(), "5");
+
+  // A refused document: the error box names the limit, the editor keeps its text.
+  window_->OpenFile(sorowa::Editor::Source, bomb);
+  QCOMPARE(dialogs_->errors.size(), 1);
+  QVERIFY2(dialogs_->errors.front().details.contains(QStringLiteral("上限")),
+           qPrintable(dialogs_->errors.front().details));
+  QCOMPARE(Source()->Text(), expected);
 }

@@ -105,6 +105,7 @@ class MainWindowTest : public QObject {
   void CompareShowsBusyCursorAndEngineMessages();
   void CancelKeepsEarlierReport();
   void ClosingDuringCompareCancelsIt();
+  void LongTableShowsItsEstimateAndCancels();
   void TooBigReportOffersTheBrowser();
 
   // main_window_save_test.cpp: Save and Print.
@@ -116,6 +117,7 @@ class MainWindowTest : public QObject {
   void OpenFileFindsOrTakesTheEncoding_data();
   void OpenFileFindsOrTakesTheEncoding();
   void CommandLineFilesAreOpenedAndCompared();
+  void DocumentsShowTheirFormatAndPages();
 
   // main_window_navigation_test.cpp: the list of pairs, F8 and Shift+F8, the find bar.
   void PairListRows_data();

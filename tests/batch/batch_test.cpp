@@ -47,6 +47,14 @@ TEST(BatchListTest, RefusesLinesThatAreNotDocuments) {
       {"\tb\n", "l: line 1: the Source path is empty"},
       {"a\t\r\n", "l: line 1: the Target path is empty"},
       {"\n\na\0b\tc\n"sv, "l: line 3: a path cannot hold a NUL byte"},
+      {"\xFF\xFE"
+       "a\0\t\0b\0"sv,
+       "l: starts with a UTF-16 or UTF-32 byte order mark"},
+      {"\0\0\xFE\xFF\0\0\0a"sv, "l: starts with a UTF-16 or UTF-32 byte order mark"},
+      // After a UTF-8 mark, which is skipped, lines count as before.
+      {"\xEF\xBB\xBF"
+       "a\tb\nc\n",
+       "l: line 2: expected a Source path"},
   };
   for (const auto& [text, message] : cases) {
     try {

@@ -90,6 +90,16 @@ TEST(CommandLineTest, OperandsAndValues) {
   EXPECT_EQ(line.targetEncoding, "utf-8");
   EXPECT_TRUE(IsAutoEncoding(ParseCommandLine({"--encoding", "Auto", "a", "b"}).targetEncoding));
 
+  // Formats: auto (nothing) unless named; --input-format sets both.
+  EXPECT_FALSE(line.sourceFormat.has_value());
+  line = ParseCommandLine(
+      {"--input-format=pdf", "--target-input-format", "auto", "--keep-ruby", "a", "b"});
+  EXPECT_EQ(line.sourceFormat, InputFormat::Pdf);
+  EXPECT_FALSE(line.targetFormat.has_value());
+  EXPECT_TRUE(line.keepRuby);
+  EXPECT_EQ(ParseCommandLine({"--source-input-format", "page", "a", "b"}).sourceFormat,
+            InputFormat::Page);
+
   line = ParseCommandLine({"-oout.htm", "--max-table-memory", "2K", "a", "b"});
   EXPECT_EQ(line.output, "out.htm");
   EXPECT_EQ(line.maxTableMemory, 2048u);
@@ -145,13 +155,17 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{{"a", "b", "-o"}, "needs a value"},
                     UsageCase{{"-o", "", "a", "b"}, "needs a file name"},
                     UsageCase{{"--encoding", "NO-SUCH-THING", "a", "b"}, "unknown encoding"},
+                    UsageCase{{"--input-format", "rtf", "a", "b"}, "unknown input format 'rtf'"},
                     UsageCase{{"--max-table-memory", "lots", "a", "b"}, "invalid byte count"},
                     UsageCase{{"--max-table-memory=0", "a", "b"}, "above zero"},
                     UsageCase{{"--align-lines=yes", "a", "b"}, "takes no value"},
                     UsageCase{{"a", "b", "--pairs"}, "needs a value"},
                     UsageCase{{"--pairs=", "a", "b"}, "needs a file name"},
-                    UsageCase{{"-o", "-", "--pairs", "-", "a", "b"},
-                              "both go to standard output"}));
+                    UsageCase{{"-o", "-", "--pairs", "-", "a", "b"}, "both go to standard output"},
+                    UsageCase{{"--report", "html", "a", "b"}, "unknown report 'html'"},
+                    UsageCase{{"--changed-only", "a", "b"}, "goes with --report review"},
+                    UsageCase{{"--report=review", "--no-report", "--summary", "a", "b"},
+                              "--report review does not go with it"}));
 
 // Every row of the option table is reached by the parser under its own name (no row hides
 // another, no "no-" form hides a row), takes a value exactly when it says so, and is in the

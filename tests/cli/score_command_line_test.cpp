@@ -52,6 +52,20 @@ TEST(ScoreCommandLineTest, OptionsReachTheCommandLine) {
   EXPECT_EQ(line.shard, (Shard{2, 8}));
   line = ParseCommandLine({"--batch-list", "pairs.tsv", "--out-dir=out", "--no-report"});
   EXPECT_EQ(line.batchList, "pairs.tsv");
+
+  // The review page has character figures always and morpheme figures only when asked,
+  // although the morpheme tables (which it does not write) are on.
+  line = ParseCommandLine({"--report=review", "--changed-only", "a", "-"});
+  CompareOptions options = ResolveCompareOptions(line);
+  EXPECT_TRUE(options.report == ReportKind::Review && options.changedOnly);
+  EXPECT_EQ(options.scores, ScoreUnits::None);
+  EXPECT_EQ(options.sourceName, "a");
+  EXPECT_EQ(options.targetName, "標準入力");
+  EXPECT_EQ(ResolveScoreUnits(ParseCommandLine({"--report=review", "--stats=s", "a", "b"})),
+            ScoreUnits::Chars);
+  EXPECT_EQ(ResolveScoreUnits(
+                ParseCommandLine({"--report=review", "--stats-units=chars,morphemes", "a", "b"})),
+            ScoreUnits::CharsAndMorphemes);
 }
 
 TEST(ScoreCommandLineTest, MisusesAreUsageErrors) {
@@ -76,6 +90,15 @@ TEST(ScoreCommandLineTest, MisusesAreUsageErrors) {
       {{"--shard", "3/2", "--batch", "s", "t", "--out-dir", "o"}, "K must be from 1 to N"},
       {{"--shard", "0/2", "--batch", "s", "t", "--out-dir", "o"}, "K must be from 1 to N"},
       {{"--shard", "1-2", "--batch", "s", "t", "--out-dir", "o"}, "expected K/N"},
+      // Options that would be silently dropped.
+      {{"--merge-stats", "o.json", "a.json", "--batch"}, "--batch runs documents"},
+      {{"--batch-list", "l", "--merge-stats", "o.json", "a.json"}, "--batch-list runs documents"},
+      {{"--merge-stats", "o.json", "a.json", "--all"}, "not --all"},
+      {{"--encoding=auto", "--merge-stats", "o.json", "a.json"}, "not --encoding"},
+      {{"--merge-stats", "o.json", "a.json", "--max-table-memory", "1G"}, "not --max-table-memory"},
+      {{"--batch", "s", "t", "--out-dir", "o", "--stats-format=tsv"}, "writes both"},
+      {{"--stats-format=tsv", "a", "b"}, "give --stats FILE"},
+      {{"--stats-units=chars", "a", "b"}, "give one of them"},
   };
   for (const auto& [args, message] : cases) {
     try {

@@ -1,9 +1,10 @@
 // The batch list reader on arbitrary bytes, and the results page over what it accepts. The
-// reader either throws BatchListError naming the list and a line, or returns one document
-// per non-empty line with unique, sorted, relative names and paths a line can hold; the
-// documents written out again read back as the same paths; the shards of any count are the
-// documents in order; and the page has the same markup whatever the paths and messages
-// hold (they are escaped), in valid UTF-8.
+// reader either throws BatchListError naming the list and a line (or, for a list that starts
+// with a UTF-16 or UTF-32 byte order mark, naming the mark), or returns one document per
+// non-empty line after a UTF-8 byte order mark, which is skipped, with unique, sorted, relative
+// names and paths a line can hold; the documents written out again read back as the same paths; the
+// shards of any count are the documents in order; and the page has the same markup whatever the
+// paths and messages hold (they are escaped), in valid UTF-8.
 //
 // Input: the bytes of a would-be list file.
 
@@ -76,18 +77,26 @@ void CheckPage(const std::vector<BatchDocument>& documents) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  std::string_view text(reinterpret_cast<const char*>(data), size);
   std::vector<BatchDocument> documents;
   try {
     documents = ReadBatchList(text, "list");
   } catch (const BatchListError& e) {
     const std::string message = e.what();
+    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF") ||
+        text.starts_with(std::string_view("\0\0\xFE\xFF", 4))) {
+      FUZZ_CHECK(message.starts_with("list: ") && message.find("byte order mark") != message.npos,
+                 "a list in UTF-16 or UTF-32 refused for its mark: " + message);
+      return 0;
+    }
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     FUZZ_CHECK(message.starts_with("list: line "), "error without the list and line: " + message);
     const std::size_t line = std::stoul(message.substr(11));
     FUZZ_CHECK(line >= 1 && line <= LineCount(text, false), "error names a line of the list");
     return 0;
   }
 
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   FUZZ_CHECK(documents.size() == LineCount(text, true), "one document per non-empty line");
   std::set<std::string> names;
   for (const BatchDocument& d : documents) {

@@ -1,9 +1,11 @@
 // The command line parser on arbitrary arguments. It either throws UsageError with a message
 // of one line (unless an argument it quotes holds a line break), or returns a command line that
 // keeps the rules between options: a Compare has exactly its two files, at most one thing on
-// standard output beside the stats, and no batch options; a batch has its output folder and either
-// a list or two folders; a merge has its inputs, none of them standard input. A value attached with
-// '=' (or after a letter) means what the same value does as the next argument.
+// standard output beside the stats, no batch options and no option that would do nothing (the
+// stats format without --stats, the stats units without scores or a review page); a batch has its
+// output folder and either a list or two folders, and no stats format (it writes both); a merge has
+// its inputs, none of them standard input, and no option but --summary. A value attached with '='
+// (or after a letter) means what the same value does as the next argument.
 //
 // Input: the arguments, separated by NUL bytes.
 
@@ -72,6 +74,10 @@ void CheckRules(const std::vector<std::string_view>& args) {
                  "without a report, scores and no -o");
       FUZZ_CHECK(line.outDir.empty() && !line.shard, "no batch options");
       FUZZ_CHECK(line.output != "" && line.pairs != "" && line.stats != "", "named outputs");
+      FUZZ_CHECK(!line.Given("stats-format") || line.stats, "a stats format for --stats");
+      FUZZ_CHECK(!line.Given("stats-units") || line.stats || line.summary ||
+                     line.options.report == ReportKind::Review,
+                 "stats units for scores");
       return;
     case Action::Batch:
       FUZZ_CHECK(!line.outDir.empty(), "a batch has its folder");
@@ -80,11 +86,16 @@ void CheckRules(const std::vector<std::string_view>& args) {
                  "a list or two folders, not both");
       FUZZ_CHECK(!line.shard || (line.shard->index >= 1 && line.shard->index <= line.shard->count),
                  "a shard that exists");
+      FUZZ_CHECK(!line.Given("stats-format") && !line.Given("merge-stats"),
+                 "no stats format and no merge in a batch");
       return;
     case Action::MergeStats:
       FUZZ_CHECK(!line.mergeOutput.empty() && !line.mergeInputs.empty(), "a merge has files");
       for (const std::string& input : line.mergeInputs) {
         FUZZ_CHECK(input != "-", "a merge reads files");
+      }
+      for (const std::string& name : line.optionsGiven) {
+        FUZZ_CHECK(name == "merge-stats" || name == "summary", "a merge takes only --summary");
       }
       return;
   }

@@ -2,7 +2,10 @@
 // name either decode or raise InputDecodingError naming an offset inside the input. UTF-8
 // and UTF-16 are checked against decoders written here: strict UTF-8 decodes exactly when
 // it is well-formed, the error names the start of the first bad sequence, and what decodes
-// converts back to the same bytes.
+// converts back to the same bytes. UTF-32 (named, or found by its byte order mark, which
+// wins over UTF-16's that it starts with) decodes exactly when its length divides into
+// code units that are all code points other than surrogates, back to the same bytes; a
+// refusal names the first bad unit or the incomplete one at the end.
 //
 // The same bytes also go through encoding detection: it either decodes them in an
 // encoding that decodes them again to the same text, or refuses them only when none of the
@@ -20,9 +23,12 @@
 
 namespace {
 
-constexpr const char* kEncodings[] = {"",       "UTF-8",   "utf8",       "UTF-16LE", "UTF-16BE",
-                                      "UTF-16", "CP932",   "SHIFT_JIS",  "EUC-JP",   "ISO-2022-JP",
-                                      "UTF-32", "GB18030", "ISO-8859-1", "UTF-7"};
+constexpr const char* kEncodings[] = {
+    "",       "UTF-8",       "utf8",   "UTF-16LE", "UTF-16BE",   "UTF-16", "CP932",    "SHIFT_JIS",
+    "EUC-JP", "ISO-2022-JP", "UTF-32", "GB18030",  "ISO-8859-1", "UTF-7",  "UTF-32LE", "UTF-32BE"};
+
+const std::string_view kUtf32LeBom("\xFF\xFE\0\0", 4);
+const std::string_view kUtf32BeBom("\0\0\xFE\xFF", 4);
 
 // Offset of the lead byte of the first ill-formed sequence, or npos.
 std::size_t FirstBadUtf8(std::string_view bytes) {
@@ -47,6 +53,36 @@ std::string Utf16Bytes(std::u16string_view text, bool little) {
   return out;
 }
 
+// The code points of UTF-16 code units (pairs joined) as UTF-32 bytes.
+std::string Utf32Bytes(std::u16string_view text, bool little) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    }
+    for (int k = 0; k < 4; ++k) {
+      const int shift = little ? 8 * k : 8 * (3 - k);
+      out += static_cast<char>((c >> shift) & 0xFF);
+    }
+  }
+  return out;
+}
+
+// Where a UTF-32 body first goes wrong (a unit that is no character, or a cut-off unit at
+// the end), as an offset into the body; npos when it is all good.
+std::size_t FirstBadUtf32(std::string_view body, bool little) {
+  for (std::size_t i = 0; i + 4 <= body.size(); i += 4) {
+    char32_t unit = 0;
+    for (int k = 0; k < 4; ++k) {
+      unit = (unit << 8) | static_cast<unsigned char>(body[i + (little ? 3 - k : k)]);
+    }
+    if (unit > 0x10FFFF || (unit >= 0xD800 && unit <= 0xDFFF)) return i;
+  }
+  return body.size() % 4 != 0 ? body.size() - body.size() % 4 : std::string_view::npos;
+}
+
 void CheckDetection(std::string_view bytes) {
   using namespace sorowa;
   bool decodesAsSomething = false;
@@ -66,9 +102,15 @@ void CheckDetection(std::string_view bytes) {
     }
   }
   const bool bom = bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") ||
-                   bytes.starts_with("\xFE\xFF");
+                   bytes.starts_with("\xFE\xFF") || bytes.starts_with(kUtf32BeBom);
   try {
     const DecodedText found = DecodeDetected(bytes);
+    if (bytes.starts_with(kUtf32LeBom) || bytes.starts_with(kUtf32BeBom)) {
+      FUZZ_CHECK(
+          found.encoding ==
+              (bytes.starts_with(kUtf32LeBom) ? TextEncoding::Utf32Le : TextEncoding::Utf32Be),
+          "a UTF-32 byte order mark detected as " + std::string(EncodingName(found.encoding)));
+    }
     FUZZ_CHECK(DecodeAs(bytes, found.encoding).text == found.text,
                "detected " + std::string(EncodingName(found.encoding)) +
                    " does not decode to the same text again");
@@ -99,9 +141,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string what = "encoding '" + encoding + "'";
   CheckDetection(bytes);
 
-  const bool utf16Bom = bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
+  const bool utf32Bom = bytes.starts_with(kUtf32LeBom) || bytes.starts_with(kUtf32BeBom);
+  const bool utf16Bom =
+      !utf32Bom && (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF"));
   const bool strictUtf8 =
-      (encoding.empty() && !utf16Bom) || encoding == "UTF-8" || encoding == "utf8";
+      (encoding.empty() && !utf16Bom && !utf32Bom) || encoding == "UTF-8" || encoding == "utf8";
+  const bool utf32 = encoding.starts_with("UTF-32") || (encoding.empty() && utf32Bom);
+  const bool little32 =
+      encoding == "UTF-32LE" || (encoding != "UTF-32BE" && bytes.starts_with(kUtf32LeBom));
+  const std::size_t utf32Start =
+      utf32 && bytes.starts_with(little32 ? kUtf32LeBom : kUtf32BeBom) ? 4 : 0;
   const std::size_t utf8Start = bytes.starts_with("\xEF\xBB\xBF") ? 3 : 0;
   bool little = encoding == "UTF-16LE" || (encoding.empty() && bytes.starts_with("\xFF\xFE")) ||
                 (encoding == "UTF-16" && bytes.starts_with("\xFF\xFE"));
@@ -120,6 +169,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else if (utf16) {
       FUZZ_CHECK(Utf16Bytes(text, little) == bytes.substr(utf16Start),
                  what + ": code units differ from the bytes");
+    } else if (utf32) {
+      FUZZ_CHECK(FirstBadUtf32(bytes.substr(utf32Start), little32) == std::string_view::npos,
+                 what + ": a bad UTF-32 unit was accepted");
+      FUZZ_CHECK(Utf32Bytes(text, little32) == bytes.substr(utf32Start),
+                 what + ": UTF-32 does not round-trip, got " + Printable(text));
     }
   } catch (const InputDecodingError& error) {
     const std::string message = error.what();
@@ -135,6 +189,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else if (utf16) {
       FUZZ_CHECK((bytes.size() - utf16Start) % 2 == 1 && error.offset() == bytes.size() - 1,
                  what + ": UTF-16 refused for something other than an odd length: " + message);
+    } else if (utf32) {
+      const std::size_t bad = FirstBadUtf32(bytes.substr(utf32Start), little32);
+      FUZZ_CHECK(bad != std::string_view::npos, what + ": good UTF-32 refused: " + message);
+      FUZZ_CHECK(error.offset() == utf32Start + bad,
+                 what + ": first bad unit at " + std::to_string(utf32Start + bad) + ": " + message);
     }
   }
   return 0;

@@ -66,7 +66,14 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"Cp932LowercaseName", "\x82\xA0", "cp932", u"あ"},
         DecodeCase{"EucJp", "\xC6\xFC\xCB\xDC", "EUC-JP", u"日本"},
         DecodeCase{"Iso2022JpIsStateful", "\x1B$B$\"\x1B(Ba", "ISO-2022-JP", u"あa"},
-        DecodeCase{"IconvGivesNoBomOfItsOwn", "a", "LATIN1", u"a"}),
+        DecodeCase{"IconvGivesNoBomOfItsOwn", "a", "LATIN1", u"a"},
+        // UTF-32LE's mark starts with UTF-16LE's and must win over it.
+        DecodeCase{"Utf32LeBom", "\xFF\xFE\0\0\x42\x30\0\0\x3D\x9E\x02\0"s, "", u"あ\U00029E3D"},
+        DecodeCase{"Utf32BeBom", "\0\0\xFE\xFF\0\0\x30\x42"s, "", u"あ"},
+        DecodeCase{"Utf32LeBomOnly", "\xFF\xFE\0\0"s, "", u""},
+        DecodeCase{"ExplicitUtf32LeDropsItsBom", "\xFF\xFE\0\0\x42\x30\0\0"s, "utf-32le", u"あ"},
+        DecodeCase{"ExplicitUtf32DefaultsToBigEndian", "\0\0\x30\x42"s, "UTF-32", u"あ"},
+        DecodeCase{"ExplicitUtf32FollowsBom", "\xFF\xFE\0\0\x42\x30\0\0"s, "UTF32", u"あ"}),
     [](const testing::TestParamInfo<DecodeCase>& info) { return info.param.name; });
 
 struct DecodeErrorCase {
@@ -127,7 +134,10 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeErrorCase{"Utf16ExplicitOddLength", "\x42"s, "UTF-16LE", 0, "odd number"},
         DecodeErrorCase{"Cp932Invalid", "\x82\xA0\xFF", "CP932", 2, "invalid byte sequence"},
         DecodeErrorCase{"Cp932TruncatedAtEnd", "\x82\xA0\x82", "CP932", 2, "end of the input"},
-        DecodeErrorCase{"EucJpInvalid", "a\x8E", "EUC-JP", 1, "EUC-JP"}),
+        DecodeErrorCase{"EucJpInvalid", "a\x8E", "EUC-JP", 1, "EUC-JP"},
+        DecodeErrorCase{"Utf32CutShort", "\xFF\xFE\0\0\x42\x30\0"s, "", 4, "part of one"},
+        DecodeErrorCase{"Utf32AboveMax", "\0\0\xFE\xFF\0\x11\0\0"s, "", 4, "above U+10FFFF"},
+        DecodeErrorCase{"Utf32Surrogate", "\0\0\xD8\0"s, "UTF-32BE", 0, "surrogate"}),
     [](const testing::TestParamInfo<DecodeErrorCase>& info) { return info.param.name; });
 
 TEST(DecodeInputTest, UnknownEncodingIsItsOwnError) {
