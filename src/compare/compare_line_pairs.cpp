@@ -86,7 +86,7 @@ class PairTexts {
   PairRecord Record(std::size_t index) const {
     const LinePair& pair = pairing_[index];
     return {MakePairSide(source_.lineNumbers, pair.sourceFirst, pair.sourceCount),
-            MakePairSide(target_.lineNumbers, pair.targetFirst, pair.targetCount)};
+            MakePairSide(target_.lineNumbers, pair.targetFirst, pair.targetCount), pair.moved};
   }
   // Where each joined line after the first begins in the side's text, in code units.
   void SourceJoins(std::size_t index, std::vector<std::size_t>& joins) const {
@@ -303,6 +303,7 @@ class ReviewRowWorker final : public PairWorker {
     ReviewRow row;
     row.number = pair_ + 1;
     row.sides = &record;
+    row.moved = record.moved;
     row.status = plan_.status[pair_];
     row.source = texts_.Source(pair_, sourceScratch_);
     row.target = texts_.Target(pair_, targetScratch_);
@@ -421,6 +422,7 @@ CompareResult WriteReview(const SplitText& source, const SplitText& target,
       status = PairStatus::Changed;
       ++head.changed;
     }
+    head.movedPairs += pair.moved ? 1 : 0;
     plan.shown[k] = !(options.changedOnly && status == PairStatus::Identical);
     head.leftOut += plan.shown[k] ? 0 : 1;
   }

@@ -2,7 +2,8 @@
 // UTF-8, every row must give back its pair's lines exactly (no character lost, added or left
 // unescaped), its marks must count exactly the S, D and I that the scores give the pair, the
 // identical pairs must be left out exactly when asked, every link must lead to the next
-// change, and the line cells must name the pair's first and last lines.
+// change, the line cells must name the pair's first and last lines, and the moved pairs must
+// be marked and counted.
 //
 // Input: one byte of options (bit 0 pairs lines by content, bit 1 leaves identical pairs out,
 // bit 2 adds a byte that is not UTF-8 to the names), then the Source name, the Source text
@@ -149,6 +150,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(row.sourceLines == LineCell(pair.source) && row.targetLines == LineCell(pair.target),
                where + " names lines " + row.sourceLines + " and " + row.targetLines + " for " +
                    pair.source + " and " + pair.target);
+    FUZZ_CHECK(row.moved == pair.moved,
+               where + (pair.moved ? " is moved but not marked" : " is marked moved but is not"));
 
     // Every change is reached from the head or from the change before it.
     const bool change = pair.status != PairStatus::Identical;
@@ -160,5 +163,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   FUZZ_CHECK(expectedChange == 0, "the last change links to another");
+  FUZZ_CHECK(read.movedPairs == scores.totals.moved,
+             "the head counts " + std::to_string(read.movedPairs) + " moved pairs, not " +
+                 std::to_string(scores.totals.moved));
   return 0;
 }
