@@ -154,7 +154,9 @@ TEST(CompareResultTest, WritesAndReadsRunsOfLines) {
       {"", std::nullopt}};
   for (const auto& [text, side] : sides) {
     EXPECT_EQ(ParsePairSide(text), side) << text;
-    if (side && side->count < 3) EXPECT_EQ(FormatPairSide(*side), text);
+    if (side && side->count < 3) {
+      EXPECT_EQ(FormatPairSide(*side), text);
+    }
   }
 }
 
