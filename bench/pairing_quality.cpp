@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -70,6 +71,30 @@ bool SetTuning(AlignLinesTuning& tuning, const std::string& name, const std::str
     tuning.gramsPerLine = number;
   else if (name == "gramLineLimit")
     tuning.gramLineLimit = number;
+  else if (name == "joinLines")
+    tuning.joinLines = number != 0;
+  else if (name == "findMoves")
+    tuning.findMoves = number != 0;
+  else if (name == "cutBandHalfWidth")
+    tuning.cutBandHalfWidth = static_cast<std::uint32_t>(number);
+  else if (name == "cutBudget")
+    tuning.cutBudget = static_cast<std::uint32_t>(number);
+  else if (name == "pairMatchShare")
+    tuning.pairMatchShare = static_cast<std::uint32_t>(number);
+  else if (name == "cutMostLevel")
+    tuning.cutMostLevel = static_cast<std::int64_t>(number);
+  else if (name == "aloneShare")
+    tuning.aloneShare = static_cast<std::uint32_t>(number);
+  else if (name == "cutReachCells")
+    tuning.cutReachCells = static_cast<std::uint32_t>(number);
+  else if (name == "moveMatchMargin")
+    tuning.moveMatchMargin = static_cast<std::uint32_t>(number);
+  else if (name == "moveMatchShare")
+    tuning.moveMatchShare = static_cast<std::uint32_t>(number);
+  else if (name == "pathDirectCells")
+    tuning.pathDirectCells = number;
+  else if (name == "pathExactCells")
+    tuning.pathExactCells = number;
   else
     return false;
   return true;
@@ -102,6 +127,8 @@ std::string Utf8(const std::u16string& line) {
   text.pop_back();
   return text;
 }
+
+std::size_t show = 0;
 
 // Prints the aligner's wrong and missed links with the lines around them, for tuning.
 void ShowErrors(const RevisedDocument& document, const LinePairing& pairing, std::size_t most) {
@@ -213,6 +240,213 @@ void Calibrate(const std::vector<double>& rates, int seeds) {
   }
 }
 
+// A document of one of the shapes whose line breaks differ, or that move lines:
+//   wrapped  a paragraph per Source line against the revision wrapped at 20 to 45 code units
+//            (by seed), words edited at `rate`;
+//   wrapped-dropped  the same with 2 % of the paragraphs deleted and 2 % added;
+//   garbled  the same lines garbled as OCR output at up to `rate` character errors per line;
+//   ocr      a paragraph per Source line against its wrapped lines garbled at up to `rate`,
+//            with a page number and a running head every 30 lines;
+//   pages    the same lines, words edited at `rate`, with a page number and a running head
+//            every 30 lines;
+//   moves    the revision of the F1 table (words edited at `rate`) with 3 % of the paragraphs
+//            moved and 2 % of the lines swapped with the next one;
+//   revision the revision of the F1 table, words edited at `rate`;
+//   revision100k, proof: see ShapeOptions.
+bool salad = false;   // --salad=1: corpus words in random order, for documents beyond the corpus
+bool measure = true;  // --measure=0: only write the documents (--write), for timing elsewhere
+
+bool ShapeOptions(const std::string& shape, double size, double rate, int seed,
+                  RevisionOptions& revision) {
+  revision.wordSalad = salad;
+  revision.sourceLines = static_cast<std::size_t>(size);
+  revision.seed = static_cast<std::uint64_t>(seed) * 7777 + static_cast<std::uint64_t>(size) + 13;
+  const auto sameBreaks = [&] {
+    revision.splitRate = 0;
+    revision.mergeRate = 0;
+    revision.swapRate = 0;
+    revision.paragraphDeleteRate = 0;
+    revision.paragraphInsertRate = 0;
+  };
+  if (shape == "wrapped" || shape == "wrapped-dropped") {
+    sameBreaks();
+    revision.paragraphPerLine = true;
+    revision.wrapWidth = 20 + static_cast<std::size_t>(seed * 7) % 26;
+    revision.wordEditRate = rate;
+    if (shape == "wrapped-dropped") {
+      revision.paragraphDeleteRate = 0.02;
+      revision.paragraphInsertRate = 0.02;
+    }
+  } else if (shape == "proof") {
+    // A manuscript of `size` paragraphs against its proof broken every 40 code units, words
+    // edited at `rate`, 1 % of the paragraphs dropped and 1 % added.
+    sameBreaks();
+    revision.paragraphPerLine = true;
+    revision.wrapWidth = 40;
+    revision.wordEditRate = rate;
+    revision.paragraphDeleteRate = 0.01;
+    revision.paragraphInsertRate = 0.01;
+  } else if (shape == "garbled") {
+    sameBreaks();
+    revision.editedLineShare = 0;
+    revision.garbleRate = rate;
+  } else if (shape == "ocr") {
+    sameBreaks();
+    revision.editedLineShare = 0;
+    revision.paragraphPerLine = true;
+    revision.wrapWidth = 20 + static_cast<std::size_t>(seed * 7) % 26;
+    revision.garbleRate = rate;
+    revision.pageLines = 30;
+  } else if (shape == "pages") {
+    sameBreaks();
+    revision.wordEditRate = rate;
+    revision.pageLines = 30;
+  } else if (shape == "revision") {
+    revision.wordEditRate = rate;
+  } else if (shape == "revision100k") {
+    // The line pairing's speed benchmark: a tenth of the lines edited at `rate`, half a per
+    // cent of paragraphs deleted and inserted, a few lines split and merged (pairing_bench.cpp).
+    revision.wordEditRate = rate;
+    revision.editedLineShare = 0.1;
+    revision.paragraphInsertRate = 0.005;
+    revision.paragraphDeleteRate = 0.005;
+    revision.splitRate = 0.002;
+    revision.mergeRate = 0.002;
+    revision.swapRate = 0;
+  } else if (shape == "moves") {
+    revision.wordEditRate = rate;
+    revision.moveRate = 0.03;
+    revision.swapRate = 0.02;
+  } else {
+    return false;
+  }
+  revision.blankLineRate = 0;
+  return true;
+}
+
+// The shapes' figures: the summed distance of the pairs against the distance with the line
+// breaks removed, the same for the true pairing (where no line moved), two-sided pairs per
+// line of the side with fewer lines, links and moves.
+int MeasureShape(const std::string& shape, const std::vector<double>& sizes,
+                 const std::vector<double>& rates, int seeds, const AlignLinesOptions& options,
+                 const std::string& writeDir) {
+  std::printf("%-8s %6s %5s %8s %8s %8s %8s %8s %8s %8s %8s %8s %8s %8s\n", "shape", "lines",
+              "rate", "cost", "worst", "truth", "worst", "pairs", "worst", "linkF1", "moveP",
+              "moveR", "moveF1", "ms/doc");
+  for (double size : sizes) {
+    for (double rate : rates) {
+      double cost = 0, worstCost = 0, pairs = 0, worstPairs = 2, f1 = 0, time = 0;
+      double truthCost = 0, worstTruth = 0;
+      double moveP = 0, moveR = 0;
+      std::size_t movedTruth = 0, movedMarked = 0, movedRight = 0, movedFound = 0;
+      for (int seed = 1; seed <= seeds; ++seed) {
+        RevisionOptions revision;
+        if (!ShapeOptions(shape, size, rate, seed, revision)) {
+          std::fprintf(stderr, "pairing_quality: unknown shape %s\n", shape.c_str());
+          return 2;
+        }
+        const RevisedDocument document = MakeRevision(revision);
+        if (!writeDir.empty()) {
+          char stem[96];
+          std::snprintf(stem, sizeof stem, "%s-%zu-%.2f-%d", shape.c_str(), revision.sourceLines,
+                        rate, seed);
+          WriteDocument(std::filesystem::path(writeDir) / stem, document);
+        }
+        if (!measure) continue;
+        const auto start = std::chrono::steady_clock::now();
+        const LinePairing pairing = AlignLines(document.source, document.target, options);
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+        time += elapsed.count();
+        const PairingCost measured = MeasureCost(document.source, document.target, pairing);
+        if (revision.moveRate == 0 && revision.swapRate == 0) {
+          const PairingCost truth =
+              MeasureCost(document.source, document.target, TruthPairing(document));
+          const double truthRatio =
+              truth.flattened == 0 ? 1.0 : static_cast<double>(truth.summed) / truth.flattened;
+          truthCost += truthRatio;
+          worstTruth = std::max(worstTruth, truthRatio);
+        }
+        const double ratio = measured.flattened == 0
+                                 ? (measured.summed == 0 ? 1.0 : 1e9)
+                                 : static_cast<double>(measured.summed) / measured.flattened;
+        cost += ratio;
+        worstCost = std::max(worstCost, ratio);
+        if (std::getenv("SHOW_COST") != nullptr) {
+          std::printf("  seed %d cost %.4f summed %llu flattened %llu\n", seed, ratio,
+                      (unsigned long long)measured.summed, (unsigned long long)measured.flattened);
+          for (const LinePair& pair : pairing) {
+            if (pair.sourceCount > 0 && pair.targetCount > 0 && !pair.moved &&
+                !std::getenv("SHOW_ALL"))
+              continue;
+            std::string left, right;
+            for (std::size_t k = 0; k < pair.sourceCount; ++k)
+              left += Utf8(document.source[pair.sourceFirst + k]);
+            for (std::size_t k = 0; k < pair.targetCount; ++k)
+              right += Utf8(document.target[pair.targetFirst + k]);
+            std::printf("    %s[%zu+%zu : %zu+%zu] %s | %s\n", pair.moved ? "MOVED " : "",
+                        pair.sourceFirst, pair.sourceCount, pair.targetFirst, pair.targetCount,
+                        left.substr(0, 90).c_str(), right.substr(0, 90).c_str());
+          }
+        }
+        const double perLine = static_cast<double>(measured.twoSided) /
+                               std::min(document.source.size(), document.target.size());
+        pairs += perLine;
+        worstPairs = std::min(worstPairs, perLine);
+        f1 += ScoreLinks(document.links, PairingLinks(pairing)).f1;
+        const LinkScore moves = ScoreMoves(document, pairing);
+        moveP += moves.precision;
+        moveR += moves.recall;
+        // Pooled over the documents too, for the F1 of all moved links together.
+        LinePairing movedPairs;
+        for (const LinePair& pair : pairing) {
+          if (pair.moved) movedPairs.push_back(pair);
+        }
+        const auto marked = PairingLinks(movedPairs);
+        movedMarked += marked.size();
+        for (const Link& link : marked) {
+          movedRight += std::binary_search(document.links.begin(), document.links.end(), link);
+        }
+        const std::size_t possible = PossibleMovedLinks(document).size();
+        movedTruth += possible;
+        movedFound += static_cast<std::size_t>(std::round(moves.recall * possible));
+        if (show > 0) ShowErrors(document, pairing, show);
+        if (std::getenv("SHOW_MOVES") != nullptr) {
+          auto found = PairingLinks(pairing);
+          std::sort(found.begin(), found.end());
+          for (const Link& link : PossibleMovedLinks(document)) {
+            if (std::binary_search(found.begin(), found.end(), link)) continue;
+            std::printf("  MISSED MOVE S%zu T%zu\n    S: %s\n    T: %s\n", link.first, link.second,
+                        Utf8(document.source[link.first]).substr(0, 120).c_str(),
+                        Utf8(document.target[link.second]).substr(0, 120).c_str());
+          }
+          for (const LinePair& pair : pairing) {
+            if (!pair.moved) continue;
+            for (const Link& link : PairingLinks({pair})) {
+              if (!std::binary_search(document.links.begin(), document.links.end(), link)) {
+                std::printf("  WRONG MOVE S%zu T%zu [%zu+%zu : %zu+%zu]\n    S: %s\n    T: %s\n",
+                            link.first, link.second, pair.sourceFirst, pair.sourceCount,
+                            pair.targetFirst, pair.targetCount,
+                            Utf8(document.source[link.first]).substr(0, 120).c_str(),
+                            Utf8(document.target[link.second]).substr(0, 120).c_str());
+              }
+            }
+          }
+        }
+      }
+      const double precision = movedMarked == 0 ? 1.0 : double(movedRight) / movedMarked;
+      const double recall = movedTruth == 0 ? 1.0 : double(movedFound) / movedTruth;
+      const double moveF1 =
+          precision + recall == 0 ? 0 : 2 * precision * recall / (precision + recall);
+      std::printf(
+          "%-8s %6.0f %5.2f %8.4f %8.4f %8.4f %8.4f %8.3f %8.3f %8.4f %8.4f %8.4f %8.4f %8.1f\n",
+          shape.c_str(), size, rate, cost / seeds, worstCost, truthCost / seeds, worstTruth,
+          pairs / seeds, worstPairs, f1 / seeds, precision, recall, moveF1, 1000 * time / seeds);
+      std::fflush(stdout);
+    }
+  }
+  return 0;
+}
+
 struct Tally {
   double precision = 0, recall = 0, f1 = 0, worstF1 = 1, seconds = 0;
   int runs = 0;
@@ -235,7 +469,7 @@ int main(int argc, char** argv) {
   int seeds = 5;
   double threshold = 0.4;
   std::string writeDir;
-  std::size_t show = 0;
+  std::string shape;
   AlignLinesOptions options;
   for (int k = 1; k < argc; ++k) {
     const std::string argument = argv[k];
@@ -260,6 +494,12 @@ int main(int argc, char** argv) {
       writeDir = value;
     else if (name == "show")
       show = std::stoul(value);
+    else if (name == "shape")
+      shape = value;
+    else if (name == "salad")
+      salad = value != "0";
+    else if (name == "measure")
+      measure = value != "0";
     else if (name == "calibrate") {
       Calibrate(rates, std::stoi(value));
       return 0;
@@ -269,6 +509,7 @@ int main(int argc, char** argv) {
     }
   }
   if (!writeDir.empty()) std::filesystem::create_directories(writeDir);
+  if (!shape.empty()) return MeasureShape(shape, sizes, rates, seeds, options, writeDir);
 
   std::printf("%6s %5s %-9s %9s %9s %9s %9s %10s\n", "lines", "edits", "method", "precision",
               "recall", "F1", "worst F1", "ms/doc");

@@ -6,6 +6,8 @@
 #include <unordered_set>
 
 #include "bench_text.h"
+#include "distance/levenshtein.h"
+#include "score/code_points.h"
 #include "segment/char_class.h"
 
 namespace sorowa::bench {
@@ -142,7 +144,41 @@ std::size_t SplitPoint(const std::u16string& line, std::mt19937_64& random) {
 struct TargetLine {
   std::u16string text;
   std::vector<std::size_t> from;
+  bool moved = false;
 };
+
+// A character of the corpus, as often as it occurs there.
+char16_t CorpusChar(std::mt19937_64& random) {
+  const auto& sentences = Sentences();
+  for (;;) {
+    const std::u16string& sentence = sentences[random() % sentences.size()];
+    if (!sentence.empty()) return sentence[random() % sentence.size()];
+  }
+}
+
+// The line as OCR might read it at about `rate` character errors: three in four a character
+// read as another (drawn from the corpus, so as common as characters are), else one dropped
+// or one added.
+std::u16string Garble(const std::u16string& line, double rate, std::mt19937_64& random) {
+  std::uniform_real_distribution<double> chance(0.0, 1.0);
+  std::u16string out;
+  for (char16_t c : line) {
+    if (chance(random) >= rate) {
+      out += c;
+      continue;
+    }
+    const auto kind = random() % 8;
+    if (kind < 6) {
+      char16_t other = CorpusChar(random);
+      while (other == c) other = CorpusChar(random);
+      out += other;
+    } else if (kind == 7) {
+      out += c;
+      out += CorpusChar(random);
+    }
+  }
+  return out.empty() ? line.substr(0, 1) : out;
+}
 
 }  // namespace
 
@@ -160,6 +196,13 @@ RevisedDocument MakeRevision(const RevisionOptions& options) {
     }
     total += paragraphs.back().size();
   }
+  if (options.paragraphPerLine) {
+    for (auto& paragraph : paragraphs) {
+      std::u16string joined;
+      for (const auto& line : paragraph) joined += line;
+      paragraph = {joined};
+    }
+  }
   // Inserted paragraphs are text that follows the document's in the corpus.
   std::size_t elsewhere = next;
 
@@ -170,13 +213,21 @@ RevisedDocument MakeRevision(const RevisionOptions& options) {
   };
 
   RevisedDocument document;
-  std::vector<TargetLine> target;
+  std::vector<std::vector<TargetLine>> targetParagraphs;
   std::size_t s = 0;
   for (const auto& paragraph : paragraphs) {
     if (chance(random) < options.paragraphInsertRate) {
-      for (auto& line : NewParagraph(elsewhere, options.wordSalad, random))
-        target.push_back({std::move(line), {}});
+      targetParagraphs.emplace_back();
+      auto inserted = NewParagraph(elsewhere, options.wordSalad, random);
+      if (options.paragraphPerLine) {
+        std::u16string joined;
+        for (const auto& line : inserted) joined += line;
+        inserted = {joined};
+      }
+      for (auto& line : inserted) targetParagraphs.back().push_back({std::move(line), {}});
     }
+    targetParagraphs.emplace_back();
+    auto& target = targetParagraphs.back();
     const bool deleted = chance(random) < options.paragraphDeleteRate;
     for (std::size_t k = 0; k < paragraph.size(); ++k, ++s) {
       document.source.push_back(paragraph[k]);
@@ -197,18 +248,70 @@ RevisedDocument MakeRevision(const RevisionOptions& options) {
       }
     }
   }
+  if (options.moveRate > 0) {
+    // Each chosen paragraph goes at least three paragraphs away, either way.
+    const std::size_t count = targetParagraphs.size();
+    for (std::size_t p = 0; p < count && count > 7; ++p) {
+      if (chance(random) >= options.moveRate || targetParagraphs[p].empty()) continue;
+      std::size_t to = p;
+      while (to + 3 > p && to < p + 3) to = random() % count;
+      auto paragraph = std::move(targetParagraphs[p]);
+      for (auto& line : paragraph) line.moved = true;
+      targetParagraphs.erase(targetParagraphs.begin() + static_cast<std::ptrdiff_t>(p));
+      targetParagraphs.insert(targetParagraphs.begin() + static_cast<std::ptrdiff_t>(to),
+                              std::move(paragraph));
+    }
+  }
+  std::vector<TargetLine> target;
+  for (auto& paragraph : targetParagraphs) {
+    for (auto& line : paragraph) target.push_back(std::move(line));
+  }
   for (std::size_t k = 0; k + 1 < target.size(); ++k) {
     if (chance(random) < options.swapRate) {
       std::swap(target[k], target[k + 1]);
+      // The two parts of one split line trade places within their pair: no line moved.
+      if (target[k].from != target[k + 1].from) target[k].moved = target[k + 1].moved = true;
       ++k;
     }
   }
+  if (options.wrapWidth > 0) {
+    std::vector<TargetLine> wrapped;
+    for (auto& line : target) {
+      for (std::size_t at = 0; at < line.text.size(); at += options.wrapWidth) {
+        wrapped.push_back({line.text.substr(at, options.wrapWidth), line.from, line.moved});
+      }
+    }
+    target = std::move(wrapped);
+  }
+  if (options.garbleRate > 0) {
+    std::uniform_real_distribution<double> rate(0.0, options.garbleRate);
+    for (auto& line : target) line.text = Garble(line.text, rate(random), random);
+  }
+  if (options.pageLines > 0) {
+    // The running head repeats the document's first line, as a chapter title would be.
+    const std::u16string head = u"第一章　" + document.source.front().substr(0, 12);
+    std::vector<TargetLine> pages;
+    std::size_t page = 1;
+    for (std::size_t k = 0; k < target.size(); ++k) {
+      if (k > 0 && k % options.pageLines == 0) {
+        const std::string number = std::to_string(page++);
+        pages.push_back({std::u16string(number.begin(), number.end()), {}});
+        pages.push_back({head, {}});
+      }
+      pages.push_back(std::move(target[k]));
+    }
+    target = std::move(pages);
+  }
 
   for (std::size_t t = 0; t < target.size(); ++t) {
-    for (std::size_t from : target[t].from) document.links.emplace_back(from, t);
+    for (std::size_t from : target[t].from) {
+      document.links.emplace_back(from, t);
+      if (target[t].moved) document.movedLinks.emplace_back(from, t);
+    }
     document.target.push_back(std::move(target[t].text));
   }
   std::sort(document.links.begin(), document.links.end());
+  std::sort(document.movedLinks.begin(), document.movedLinks.end());
   for (const auto* side : {&document.source, &document.target}) {
     auto& text = side == &document.source ? document.sourceText : document.targetText;
     for (const auto& line : *side) {
@@ -245,6 +348,128 @@ LinkScore ScoreLinks(const std::vector<Link>& truth, std::vector<Link> found) {
   LinkScore score;
   score.precision = found.empty() ? 1.0 : static_cast<double>(right.size()) / found.size();
   score.recall = truth.empty() ? 1.0 : static_cast<double>(right.size()) / truth.size();
+  score.f1 = score.precision + score.recall == 0
+                 ? 0
+                 : 2 * score.precision * score.recall / (score.precision + score.recall);
+  return score;
+}
+
+namespace {
+
+std::vector<std::uint32_t> JoinedCodePoints(const std::vector<std::u16string>& lines,
+                                            std::size_t first, std::size_t count) {
+  std::vector<std::uint32_t> all;
+  std::vector<std::uint32_t> one;
+  for (std::size_t k = first; k < first + count; ++k) {
+    ToCodePoints(lines[k], one);
+    all.insert(all.end(), one.begin(), one.end());
+  }
+  return all;
+}
+
+}  // namespace
+
+PairingCost MeasureCost(const std::vector<std::u16string>& source,
+                        const std::vector<std::u16string>& target, const LinePairing& pairing) {
+  PairingCost cost;
+  LevenshteinAligner aligner;
+  std::vector<bool> sourceSeen(source.size(), false);
+  std::vector<bool> targetSeen(target.size(), false);
+  for (const LinePair& pair : pairing) {
+    const auto a = JoinedCodePoints(source, pair.sourceFirst, pair.sourceCount);
+    const auto b = JoinedCodePoints(target, pair.targetFirst, pair.targetCount);
+    cost.summed += aligner.Distance(a, b);
+    if (pair.sourceCount > 0 && pair.targetCount > 0) ++cost.twoSided;
+    for (std::size_t k = 0; k < pair.sourceCount; ++k) sourceSeen[pair.sourceFirst + k] = true;
+    for (std::size_t k = 0; k < pair.targetCount; ++k) targetSeen[pair.targetFirst + k] = true;
+  }
+  // Lines in no entry count as alone.
+  std::vector<std::uint32_t> one;
+  for (std::size_t k = 0; k < source.size(); ++k) {
+    if (!sourceSeen[k]) ToCodePoints(source[k], one), cost.summed += one.size();
+  }
+  for (std::size_t k = 0; k < target.size(); ++k) {
+    if (!targetSeen[k]) ToCodePoints(target[k], one), cost.summed += one.size();
+  }
+  cost.flattened = aligner.Distance(JoinedCodePoints(source, 0, source.size()),
+                                    JoinedCodePoints(target, 0, target.size()));
+  return cost;
+}
+
+std::vector<Link> PossibleMovedLinks(const RevisedDocument& document) {
+  // A pair joins consecutive lines, so a link can be had only when each of its lines is
+  // linked to consecutive lines of the other side: not a split line whose parts a swap took
+  // apart.
+  std::vector<std::vector<std::size_t>> targetsOf(document.source.size());
+  std::vector<std::vector<std::size_t>> sourcesOf(document.target.size());
+  for (const auto& [s, t] : document.links) {
+    targetsOf[s].push_back(t);
+    sourcesOf[t].push_back(s);
+  }
+  const auto consecutive = [](std::vector<std::size_t> lines) {
+    std::sort(lines.begin(), lines.end());
+    return lines.empty() || lines.back() - lines.front() + 1 == lines.size();
+  };
+  std::vector<Link> possible;
+  for (const Link& link : document.movedLinks) {
+    if (consecutive(targetsOf[link.first]) && consecutive(sourcesOf[link.second])) {
+      possible.push_back(link);
+    }
+  }
+  return possible;
+}
+
+LinePairing TruthPairing(const RevisedDocument& document) {
+  std::vector<std::size_t> first(document.source.size(), SIZE_MAX);
+  std::vector<std::size_t> last(document.source.size(), 0);
+  for (const auto& [s, t] : document.links) {
+    first[s] = std::min(first[s], t);
+    last[s] = std::max(last[s], t);
+  }
+  LinePairing pairing;
+  std::vector<bool> covered(document.target.size(), false);
+  for (std::size_t s = 0; s < document.source.size();) {
+    if (first[s] == SIZE_MAX) {
+      pairing.push_back({s, 1, 0, 0});
+      ++s;
+      continue;
+    }
+    std::size_t end = s + 1;
+    std::size_t from = first[s];
+    std::size_t to = last[s];
+    while (end < document.source.size() && first[end] != SIZE_MAX && first[end] <= to) {
+      to = std::max(to, last[end]);
+      ++end;
+    }
+    pairing.push_back({s, end - s, from, to - from + 1});
+    for (std::size_t t = from; t <= to; ++t) covered[t] = true;
+    s = end;
+  }
+  for (std::size_t t = 0; t < document.target.size(); ++t) {
+    if (!covered[t]) pairing.push_back({0, 0, t, 1});
+  }
+  return pairing;
+}
+
+LinkScore ScoreMoves(const RevisedDocument& document, const LinePairing& pairing) {
+  std::vector<Link> found = PairingLinks(pairing);
+  std::sort(found.begin(), found.end());
+  const std::vector<Link> possible = PossibleMovedLinks(document);
+  std::vector<Link> recalled;
+  std::set_intersection(possible.begin(), possible.end(), found.begin(), found.end(),
+                        std::back_inserter(recalled));
+  LinePairing movedPairs;
+  for (const LinePair& pair : pairing) {
+    if (pair.moved) movedPairs.push_back(pair);
+  }
+  std::vector<Link> marked = PairingLinks(movedPairs);
+  std::sort(marked.begin(), marked.end());
+  std::vector<Link> right;
+  std::set_intersection(marked.begin(), marked.end(), document.links.begin(), document.links.end(),
+                        std::back_inserter(right));
+  LinkScore score;
+  score.recall = possible.empty() ? 1.0 : static_cast<double>(recalled.size()) / possible.size();
+  score.precision = marked.empty() ? 1.0 : static_cast<double>(right.size()) / marked.size();
   score.f1 = score.precision + score.recall == 0
                  ? 0
                  : 2 * score.precision * score.recall / (score.precision + score.recall);

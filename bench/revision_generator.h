@@ -30,6 +30,20 @@ struct RevisionOptions {
   // Lines of corpus words in random order instead of the corpus's sentences: any number of
   // distinct lines, for documents longer than the corpus.
   bool wordSalad = false;
+
+  // Shapes whose line breaks differ between the two sides.
+  // A paragraph per Source line (its 1 to 7 lines joined); splits and merges do not apply.
+  bool paragraphPerLine = false;
+  // Every Target line cut into lines of this many code units (0: not), as a typesetter
+  // breaks a paragraph.
+  std::size_t wrapWidth = 0;
+  // Every Target line garbled as OCR output is, at a character error rate drawn evenly from
+  // 0 to this: characters replaced by others of the corpus, dropped, or added.
+  double garbleRate = 0;
+  // After every this many Target lines, a page number and a running head (Target only).
+  std::size_t pageLines = 0;
+  // Per paragraph: its Target lines moved at least three paragraphs away.
+  double moveRate = 0;
 };
 
 // A link joins a Source line to a Target line it became (both numbers count non-empty lines
@@ -44,6 +58,9 @@ struct RevisedDocument {
   std::vector<std::u16string> source;
   std::vector<std::u16string> target;
   std::vector<Link> links;  // sorted
+  // The links of the lines that moved: those of moved paragraphs and of both lines of every
+  // swapped pair (a pairing in order keeps at most one of the two). Sorted.
+  std::vector<Link> movedLinks;
 };
 
 RevisedDocument MakeRevision(const RevisionOptions& options);
@@ -60,6 +77,31 @@ struct LinkScore {
   double f1 = 0;
 };
 LinkScore ScoreLinks(const std::vector<Link>& truth, std::vector<Link> found);
+
+// The character error rate of a pairing on a document: the summed Levenshtein distance of its
+// pairs over code points (joined lines compared joined, a line alone counting its length),
+// the same over the two texts with every line break removed, and the pairs with both sides.
+struct PairingCost {
+  std::uint64_t summed = 0;
+  std::uint64_t flattened = 0;
+  std::size_t twoSided = 0;
+};
+PairingCost MeasureCost(const std::vector<std::u16string>& source,
+                        const std::vector<std::u16string>& target, const LinePairing& pairing);
+
+// The moved links that some pairing can have: those whose Source line is linked to consecutive
+// Target lines and whose Target line to consecutive Source lines.
+std::vector<Link> PossibleMovedLinks(const RevisedDocument& document);
+
+// Moved-line links: recall over the possible moved links (PossibleMovedLinks) that the pairing
+// has, marked moved or not; precision over the links of the pairs it marks moved.
+LinkScore ScoreMoves(const RevisedDocument& document, const LinePairing& pairing);
+
+// The true pairing as entries of consecutive lines: each Source line with the run of Target
+// lines from its first link to its last (page numbers and running heads inside it included),
+// Source lines whose runs overlap joined; lines without links alone. For documents without
+// moves; its cost (MeasureCost) is what the known structure costs.
+LinePairing TruthPairing(const RevisedDocument& document);
 
 // The best that any pairing in order can do: the largest set of true links that keeps the order
 // (swapped neighbours keep one of the two). Its F1 is the ceiling.

@@ -821,8 +821,8 @@ void MainWindow::ShowResult(const CompareResult& result) {
   std::vector<PairRow> rows =
       PairRows(result, *sourceEditor_->document(), *targetEditor_->document(), view_->Index());
   for (PairRow& row : rows) {
-    if (!row.source.empty()) row.sourcePage = PageOfLine(Editor::Source, row.source.lines[0]);
-    if (!row.target.empty()) row.targetPage = PageOfLine(Editor::Target, row.target.lines[0]);
+    if (!row.source.empty()) row.sourcePage = PageOfLine(Editor::Source, row.source.first);
+    if (!row.target.empty()) row.targetPage = PageOfLine(Editor::Target, row.target.first);
   }
   pairList_->Model().SetRows(std::move(rows));
 }

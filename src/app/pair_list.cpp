@@ -18,15 +18,17 @@ class BlockWalker {
   explicit BlockWalker(const QTextDocument& document) : block_(document.begin()) {}
 
   // The lines of side joined, as the comparison joined them; false when the blocks run out
-  // or the line numbers do not go up.
+  // or the line numbers do not go up (a moved pair's Source lines stand elsewhere).
   bool Take(const PairSide& side, QString& text) {
     text.clear();
+    if (side.count == 0) return true;
+    if (side.first <= lastLine_) return false;
     for (std::size_t k = 0; k < side.count; ++k) {
-      if (!block_.isValid() || side.lines[k] <= lastLine_) return false;
+      if (!block_.isValid()) return false;
       text += block_.text();
-      lastLine_ = side.lines[k];
       block_ = block_.next();
     }
+    lastLine_ = side.last;
     return true;
   }
 
@@ -93,7 +95,10 @@ PairState StateOf(PairStatus status) {
   return PairState::Changed;
 }
 
-QString StateText(PairState state) {
+QString StateText(PairState state, bool moved) {
+  if (moved)
+    return state == PairState::Identical ? QStringLiteral("移動・同一")
+                                         : QStringLiteral("移動・相違");
   switch (state) {
     case PairState::Identical:
       return QStringLiteral("同一");
@@ -119,6 +124,7 @@ std::vector<PairRow> PairRows(const CompareResult& result, const QTextDocument& 
     PairRow row;
     row.source = record.source;
     row.target = record.target;
+    row.moved = record.moved;
     if (record.source.empty()) row.state = PairState::TargetOnly;
     if (record.target.empty()) row.state = PairState::SourceOnly;
     if (scores != nullptr) {
@@ -156,7 +162,7 @@ void PairListModel::Reset(std::vector<PairRow> rows, bool hasLines) {
     hasErrorRates_ = hasErrorRates_ || row.errorRate.has_value();
     hasPages_ = hasPages_ || row.sourcePage != 0 || row.targetPage != 0;
     for (const PairSide* side : {&row.source, &row.target}) {
-      if (side->count > 0) largestLine_ = std::max(largestLine_, side->lines[side->count - 1]);
+      if (side->count > 0) largestLine_ = std::max(largestLine_, side->last);
     }
   }
   endResetModel();
@@ -200,7 +206,7 @@ QVariant PairListModel::data(const QModelIndex& index, int role) const {
             return text;
           }
         case kState:
-          return StateText(row.state);
+          return StateText(row.state, row.moved);
         case kErrorRate:
           if (!row.errorRate) return QString();
           return QStringLiteral("%1%").arg(*row.errorRate * 100.0, 0, 'f', 1);
@@ -236,8 +242,9 @@ QVariant PairListModel::headerData(int section, Qt::Orientation orientation, int
   }
   if (role == Qt::ToolTipRole && (section == kSource || section == kTarget)) {
     return QStringLiteral(
-        "ファイルの行番号（空行も数えます）。12+13 は二行をつないで比較した組。(p.3) は文書の"
-        "ページ");
+        "ファイルの行番号（空行も数えます）。12+13 は二行を、12-40 は 12 行目から 40 行目までの"
+        "行をつないで比較した組（間の空行は組に入りません）。状態が「移動」の組は、相手の行が"
+        "離れた位置にあります。(p.3) は文書のページ（つないだ組では最初の行のページ）");
   }
   return QVariant();
 }

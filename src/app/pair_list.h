@@ -16,11 +16,12 @@ class ReportIndex;
 
 enum class PairState : quint8 { Identical, Changed, SourceOnly, TargetOnly };
 
-// One row of the pair list: the lines of each side, what became of them and, when the
-// comparison scored the pair, its character error rate.
+// One row of the pair list: the lines of each side, what became of them (and whether they
+// moved) and, when the comparison scored the pair, its character error rate.
 struct PairRow {
   PairSide source;
   PairSide target;
+  bool moved = false;
   PairState state = PairState::Identical;
   std::optional<double> errorRate;
   // The page of each side's first line, when its text came from a document with pages.
@@ -39,7 +40,8 @@ std::vector<PairRow> PairRows(const CompareResult& result, const QTextDocument& 
                               const QTextDocument& target, const ReportIndex& index);
 
 // One row per line pair of the shown report: the line numbers of each side as the pairs file
-// writes them, a mark for identical, changed or one side only, and the character error rate
+// writes them, a mark for identical, changed or one side only (移動 before it for a moved
+// pair), and the character error rate
 // when the pairs carry scores (its column stays hidden otherwise). Built for tens of
 // thousands of rows: the texts are made when a row is drawn.
 class PairListModel : public QAbstractTableModel {

@@ -279,9 +279,11 @@ Tables of --report tables (later options override earlier ones):
       --none                   no tables (only the separators between line pairs)
 
 Pairing (not changed by --all and --none):
-      --align-lines            pair lines by content: inserted and deleted lines stand
-                               alone, a line split in two or two lines merged are
-                               compared joined (default: off, line i with line i)
+      --align-lines            pair lines by content, whatever the line breaks: a pair
+                               joins as many consecutive lines of either side as the
+                               text needs, inserted and deleted lines stand alone, and
+                               moved lines are paired where they went (default: off,
+                               line i with line i)
       --no-align-lines         pair line i with line i
 
 Input and output:
@@ -308,8 +310,10 @@ Input and output:
       --pairs FILE             also write the line pairs to FILE (replaced atomically;
                                '-' for standard output), one pair a line in report order:
                                Source lines, a tab, Target lines. Lines are numbered from
-                               1 counting empty ones; '12+13' for two lines joined, '-'
-                               for none
+                               1 counting empty ones; '12+13' for two lines joined,
+                               '12-40' for three or more, '-' for none; with
+                               --align-lines in Target order, moved pairs at their Target
+                               lines
 
 Scores (docs/scores.md defines every figure; SOURCE is the reference, TARGET the
 hypothesis):

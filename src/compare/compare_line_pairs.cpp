@@ -51,7 +51,7 @@ SplitText Split(const std::u16string& text, const TextNormalizer* normalizer) {
 }
 
 // The line pairs to work on: either side may be missing (an empty text, which a real line
-// never is), and either may be two lines joined.
+// never is), and either may be several lines joined.
 class PairTexts {
  public:
   PairTexts(const SplitText& source, const SplitText& target, const LinePairing& pairing)
@@ -73,7 +73,8 @@ class PairTexts {
   }
   bool HasSource(std::size_t index) const { return pairing_[index].sourceCount != 0; }
   bool HasTarget(std::size_t index) const { return pairing_[index].targetCount != 0; }
-  // The sides as the pairs file writes them: "12", "12+13" or "-".
+  bool Moved(std::size_t index) const { return pairing_[index].moved; }
+  // The sides as the pairs file writes them: "12", "12+13", "12-40" or "-".
   std::string SourceSide(std::size_t index) const {
     const LinePair& pair = pairing_[index];
     return FormatPairSide(MakePairSide(source_.lineNumbers, pair.sourceFirst, pair.sourceCount));
@@ -85,7 +86,7 @@ class PairTexts {
   PairRecord Record(std::size_t index) const {
     const LinePair& pair = pairing_[index];
     return {MakePairSide(source_.lineNumbers, pair.sourceFirst, pair.sourceCount),
-            MakePairSide(target_.lineNumbers, pair.targetFirst, pair.targetCount)};
+            MakePairSide(target_.lineNumbers, pair.targetFirst, pair.targetCount), pair.moved};
   }
   // Where each joined line after the first begins in the side's text, in code units.
   void SourceJoins(std::size_t index, std::vector<std::size_t>& joins) const {
@@ -163,6 +164,7 @@ class LinePairWorker final : public PairWorker {
     PairInput input;
     input.sourceSide = texts_.SourceSide(pair_);
     input.targetSide = texts_.TargetSide(pair_);
+    input.moved = texts_.Moved(pair_);
     if (hasSource) input.reference = *source_;
     if (hasTarget) input.hypothesis = *target_;
     if (morphemeScores_) {
@@ -223,10 +225,10 @@ std::size_t WorkerCount(const PairTexts& texts, std::size_t requested) {
 // A pairing that names a line the texts do not have would read past the line lists.
 void CheckPairing(const LinePairing& pairing, std::size_t sourceLines, std::size_t targetLines) {
   for (const LinePair& pair : pairing) {
-    const bool fits =
-        pair.sourceCount <= 2 && pair.targetCount <= 2 && pair.sourceCount + pair.targetCount > 0 &&
-        pair.sourceFirst <= sourceLines && pair.sourceCount <= sourceLines - pair.sourceFirst &&
-        pair.targetFirst <= targetLines && pair.targetCount <= targetLines - pair.targetFirst;
+    const bool fits = pair.sourceCount + pair.targetCount > 0 && pair.sourceFirst <= sourceLines &&
+                      pair.sourceCount <= sourceLines - pair.sourceFirst &&
+                      pair.targetFirst <= targetLines &&
+                      pair.targetCount <= targetLines - pair.targetFirst;
     if (!fits) {
       throw std::logic_error(
           "a line pair names lines " + std::to_string(pair.sourceFirst) + "+" +
@@ -301,6 +303,7 @@ class ReviewRowWorker final : public PairWorker {
     ReviewRow row;
     row.number = pair_ + 1;
     row.sides = &record;
+    row.moved = record.moved;
     row.status = plan_.status[pair_];
     row.source = texts_.Source(pair_, sourceScratch_);
     row.target = texts_.Target(pair_, targetScratch_);
@@ -419,6 +422,7 @@ CompareResult WriteReview(const SplitText& source, const SplitText& target,
       status = PairStatus::Changed;
       ++head.changed;
     }
+    head.movedPairs += pair.moved ? 1 : 0;
     plan.shown[k] = !(options.changedOnly && status == PairStatus::Identical);
     head.leftOut += plan.shown[k] ? 0 : 1;
   }

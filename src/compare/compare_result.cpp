@@ -1,5 +1,7 @@
 #include "compare/compare_result.h"
 
+#include <charconv>
+
 namespace sorowa {
 namespace {
 
@@ -33,9 +35,33 @@ SideSummary Summarise(const LinePairing& pairing, const std::vector<std::size_t>
 
 std::string FormatPairSide(const PairSide& side) {
   if (side.count == 0) return "-";
-  std::string text = std::to_string(side.lines[0]);
-  if (side.count > 1) text += "+" + std::to_string(side.lines[1]);
+  std::string text = std::to_string(side.first);
+  if (side.count == 2) text += "+" + std::to_string(side.last);
+  if (side.count > 2) text += "-" + std::to_string(side.last);
   return text;
+}
+
+std::optional<PairSide> ParsePairSide(std::string_view text) {
+  if (text == "-") return PairSide{};
+  const auto number = [](std::string_view digits) -> std::optional<std::size_t> {
+    std::size_t value = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (digits.empty() || digits[0] == '0' || error != std::errc() ||
+        end != digits.data() + digits.size()) {
+      return std::nullopt;
+    }
+    return value;
+  };
+  const std::size_t join = text.find_first_of("+-");
+  if (join == std::string_view::npos) {
+    const auto line = number(text);
+    if (!line) return std::nullopt;
+    return PairSide{1, *line, *line};
+  }
+  const auto first = number(text.substr(0, join));
+  const auto last = number(text.substr(join + 1));
+  if (!first || !last || *last <= *first) return std::nullopt;
+  return PairSide{text[join] == '+' ? std::size_t{2} : std::size_t{3}, *first, *last};
 }
 
 std::string FormatPairsText(const CompareResult& result) {
@@ -61,10 +87,8 @@ std::string FormatLineRanges(const std::vector<LineRange>& ranges) {
 
 PairSide MakePairSide(const std::vector<std::size_t>& lineNumbers, std::size_t first,
                       std::size_t count) {
-  PairSide side;
-  side.count = count;
-  for (std::size_t k = 0; k < count; ++k) side.lines[k] = lineNumbers[first + k];
-  return side;
+  if (count == 0) return PairSide{};
+  return PairSide{count, lineNumbers[first], lineNumbers[first + count - 1]};
 }
 
 CompareResult DescribePairing(const LinePairing& pairing,
@@ -76,7 +100,8 @@ CompareResult DescribePairing(const LinePairing& pairing,
   result.pairs.reserve(pairing.size());
   for (const LinePair& pair : pairing) {
     result.pairs.push_back({MakePairSide(sourceLineNumbers, pair.sourceFirst, pair.sourceCount),
-                            MakePairSide(targetLineNumbers, pair.targetFirst, pair.targetCount)});
+                            MakePairSide(targetLineNumbers, pair.targetFirst, pair.targetCount),
+                            pair.moved});
   }
   result.source = Summarise(pairing, sourceLineNumbers, true);
   result.target = Summarise(pairing, targetLineNumbers, false);

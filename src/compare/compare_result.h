@@ -1,9 +1,9 @@
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "pairing/line_pair.h"
@@ -11,24 +11,32 @@
 
 namespace sorowa {
 
-// One side of a written line pair: the lines it compares, joined in this order, by their
-// line numbers in the text (1-based, empty lines counted). None when the pair has no line on
+// One side of a written line pair: the consecutive non-empty lines it compares, joined in this
+// order, by the line numbers of the first and the last in the text (1-based, empty lines
+// counted; empty lines between them belong to no pair). None when the pair has no line on
 // this side.
 struct PairSide {
-  std::size_t count = 0;  // 0, 1 or 2
-  std::array<std::size_t, 2> lines{};
+  std::size_t count = 0;  // non-empty lines
+  std::size_t first = 0;
+  std::size_t last = 0;
 
   bool empty() const { return count == 0; }
   friend bool operator==(const PairSide&, const PairSide&) = default;
 };
 
-// "12", "12+13" for two joined lines, "-" for none.
+// "12" for one line, "12+13" for two, "12-40" for three or more (the first and the last), "-"
+// for none.
 std::string FormatPairSide(const PairSide& side);
+// The side ParsePairSide reads back from text written so, the count of a range left at 3 (a
+// range of three or more lines names only its ends); nullopt for any other text.
+std::optional<PairSide> ParsePairSide(std::string_view text);
 
-// One line pair of the report, in report order.
+// One line pair of the report, in report order. A moved pair stands at its Target lines'
+// place; its Source lines are out of order with those of the pairs around it.
 struct PairRecord {
   PairSide source;
   PairSide target;
+  bool moved = false;
 
   friend bool operator==(const PairRecord&, const PairRecord&) = default;
 };

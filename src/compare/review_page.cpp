@@ -88,11 +88,12 @@ void AppendFigure(std::string& out, std::string_view label, const std::string& h
   out += "</td></tr>\n";
 }
 
-// The lines of one side of a pair: "12", "12–13" for joined lines, "—" for none.
+// The lines of one side of a pair: "12", "12–40" for joined lines (the first and the last,
+// however many stand between), "—" for none.
 std::string SideLines(const PairSide& side) {
   if (side.empty()) return "—";
-  std::string text = std::to_string(side.lines[0]);
-  if (side.count > 1) text += "–" + std::to_string(side.lines[side.count - 1]);
+  std::string text = std::to_string(side.first);
+  if (side.count > 1) text += "–" + std::to_string(side.last);
   return text;
 }
 

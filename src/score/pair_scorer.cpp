@@ -39,6 +39,7 @@ PairScore PairScorer::Score(const PairInput& input, PairDetail& detail,
   PairScore score;
   score.source = input.sourceSide;
   score.target = input.targetSide;
+  score.moved = input.moved;
   score.chars = CountScript(aligner_.script(), reference_.size());
   std::size_t i = 0;
   std::size_t j = 0;

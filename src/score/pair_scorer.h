@@ -17,7 +17,7 @@ namespace sorowa {
 // a side that is absent (a line deleted or inserted) counts as empty, so that all elements of
 // the other side count as deletions or insertions. Joined lines come as one text.
 struct PairInput {
-  std::string sourceSide = "-";  // as in the pairing file: "12", "12+13" or "-"
+  std::string sourceSide = "-";  // as in the pairing file: "12", "12+13", "12-40" or "-"
   std::string targetSide = "-";
   std::optional<std::u16string_view> reference;
   std::optional<std::u16string_view> hypothesis;
@@ -25,6 +25,8 @@ struct PairInput {
   bool morphemes = false;
   const SegmentList* referenceMorphemes = nullptr;
   const SegmentList* hypothesisMorphemes = nullptr;
+  // A moved pair (its score says so).
+  bool moved = false;
 };
 
 // Scores line pairs; keeps its buffers from one pair to the next. One per thread.

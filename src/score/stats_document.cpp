@@ -140,12 +140,32 @@ std::optional<PairStatus> PairStatusFromName(std::string_view name) {
   return std::nullopt;
 }
 
+bool IsPairSide(std::string_view text) {
+  if (text == "-") return true;
+  // A line number: digits without a leading zero, at least 1.
+  const auto number = [](std::string_view digits, std::uint64_t& value) {
+    if (digits.empty() || digits.size() > 19 || digits[0] == '0') return false;
+    value = 0;
+    for (char c : digits) {
+      if (c < '0' || c > '9') return false;
+      value = 10 * value + static_cast<std::uint64_t>(c - '0');
+    }
+    return true;
+  };
+  const std::size_t join = text.find_first_of("+-");
+  std::uint64_t first = 0;
+  if (join == std::string_view::npos) return number(text, first);
+  std::uint64_t last = 0;
+  return number(text.substr(0, join), first) && number(text.substr(join + 1), last) && last > first;
+}
+
 StatsTotals& StatsTotals::operator+=(const StatsTotals& other) {
   AddCount(pairs, other.pairs);
   AddCount(identical, other.identical);
   AddCount(changed, other.changed);
   AddCount(sourceOnly, other.sourceOnly);
   AddCount(targetOnly, other.targetOnly);
+  AddCount(moved, other.moved);
   chars += other.chars;
   if (other.morphemes) {
     if (!morphemes) morphemes.emplace();
@@ -171,6 +191,7 @@ void AddPair(StatsDocument& document, PairScore pair, const PairDetail& detail) 
       add.targetOnly = 1;
       break;
   }
+  add.moved = pair.moved ? 1 : 0;
   add.chars = pair.chars;
   add.morphemes = pair.morphemes;
   document.totals += add;
@@ -289,7 +310,8 @@ std::string FormatSummary(const StatsDocument& document) {
   }
   line("pairs: " + std::to_string(t.pairs) + ", changed: " + std::to_string(t.changed) +
        ", unpaired: Source " + std::to_string(t.sourceOnly) + " / Target " +
-       std::to_string(t.targetOnly));
+       std::to_string(t.targetOnly) +
+       (document.options.alignLines ? ", moved: " + std::to_string(t.moved) : ""));
   auto rateLine = [&](const char* what, const ErrorCounts& c) {
     line(std::string(what) + ": " + Percent(c.rate()) + " (" + std::to_string(c.distance()) +
          " of " + std::to_string(c.n) + ": " + std::to_string(c.substitutions) + " substituted, " +

@@ -82,12 +82,17 @@ std::vector<Confusion> TopSubstitutions(const ConfusionCounts& counts, std::size
 std::vector<Confusion> TopDeletions(const ConfusionCounts& counts, std::size_t limit);
 std::vector<Confusion> TopInsertions(const ConfusionCounts& counts, std::size_t limit);
 
+// Whether text is a pair side as the pairing file writes it: "12", "12+14" (two lines, the
+// second after the first), "12-40" (a run from the first line to the last) or "-".
+bool IsPairSide(std::string_view text);
+
 enum class PairStatus { Identical, Changed, SourceOnly, TargetOnly };
 std::string_view PairStatusName(PairStatus status);
 std::optional<PairStatus> PairStatusFromName(std::string_view name);
 
 // One line pair. The sides are written as in the pairing file: a line number, two joined by
-// "+", or "-" for none.
+// "+", a run of consecutive lines by its first and last joined by "-" ("12-40"), or "-" for
+// none. A moved pair joins lines whose counterparts stand elsewhere (paired by content only).
 struct PairScore {
   std::string source;
   std::string target;
@@ -95,6 +100,7 @@ struct PairScore {
   // pages; 0 when not known.
   std::uint64_t sourcePage = 0;
   std::uint64_t targetPage = 0;
+  bool moved = false;
   PairStatus status = PairStatus::Identical;
   ErrorCounts chars;
   std::optional<ErrorCounts> morphemes;
@@ -107,6 +113,9 @@ struct StatsTotals {
   std::uint64_t changed = 0;
   std::uint64_t sourceOnly = 0;
   std::uint64_t targetOnly = 0;
+  // Moved pairs among the identical and changed ones; written only for lines paired by
+  // content.
+  std::uint64_t moved = 0;
   ErrorCounts chars;
   std::optional<ErrorCounts> morphemes;
 

@@ -89,7 +89,9 @@ class Reader {
     return c;
   }
 
-  StatsTotals Totals(const Json& value, const std::string& where, bool morphemes) const {
+  StatsTotals Totals(const Json& value, const std::string& where,
+                     const StatsOptions& options) const {
+    const bool morphemes = options.morphemes;
     Object(value, where);
     StatsTotals t;
     t.pairs = Count(Member(value, where, "pairs"), where + ".pairs");
@@ -97,6 +99,12 @@ class Reader {
     t.changed = Count(Member(value, where, "changed"), where + ".changed");
     t.sourceOnly = Count(Member(value, where, "source_only"), where + ".source_only");
     t.targetOnly = Count(Member(value, where, "target_only"), where + ".target_only");
+    // Files written before moved pairs were found have no count; lines paired by position
+    // cannot move.
+    if (const auto moved = value.find("moved"); moved != value.end()) {
+      if (!options.alignLines) Fail(where + ".moved", "moved pairs, but lines were not aligned");
+      t.moved = Count(*moved, where + ".moved");
+    }
     t.chars = Counts(Member(value, where, "chars"), where + ".chars");
     if (morphemes) {
       t.morphemes = Counts(Member(value, where, "morphemes"), where + ".morphemes");
@@ -110,6 +118,7 @@ class Reader {
     if (overflow || statuses != t.pairs) {
       Fail(where, "pairs is not identical + changed + source_only + target_only");
     }
+    if (t.moved > t.identical + t.changed) Fail(where, "more moved pairs than paired ones");
     return t;
   }
 
@@ -206,11 +215,26 @@ class Reader {
     return table;
   }
 
-  PairScore Pair(const Json& value, const std::string& where, bool morphemes) const {
+  PairScore Pair(const Json& value, const std::string& where, const StatsOptions& options) const {
+    const bool morphemes = options.morphemes;
     Object(value, where);
     PairScore pair;
     pair.source = String(Member(value, where, "source"), where + ".source");
     pair.target = String(Member(value, where, "target"), where + ".target");
+    for (const auto& [side, name] :
+         {std::pair{&pair.source, ".source"}, {&pair.target, ".target"}}) {
+      if (!IsPairSide(*side)) {
+        Fail(where + name,
+             "expected a line number, two joined by \"+\", a range such as "
+             "\"12-40\" or \"-\"");
+      }
+    }
+    if (const auto moved = value.find("moved"); moved != value.end()) {
+      pair.moved = Boolean(*moved, where + ".moved");
+      if (pair.moved && !options.alignLines) {
+        Fail(where + ".moved", "a moved pair, but lines were not aligned");
+      }
+    }
     for (const auto& [key, page] :
          {std::pair{"source_page", &pair.sourcePage}, std::pair{"target_page", &pair.targetPage}}) {
       if (value.contains(key)) {
@@ -237,10 +261,12 @@ class Reader {
          pair.chars.distance() == pair.chars.deletions && pair.chars.deletions == pair.chars.n) ||
         (pair.status == PairStatus::TargetOnly && noSource && !noTarget && pair.chars.n == 0);
     if (!consistent) Fail(where, "the status does not fit the sides and the counts");
+    if (pair.moved && (noSource || noTarget)) Fail(where, "a moved pair needs both sides");
     return pair;
   }
 
-  DocumentEntry Document(const Json& value, const std::string& where, bool morphemes) const {
+  DocumentEntry Document(const Json& value, const std::string& where,
+                         const StatsOptions& options) const {
     Object(value, where);
     DocumentEntry entry;
     entry.source = String(Member(value, where, "source"), where + ".source");
@@ -252,7 +278,7 @@ class Reader {
     }
     const auto totals = value.find("totals");
     if (totals != value.end() && !totals->is_null()) {
-      entry.totals = Totals(*totals, where + ".totals", morphemes);
+      entry.totals = Totals(*totals, where + ".totals", options);
     }
     if (entry.totals.has_value() == !entry.error.empty()) {
       Fail(where, "a document has either totals or an error");
@@ -281,6 +307,7 @@ void CheckSums(const Reader& reader, const StatsDocument& d) {
         one.changed = pair.status == PairStatus::Changed;
         one.sourceOnly = pair.status == PairStatus::SourceOnly;
         one.targetOnly = pair.status == PairStatus::TargetOnly;
+        one.moved = pair.moved;
         one.chars = pair.chars;
         one.morphemes = pair.morphemes;
         sum += one;
@@ -370,19 +397,18 @@ StatsDocument ReadStatsJson(std::string_view text, const std::string& name) {
   if (hasDocuments) {
     const Json& documents = reader.Array(root["documents"], "documents");
     for (std::size_t k = 0; k < documents.size(); ++k) {
-      d.documents.push_back(reader.Document(documents[k], "documents[" + std::to_string(k) + "]",
-                                            d.options.morphemes));
+      d.documents.push_back(
+          reader.Document(documents[k], "documents[" + std::to_string(k) + "]", d.options));
     }
   } else {
     d.source = reader.String(reader.Member(root, "", "source"), "source");
     d.target = reader.String(reader.Member(root, "", "target"), "target");
     const Json& pairs = reader.Array(root["pairs"], "pairs");
     for (std::size_t k = 0; k < pairs.size(); ++k) {
-      d.pairs.push_back(
-          reader.Pair(pairs[k], "pairs[" + std::to_string(k) + "]", d.options.morphemes));
+      d.pairs.push_back(reader.Pair(pairs[k], "pairs[" + std::to_string(k) + "]", d.options));
     }
   }
-  d.totals = reader.Totals(reader.Member(root, "", "totals"), "totals", d.options.morphemes);
+  d.totals = reader.Totals(reader.Member(root, "", "totals"), "totals", d.options);
   reader.TopConfusions(reader.Member(root, "", "confusions"), "confusions");
   d.confusions = reader.Confusions(reader.Member(root, "", "confusion_counts"), "confusion_counts");
   d.classes = reader.Classes(reader.Member(root, "", "classes"), "classes");

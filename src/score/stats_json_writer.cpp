@@ -77,10 +77,13 @@ class JsonText {
     return Raw("}");
   }
 
-  JsonText& Totals(const StatsTotals& t) {
+  // The moved count only for lines paired by content, so that other results keep their form.
+  JsonText& Totals(const StatsTotals& t, bool moved) {
     Raw("{").Key("pairs").Number(t.pairs).Raw(",").Key("identical").Number(t.identical);
     Raw(",").Key("changed").Number(t.changed).Raw(",").Key("source_only").Number(t.sourceOnly);
-    Raw(",").Key("target_only").Number(t.targetOnly).Raw(",").Key("chars").Counts(t.chars);
+    Raw(",").Key("target_only").Number(t.targetOnly);
+    if (moved) Raw(",").Key("moved").Number(t.moved);
+    Raw(",").Key("chars").Counts(t.chars);
     if (t.morphemes) Raw(",").Key("morphemes").Counts(*t.morphemes);
     return Raw("}");
   }
@@ -146,7 +149,7 @@ std::string WriteStatsJson(const StatsDocument& d) {
       json.Raw("{").Key("source").String(entry.source);
       json.Raw(",").Key("target").String(entry.target).Raw(",");
       if (entry.totals) {
-        json.Key("totals").Totals(*entry.totals);
+        json.Key("totals").Totals(*entry.totals, o.alignLines);
       } else {
         json.Key("error").String(entry.error);
       }
@@ -159,13 +162,14 @@ std::string WriteStatsJson(const StatsDocument& d) {
       json.Raw(",").Key("target").String(pair.target);
       if (pair.sourcePage != 0) json.Raw(",").Key("source_page").Number(pair.sourcePage);
       if (pair.targetPage != 0) json.Raw(",").Key("target_page").Number(pair.targetPage);
+      if (pair.moved) json.Raw(",").Key("moved").Bool(true);
       json.Raw(",").Key("status").String(PairStatusName(pair.status));
       json.Raw(",").Key("chars").Counts(pair.chars);
       if (pair.morphemes) json.Raw(",").Key("morphemes").Counts(*pair.morphemes);
       json.Raw("}");
     });
   }
-  json.Raw(",\n ").Key("totals").Totals(d.totals);
+  json.Raw(",\n ").Key("totals").Totals(d.totals, o.alignLines);
   json.Raw(",\n ").Key("confusions").Confusions(d.confusions, o.topConfusions);
   json.Raw(",\n ").Key("confusion_counts").Confusions(d.confusions, static_cast<std::size_t>(-1));
   json.Raw(",\n ").Key("classes").Raw("{");

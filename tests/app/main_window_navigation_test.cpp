@@ -90,10 +90,7 @@ void MainWindowTest::PairListRows() {
 
   sorowa::CompareResult result;
   auto side = [](const QString& text) {
-    sorowa::PairSide side;
-    if (text == QStringLiteral("-")) return side;
-    for (const QString& line : text.split(u'+')) side.lines[side.count++] = line.toULong();
-    return side;
+    return sorowa::ParsePairSide(text.toStdString()).value_or(sorowa::PairSide{});
   };
   for (const QString& line : pairs.split(u'\n', Qt::SkipEmptyParts)) {
     const QStringList sides = line.split(u'\t');

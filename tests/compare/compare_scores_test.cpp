@@ -52,21 +52,25 @@ std::map<std::size_t, std::u16string> SeenLines(const std::u16string& text,
   return seen;
 }
 
-std::u16string Joined(const std::map<std::size_t, std::u16string>& lines, const PairSide& side) {
-  std::u16string text;
-  for (std::size_t k = 0; k < side.count; ++k) text += lines.at(side.lines[k]);
-  return text;
+// The line numbers a side names: the non-empty lines from its first to its last (empty lines
+// between them belong to no pair).
+std::vector<std::size_t> LinesOf(const std::map<std::size_t, std::u16string>& lines,
+                                 std::string_view text) {
+  const std::optional<PairSide> side = ParsePairSide(text);
+  EXPECT_TRUE(side.has_value()) << text;
+  std::vector<std::size_t> numbers;
+  if (!side || side->empty()) return numbers;
+  for (auto it = lines.lower_bound(side->first); it != lines.end() && it->first <= side->last;
+       ++it) {
+    numbers.push_back(it->first);
+  }
+  return numbers;
 }
 
-PairSide SideOf(std::string_view text) {
-  PairSide side;
-  if (text == "-") return side;
-  const std::size_t plus = text.find('+');
-  side.lines[side.count++] = std::stoul(std::string(text.substr(0, plus)));
-  if (plus != std::string_view::npos) {
-    side.lines[side.count++] = std::stoul(std::string(text.substr(plus + 1)));
-  }
-  return side;
+std::u16string Joined(const std::map<std::size_t, std::u16string>& lines, std::string_view text) {
+  std::u16string joined;
+  for (std::size_t number : LinesOf(lines, text)) joined += lines.at(number);
+  return joined;
 }
 
 // Scores every pair the result names from the lines themselves, one after the other.
@@ -81,17 +85,16 @@ StatsDocument Reference(const std::map<std::size_t, std::u16string>& source,
   expected.options = scores.options;
   if (morphemes) expected.totals.morphemes.emplace();
   for (const PairScore& pair : scores.pairs) {
-    const PairSide sourceSide = SideOf(pair.source);
-    const PairSide targetSide = SideOf(pair.target);
-    const std::u16string reference = Joined(source, sourceSide);
-    const std::u16string hypothesis = Joined(target, targetSide);
+    const std::u16string reference = Joined(source, pair.source);
+    const std::u16string hypothesis = Joined(target, pair.target);
     SegmentList referenceMorphemes;
     SegmentList hypothesisMorphemes;
     PairInput input;
     input.sourceSide = pair.source;
     input.targetSide = pair.target;
-    if (!sourceSide.empty()) input.reference = reference;
-    if (!targetSide.empty()) input.hypothesis = hypothesis;
+    input.moved = pair.moved;
+    if (pair.source != "-") input.reference = reference;
+    if (pair.target != "-") input.hypothesis = hypothesis;
     if (morphemes) {
       analyzer.SplitMorphemes(reference, referenceMorphemes);
       analyzer.SplitMorphemes(hypothesis, hypothesisMorphemes);
@@ -107,22 +110,28 @@ StatsDocument Reference(const std::map<std::size_t, std::u16string>& source,
 // Every line the Compare sees is in exactly one scored pair: the report's pairs first, in
 // their order, then (by position) the surplus lines alone.
 void ExpectEveryLineOnce(const CompareResult& result, const StatsDocument& scores,
-                         std::size_t sourceLines, std::size_t targetLines) {
+                         const std::map<std::size_t, std::u16string>& sourceText,
+                         const std::map<std::size_t, std::u16string>& targetText) {
+  const std::size_t sourceLines = sourceText.size();
+  const std::size_t targetLines = targetText.size();
   ASSERT_GE(scores.pairs.size(), result.pairs.size());
   std::map<std::size_t, int> sourceSeen;
   std::map<std::size_t, int> targetSeen;
   for (std::size_t k = 0; k < scores.pairs.size(); ++k) {
-    const PairSide source = SideOf(scores.pairs[k].source);
-    const PairSide target = SideOf(scores.pairs[k].target);
+    const auto source = LinesOf(sourceText, scores.pairs[k].source);
+    const auto target = LinesOf(targetText, scores.pairs[k].target);
     if (k < result.pairs.size()) {
-      EXPECT_EQ(source, result.pairs[k].source);
-      EXPECT_EQ(target, result.pairs[k].target);
+      EXPECT_EQ(scores.pairs[k].source, FormatPairSide(result.pairs[k].source));
+      EXPECT_EQ(scores.pairs[k].target, FormatPairSide(result.pairs[k].target));
+      EXPECT_EQ(source.size(), result.pairs[k].source.count);
+      EXPECT_EQ(target.size(), result.pairs[k].target.count);
+      EXPECT_EQ(scores.pairs[k].moved, result.pairs[k].moved);
     } else {
       EXPECT_FALSE(result.linesAligned) << "only position pairing leaves lines out";
-      EXPECT_EQ(source.count + target.count, 1u);
+      EXPECT_EQ(source.size() + target.size(), 1u);
     }
-    for (std::size_t i = 0; i < source.count; ++i) ++sourceSeen[source.lines[i]];
-    for (std::size_t i = 0; i < target.count; ++i) ++targetSeen[target.lines[i]];
+    for (std::size_t number : source) ++sourceSeen[number];
+    for (std::size_t number : target) ++targetSeen[number];
   }
   EXPECT_EQ(sourceSeen.size(), sourceLines);
   EXPECT_EQ(targetSeen.size(), targetLines);
@@ -158,7 +167,7 @@ TEST(CompareScoresTest, EqualScoringEachPairAloneWhateverThreadsAndTables) {
 
     const auto source = SeenLines(sourceText, options.normalization);
     const auto target = SeenLines(targetText, options.normalization);
-    ExpectEveryLineOnce(result, *result.scores, source.size(), target.size());
+    ExpectEveryLineOnce(result, *result.scores, source, target);
     EXPECT_EQ(*result.scores, Reference(source, target, *result.scores, morphemes, log));
 
     // More threads, no scores, or no tables: the same report and the same scores.

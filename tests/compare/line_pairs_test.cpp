@@ -133,6 +133,33 @@ TEST(CompareResultTest, NamesEveryKindOfPairAndTheLinesLeftOut) {
   EXPECT_EQ(result.target, (SideSummary{3, 0, 0, {}}));
 }
 
+// Runs of three lines or more are written by their ends, empty lines between them belonging to
+// no pair, and read back; a moved pair stands where the pairing lists it.
+TEST(CompareResultTest, WritesAndReadsRunsOfLines) {
+  std::string report;
+  const CompareResult result = CompareLinePairs(u"a\nb\n\nc\nd\ne", u"x\ny\n\nz\nw",
+                                                {{2, 3, 0, 3}, {0, 2, 3, 1, true}}, report, kAll);
+  EXPECT_EQ(FormatPairsText(result), "4-6\t1-4\n1+2\t5\n");
+  EXPECT_TRUE(result.pairs[1].moved);
+  const std::pair<std::string_view, std::optional<PairSide>> sides[] = {
+      {"-", PairSide{}},
+      {"12", PairSide{1, 12, 12}},
+      {"12+14", PairSide{2, 12, 14}},
+      {"12-40", PairSide{3, 12, 40}},
+      {"12-12", std::nullopt},
+      {"012", std::nullopt},
+      {"12+", std::nullopt},
+      {"+12", std::nullopt},
+      {"1-2-3", std::nullopt},
+      {"", std::nullopt}};
+  for (const auto& [text, side] : sides) {
+    EXPECT_EQ(ParsePairSide(text), side) << text;
+    if (side && side->count < 3) {
+      EXPECT_EQ(FormatPairSide(*side), text);
+    }
+  }
+}
+
 TEST(CompareResultTest, PairingNamingMissingLinesIsRefusedBeforeAnyTable) {
   std::string report;
   for (const LinePair& bad :

@@ -3,6 +3,7 @@
 // tests/app/review_page_e2e_test.cpp how a browser lays the page out.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -75,6 +76,32 @@ Revision Revise(std::uint32_t seed, std::size_t lines, std::size_t longest, doub
   return revision;
 }
 
+// The Target of revision with its first ten lines moved to the end and every line wrapped
+// every 12 code units, so that a pairing by content has moved pairs and joined runs.
+void MoveAndWrap(Revision& revision) {
+  std::vector<std::u16string> lines;
+  for (std::size_t start = 0; start < revision.target.size();) {
+    std::size_t end = revision.target.find(u'\n', start);
+    if (end == std::u16string::npos) end = revision.target.size();
+    lines.push_back(revision.target.substr(start, end - start));
+    start = end + 1;
+  }
+  std::rotate(lines.begin(), lines.begin() + std::min<std::size_t>(10, lines.size()), lines.end());
+  revision.target.clear();
+  for (const std::u16string& line : lines) {
+    for (std::size_t at = 0; at < line.size(); at += 12) {
+      revision.target += line.substr(at, 12) + u"\n";
+    }
+  }
+}
+
+// The line cell of a pair side as the pairs file writes it: "12–40" for "12+40" or "12-40".
+std::string LineCell(const std::string& side) {
+  if (side == "-") return "—";
+  const std::size_t join = side.find_first_of("+-");
+  return join == std::string::npos ? side : side.substr(0, join) + "–" + side.substr(join + 1);
+}
+
 struct MarksCase {
   const char* name;
   std::uint32_t seed;
@@ -83,17 +110,19 @@ struct MarksCase {
   double editRate;
   bool alignLines;
   bool changedOnly;
+  bool moveAndWrap = false;
 };
 
 class ReviewMarksTest : public ::testing::TestWithParam<MarksCase> {};
 
 // Every row's marks count exactly the S, D and I of its pair's scores (and its texts read
 // back as the pair's lines, which the fuzz target checks in detail); with only changes, the
-// identical pairs and nothing else are left out. The page does not depend on the number of
-// threads that wrote it.
+// identical pairs and nothing else are left out; the line cells and the moved marks are the
+// pairs'. The page does not depend on the number of threads that wrote it.
 TEST_P(ReviewMarksTest, MarksCountTheScores) {
   const MarksCase& c = GetParam();
-  const Revision revision = Revise(c.seed, c.lines, c.longest, c.editRate);
+  Revision revision = Revise(c.seed, c.lines, c.longest, c.editRate);
+  if (c.moveAndWrap) MoveAndWrap(revision);
   CompareOptions options;
   options.report = ReportKind::Review;
   options.scores = ScoreUnits::Chars;
@@ -116,9 +145,17 @@ TEST_P(ReviewMarksTest, MarksCountTheScores) {
   for (const PairScore& pair : pairs) identical += pair.status == PairStatus::Identical;
   EXPECT_EQ(read.leftOut, c.changedOnly ? identical : 0);
   ASSERT_EQ(read.rows.size(), pairs.size() - read.leftOut);
+  EXPECT_EQ(read.movedPairs, result.scores->totals.moved);
+  std::size_t moved = 0, ranges = 0;
   for (const ReviewRowRead& row : read.rows) {
     ASSERT_LE(row.number, pairs.size());
-    const ErrorCounts& counts = pairs[row.number - 1].chars;
+    const PairScore& pair = pairs[row.number - 1];
+    EXPECT_EQ(row.moved, pair.moved) << "row " << row.number;
+    EXPECT_EQ(row.sourceLines, LineCell(pair.source)) << "row " << row.number;
+    EXPECT_EQ(row.targetLines, LineCell(pair.target)) << "row " << row.number;
+    moved += row.moved;
+    ranges += pair.target.find('-', 1) != std::string::npos;
+    const ErrorCounts& counts = pair.chars;
     EXPECT_EQ(row.substituted, counts.substitutions) << "row " << row.number;
     EXPECT_EQ(row.substitutedTarget, counts.substitutions) << "row " << row.number;
     EXPECT_EQ(row.deleted, counts.deletions) << "row " << row.number;
@@ -130,6 +167,10 @@ TEST_P(ReviewMarksTest, MarksCountTheScores) {
       EXPECT_NE(pairs[row.number - 1].status, PairStatus::Identical);
     }
   }
+  if (c.moveAndWrap) {
+    EXPECT_GT(moved, 0u);
+    EXPECT_GT(ranges, 0u);
+  }
   EXPECT_EQ(substituted, result.scores->totals.chars.substitutions);
   EXPECT_EQ(deleted, result.scores->totals.chars.deletions);
   EXPECT_EQ(inserted, result.scores->totals.chars.insertions);
@@ -140,15 +181,15 @@ TEST_P(ReviewMarksTest, MarksCountTheScores) {
   EXPECT_EQ(onOneThread, page);
 }
 
-INSTANTIATE_TEST_SUITE_P(Revisions, ReviewMarksTest,
-                         ::testing::Values(MarksCase{"ByPosition", 1, 300, 80, 0.08, false, false},
-                                           MarksCase{"LinesAligned", 2, 300, 80, 0.08, true, false},
-                                           MarksCase{"ChangesOnly", 3, 300, 80, 0.03, true, true},
-                                           MarksCase{"HeavilyEdited", 4, 100, 40, 0.6, true, false},
-                                           MarksCase{"LongLines", 5, 4, 20000, 0.05, false, false}),
-                         [](const ::testing::TestParamInfo<MarksCase>& info) {
-                           return info.param.name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Revisions, ReviewMarksTest,
+    ::testing::Values(MarksCase{"ByPosition", 1, 300, 80, 0.08, false, false},
+                      MarksCase{"LinesAligned", 2, 300, 80, 0.08, true, false},
+                      MarksCase{"ChangesOnly", 3, 300, 80, 0.03, true, true},
+                      MarksCase{"HeavilyEdited", 4, 100, 40, 0.6, true, false},
+                      MarksCase{"LongLines", 5, 4, 20000, 0.05, false, false},
+                      MarksCase{"MovedAndWrapped", 6, 200, 60, 0.03, true, false, true}),
+    [](const ::testing::TestParamInfo<MarksCase>& info) { return info.param.name; });
 
 // The whole page for a small pair of texts with an identical line, lines joined, a line on
 // either side only, characters outside the BMP and characters that must be escaped or

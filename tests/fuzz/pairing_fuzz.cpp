@@ -1,24 +1,36 @@
 // The line aligner on any pair of line lists. Whatever the lines, the pairing must
-//  - hold every line of both sides exactly once, in order on both sides, in entries of the
-//    shapes 1:1, 1:2, 2:1, 1:0 and 0:1;
-//  - pair every line that occurs once on each side with its twin, unless a pair already in
-//    the pairing crosses them or holds one of them;
-//  - where every pair of lines is compared (small inputs), never leave a line and its twin
-//    both alone between the same two pairs: pairing them would only gain;
+//  - hold every line of both sides exactly once, and list the Target lines in order;
+//  - keep the pairs that are not marked moved in order on both sides, with the Source lines
+//    alone where they stand between them, and make every moved pair of lines of both sides
+//    that match as much as a moved pair must;
+//  - with the box aligner alone (joinLines off): use the shapes 1:1, 1:2, 2:1, 1:0 and 0:1 in
+//    order on both sides, pair every line that occurs once on each side with its twin unless
+//    a pair already in the pairing crosses them or holds one of them, and, where every pair
+//    of lines is compared (small inputs), never leave a line and its twin both alone between
+//    the same two pairs: pairing them would only gain;
 //  - end only by returning, or by the exception thrown from the checkpoint.
+// The line joiner itself, on all lines as one block: its band's distances are never below the
+// exact ones, and its chains run in order from corner to corner.
 //
-// Input: a header byte (bits 0-1: the tuning: default, a tiny filter that compares only a
-// few candidate pairs, LCS always estimated, no context bonus; bit 2: the Target is made from
-// the Source by edit bytes rather than read as text; bit 3: the checkpoint throws at the call
-// counted by the next byte), the Source text (fuzz_support's ReadText, up to byte 0xFE), then
-// the Target text or one edit byte per Source line.
+// Input: a header byte (bits 0-1: the box aligner's tuning: default, a tiny filter that
+// compares only a few candidate pairs, LCS always estimated, no context bonus; bit 2: the
+// Target is made from the Source by edit bytes rather than read as text; bit 3: the
+// checkpoint throws at the call counted by the next byte; bit 4: the box aligner alone; bits
+// 5-6: the joiner's tuning: default, k-gram runs and straight lines even on small texts, a
+// band without width or reach, unrelated texts from 64 code points on), the Source text
+// (fuzz_support's ReadText, up to byte 0xFE), then the Target text or one edit byte per
+// Source line.
 
 #include <algorithm>
+#include <functional>
 #include <map>
+#include <span>
 #include <stdexcept>
 
+#include "distance/levenshtein.h"
 #include "fuzz_support.h"
 #include "pairing/align_lines.h"
+#include "pairing/join_lines.h"
 
 namespace sorowa::fuzz {
 namespace {
@@ -84,8 +96,24 @@ Lines Revise(const Lines& source, ByteReader& in) {
   return target;
 }
 
-AlignLinesTuning Tuning(int variant) {
+AlignLinesTuning Tuning(int variant, bool boxes, int joinVariant) {
   AlignLinesTuning tuning;
+  tuning.joinLines = !boxes;
+  switch (joinVariant) {
+    case 1:
+      tuning.pathDirectCells = 16;
+      tuning.pathExactCells = 64;
+      break;
+    case 2:
+      tuning.cutBandHalfWidth = 0;
+      tuning.cutReachCells = 0;
+      break;
+    case 3:
+      tuning.joinUnrelatedLength = 64;
+      break;
+    default:
+      break;
+  }
   switch (variant) {
     case 1:
       tuning.exhaustivePairs = 0;
@@ -104,6 +132,109 @@ AlignLinesTuning Tuning(int variant) {
       break;
   }
   return tuning;
+}
+
+std::vector<std::uint32_t> CodePoints(const Lines& lines, std::size_t first, std::size_t count) {
+  pairing::JoinedText joined;
+  pairing::JoinLines(lines, first, count, joined);
+  return joined.text;
+}
+
+// Every line once; the Target lines in order; the Source lines in order outside moved pairs;
+// moved pairs with lines of both sides that match enough.
+void CheckListing(const LinePairing& pairing, const Lines& source, const Lines& target,
+                  const AlignLinesTuning& tuning) {
+  std::vector<int> seen(source.size(), 0);
+  std::size_t nextSource = 0;
+  std::size_t nextTarget = 0;
+  LevenshteinAligner aligner;
+  for (const LinePair& pair : pairing) {
+    FUZZ_CHECK(pair.sourceCount + pair.targetCount > 0, "an empty entry");
+    FUZZ_CHECK(pair.sourceFirst + pair.sourceCount <= source.size() &&
+                   pair.targetFirst + pair.targetCount <= target.size(),
+               "an entry beyond the lines");
+    for (std::size_t k = 0; k < pair.sourceCount; ++k) ++seen[pair.sourceFirst + k];
+    if (pair.targetCount > 0) {
+      FUZZ_CHECK(pair.targetFirst == nextTarget,
+                 "Target line " + std::to_string(nextTarget) + " skipped or repeated");
+      nextTarget += pair.targetCount;
+    }
+    if (pair.moved) {
+      FUZZ_CHECK(pair.sourceCount > 0 && pair.targetCount > 0, "a moved entry of one side");
+      const auto a = CodePoints(source, pair.sourceFirst, pair.sourceCount);
+      const auto b = CodePoints(target, pair.targetFirst, pair.targetCount);
+      aligner.Align(a, b);
+      const auto matches = static_cast<std::uint64_t>(
+          std::count(aligner.script().begin(), aligner.script().end(), EditOp::Match));
+      FUZZ_CHECK(200 * matches >= tuning.moveMatchShare * (a.size() + b.size()) +
+                                      100 * std::uint64_t{tuning.moveMatchMargin},
+                 "a moved pair of lines that hardly match");
+    } else if (pair.sourceCount > 0) {
+      FUZZ_CHECK(pair.sourceFirst >= nextSource, "Source line " + std::to_string(pair.sourceFirst) +
+                                                     " out of order outside a moved pair");
+      nextSource = pair.sourceFirst + pair.sourceCount;
+    }
+  }
+  FUZZ_CHECK(nextTarget == target.size(), "Target lines left out at the end");
+  for (std::size_t i = 0; i < source.size(); ++i) {
+    FUZZ_CHECK(seen[i] == 1,
+               "Source line " + std::to_string(i) + " in " + std::to_string(seen[i]) + " entries");
+  }
+}
+
+// The joiner on all lines as one block: its band's distances are those of real paths, so
+// never below the exact ones (the block's, and each corner's distance before it), and its
+// chain at any level runs in order from the first corner to the last. (What the pieces cost
+// beyond the block's distance the chain only estimates: join_lines.h.)
+void CheckJoiner(const Lines& source, const Lines& target, const AlignLinesTuning& tuning) {
+  if (source.empty() || target.empty()) return;
+  const std::vector<std::uint32_t> sourceIds(source.size(), 0);
+  const std::vector<std::uint32_t> targetIds(target.size(), 0);
+  const pairing::LineSet lines{source, target, sourceIds, targetIds};
+  const std::function<void()> none;
+  pairing::WorkMeter meter(none);
+  pairing::LineJoiner joiner(lines, tuning, meter);
+  const pairing::Gap gap{0, static_cast<std::uint32_t>(source.size()), 0,
+                         static_cast<std::uint32_t>(target.size())};
+  const std::size_t block = joiner.Measure(gap);
+  LevenshteinAligner aligner;
+  const auto a = CodePoints(source, 0, source.size());
+  const auto b = CodePoints(target, 0, target.size());
+  const std::uint64_t exact = aligner.Distance(a, b);
+  FUZZ_CHECK(joiner.BlockDistance(block) >= exact, "the band's distance " +
+                                                       std::to_string(joiner.BlockDistance(block)) +
+                                                       " below the exact " + std::to_string(exact));
+  const auto corners = joiner.Corners(block);
+  // Offsets of the line ends, for the exact distances before a corner (a sample of corners
+  // on large inputs).
+  const auto offsets = [](const Lines& side) {
+    std::vector<std::size_t> starts{0};
+    for (const auto& line : side) starts.push_back(starts.back() + CodePoints({line}, 0, 1).size());
+    return starts;
+  };
+  const auto sourceStarts = offsets(source);
+  const auto targetStarts = offsets(target);
+  const std::size_t stride = corners.size() / 24 + 1;
+  for (std::size_t k = 0; k < corners.size(); k += stride) {
+    const pairing::Corner& corner = corners[k];
+    const std::span<const std::uint32_t> before(a.data(), sourceStarts[corner.source]);
+    const std::span<const std::uint32_t> across(b.data(), targetStarts[corner.target]);
+    FUZZ_CHECK(corner.before >= aligner.Distance(before, across),
+               "a corner's distance below the exact one");
+  }
+  std::vector<std::uint32_t> chain;
+  for (std::int64_t level : {1, 3, 8, 1000}) {
+    joiner.Chain(block, level, chain);
+    FUZZ_CHECK(!chain.empty() && chain.front() == 0 && chain.back() + 1 == corners.size(),
+               "a chain not from the first corner to the last");
+    for (std::size_t k = 1; k < chain.size(); ++k) {
+      const pairing::Corner& from = corners[chain[k - 1]];
+      const pairing::Corner& to = corners[chain[k]];
+      FUZZ_CHECK(to.source >= from.source && to.target >= from.target &&
+                     (to.source > from.source || to.target > from.target),
+                 "a chain out of order");
+    }
+  }
 }
 
 // Every line once, in order, in entries of the five shapes.
@@ -199,8 +330,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Lines target =
       (header & 4) != 0 ? Revise(source, in) : SplitAtBreaks(ReadText(in, 6000, true));
 
+  const bool boxes = (header & 16) != 0;
   sorowa::AlignLinesOptions options;
-  options.tuning = Tuning(header & 3);
+  options.tuning = Tuning(header & 3, boxes, (header >> 5) & 3);
   int calls = 0;
   options.checkpoint = [&] {
     if (calls++ == cancelAt) throw Cancelled();
@@ -213,8 +345,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const std::exception& error) {
     FUZZ_CHECK(false, std::string("exception: ") + error.what());
   }
-  CheckCoverage(pairing, source.size(), target.size());
-  CheckTwins(pairing, source, target);
-  if (Exhaustive(source, target, options.tuning)) CheckNoTwinsLeftAlone(pairing, source, target);
+  CheckListing(pairing, source, target, options.tuning);
+  if (boxes) {
+    CheckCoverage(pairing, source.size(), target.size());
+    CheckTwins(pairing, source, target);
+    if (Exhaustive(source, target, options.tuning)) CheckNoTwinsLeftAlone(pairing, source, target);
+  } else if (cancelAt < 0) {
+    CheckJoiner(source, target, options.tuning);
+  }
   return 0;
 }

@@ -232,20 +232,33 @@ void CheckPair(HtmlCursor& html, const std::u16string& source, const std::u16str
   html.Expect("<hr><br>");
 }
 
-// The lines of one side of a pair, by their numbers, joined; empty for no line. Checks that
-// the numbers are lines of the text, that each is used once and that they come in order.
-std::u16string TakeSide(const PairSide& side, const NumberedLines& text, std::size_t& next,
+// The lines of one side of a pair, named by its first and last line number, joined; empty for
+// no line. Checks that they name a run of consecutive lines of the text, each used once; in
+// order (the Target side, and the Source side of a pair not moved), the run starts at or
+// after next (exactly at next when exact), which moves past it. taken counts the lines used.
+std::u16string TakeSide(const PairSide& side, const NumberedLines& text, std::vector<bool>& used,
+                        std::size_t& next, bool inOrder, bool exact, std::size_t& taken,
                         const char* name) {
-  FUZZ_CHECK(side.count <= 2, std::string(name) + " side joins more than two lines");
   std::u16string joined;
-  for (std::size_t k = 0; k < side.count; ++k) {
-    const auto found = text.indexOf.find(side.lines[k]);
-    FUZZ_CHECK(found != text.indexOf.end(),
-               std::string(name) + " line " + std::to_string(side.lines[k]) + " is not a line");
-    FUZZ_CHECK(found->second == next, std::string(name) + " line " + std::to_string(side.lines[k]) +
-                                          " comes out of order or twice");
-    ++next;
-    joined += text.lines[found->second];
+  if (side.count == 0) return joined;
+  const auto first = text.indexOf.find(side.first);
+  FUZZ_CHECK(first != text.indexOf.end(),
+             std::string(name) + " line " + std::to_string(side.first) + " is not a line");
+  const std::size_t from = first->second;
+  const auto last = text.indexOf.find(side.last);
+  FUZZ_CHECK(from + side.count <= text.lines.size() && last != text.indexOf.end() &&
+                 last->second == from + side.count - 1,
+             std::string(name) + " side " + FormatPairSide(side) + " is not a run of its lines");
+  if (inOrder) {
+    FUZZ_CHECK(exact ? from == next : from >= next,
+               std::string(name) + " line " + std::to_string(side.first) + " comes out of order");
+    next = from + side.count;
+  }
+  for (std::size_t k = from; k < from + side.count; ++k) {
+    FUZZ_CHECK(!used[k], std::string(name) + " line " + std::to_string(k) + " is used twice");
+    used[k] = true;
+    joined += text.lines[k];
+    ++taken;
   }
   return joined;
 }
@@ -317,20 +330,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::string_view(report).substr(head.size(), report.size() - head.size() - foot.size()));
   std::size_t nextSource = 0;
   std::size_t nextTarget = 0;
+  std::size_t takenSource = 0;
+  std::size_t takenTarget = 0;
+  std::vector<bool> sourceUsed(sourceLines.size(), false);
+  std::vector<bool> targetUsed(targetLines.size(), false);
   std::size_t sourceAlone = 0;
   std::size_t targetAlone = 0;
   for (std::size_t i = 0; i < result.pairs.size(); ++i) {
     const PairRecord& pair = result.pairs[i];
     FUZZ_CHECK(!pair.source.empty() || !pair.target.empty(), "a pair without lines");
     if (!ui.options.alignLines) {
-      FUZZ_CHECK(pair.source.count == 1 && pair.target.count == 1 &&
-                     source.indexOf.at(pair.source.lines[0]) == i &&
-                     target.indexOf.at(pair.target.lines[0]) == i,
+      FUZZ_CHECK(pair.source.count == 1 && pair.target.count == 1 && !pair.moved &&
+                     source.indexOf.at(pair.source.first) == i &&
+                     target.indexOf.at(pair.target.first) == i,
                  "pair " + std::to_string(i) + " is not line " + std::to_string(i) + " with line " +
                      std::to_string(i));
     }
-    const std::u16string sourceText = TakeSide(pair.source, source, nextSource, "Source");
-    const std::u16string targetText = TakeSide(pair.target, target, nextTarget, "Target");
+    FUZZ_CHECK(!pair.moved || (!pair.source.empty() && !pair.target.empty()),
+               "a moved pair with one side");
+    const std::u16string sourceText = TakeSide(pair.source, source, sourceUsed, nextSource,
+                                               !pair.moved, false, takenSource, "Source");
+    const std::u16string targetText =
+        TakeSide(pair.target, target, targetUsed, nextTarget, true, true, takenTarget, "Target");
     if (pair.target.empty()) sourceAlone += pair.source.count;
     if (pair.source.empty()) targetAlone += pair.target.count;
     CheckPair(html, sourceText, targetText, ui.options, mode, seed, pseudoBunsetsu);
@@ -341,21 +362,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // content, every line shows up exactly once.
   const std::size_t pairs = std::min(sourceLines.size(), targetLines.size());
   if (ui.options.alignLines) {
-    FUZZ_CHECK(nextSource == sourceLines.size() && nextTarget == targetLines.size(),
+    FUZZ_CHECK(takenSource == sourceLines.size() && takenTarget == targetLines.size(),
                "lines were left out of the aligned pairs");
   } else {
     FUZZ_CHECK(result.pairs.size() == pairs, "not one pair per line of the shorter side");
   }
   FUZZ_CHECK(result.source.lines == sourceLines.size() && result.target.lines == targetLines.size(),
              "the line counts are wrong");
-  FUZZ_CHECK(result.source.omitted == sourceLines.size() - nextSource &&
-                 result.target.omitted == targetLines.size() - nextTarget,
+  FUZZ_CHECK(result.source.omitted == sourceLines.size() - takenSource &&
+                 result.target.omitted == targetLines.size() - takenTarget,
              "the lines left out are miscounted");
   FUZZ_CHECK(result.source.alone == sourceAlone + result.source.omitted &&
                  result.target.alone == targetAlone + result.target.omitted,
              "the lines left alone are miscounted");
-  for (const auto& [side, text, next] : {std::tuple{&result.source, &source, nextSource},
-                                         std::tuple{&result.target, &target, nextTarget}}) {
+  // (By position the lines taken are the first ones.)
+  for (const auto& [side, text, next] : {std::tuple{&result.source, &source, takenSource},
+                                         std::tuple{&result.target, &target, takenTarget}}) {
     // The lines left out are the tail after the last line shown, as one range.
     if (next == text->lines.size()) {
       FUZZ_CHECK(side->omittedRanges.empty(), "a range of lines left out where none were");

@@ -1,8 +1,9 @@
 // Two texts go through a Compare that writes the review page; the page must be well-formed
 // UTF-8, every row must give back its pair's lines exactly (no character lost, added or left
 // unescaped), its marks must count exactly the S, D and I that the scores give the pair, the
-// identical pairs must be left out exactly when asked, and every link must lead to the next
-// change.
+// identical pairs must be left out exactly when asked, every link must lead to the next
+// change, the line cells must name the pair's first and last lines, and the moved pairs must
+// be marked and counted.
 //
 // Input: one byte of options (bit 0 pairs lines by content, bit 1 leaves identical pairs out,
 // bit 2 adds a byte that is not UTF-8 to the names), then the Source name, the Source text
@@ -41,25 +42,36 @@ std::map<std::size_t, std::u16string> NumberedLines(const std::u16string& text) 
   return lines;
 }
 
-// The lines of a side as the scores write it ("12", "12+13" or "-"), joined; the number of
-// lines in joins.
+// The lines of a side as the scores write it ("12", "12+13", "12-40" for every line from 12
+// to 40, or "-"), joined; the number of lines in count.
 std::u16string SideText(const std::string& side, const std::map<std::size_t, std::u16string>& lines,
                         std::size_t& count) {
   std::u16string text;
   count = 0;
   if (side == "-") return text;
-  std::size_t start = 0;
-  while (start <= side.size()) {
-    std::size_t end = side.find('+', start);
-    if (end == side.npos) end = side.size();
-    const std::size_t number = std::stoul(side.substr(start, end - start));
-    const auto found = lines.find(number);
-    FUZZ_CHECK(found != lines.end(), "the scores name line " + side + ", which is no line");
-    text += found->second;
+  const std::size_t join = side.find_first_of("+-");
+  const std::size_t first = std::stoul(side.substr(0, join));
+  const std::size_t last = join == side.npos ? first : std::stoul(side.substr(join + 1));
+  FUZZ_CHECK(lines.contains(first) && lines.contains(last),
+             "the scores name line " + side + ", which is no line");
+  // Joined lines are consecutive lines of the text; the empty lines between have no number
+  // in lines.
+  for (auto line = lines.find(first); line != lines.end() && line->first <= last; ++line) {
+    text += line->second;
     ++count;
-    start = end + 1;
   }
+  const std::size_t expected = join == side.npos ? 1 : side[join] == '+' ? 2 : count;
+  FUZZ_CHECK(count == expected && (join == side.npos || side[join] == '+' || count >= 3),
+             "side " + side + " names " + std::to_string(count) + " lines");
   return text;
+}
+
+// The line cell of a side: "12", "12–40" with the first and the last line, "—" for none.
+std::string LineCell(const std::string& side) {
+  if (side == "-") return "—";
+  const std::size_t join = side.find_first_of("+-");
+  if (join == side.npos) return side;
+  return side.substr(0, join) + "–" + side.substr(join + 1);
 }
 
 }  // namespace
@@ -135,6 +147,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(row.targetText == target,
                where + " shows Target " + Printable(row.targetText) + " for " + Printable(target));
     FUZZ_CHECK(row.targetJoins + 1 == std::max<std::size_t>(count, 1), where + " joins wrongly");
+    FUZZ_CHECK(row.sourceLines == LineCell(pair.source) && row.targetLines == LineCell(pair.target),
+               where + " names lines " + row.sourceLines + " and " + row.targetLines + " for " +
+                   pair.source + " and " + pair.target);
+    FUZZ_CHECK(row.moved == pair.moved,
+               where + (pair.moved ? " is moved but not marked" : " is marked moved but is not"));
 
     // Every change is reached from the head or from the change before it.
     const bool change = pair.status != PairStatus::Identical;
@@ -146,5 +163,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   FUZZ_CHECK(expectedChange == 0, "the last change links to another");
+  FUZZ_CHECK(read.movedPairs == scores.totals.moved,
+             "the head counts " + std::to_string(read.movedPairs) + " moved pairs, not " +
+                 std::to_string(scores.totals.moved));
   return 0;
 }

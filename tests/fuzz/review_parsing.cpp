@@ -242,6 +242,7 @@ std::string ReadRow(Cursor& in, ReviewRowRead& row) {
     if (row.nextChange == 0) return "a broken link";
   }
   row.unmarked = status->find("（照合できません）") != status->npos;
+  row.moved = status->find("<span class=\"mv\">移動</span>") != status->npos;
   if (!in.Until("</td>")) return "no rate cell";
   if (in.Take("<td class=\"a none\">ソースにない行</td>")) {
     row.sourceMissing = true;
@@ -277,6 +278,11 @@ ReviewPageRead ReadReviewPage(std::string_view page) {
   if (const std::size_t at = head.find("<p>同一の行の組 "); at != head.npos) {
     Cursor count(head.substr(at + std::string_view("<p>同一の行の組 ").size()));
     read.leftOut = count.Number(" 組").value_or(0);
+  }
+  constexpr std::string_view kMoved = "<tr><th>移動した行の組</th><td>";
+  if (const std::size_t at = head.find(kMoved); at != head.npos) {
+    Cursor count(head.substr(at + kMoved.size()));
+    read.movedPairs = count.Number(" 組").value_or(0);
   }
   if (const std::size_t at = head.find("<a href=\"#p"); at != head.npos) {
     Cursor first(head.substr(at + 11));

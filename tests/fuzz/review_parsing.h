@@ -21,6 +21,7 @@ struct ReviewRowRead {
   std::string status;          // the status cell's first words
   std::size_t nextChange = 0;  // where its link leads; 0 for none or the top
   bool unmarked = false;       // said to be shown without marks
+  bool moved = false;          // marked as a moved pair
   bool sourceMissing = false;
   bool targetMissing = false;
   std::u16string sourceText;
@@ -38,6 +39,7 @@ struct ReviewPageRead {
   std::vector<ReviewRowRead> rows;
   std::size_t leftOut = 0;      // from the head
   std::size_t firstChange = 0;  // from the head's link
+  std::size_t movedPairs = 0;   // from the head
 };
 
 ReviewPageRead ReadReviewPage(std::string_view page);

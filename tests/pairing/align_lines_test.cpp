@@ -123,8 +123,14 @@ struct TuningCase {
 };
 void PrintTo(const TuningCase& tuningCase, std::ostream* out) { *out << tuningCase.name; }
 
-AlignLinesTuning Filtered() {
+// The box aligner alone, which the quadratic reference follows.
+AlignLinesTuning Boxes() {
   AlignLinesTuning tuning;
+  tuning.joinLines = false;
+  return tuning;
+}
+AlignLinesTuning Filtered() {
+  AlignLinesTuning tuning = Boxes();
   tuning.exhaustivePairs = 0;
   tuning.bandHalfWidth = 1;
   tuning.gramCandidates = 2;
@@ -133,12 +139,12 @@ AlignLinesTuning Filtered() {
   return tuning;
 }
 AlignLinesTuning Estimated() {
-  AlignLinesTuning tuning;
+  AlignLinesTuning tuning = Boxes();
   tuning.lcsWorkLimit = 1;
   return tuning;
 }
 AlignLinesTuning WithoutBonus() {
-  AlignLinesTuning tuning;
+  AlignLinesTuning tuning = Boxes();
   tuning.contextBonus = 0;
   return tuning;
 }
@@ -163,7 +169,7 @@ TEST_P(AlignLinesReferenceTest, GivesTheSamePairsAsTheQuadraticReference) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Tunings, AlignLinesReferenceTest,
-                         testing::Values(TuningCase{"Default", {}},
+                         testing::Values(TuningCase{"Default", Boxes()},
                                          TuningCase{"Filtered", Filtered()},
                                          TuningCase{"Estimated", Estimated()},
                                          TuningCase{"WithoutBonus", WithoutBonus()}),

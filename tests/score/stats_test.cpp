@@ -38,12 +38,15 @@ SegmentList Morphemes(const std::u16string& text) {
   return list;
 }
 
-// A run over random pairs of every status, with morphemes; the pairs are kept for checks.
-StatsDocument RandomRun(std::mt19937_64& random, std::size_t pairs, bool morphemes) {
+// A run over random pairs of every status, with morphemes; the pairs are kept for checks. With
+// lines aligned, some sides are runs of lines ("3-6") and some pairs moved.
+StatsDocument RandomRun(std::mt19937_64& random, std::size_t pairs, bool morphemes,
+                        bool aligned = false) {
   StatsDocument document;
   document.source = "source.txt";
   document.target = "target.txt";
   document.options.morphemes = morphemes;
+  document.options.alignLines = aligned;
   PairScorer scorer;
   PairDetail detail;
   for (std::size_t k = 0; k < pairs; ++k) {
@@ -59,6 +62,10 @@ StatsDocument RandomRun(std::mt19937_64& random, std::size_t pairs, bool morphem
     if (shape != 1) input.hypothesis = hypothesis;
     if (shape == 0) input.sourceSide = "-";
     if (shape == 1) input.targetSide = "-";
+    if (aligned && shape > 5) {
+      input.sourceSide = std::to_string(k + 1) + "-" + std::to_string(k + 4);
+      input.moved = shape == 7;
+    }
     input.morphemes = morphemes;
     input.referenceMorphemes = &referenceMorphemes;
     input.hypothesisMorphemes = &hypothesisMorphemes;
@@ -172,6 +179,17 @@ TEST(StatsTest, JsonReadsBackAndAgreesWithTsv) {
   const StatsDocument document = RandomRun(random, 200, true);
   const std::string json = WriteStatsJson(document);
   EXPECT_EQ(ReadStatsJson(json, "run.json"), document);
+  // Moved pairs and their count appear only for lines aligned by content; such a file reads
+  // back, and so does one written before moves were counted.
+  EXPECT_EQ(json.find("moved"), std::string::npos);
+  const StatsDocument aligned = RandomRun(random, 200, true, true);
+  ASSERT_GT(aligned.totals.moved, 0u);
+  const std::string alignedJson = WriteStatsJson(aligned);
+  EXPECT_EQ(ReadStatsJson(alignedJson, "aligned.json"), aligned);
+  nlohmann::json older = nlohmann::json::parse(alignedJson);
+  older["totals"].erase("moved");
+  for (auto& pair : older["pairs"]) pair.erase("moved");
+  EXPECT_EQ(ReadStatsJson(older.dump(), "older.json").totals.moved, 0u);
 
   const nlohmann::json parsed = nlohmann::json::parse(json);
   EXPECT_EQ(parsed["format"], "sorowa-stats");
@@ -337,6 +355,16 @@ TEST(StatsTest, ReaderNamesWhatIsWrong) {
        "in.json: options.units: unexpected unit \"words\""},
       {edit([](nlohmann::json& j) { j["documents"] = nlohmann::json::array(); }),
        "in.json: expected either \"pairs\" or \"documents\""},
+      {edit([](nlohmann::json& j) { j["pairs"][0]["source"] = "4-4"; }),
+       "in.json: pairs[0].source: expected a line number"},
+      {edit([](nlohmann::json& j) { j["pairs"][1]["target"] = "07"; }),
+       "in.json: pairs[1].target: expected a line number"},
+      {edit([](nlohmann::json& j) { j["pairs"][2]["target"] = "3+"; }),
+       "in.json: pairs[2].target: expected a line number"},
+      {edit([](nlohmann::json& j) { j["pairs"][0]["moved"] = true; }),
+       "in.json: pairs[0].moved: a moved pair, but lines were not aligned"},
+      {edit([](nlohmann::json& j) { j["totals"]["moved"] = 0; }),
+       "in.json: totals.moved: moved pairs, but lines were not aligned"},
   };
   for (const auto& [text, expected] : cases) {
     try {
