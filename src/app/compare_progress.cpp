@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QProgressDialog>
+#include <QWindow>
 #include <algorithm>
 
 namespace sorowa {
@@ -19,6 +20,32 @@ int Scaled(std::size_t value, std::size_t total) {
   return static_cast<int>(static_cast<double>(value) / static_cast<double>(total) * kMax);
 }
 
+bool IsUserInput(QEvent::Type type) {
+  switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::ContextMenu:
+    case QEvent::InputMethod:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletRelease:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // "40 秒", "9 分", "1 時間 5 分".
 QString JapaneseDurationWords(double seconds) {
   const auto whole = static_cast<long long>(seconds + 0.5);
@@ -30,13 +57,52 @@ QString JapaneseDurationWords(double seconds) {
 
 }  // namespace
 
+// Does what a modal dialog would: while the Compare runs, clicks, keys, shortcuts, wheel
+// turns and drops reach the progress dialog and nothing else, so that nothing can start in
+// the middle of the Compare or change the texts under it. A modal dialog cannot be used:
+// the window system's close requests for a window under a modal dialog are dropped, and
+// closing the window must cancel the Compare.
+class CompareProgress::InputBlocker : public QObject {
+ public:
+  explicit InputBlocker(const CompareProgress& progress) : progress_(progress) {
+    qApp->installEventFilter(this);
+  }
+  ~InputBlocker() override { qApp->removeEventFilter(this); }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (!IsUserInput(event->type()) || InDialog(watched)) return false;
+    // An accepted override keeps the key from triggering any shortcut.
+    if (event->type() == QEvent::ShortcutOverride) event->accept();
+    return true;
+  }
+
+ private:
+  bool InDialog(const QObject* object) const {
+    const QProgressDialog* dialog = progress_.dialog_.get();
+    if (dialog == nullptr) return false;
+    if (const auto* window = qobject_cast<const QWindow*>(object)) {
+      return window == dialog->windowHandle();
+    }
+    for (; object != nullptr; object = object->parent()) {
+      if (object == dialog) return true;
+    }
+    return false;
+  }
+
+  const CompareProgress& progress_;
+};
+
 CompareProgress::CompareProgress(QWidget* window, std::chrono::milliseconds dialogDelay)
-    : window_(window), dialogDelay_(dialogDelay) {
+    : window_(window),
+      dialogDelay_(dialogDelay),
+      inputBlocker_(std::make_unique<InputBlocker>(*this)) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   clock_.start();
 }
 
 CompareProgress::~CompareProgress() {
+  inputBlocker_.reset();
   if (dialog_) dialog_->hide();
   dialog_.reset();
   QApplication::restoreOverrideCursor();
@@ -80,15 +146,10 @@ bool CompareProgress::UpdateLongWork(const LongWorkStatus& status) {
 }
 
 void CompareProgress::HandleEvents() {
-  if (dialog_) {
-    // The dialog is modal, so only its Cancel button takes input.
-    QApplication::processEvents();
-    if (dialog_->wasCanceled()) cancelled_ = true;
-  } else {
-    // Until the dialog is up, keep the window painted but let no click or key start
-    // anything in the middle of this Compare.
-    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-  }
+  // Input reaches only the dialog's Cancel button (InputBlocker); a close request for the
+  // window reaches closeEvent, which cancels.
+  QApplication::processEvents();
+  if (dialog_ && dialog_->wasCanceled()) cancelled_ = true;
 }
 
 void CompareProgress::HideDialog() {
@@ -99,7 +160,8 @@ void CompareProgress::ShowDialog(std::size_t total) {
   dialog_ = std::make_unique<QProgressDialog>(window_);
   dialog_->setWindowTitle(QStringLiteral("Sorowa"));
   dialog_->setCancelButtonText(QStringLiteral("キャンセル"));
-  dialog_->setWindowModality(Qt::WindowModal);
+  // Not modal: see InputBlocker.
+  dialog_->setWindowModality(Qt::NonModal);
   dialog_->setAutoClose(false);
   dialog_->setAutoReset(false);
   dialog_->setMinimumDuration(0);

@@ -15,7 +15,7 @@ namespace sorowa {
 
 // What the user sees while a Compare runs on the user-interface thread: a busy cursor at
 // once, and after a delay a progress dialog with the pairs done out of the total and a
-// Cancel button. Lives for one Compare.
+// Cancel button. Meanwhile no click or key reaches the window. Lives for one Compare.
 class CompareProgress {
  public:
   CompareProgress(QWidget* window, std::chrono::milliseconds dialogDelay);
@@ -36,6 +36,8 @@ class CompareProgress {
   bool Cancelled() const { return cancelled_; }
 
  private:
+  class InputBlocker;
+
   void ShowDialog(std::size_t total);
   // Keeps the window painted (and, with the dialog up, its Cancel button working).
   void HandleEvents();
@@ -46,6 +48,7 @@ class CompareProgress {
   qint64 lastEventsAt_ = -1;
   std::unique_ptr<QProgressDialog> dialog_;
   bool cancelled_ = false;
+  std::unique_ptr<InputBlocker> inputBlocker_;
 };
 
 }  // namespace sorowa

@@ -119,6 +119,15 @@ QString JapaneseErrorText(const ErrorDetails& details) {
       return QStringLiteral("%1 は %2 あり、開ける大きさの上限 %3 を超えています。")
           .arg(Path(details.path), JapaneseByteSize(details.size), JapaneseByteSize(details.limit));
     case ErrorKind::Undecodable:
+      if (details.encoding.empty()) {
+        // Found automatically, and no encoding read it.
+        return QStringLiteral(
+                   "%1 は、自動で試したどの文字コード（UTF-8、Shift_JIS (CP932)、EUC-JP、"
+                   "ISO-2022-JP）でも読めません。テキストファイルでないか、壊れているようです。"
+                   "BOM のない UTF-16 や UTF-32 のファイルなら、開くときにその文字コードを選んで"
+                   "ください。")
+            .arg(Path(details.path));
+      }
       return QStringLiteral(
                  "%1 を %2 として読めません。%3 バイト目（先頭を 0 として数えます）に、この"
                  "文字コードにないバイトがあります。ファイルを開くときに文字コードを選んで"

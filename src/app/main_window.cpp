@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDate>
 #include <QDesktopServices>
 #include <QDir>
@@ -13,15 +14,19 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
 #include <QSplitter>
 #include <QStandardPaths>
+#include <QStringList>
 #include <QStyle>
+#include <QTextDocument>
 #include <QTextLayout>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <cmath>
+#include <utility>
 
 #include "app/compare_progress.h"
 #include "app/compare_status.h"
@@ -37,7 +42,11 @@
 #include "app/report_printer.h"
 #include "app/report_saver.h"
 #include "app/report_view.h"
+#include "app/report_zoom.h"
+#include "app/stale_bar.h"
 #include "app/startup.h"
+#include "app/status_line.h"
+#include "app/temp_reports.h"
 #include "app/text_convert.h"
 #include "app/window_settings.h"
 #include "base/decoding_error.h"
@@ -57,6 +66,15 @@ struct OpenedText {
   std::uint32_t pageCount = 0;
 };
 
+bool HasByteOrderMark(std::string_view bytes) {
+  for (const std::string_view mark :
+       {std::string_view("\xEF\xBB\xBF"), std::string_view("\xFF\xFE"),
+        std::string_view("\xFE\xFF"), std::string_view("\0\0\xFE\xFF", 4)}) {
+    if (bytes.starts_with(mark)) return true;
+  }
+  return false;
+}
+
 OpenedText ReadOpenedFile(const std::string& path, std::optional<TextEncoding> encoding,
                           std::optional<InputFormat> format, bool keepRuby) {
   const std::string bytes = ReadFileBytes(path, kMaxOpenedFileBytes);
@@ -66,6 +84,12 @@ OpenedText ReadOpenedFile(const std::string& path, std::optional<TextEncoding> e
     try {
       opened.decoded = encoding ? DecodeAs(bytes, *encoding) : DecodeDetected(bytes);
     } catch (const InputDecodingError& error) {
+      // Found from the bytes, without a byte order mark: every encoding tried failed, and
+      // the one that got furthest is no better a guess than the others. The error then
+      // names none (an empty encoding), and the message says that none of them reads it.
+      if (!encoding && !HasByteOrderMark(bytes)) {
+        throw InputDecodingError(error.offset(), {}, error.what()).InFile(path);
+      }
       throw error.InFile(path);
     }
     opened.text = std::move(opened.decoded.text);
@@ -113,7 +137,8 @@ class ArrowCursor {
 };
 
 void ShowLineCount(const PlainTextEditor* editor, QLabel* counter) {
-  counter->setText(QString::asprintf("%d", editor->DisplayedLineCount()));
+  const QString count = QString::number(editor->LineCount());
+  if (counter->text() != count) counter->setText(count);
 }
 
 // High enough for the given number of lines, frame and margins included.
@@ -130,14 +155,24 @@ int EditorHeightFor(const PlainTextEditor* editor, int lines) {
   const int margins =
       2 * (editor->frameWidth() + static_cast<int>(editor->document()->documentMargin()));
   // Room for the horizontal scroll bar, which long lines bring.
-  return std::max(MainWindow::kEditorHeight,
-                  text + margins + editor->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+  return text + margins + editor->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
 }
 
-QString JoinStatus(const QString& first, const QString& second) {
-  if (first.isEmpty() || second.isEmpty()) return first + second;
-  return first + QStringLiteral(" · ") + second;
-}
+// Holds back the painting of some widgets for its lifetime; they are painted afresh after.
+class FrozenPaint {
+ public:
+  explicit FrozenPaint(std::initializer_list<QWidget*> widgets) : widgets_(widgets) {
+    for (QWidget* widget : widgets_) widget->setUpdatesEnabled(false);
+  }
+  ~FrozenPaint() {
+    for (QWidget* widget : widgets_) widget->setUpdatesEnabled(true);
+  }
+  FrozenPaint(const FrozenPaint&) = delete;
+  FrozenPaint& operator=(const FrozenPaint&) = delete;
+
+ private:
+  std::vector<QWidget*> widgets_;
+};
 
 }  // namespace
 
@@ -145,7 +180,8 @@ MainWindow::MainWindow(Dialogs& dialogs, ReportStore& store, QWidget* parent)
     : QWidget(parent),
       dialogs_(dialogs),
       store_(store),
-      settings_(std::make_unique<WindowSettings>(nullptr)) {
+      settings_(std::make_unique<WindowSettings>(nullptr)),
+      tempReports_(std::make_unique<TempReports>()) {
   setWindowTitle(QStringLiteral("Sorowa 1.0"));
   setWindowIcon(AppIcon());
   BuildControls();
@@ -154,7 +190,9 @@ MainWindow::MainWindow(Dialogs& dialogs, ReportStore& store, QWidget* parent)
   saver_ = std::make_unique<ReportSaver>(*view_, dialogs_);
   printer_ = new ReportPrinter(*view_, dialogs_, this);
   navigator_ = new PairNavigator(*view_, this);
+  zoom_ = new ReportZoom(*view_, *menu_->viewMenu, this);
   ConnectCommands();
+  EnableReportCommands();
   ShowLineCount(sourceEditor_, sourceCount_);
   ShowLineCount(targetEditor_, targetCount_);
   sourceEditor_->setFocus();
@@ -164,10 +202,28 @@ void MainWindow::ConnectCommands() {
   connect(compareButton_, &QPushButton::clicked, this, &MainWindow::Compare);
   connect(saveButton_, &QPushButton::clicked, this, &MainWindow::Save);
   connect(printButton_, &QPushButton::clicked, this, &MainWindow::Print);
-  connect(sourceEditor_, &QPlainTextEdit::blockCountChanged, this,
+  // Not only when the blocks change: the first character typed into an empty editor, or
+  // one after the last line break, makes a line too.
+  connect(sourceEditor_->document(), &QTextDocument::contentsChanged, this,
           [this] { ShowLineCount(sourceEditor_, sourceCount_); });
-  connect(targetEditor_, &QPlainTextEdit::blockCountChanged, this,
+  connect(targetEditor_->document(), &QTextDocument::contentsChanged, this,
           [this] { ShowLineCount(targetEditor_, targetCount_); });
+  // Typing, pasting or opening a file after the report was made puts it out of date; the
+  // Compare's own handing back of the texts does not.
+  for (PlainTextEditor* editor : {sourceEditor_, targetEditor_}) {
+    connect(editor->document(), &QTextDocument::contentsChanged, this, [this] {
+      if (progress_ != nullptr || !view_->HasReport() || textsChangedSinceReport_) return;
+      textsChangedSinceReport_ = true;
+      UpdateStaleBar();
+    });
+  }
+  for (QCheckBox* box : OptionBoxes()) {
+    connect(box, &QCheckBox::toggled, this, &MainWindow::UpdateStaleBar);
+  }
+  for (QAction* item : menu_->NormalizationItems()) {
+    connect(item, &QAction::toggled, this, &MainWindow::UpdateStaleBar);
+  }
+  connect(staleBar_, &StaleBar::RecompareRequested, this, &MainWindow::Compare);
   connect(sourceEditor_, &QPlainTextEdit::textChanged, this,
           [this] { ForgetPagesIfEdited(Editor::Source); });
   connect(targetEditor_, &QPlainTextEdit::textChanged, this,
@@ -189,27 +245,62 @@ void MainWindow::ConnectCommands() {
     dialogs_.ShowError(this, QStringLiteral("レポートを表示できませんでした。"), description);
   });
   connect(view_, &ReportView::ReportTooBig, this, &MainWindow::OfferBrowser);
+  connect(pageBar_, &PageBar::OpenInBrowser, this,
+          [this] { QDesktopServices::openUrl(QUrl::fromLocalFile(view_->ReportPath())); });
   // A pair whose texts differ is a change even where no table shows it (all tables off).
   navigator_->SetChangeTest([this](int pair) {
     return view_->Index().pairChanged(pair) || pairList_->Model().IsChange(pair);
   });
   connect(pairList_, &PairList::PairChosen, navigator_, &PairNavigator::ShowPair);
-  connect(navigator_, &PairNavigator::PairShown, pairList_, &PairList::SelectPair);
-  connect(navigator_, &PairNavigator::NoFurtherChange, this, [] { QApplication::beep(); });
-  // Printing runs in the background for a while: the status line says how it goes.
-  connect(printer_, &ReportPrinter::Started, this, [this](const QString& pdf) {
-    printTarget_ = pdf;
-    status_->setText(JoinStatus(compareStatus_, QStringLiteral("印刷しています…")));
+  connect(changedOnlyBox_, &QCheckBox::toggled, pairList_, &PairList::SetChangedOnly);
+  connect(pairOrder_, &QComboBox::currentIndexChanged, this, [this] {
+    pairList_->SetOrder(static_cast<PairOrder>(pairOrder_->currentData().toInt()));
   });
+  for (QAction* item : menu_->NormalizationItems()) {
+    connect(item, &QAction::toggled, this, &MainWindow::ShowNormalization);
+  }
+  connect(navigator_, &PairNavigator::PairShown, pairList_, &PairList::SelectPair);
+  // The beep alone is easily missed, or not heard at all.
+  connect(navigator_, &PairNavigator::NoFurtherChange, this, [this](int direction) {
+    QApplication::beep();
+    changeNote_ =
+        direction > 0
+            ? QStringLiteral("最後の相違です。これより後に相違のある行の組はありません。")
+            : QStringLiteral("最初の相違です。これより前に相違のある行の組はありません。");
+    status_->SetActivity(changeNote_);
+  });
+  connect(navigator_, &PairNavigator::PairShown, this, [this] {
+    if (status_->Activity() == changeNote_) status_->SetActivity({});
+  });
+  connect(zoom_, &ReportZoom::Zoomed, this, [this](double factor) {
+    status_->SetActivity(QStringLiteral("表示倍率 %1 %").arg(qRound(factor * 100)));
+  });
+  // Printing runs in the background for a while: the status line says how it goes.
+  connect(printer_, &ReportPrinter::Started, this, [this](const QString& pdf, const QString& part) {
+    printTarget_ = pdf;
+    printedPart_ = part;
+    printedReport_ = view_->ReportPath();
+    tempReports_->Hold(printedReport_);
+    status_->SetActivity(part.isEmpty() ? QStringLiteral("印刷しています…")
+                                        : QStringLiteral("%1を印刷しています…").arg(part));
+  });
+  connect(printer_, &ReportPrinter::Cancelled, this,
+          [this] { status_->SetActivity(QStringLiteral("印刷を取り消しました。")); });
   connect(printer_, &ReportPrinter::Finished, this, [this](bool ok) {
-    status_->setText(JoinStatus(
-        compareStatus_,
-        !ok ? QString()
-        : printTarget_.isEmpty()
-            ? QStringLiteral("印刷を送りました。")
-            : QStringLiteral("%1 に印刷しました。").arg(QDir::toNativeSeparators(printTarget_))));
+    tempReports_->Release(std::exchange(printedReport_, QString()));
+    if (!ok) {
+      if (status_->text().endsWith(QStringLiteral("しています…"))) status_->SetActivity({});
+      return;
+    }
+    const QString what =
+        printedPart_.isEmpty() ? QString() : QStringLiteral("%1を").arg(printedPart_);
+    status_->SetActivity(printTarget_.isEmpty()
+                             ? QStringLiteral("%1印刷に送りました。").arg(what)
+                             : QStringLiteral("%1%2 に印刷しました。")
+                                   .arg(what, QDir::toNativeSeparators(printTarget_)));
   });
 }
+
 MainWindow::~MainWindow() = default;
 
 void MainWindow::BuildControls() {
@@ -218,9 +309,9 @@ void MainWindow::BuildControls() {
   targetEditor_ = new PlainTextEditor(this);
   targetEditor_->setObjectName(QStringLiteral("targetEditor"));
 
-  sourceCaption_ = new QLabel(QStringLiteral("Source"), this);
+  sourceCaption_ = new QLabel(QStringLiteral("ソース"), this);
   sourceCaption_->setObjectName(QStringLiteral("sourceCaption"));
-  targetCaption_ = new QLabel(QStringLiteral("Target"), this);
+  targetCaption_ = new QLabel(QStringLiteral("ターゲット"), this);
   targetCaption_->setObjectName(QStringLiteral("targetCaption"));
   sourceCount_ = new QLabel(this);
   sourceCount_->setObjectName(QStringLiteral("sourceLineCount"));
@@ -254,6 +345,7 @@ void MainWindow::BuildControls() {
   menu_ = new MainMenu(this);
   for (QCheckBox* box : OptionBoxes()) menu_->MirrorOption(box);
 
+  staleBar_ = new StaleBar(this);
   view_ = new ReportView(this);
   view_->setObjectName(QStringLiteral("reportView"));
   view_->setFocusPolicy(Qt::StrongFocus);
@@ -263,13 +355,18 @@ void MainWindow::BuildControls() {
   pageBar_->setObjectName(QStringLiteral("pageBar"));
   pairList_ = new PairList(this);
   pairList_->setObjectName(QStringLiteral("pairList"));
+  // Tab leaves the list, as it leaves every other control; the arrow keys move in it.
+  pairList_->setTabKeyNavigation(false);
+  changedOnlyBox_ = new QCheckBox(QStringLiteral("相違のみ"), this);
+  changedOnlyBox_->setObjectName(QStringLiteral("changedOnlyBox"));
+  changedOnlyBox_->setToolTip(
+      QStringLiteral("同一の組を隠し、相違のある組と片側だけの行を示します"));
+  pairOrder_ = new QComboBox(this);
+  pairOrder_->setObjectName(QStringLiteral("pairOrder"));
+  pairOrder_->addItem(QStringLiteral("組の順"), static_cast<int>(PairOrder::Report));
+  pairOrder_->addItem(QStringLiteral("誤り率の高い順"), static_cast<int>(PairOrder::ErrorRate));
 
-  status_ = new QLabel(this);
-  status_->setObjectName(QStringLiteral("compareStatus"));
-  // A long note wraps instead of widening the window past its minimum size.
-  status_->setWordWrap(true);
-  status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  status_ = new StatusLine(this);
 
   // The browser widget inside the view is created later and moves the view in the focus
   // chain when it arrives; put the order back each time.
@@ -289,12 +386,11 @@ void MainWindow::BuildLayout() {
     header->addWidget(counter);
     editors->addLayout(header, 0, column);
     // Ignored width: the two editors share the width equally whatever their contents.
-    // Ten lines where the window has the room, never less than kEditorHeight.
-    editor->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    const int height = EditorHeightFor(editor, kEditorLines);
-    editor->SetPreferredHeight(height);
-    editor->setMinimumHeight(kEditorHeight);
-    editor->setMaximumHeight(height);
+    // Ten lines at first, never less than kEditorHeight; the splitter under them makes them
+    // lower, down to two lines, or higher.
+    editor->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
+    editor->SetPreferredHeight(std::max(kEditorHeight, EditorHeightFor(editor, kEditorLines)));
+    editor->setMinimumHeight(EditorHeightFor(editor, 2));
     editors->addWidget(editor, 1, column);
     editors->setColumnStretch(column, 1);
   };
@@ -323,24 +419,53 @@ void MainWindow::BuildLayout() {
   auto* reportColumn = new QVBoxLayout(reportPane);
   reportColumn->setContentsMargins(0, 0, 0, 0);
   reportColumn->setSpacing(2);
+  reportColumn->addWidget(staleBar_);
   reportColumn->addWidget(findBar_);
   reportColumn->addWidget(pageBar_);
   reportColumn->addWidget(view_, 1);
   splitter_ = new QSplitter(Qt::Horizontal, this);
   splitter_->setObjectName(QStringLiteral("reportSplitter"));
-  splitter_->addWidget(pairList_);
+  auto* pairPane = new QWidget(this);
+  auto* pairColumn = new QVBoxLayout(pairPane);
+  pairColumn->setContentsMargins(0, 0, 0, 0);
+  pairColumn->setSpacing(2);
+  auto* pairControls = new QHBoxLayout;
+  pairControls->addWidget(changedOnlyBox_);
+  pairControls->addStretch(1);
+  pairControls->addWidget(pairOrder_);
+  pairColumn->addLayout(pairControls);
+  pairColumn->addWidget(pairList_, 1);
+  splitter_->addWidget(pairPane);
   splitter_->addWidget(reportPane);
   splitter_->setStretchFactor(0, 0);
   splitter_->setStretchFactor(1, 1);
   splitter_->setSizes({pairList_->PreferredWidth(), 1000});
 
+  // The editors over the rest, with a splitter between: the editors' height is the user's
+  // to choose. A larger window gives its height to the report.
+  auto* editorPane = new QWidget(this);
+  editors->setContentsMargins(0, 0, 0, 0);
+  editorPane->setLayout(editors);
+  auto* lowerPane = new QWidget(this);
+  auto* lower = new QVBoxLayout(lowerPane);
+  lower->setContentsMargins(0, 0, 0, 0);
+  lower->setSpacing(6);
+  lower->addLayout(commands);
+  lower->addWidget(splitter_, 1);
+  editorSplitter_ = new QSplitter(Qt::Vertical, this);
+  editorSplitter_->setObjectName(QStringLiteral("editorSplitter"));
+  editorSplitter_->setChildrenCollapsible(false);
+  editorSplitter_->addWidget(editorPane);
+  editorSplitter_->addWidget(lowerPane);
+  editorSplitter_->setStretchFactor(0, 0);
+  editorSplitter_->setStretchFactor(1, 1);
+  editorSplitter_->setSizes({editorPane->sizeHint().height(), 1000});
+
   auto* window = new QVBoxLayout(this);
   window->setContentsMargins(6, 6, 6, 6);
   window->setSpacing(6);
   window->setMenuBar(menu_);
-  window->addLayout(editors);
-  window->addLayout(commands);
-  window->addWidget(splitter_, 1);
+  window->addWidget(editorSplitter_, 1);
   window->addWidget(status_);
 
   window->activate();
@@ -358,28 +483,88 @@ QList<QCheckBox*> MainWindow::OptionBoxes() const {
           morphemeMatchBox_, alignLinesBox_};
 }
 
+QList<bool> MainWindow::OptionStates() const {
+  QList<bool> states;
+  for (const QCheckBox* box : OptionBoxes()) states << box->isChecked();
+  for (const QAction* item : menu_->NormalizationItems()) states << item->isChecked();
+  return states;
+}
+
+void MainWindow::ShowNormalization() {
+  // The switches are remembered across runs and change what counts as the same; the status
+  // line keeps them in sight.
+  QStringList on;
+  for (const QAction* item : menu_->NormalizationItems()) {
+    if (!item->isChecked()) continue;
+    QString name = item->text();
+    name.remove(QRegularExpression(QStringLiteral("\\(&.\\)$")));
+    on << name;
+  }
+  status_->SetNormalization(on.isEmpty() ? QString()
+                                         : QStringLiteral("正規化: %1").arg(on.join(u'・')));
+}
+
+void MainWindow::UpdateStaleBar() {
+  if (!view_->HasReport()) return;
+  staleBar_->Show(textsChangedSinceReport_, OptionStates() != reportOptions_);
+}
+
 void MainWindow::UseSettings(QSettings* settings) {
   settings_ = std::make_unique<WindowSettings>(settings);
   // Every option box of the window, also those added after this was written.
   settings_->RestoreBoxes(findChildren<QCheckBox*>());
   settings_->RestoreItems(menu_->NormalizationItems());
+  ShowNormalization();
   // The view is kept as whether it is 対照表示; the group checks 表形式 otherwise.
   settings_->RestoreItems({menu_->reviewView});
   if (!menu_->reviewView->isChecked()) menu_->tablesView->setChecked(true);
   const QByteArray geometry = settings_->Geometry();
   if (!geometry.isEmpty()) restoreGeometry(geometry);
-  const QByteArray splitter = settings_->SplitterState();
-  if (!splitter.isEmpty()) splitter_->restoreState(splitter);
+  // The pair list's splitter sits inside the editors' one, and a splitter lays out its
+  // widgets only once it is shown: restored before, it would squeeze its sizes into the
+  // size it has then.
+  splitterStates_.clear();
+  for (QSplitter* splitter : {editorSplitter_, splitter_}) {
+    const QByteArray state = settings_->SplitterState(splitter->objectName());
+    if (!state.isEmpty()) splitterStates_.push_back({splitter, state});
+  }
+  if (isVisible()) RestoreSplitters();
+}
+
+void MainWindow::RestoreSplitters() {
+  for (const auto& [splitter, state] : std::exchange(splitterStates_, {})) {
+    splitter->restoreState(state);
+  }
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  RestoreSplitters();
 }
 
 void MainWindow::ApplyTabOrder() {
-  // The order in which Tab visits the controls; the pseudo-bunsetsu DP box sits between the
-  // two DP boxes on screen but comes last of the five here, and the pairing box follows it.
-  QWidget* const order[] = {
-      sourceEditor_,           targetEditor_,     compareButton_, charDpBox_,  morphemeDpBox_,
-      pseudoBunsetsuMatchBox_, morphemeMatchBox_, view_,          saveButton_, printButton_,
-      pseudoBunsetsuDpBox_,    alignLinesBox_};
-  for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+  // As the controls stand on screen: the editors, the buttons and boxes left to right, the
+  // pair list, then the report's bars top to bottom and the report. Hidden ones are skipped.
+  QList<QWidget*> order = {sourceEditor_,
+                           targetEditor_,
+                           compareButton_,
+                           saveButton_,
+                           printButton_,
+                           charDpBox_,
+                           morphemeDpBox_,
+                           pseudoBunsetsuDpBox_,
+                           pseudoBunsetsuMatchBox_,
+                           morphemeMatchBox_,
+                           alignLinesBox_,
+                           changedOnlyBox_,
+                           pairOrder_,
+                           pairList_};
+  for (const char* name : {"recompareButton", "findField", "findPrevious", "findNext", "findClose",
+                           "previousPage", "openInBrowser", "nextPage"}) {
+    if (auto* widget = findChild<QWidget*>(QLatin1String(name))) order << widget;
+  }
+  order << view_;
+  for (qsizetype i = 0; i + 1 < order.size(); ++i) setTabOrder(order[i], order[i + 1]);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -452,8 +637,25 @@ void MainWindow::SwitchView() {
   Compare();
 }
 
+void MainWindow::EnableReportCommands() {
+  // Before the first Compare there is nothing to save or print: the commands say so by
+  // being greyed out rather than by an error box.
+  const bool hasReport = view_->HasReport();
+  saveButton_->setEnabled(hasReport);
+  printButton_->setEnabled(hasReport);
+  menu_->save->setEnabled(hasReport);
+  menu_->print->setEnabled(hasReport);
+}
+
 void MainWindow::ShowReport(const std::filesystem::path& path) {
   view_->ShowReport(PathToQString(path));
+  EnableReportCommands();
+  // A Compare's report, written into the temporary folder: the one it replaces goes.
+  if (progress_ != nullptr) tempReports_->Adopt(PathToQString(path));
+  reportSourcePath_ = sourcePath_;
+  reportOptions_ = OptionStates();
+  textsChangedSinceReport_ = false;
+  UpdateStaleBar();
   // What the file tells until the Compare hands over its pairs.
   pairList_->Model().SetPairs(view_->Index());
 }
@@ -597,10 +799,15 @@ QString MainWindow::SuggestedSavePath() const {
     folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   }
   if (folder.isEmpty() || !QFileInfo(folder).isDir()) folder = QDir::homePath();
-  const QString name =
-      sourcePath_.isEmpty() ? QStringLiteral("比較") : QFileInfo(sourcePath_).completeBaseName();
-  return QDir(folder).filePath(
-      QStringLiteral("sorowa-%1-%2.htm").arg(name, QDate::currentDate().toString(Qt::ISODate)));
+  return QDir(folder).filePath(ReportBaseName() + QStringLiteral(".htm"));
+}
+
+QString MainWindow::ReportBaseName() const {
+  // Named after the text the report was made from, whatever the editors hold now.
+  const QString name = reportSourcePath_.isEmpty()
+                           ? QStringLiteral("比較")
+                           : QFileInfo(reportSourcePath_).completeBaseName();
+  return QStringLiteral("sorowa-%1-%2").arg(name, QDate::currentDate().toString(Qt::ISODate));
 }
 
 void MainWindow::ShowMessage(const UserMessage& message) {
@@ -609,8 +816,8 @@ void MainWindow::ShowMessage(const UserMessage& message) {
 }
 
 void MainWindow::ShowResult(const CompareResult& result) {
-  compareStatus_ = CompareStatusText(result);
-  status_->setText(compareStatus_);
+  status_->SetSummary(CompareStatusText(result));
+  status_->SetActivity({});
   std::vector<PairRow> rows =
       PairRows(result, *sourceEditor_->document(), *targetEditor_->document(), view_->Index());
   for (PairRow& row : rows) {
@@ -633,6 +840,11 @@ void MainWindow::Compare() {
   {
     CompareProgress progress(this, progressDelay_);
     progress_ = &progress;
+    // Nothing can change the editors while the Compare runs, and painting them can take
+    // seconds: a line of a hundred thousand characters is shaped anew for every paint, even
+    // for the caret's blink. Events are handled between pairs, so a paint that slow would
+    // hold up the Cancel button and the window's close request.
+    FrozenPaint frozen({sourceEditor_, targetEditor_});
     // OnCompare reports its own failures through ReportError and never throws.
     OnCompare(*this, store_, morphFactory_);
     progress_ = nullptr;
@@ -654,7 +866,7 @@ void MainWindow::Save() {
   if (!saved.isEmpty()) settings_->SetLastFolder(QFileInfo(saved).absolutePath());
 }
 
-void MainWindow::Print() { printer_->Print(this); }
+void MainWindow::Print() { printer_->Print(this, ReportBaseName() + QStringLiteral(".htm")); }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {
   // Escape closes the find bar and nothing else: it never closes or clears the window.
@@ -674,13 +886,17 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  printer_->Cancel();
   if (settings_->IsKept()) {
     settings_->SaveBoxes(findChildren<QCheckBox*>());
     settings_->SaveItems(menu_->NormalizationItems());
     settings_->SaveItems({menu_->reviewView});
     settings_->SetGeometry(saveGeometry());
-    settings_->SetSplitterState(splitter_->saveState());
+    for (QSplitter* splitter : {splitter_, editorSplitter_}) {
+      settings_->SetSplitterState(splitter->objectName(), splitter->saveState());
+    }
   }
+  tempReports_->RemoveAll();
   QWidget::closeEvent(event);
 }
 

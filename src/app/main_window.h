@@ -13,6 +13,7 @@
 #include "text/text_encoding.h"
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QPushButton;
 class QSettings;
@@ -31,6 +32,10 @@ class PlainTextEditor;
 class ReportPrinter;
 class ReportSaver;
 class ReportView;
+class ReportZoom;
+class StaleBar;
+class StatusLine;
+class TempReports;
 class WindowSettings;
 
 // The program's only window: the menu bar, the Source and Target editors with their line
@@ -98,12 +103,14 @@ class MainWindow : public QWidget, public CompareUi {
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildControls();
   void BuildLayout();
   void ApplyTabOrder();
+  void RestoreSplitters();
   void ConnectCommands();
   PlainTextEditor* EditorFor(Editor editor) const;
   // What an editor's text was read from, for the label above it and the pages of its lines.
@@ -121,7 +128,16 @@ class MainWindow : public QWidget, public CompareUi {
   void ShowFileLabel(Editor editor);
   void ForgetPagesIfEdited(Editor editor);
   QList<QCheckBox*> OptionBoxes() const;
+  // Every box and switch that changes a report, in a fixed order.
+  QList<bool> OptionStates() const;
+  void UpdateStaleBar();
+  // Names the normalisation switches that are on in the status line.
+  void ShowNormalization();
+  // Save and Print, with their menu items, only once there is a report.
+  void EnableReportCommands();
   QString SuggestedSavePath() const;
+  // "sorowa-<Source file>-<date>", after the texts of the report shown.
+  QString ReportBaseName() const;
   void OfferBrowser(const QString& path, qint64 size);
 
   Dialogs& dialogs_;
@@ -139,6 +155,12 @@ class MainWindow : public QWidget, public CompareUi {
   QLabel* sourceFile_ = nullptr;
   QLabel* targetFile_ = nullptr;
   QString sourcePath_;  // the file the Source text came from, if any
+  // What the report shown was made from: the Source file, the boxes and switches, and
+  // whether an editor has changed since.
+  QString reportSourcePath_;
+  QList<bool> reportOptions_;
+  bool textsChangedSinceReport_ = false;
+  StaleBar* staleBar_ = nullptr;
   QString targetPath_;
   EditorFile sourceOrigin_;
   EditorFile targetOrigin_;
@@ -155,14 +177,23 @@ class MainWindow : public QWidget, public CompareUi {
   FindBar* findBar_ = nullptr;
   PageBar* pageBar_ = nullptr;
   PairList* pairList_ = nullptr;
-  QSplitter* splitter_ = nullptr;
+  QCheckBox* changedOnlyBox_ = nullptr;
+  QComboBox* pairOrder_ = nullptr;
+  QSplitter* splitter_ = nullptr;        // the pair list beside the report
+  QSplitter* editorSplitter_ = nullptr;  // the editors over the rest
+  // Splitter states read from the settings, kept for the window's first show.
+  QList<std::pair<QSplitter*, QByteArray>> splitterStates_;
   PairNavigator* navigator_ = nullptr;
+  ReportZoom* zoom_ = nullptr;
+  QString changeNote_;  // what the status line says at the first or last change
   std::unique_ptr<WindowSettings> settings_;
-  QLabel* status_ = nullptr;
-  QString compareStatus_;  // what the status line says about the last Compare
-  QString printTarget_;    // the PDF file being printed to, if any
+  StatusLine* status_ = nullptr;
+  QString printTarget_;  // the PDF file being printed to, if any
+  QString printedPart_;  // the pairs being printed when not all of them
   std::unique_ptr<ReportSaver> saver_;
   ReportPrinter* printer_ = nullptr;
+  QString printedReport_;  // the report file being printed, kept until printing ends
+  std::unique_ptr<TempReports> tempReports_;
 
   // Set while a Compare runs; events handled meanwhile must not start another one.
   CompareProgress* progress_ = nullptr;

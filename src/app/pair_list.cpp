@@ -220,6 +220,8 @@ QVariant PairListModel::data(const QModelIndex& index, int role) const {
       return QVariant();
     case Qt::TextAlignmentRole:
       return int((index.column() == kState ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
+    case kSortRole:
+      return row.errorRate.value_or(-1.0);
   }
   return QVariant();
 }
@@ -247,8 +249,35 @@ QVariant PairListModel::headerData(int section, Qt::Orientation orientation, int
   return QVariant();
 }
 
+void PairListFilter::SetChangedOnly(bool changedOnly) {
+  if (changedOnly == changedOnly_) return;
+  changedOnly_ = changedOnly;
+  invalidateRowsFilter();
+}
+
+void PairListFilter::SetOrder(PairOrder order) {
+  // Column -1 is the model's own order, that of the report.
+  sort(order == PairOrder::ErrorRate ? PairListModel::kErrorRate : -1, Qt::DescendingOrder);
+}
+
+bool PairListFilter::filterAcceptsRow(int row, const QModelIndex& parent) const {
+  if (!changedOnly_ || parent.isValid()) return true;
+  const auto* pairs = static_cast<const PairListModel*>(sourceModel());
+  return pairs->IsChange(row);
+}
+
+bool PairListFilter::lessThan(const QModelIndex& left, const QModelIndex& right) const {
+  const double a = left.data(PairListModel::kSortRole).toDouble();
+  const double b = right.data(PairListModel::kSortRole).toDouble();
+  // Descending order puts the greater first; among equal rates the later pair counts as
+  // the greater, so that report order stays.
+  if (a != b) return a < b;
+  return left.row() > right.row();
+}
+
 PairList::PairList(QWidget* parent) : QTableView(parent) {
-  setModel(&model_);
+  filter_.setSourceModel(&model_);
+  setModel(&filter_);
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -260,10 +289,15 @@ PairList::PairList(QWidget* parent) : QTableView(parent) {
   horizontalHeader()->setStretchLastSection(true);
   setWordWrap(false);
   FitColumns();
-  connect(&model_, &QAbstractItemModel::modelReset, this, &PairList::FitColumns);
+  connect(&model_, &QAbstractItemModel::modelReset, this, [this] {
+    currentPair_ = -1;
+    FitColumns();
+  });
   connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex& current) {
-            if (!selecting_ && current.isValid()) emit PairChosen(current.row());
+            if (selecting_ || !current.isValid()) return;
+            currentPair_ = PairAtRow(current.row());
+            emit PairChosen(currentPair_);
           });
 }
 
@@ -304,14 +338,43 @@ int PairList::PreferredWidth() const {
   return width + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2 * frameWidth();
 }
 
+void PairList::SetChangedOnly(bool changedOnly) {
+  // Hiding the current row moves the current index to a neighbour, which is no choice of
+  // the user's.
+  selecting_ = true;
+  filter_.SetChangedOnly(changedOnly);
+  selecting_ = false;
+  SelectPair(currentPair_);
+}
+
+void PairList::SetOrder(PairOrder order) {
+  selecting_ = true;
+  filter_.SetOrder(order);
+  selecting_ = false;
+  SelectPair(currentPair_);
+}
+
 void PairList::SelectPair(int pair) {
   if (pair < 0 || pair >= model_.rowCount()) return;
+  currentPair_ = pair;
   selecting_ = true;
-  const QModelIndex row = model_.index(pair, 0);
-  selectionModel()->setCurrentIndex(
-      row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-  scrollTo(row);
+  const int row = RowOfPair(pair);
+  if (row < 0) {
+    selectionModel()->clear();
+  } else {
+    const QModelIndex index = filter_.index(row, 0);
+    selectionModel()->setCurrentIndex(
+        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollTo(index);
+  }
   selecting_ = false;
+}
+
+int PairList::PairAtRow(int row) const { return filter_.mapToSource(filter_.index(row, 0)).row(); }
+
+int PairList::RowOfPair(int pair) const {
+  const QModelIndex index = filter_.mapFromSource(model_.index(pair, 0));
+  return index.isValid() ? index.row() : -1;
 }
 
 }  // namespace sorowa

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QSortFilterProxyModel>
 #include <QTableView>
 #include <optional>
 #include <vector>
@@ -48,6 +49,8 @@ class PairListModel : public QAbstractTableModel {
 
  public:
   enum Column { kSource, kTarget, kState, kErrorRate, kColumnCount };
+  // The row's error rate as a number, -1 without one: what the list sorts by.
+  static constexpr int kSortRole = Qt::UserRole;
 
   using QAbstractTableModel::QAbstractTableModel;
 
@@ -79,7 +82,31 @@ class PairListModel : public QAbstractTableModel {
   std::size_t largestLine_ = 0;
 };
 
+// The order of the pair list's rows.
+enum class PairOrder { Report, ErrorRate };
+
+// What the pair list shows of the model: every pair or only those that differ or stand
+// alone, in report order or by error rate, highest first (pairs without a rate last; equal
+// rates keep report order).
+class PairListFilter : public QSortFilterProxyModel {
+  Q_OBJECT
+
+ public:
+  using QSortFilterProxyModel::QSortFilterProxyModel;
+
+  void SetChangedOnly(bool changedOnly);
+  void SetOrder(PairOrder order);
+
+ protected:
+  bool filterAcceptsRow(int row, const QModelIndex& parent) const override;
+  bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
+
+ private:
+  bool changedOnly_ = false;
+};
+
 // The pane beside the report that lists the pairs; choosing a row moves the report there.
+// Rows are named by their pair (the model's row) whatever the filter shows.
 class PairList : public QTableView {
   Q_OBJECT
 
@@ -87,11 +114,18 @@ class PairList : public QTableView {
   explicit PairList(QWidget* parent = nullptr);
 
   PairListModel& Model() { return model_; }
+  // Shows only the changes, or every pair; in report order or by error rate. The pair
+  // chosen stays chosen where it is still shown, and the report stays where it is.
+  void SetChangedOnly(bool changedOnly);
+  void SetOrder(PairOrder order);
   // A width that shows every column whole for line numbers up to five digits, the error
   // rate's included.
   int PreferredWidth() const;
-  // Marks the row of pair without moving the report again.
+  // Marks the row of pair without moving the report again; none when the filter hides it.
   void SelectPair(int pair);
+  // The pair shown in a row of the list, and the list's row of a pair (-1 when hidden).
+  int PairAtRow(int row) const;
+  int RowOfPair(int pair) const;
 
  signals:
   void PairChosen(int pair);
@@ -101,7 +135,9 @@ class PairList : public QTableView {
   int ErrorRateWidth() const;
 
   PairListModel model_;
+  PairListFilter filter_;
   bool selecting_ = false;
+  int currentPair_ = -1;  // the pair last chosen or marked
 };
 
 }  // namespace sorowa

@@ -24,7 +24,11 @@ const char kPairAtTop[] = R"JS((function () {
 // right edge, to that cell.
 const char kScrollToPair[] = R"JS((function (i) {
   const hrs = document.getElementsByTagName('hr');
-  if (i >= hrs.length) return -1;
+  if (i >= hrs.length) {
+    // Some tables of one big pair, without its end.
+    window.scrollTo(0, 0);
+    return 0;
+  }
   const before = i > 0 ? hrs[i - 1] : null;
   const end = hrs[i];
   const top = before ? before.getBoundingClientRect().bottom + window.scrollY : 0;
@@ -71,29 +75,28 @@ PairNavigator::PairNavigator(ReportView& view, QObject* parent) : QObject(parent
 }
 
 void PairNavigator::OnPageLoaded(int page, bool ok) {
-  if (!ok) {
-    pending_ = -1;
-    return;
-  }
-  if (pending_ >= 0 && view_.PageOfPair(pending_) == page) {
-    const int pair = pending_;
-    pending_ = -1;
-    current_ = pair;
-    ScrollToLocalPair(pair - view_.PageFirstPair(page));
-    emit PairShown(pair);
-    return;
-  }
+  // A pair waits for its part only as long as nothing was asked for since.
+  const bool mine = pending_ >= 0 && pendingRequest_ == view_.RequestSerial();
+  const int pair = pending_;
+  pending_ = -1;
   // A new report, or a part the user chose: nothing moved to yet in it.
   current_ = -1;
   scrollYAfterMove_ = -1;
+  if (!ok || !mine) return;
+  current_ = pair;
+  ScrollToLocalPair(pair - view_.PageFirstPair(page));
+  emit PairShown(pair);
 }
 
 void PairNavigator::ShowPair(int pair) {
   if (!view_.HasReport() || pair < 0 || pair >= view_.Index().pairCount()) return;
   const int page = view_.PageOfPair(pair);
-  if (page != view_.CurrentPage()) {
-    pending_ = pair;
+  if (view_.IsLoading() || page != view_.ShownPage()) {
+    // Moved to once its part is on screen, unless something else is asked for first. A
+    // part already on its way is not loaded again.
     view_.ShowPage(page);
+    pending_ = pair;
+    pendingRequest_ = view_.RequestSerial();
     return;
   }
   current_ = pair;
@@ -102,19 +105,33 @@ void PairNavigator::ShowPair(int pair) {
 }
 
 void PairNavigator::ScrollToLocalPair(int pair) {
+  const quint64 serial = view_.RequestSerial();
   const char* script = view_.Index().isReview() ? kReviewScrollToPair : kScrollToPair;
   view_.page()->runJavaScript(QString::fromLatin1(script).arg(pair),
-                              [this](const QVariant& y) { scrollYAfterMove_ = y.toDouble(); });
+                              [this, serial](const QVariant& y) {
+                                if (serial == view_.RequestSerial())
+                                  scrollYAfterMove_ = y.toDouble();
+                              });
 }
 
 void PairNavigator::Step(int direction) {
   if (!view_.HasReport() || view_.Index().pairCount() == 0) return;
+  if (view_.IsLoading() || view_.ShownPage() < 0) {
+    // The page cannot say where the user is: go on from the pair on its way, or from the
+    // top of the part asked for.
+    const bool waiting = pending_ >= 0 && pendingRequest_ == view_.RequestSerial();
+    const int first = view_.PageFirstPair(view_.RequestedPage());
+    StepFromPair(direction, waiting ? pending_ : direction > 0 ? first - 1 : first);
+    return;
+  }
+  const quint64 serial = view_.RequestSerial();
   view_.page()->runJavaScript(
       QString::fromLatin1(view_.Index().isReview() ? kReviewPairAtTop : kPairAtTop),
-      [this, direction](const QVariant& v) {
+      [this, direction, serial](const QVariant& v) {
         const QVariantList result = v.toList();
-        if (result.size() != 2) return;
-        StepFrom(direction, view_.PageFirstPair(view_.CurrentPage()) + result[0].toInt(),
+        // An answer about a page that something asked since has replaced is no answer.
+        if (result.size() != 2 || serial != view_.RequestSerial()) return;
+        StepFrom(direction, view_.PageFirstPair(view_.ShownPage()) + result[0].toInt(),
                  result[1].toDouble());
       });
 }
@@ -128,16 +145,21 @@ void PairNavigator::StepFrom(int direction, int pairAtTop, double scrollY) {
   // otherwise the pair at the top of the window.
   int from = pairAtTop;
   if (current_ >= 0 && scrollY == scrollYAfterMove_) from = current_;
-  const ReportIndex& index = view_.Index();
   // Before the first move, a change in the very first pair counts as the next one.
-  if (direction > 0 && current_ < 0 && scrollY <= 0) from = -1;
-  for (int pair = from + direction; pair >= 0 && pair < index.pairCount(); pair += direction) {
+  if (direction > 0 && current_ < 0 && scrollY <= 0)
+    from = view_.PageFirstPair(view_.ShownPage()) - 1;
+  StepFromPair(direction, from);
+}
+
+void PairNavigator::StepFromPair(int direction, int from) {
+  const int pairs = view_.Index().pairCount();
+  for (int pair = from + direction; pair >= 0 && pair < pairs; pair += direction) {
     if (IsChange(pair)) {
       ShowPair(pair);
       return;
     }
   }
-  emit NoFurtherChange();
+  emit NoFurtherChange(direction);
 }
 
 }  // namespace sorowa

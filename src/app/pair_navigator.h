@@ -31,12 +31,13 @@ class PairNavigator : public QObject {
 
  signals:
   void PairShown(int pair);
-  // No changed pair lies further in that direction.
-  void NoFurtherChange();
+  // No changed pair lies further in that direction (+1 after, -1 before).
+  void NoFurtherChange(int direction);
 
  private:
   void Step(int direction);
   void StepFrom(int direction, int pairAtTop, double scrollY);
+  void StepFromPair(int direction, int from);
   void ScrollToLocalPair(int pair);
   void OnPageLoaded(int page, bool ok);
 
@@ -46,7 +47,8 @@ class PairNavigator : public QObject {
   std::function<bool(int)> isChange_;
   int current_ = -1;  // last pair moved to; -1 since the report was loaded
   double scrollYAfterMove_ = -1;
-  int pending_ = -1;  // pair to move to once its part has loaded
+  int pending_ = -1;            // pair to move to once its part has loaded
+  quint64 pendingRequest_ = 0;  // the view's request that pending_ waits for
 };
 
 }  // namespace sorowa

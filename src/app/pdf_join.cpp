@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <memory>
-#include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
@@ -13,7 +12,7 @@
 
 namespace sorowa {
 
-QByteArray JoinPdfFiles(const QStringList& files) {
+void JoinPdfFiles(const QStringList& files, const QString& output) {
   QPDF joined;
   joined.emptyPDF();
   QPDFPageDocumentHelper pages(joined);
@@ -28,12 +27,8 @@ QByteArray JoinPdfFiles(const QStringList& files) {
     }
     inputs.push_back(std::move(input));
   }
-  QPDFWriter writer(joined);
-  writer.setOutputMemory();
+  QPDFWriter writer(joined, QFile::encodeName(output).constData());
   writer.write();
-  const std::shared_ptr<Buffer> buffer = writer.getBufferSharedPointer();
-  return QByteArray(reinterpret_cast<const char*>(buffer->getBuffer()),
-                    static_cast<qsizetype>(buffer->getSize()));
 }
 
 }  // namespace sorowa

@@ -8,6 +8,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QUrl>
+#include <algorithm>
 
 namespace sorowa {
 namespace {
@@ -62,6 +63,11 @@ QString PlainTextEditor::Text() const {
   return text;
 }
 
+int PlainTextEditor::LineCount() const {
+  // The document keeps a block after the last line break, empty when the text ends in one.
+  return blockCount() - (document()->lastBlock().length() == 1 ? 1 : 0);
+}
+
 void PlainTextEditor::ReplaceText(const QString& text) {
   QString asStored = text;
   // The document splits lines at CR LF, CR and LF alike and stores the break, not the
@@ -77,6 +83,21 @@ void PlainTextEditor::ReplaceText(const QString& text) {
   cursor.endEditBlock();
   cursor.movePosition(QTextCursor::Start);
   setTextCursor(cursor);
+  FitWrapModeToLines();
+}
+
+void PlainTextEditor::FitWrapModeToLines() {
+  int longest = 0;
+  for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+    longest = std::max(longest, block.length() - 1);  // without the line break
+  }
+  // Unwrapped, every line is laid out whole to find the widest, and each visible one is
+  // shaped anew at every paint: for lines of a hundred thousand characters that takes
+  // seconds each time. Wrapped, only the lines in view are laid out, a screen line at a
+  // time. Nobody reads such a line by scrolling sideways anyway.
+  const bool wrap = longest > kLongLine;
+  setLineWrapMode(wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+  setWordWrapMode(wrap ? QTextOption::WrapAnywhere : QTextOption::NoWrap);
 }
 
 bool PlainTextEditor::canInsertFromMimeData(const QMimeData* source) const {
@@ -85,7 +106,10 @@ bool PlainTextEditor::canInsertFromMimeData(const QMimeData* source) const {
 
 void PlainTextEditor::insertFromMimeData(const QMimeData* source) {
   if (source == nullptr) return;
-  if (const std::optional<QString> text = PlainTextOf(*source)) insertPlainText(*text);
+  if (const std::optional<QString> text = PlainTextOf(*source)) {
+    insertPlainText(*text);
+    FitWrapModeToLines();
+  }
 }
 
 void PlainTextEditor::keyPressEvent(QKeyEvent* event) {

@@ -7,7 +7,7 @@
 
 namespace sorowa {
 
-ReportIndex ReportIndex::Build(const QString& path) {
+ReportIndex ReportIndex::Build(const QString& path, qint64 tablesOfPairsOver) {
   ReportIndex index;
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return index;
@@ -29,6 +29,9 @@ ReportIndex ReportIndex::Build(const QString& path) {
   constexpr std::string_view kBody = "<body>";
   constexpr std::string_view kSeparator = "<hr><br>";
   constexpr std::string_view kFoot = "</body></html>";
+  // Every table of a pair is followed by a line break; the user's text, always escaped,
+  // never holds the tag.
+  constexpr std::string_view kTableEnd = "</table>\n<br>";
   const std::size_t body = bytes.find(kBody);
   index.headEnd_ = body == std::string_view::npos ? 0 : static_cast<qint64>(body + kBody.size());
   index.footStart_ = bytes.ends_with(kFoot) ? static_cast<qint64>(bytes.size() - kFoot.size())
@@ -43,6 +46,15 @@ ReportIndex ReportIndex::Build(const QString& path) {
     index.pairEnds_.push_back(static_cast<qint64>(end));
     index.changed_.push_back(pair.find("class=\"partial\"") != std::string_view::npos ||
                              pair.find("class=\"different\"") != std::string_view::npos);
+    if (tablesOfPairsOver >= 0 && static_cast<qint64>(pair.size()) > tablesOfPairsOver) {
+      for (std::size_t table = pair.find(kTableEnd); table != std::string_view::npos;
+           table = pair.find(kTableEnd, table + kTableEnd.size())) {
+        const std::size_t tableEnd = table + kTableEnd.size();
+        if (tableEnd + kSeparator.size() < pair.size()) {
+          index.tableEnds_.push_back(static_cast<qint64>(from + tableEnd));
+        }
+      }
+    }
     from = end;
   }
   index.ok_ = true;
@@ -81,6 +93,12 @@ bool ReportIndex::BuildReview(std::string_view bytes) {
 int ReportIndex::PairAt(qint64 offset) const {
   return static_cast<int>(std::upper_bound(pairEnds_.begin(), pairEnds_.end(), offset) -
                           pairEnds_.begin());
+}
+
+QVector<qint64> ReportIndex::TableEnds(int i) const {
+  const auto begin = std::upper_bound(tableEnds_.begin(), tableEnds_.end(), pairStart(i));
+  const auto end = std::lower_bound(begin, tableEnds_.end(), pairEnd(i));
+  return QVector<qint64>(begin, end);
 }
 
 }  // namespace sorowa

@@ -13,8 +13,10 @@ namespace sorowa {
 // show a big report part by part and know which pairs hold a change.
 class ReportIndex {
  public:
-  // Reads the file. An unreadable file gives an empty index with ok() false.
-  static ReportIndex Build(const QString& path);
+  // Reads the file. An unreadable file gives an empty index with ok() false. For the pairs
+  // bigger than tablesOfPairsOver bytes (none when negative), it also finds where their
+  // tables end, so that such a pair can be shown a few tables at a time.
+  static ReportIndex Build(const QString& path, qint64 tablesOfPairsOver = -1);
 
   bool ok() const { return ok_; }
   qint64 fileSize() const { return fileSize_; }
@@ -32,6 +34,9 @@ class ReportIndex {
   bool pairChanged(int i) const { return changed_[i]; }
   // The pair whose bytes hold offset; pairCount() past the last pair.
   int PairAt(qint64 offset) const;
+  // Where each table of pair i but the last ends (after its "<br>"), when Build was asked to
+  // find them for that pair; empty otherwise. The last table ends with the pair.
+  QVector<qint64> TableEnds(int i) const;
 
  private:
   // Reads the rows of a review page; false, leaving the index as it was, for the tables.
@@ -44,6 +49,7 @@ class ReportIndex {
   qint64 footStart_ = 0;
   QVector<qint64> pairEnds_;
   QVector<bool> changed_;
+  QVector<qint64> tableEnds_;  // of the pairs asked for, in file order
 };
 
 }  // namespace sorowa

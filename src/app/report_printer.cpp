@@ -1,9 +1,10 @@
 #include "app/report_printer.h"
 
+#include <QMarginsF>
 #include <QPageLayout>
 #include <QPrinter>
 #include <QProcess>
-#include <QSaveFile>
+#include <QProgressDialog>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QWebEnginePage>
@@ -12,6 +13,7 @@
 
 #include "app/dialogs.h"
 #include "app/pdf_join.h"
+#include "app/report_saver.h"
 #include "app/report_view.h"
 
 namespace sorowa {
@@ -36,7 +38,7 @@ ReportPrinter::ReportPrinter(ReportView& view, Dialogs& dialogs, QObject* parent
 
 ReportPrinter::~ReportPrinter() = default;
 
-void ReportPrinter::Print(QWidget* parent) {
+void ReportPrinter::Print(QWidget* parent, const QString& docName) {
   if (!view_.HasReport()) {
     dialogs_.ShowError(parent, QStringLiteral("印刷するレポートがまだありません。"),
                        QStringLiteral("先に［比較］を押してレポートを作ってください。"));
@@ -48,18 +50,30 @@ void ReportPrinter::Print(QWidget* parent) {
     return;
   }
   auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-  printer->setDocName(view_.title().isEmpty() ? QStringLiteral("Sorowa") : view_.title());
+  // The dialog proposes the PDF file after the document's name, less its extension.
+  printer->setDocName(docName);
+  // Room to hold the paper and to write on, wherever the printer's own default is tighter.
+  printer->setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
   if (!dialogs_.AskPrintSettings(parent, *printer)) return;
 
   printer_ = std::move(printer);
   parent_ = parent;
-  emit Started(IsPdfFile(*printer_) ? printer_->outputFileName() : QString());
-  // A report shown in parts prints the part shown.
-  const int first = view_.PageFirstPair(view_.CurrentPage());
-  const int end =
-      view_.IsPaged() ? view_.PageEndPair(view_.CurrentPage()) : view_.Index().pairCount();
   const bool toPdf =
       IsPdfFile(*printer_) || !QStandardPaths::findExecutable(QStringLiteral("lp")).isEmpty();
+  // The whole report, but the browser's own printing takes one page: then the part shown.
+  int first = 0;
+  int end = view_.Index().pairCount();
+  QString part;
+  if (!toPdf && view_.IsPaged()) {
+    const int shown = std::max(view_.ShownPage(), 0);
+    first = view_.PageFirstPair(shown);
+    end = view_.PageEndPair(shown);
+    part = QStringLiteral("組 %1〜%2（全 %3 組のうち表示中の部分だけ）")
+               .arg(first + 1)
+               .arg(end)
+               .arg(view_.Index().pairCount());
+  }
+  emit Started(IsPdfFile(*printer_) ? printer_->outputFileName() : QString(), part);
   QVector<int> starts{first};
   if (toPdf) {
     spool_ = std::make_unique<QTemporaryDir>();
@@ -78,7 +92,41 @@ void ReportPrinter::Print(QWidget* parent) {
     if (toPdf) run->pdf = spool_->filePath(QStringLiteral("part-%1.pdf").arg(i + 1));
     runs_.push_back(std::move(run));
   }
-  for (const std::unique_ptr<Run>& run : runs_) StartRun(*run);
+  nextRun_ = 0;
+  runsDone_ = 0;
+  // A report in parts takes a while: a minute for each ten or so parts.
+  if (view_.IsPaged() && toPdf) ShowProgress();
+  StartRuns();
+}
+
+void ReportPrinter::Cancel() {
+  if (!IsPrinting()) return;
+  emit Cancelled();
+  End(false);
+}
+
+void ReportPrinter::ShowProgress() {
+  progress_ = std::make_unique<QProgressDialog>(parent_);
+  progress_->setWindowTitle(QStringLiteral("Sorowa"));
+  progress_->setCancelButtonText(QStringLiteral("キャンセル"));
+  // The window stays usable meanwhile; a Compare may even replace the report shown.
+  progress_->setWindowModality(Qt::NonModal);
+  progress_->setAutoClose(false);
+  progress_->setAutoReset(false);
+  progress_->setMinimumDuration(0);
+  progress_->setRange(0, static_cast<int>(runs_.size()));
+  progress_->setValue(0);
+  progress_->setLabelText(QStringLiteral("レポートを印刷しています… 0 / %1").arg(runs_.size()));
+  connect(progress_.get(), &QProgressDialog::canceled, this, &ReportPrinter::Cancel);
+  progress_->show();
+}
+
+void ReportPrinter::StartRuns() {
+  int running = 0;
+  for (std::size_t i = 0; i < nextRun_; ++i) running += runs_[i]->done ? 0 : 1;
+  for (; nextRun_ < runs_.size() && running < kMaxRuns; ++nextRun_, ++running) {
+    StartRun(*runs_[nextRun_]);
+  }
 }
 
 void ReportPrinter::StartRun(Run& run) {
@@ -116,10 +164,17 @@ void ReportPrinter::OnRunPrinted(Run& run, bool ok) {
     return;
   }
   run.done = true;
+  ++runsDone_;
   // The run's browser process is not needed any more.
   Dismiss(run.view, this);
-  for (const std::unique_ptr<Run>& other : runs_) {
-    if (!other->done) return;
+  if (progress_) {
+    progress_->setValue(runsDone_);
+    progress_->setLabelText(
+        QStringLiteral("レポートを印刷しています… %1 / %2").arg(runsDone_).arg(runs_.size()));
+  }
+  if (runsDone_ < static_cast<int>(runs_.size())) {
+    StartRuns();
+    return;
   }
   OnAllPrinted();
 }
@@ -127,9 +182,9 @@ void ReportPrinter::OnRunPrinted(Run& run, bool ok) {
 void ReportPrinter::OnAllPrinted() {
   QStringList parts;
   for (const std::unique_ptr<Run>& run : runs_) parts << run->pdf;
-  QByteArray pdf;
+  const QString joined = spool_->filePath(QStringLiteral("sorowa.pdf"));
   try {
-    pdf = JoinPdfFiles(parts);
+    JoinPdfFiles(parts, joined);
   } catch (const std::bad_alloc&) {
     End(false, QStringLiteral("PDF をまとめるためのメモリーが足りません。"));
     return;
@@ -140,19 +195,17 @@ void ReportPrinter::OnAllPrinted() {
                    .arg(QString::fromLocal8Bit(error.what())));
     return;
   }
-  const QString path = IsPdfFile(*printer_) ? printer_->outputFileName()
-                                            : spool_->filePath(QStringLiteral("sorowa.pdf"));
-  // Whole or not at all: an earlier file of that name stays until the new one is complete.
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(pdf) != pdf.size() || !file.commit()) {
-    End(false, QStringLiteral("%1 に書き込めませんでした: %2").arg(path, file.errorString()));
+  if (!IsPdfFile(*printer_)) {
+    SendToPrinter(joined);
     return;
   }
-  if (IsPdfFile(*printer_)) {
-    End(true);
-  } else {
-    SendToPrinter(path);
+  // Whole or not at all: an earlier file of that name stays until the new one is complete.
+  const QString problem = ReportSaver::CopyReport(joined, printer_->outputFileName());
+  if (!problem.isEmpty()) {
+    End(false, problem);
+    return;
   }
+  End(true);
 }
 
 void ReportPrinter::SendToPrinter(const QString& pdf) {
@@ -186,10 +239,15 @@ void ReportPrinter::OnBrowserPrinted(bool ok) {
 
 void ReportPrinter::End(bool ok, const QString& problem) {
   printer_.reset();
+  if (progress_) {
+    // Cancel may come from the dialog's own signal.
+    progress_->hide();
+    progress_.release()->deleteLater();
+  }
   for (std::unique_ptr<Run>& run : runs_) Dismiss(run->view, this);
   runs_.clear();
   spool_.reset();
-  if (!ok) {
+  if (!ok && !problem.isEmpty()) {
     dialogs_.ShowError(parent_, QStringLiteral("レポートを印刷できませんでした。"), problem);
   }
   emit Finished(ok);

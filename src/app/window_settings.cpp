@@ -48,13 +48,22 @@ void WindowSettings::SetGeometry(const QByteArray& geometry) {
   if (settings_ != nullptr) settings_->setValue(QStringLiteral("window/geometry"), geometry);
 }
 
-QByteArray WindowSettings::SplitterState() const {
-  return settings_ != nullptr ? settings_->value(QStringLiteral("window/splitter")).toByteArray()
-                              : QByteArray();
+namespace {
+
+// The pair list's splitter was the only one, under a key of its own; it keeps it.
+QString SplitterKey(const QString& name) {
+  return name == QLatin1String("reportSplitter") ? QStringLiteral("window/splitter")
+                                                 : QStringLiteral("window/%1").arg(name);
 }
 
-void WindowSettings::SetSplitterState(const QByteArray& state) {
-  if (settings_ != nullptr) settings_->setValue(QStringLiteral("window/splitter"), state);
+}  // namespace
+
+QByteArray WindowSettings::SplitterState(const QString& name) const {
+  return settings_ != nullptr ? settings_->value(SplitterKey(name)).toByteArray() : QByteArray();
+}
+
+void WindowSettings::SetSplitterState(const QString& name, const QByteArray& state) {
+  if (settings_ != nullptr) settings_->setValue(SplitterKey(name), state);
 }
 
 QString WindowSettings::LastFolder() const {

@@ -11,7 +11,7 @@ class QSettings;
 namespace sorowa {
 
 // What the window remembers between runs: every option box and checkable menu item (by its
-// object name, so ones added later are kept too), the window's geometry, the splitter and the last
+// object name, so ones added later are kept too), the window's geometry, the splitters and the last
 // folder used. Without a settings store nothing is kept, which is what the tests use.
 class WindowSettings {
  public:
@@ -24,8 +24,9 @@ class WindowSettings {
   void SaveItems(const QList<QAction*>& items);
   QByteArray Geometry() const;
   void SetGeometry(const QByteArray& geometry);
-  QByteArray SplitterState() const;
-  void SetSplitterState(const QByteArray& state);
+  // A splitter's state, by the splitter's object name.
+  QByteArray SplitterState(const QString& name) const;
+  void SetSplitterState(const QString& name, const QByteArray& state);
   // The folder of the last file opened or saved; empty when none yet.
   QString LastFolder() const;
   void SetLastFolder(const QString& folder);

@@ -13,10 +13,12 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <QWebEnginePage>
 
 #include "app/compare_progress.h"
 #include "app/compare_status.h"
@@ -52,7 +54,7 @@ void MainWindowTest::CompareWritesReportIntoTmpDir() {
   // The editors hold the normalised texts; the view was given the file by its path.
   QCOMPARE(Source()->Text(), QStringLiteral("吾輩は猫である。\n名前はまだ無い。\n"));
   QCOMPARE(Target()->Text(), QStringLiteral("吾輩は犬である。\n名前はもう有る。\n"));
-  QCOMPARE(Child<QLabel>("sourceLineCount")->text(), QStringLiteral("3"));
+  QCOMPARE(Child<QLabel>("sourceLineCount")->text(), QStringLiteral("2"));
   QCOMPARE(View()->ReportPath(), path);
   QTRY_COMPARE_WITH_TIMEOUT(View()->url(), QUrl::fromLocalFile(path), 20000);
   QVERIFY(dialogs_->errors.isEmpty());
@@ -250,22 +252,28 @@ void MainWindowTest::CancelKeepsEarlierReport() {
   Source()->setPlainText(many);
   Target()->setPlainText(many);
 
-  // The dialog appears at once and the first chance to press Cancel is taken.
+  // The dialog appears at once and the first chance to press Cancel is taken. Meanwhile a
+  // click on the window does nothing, and yet no modal window keeps the window system's
+  // close request from the window.
   window_->SetProgressDelay(std::chrono::milliseconds(0));
   QString label;
-  bool modal = false;
+  bool blocked = false;
   QTimer::singleShot(0, window_.get(), [&] {
     auto* dialog = window_->findChild<QProgressDialog*>();
     if (dialog == nullptr) return;
     label = dialog->labelText();
-    modal = dialog->isModal() || dialog->windowModality() != Qt::NonModal;
+    const QString text = Source()->Text();
+    QTest::mouseClick(Child<QCheckBox>("charDpBox"), Qt::LeftButton);
+    QTest::keyClick(Source(), Qt::Key_X);
+    blocked = !Child<QCheckBox>("charDpBox")->isChecked() && Source()->Text() == text &&
+              QGuiApplication::modalWindow() == nullptr;
     auto* cancel = dialog->findChild<QPushButton*>();
     if (cancel != nullptr) QTest::mouseClick(cancel, Qt::LeftButton);
   });
   const QString second = RunCompareInto(tmp_->path());
 
   QVERIFY2(label.contains(QStringLiteral("/ 3000")), qPrintable(label));
-  QVERIFY(modal);
+  QVERIFY(blocked);
   QVERIFY(second.isEmpty());
   QCOMPARE(ReportFiles(tmp_->path()).size(), 1);
   QCOMPARE(View()->ReportPath(), first);
@@ -318,27 +326,118 @@ void MainWindowTest::ClosingDuringCompareCancelsIt() {
   const QString written = RunCompareInto(tmp_->path());
   QVERIFY(visibleAfterClose);
   QVERIFY(written.isEmpty());
+  // The partial report has gone with the Compare.
+  QCOMPARE(QDir(tmp_->path()).entryList(QDir::Files | QDir::Hidden), QStringList{});
   QVERIFY(!window_->isVisible());
   QVERIFY(dialogs_->errors.isEmpty());
 }
 
-void MainWindowTest::TooBigReportOffersTheBrowser() {
-  // One pair larger than any part the view shows: said in Japanese with the path and size.
-  const QString path = tmp_->filePath(QStringLiteral("huge.htm"));
+// A report in the temporary folder goes once a newer one replaces it, the last one when
+// the window closes; a saved copy stays, even in that folder.
+void MainWindowTest::TemporaryReportsGoAway() {
+  Source()->setPlainText(QStringLiteral("一つ目\n"));
+  Target()->setPlainText(QStringLiteral("一つめ\n"));
+  const QString first = RunCompareInto(tmp_->path());
+  QVERIFY(!first.isEmpty());
+  dialogs_->savePath = tmp_->filePath(QStringLiteral("saved.htm"));
+  window_->Save();
+  Source()->setPlainText(QStringLiteral("二つ目\n"));
+  const QString second = RunCompareInto(tmp_->path());
+  QVERIFY(!second.isEmpty());
+  QStringList expected{QStringLiteral("saved.htm"), QFileInfo(second).fileName()};
+  expected.sort();
+  QCOMPARE(ReportFiles(tmp_->path()), expected);
+  window_->close();
+  QCOMPARE(ReportFiles(tmp_->path()), QStringList{QStringLiteral("saved.htm")});
+}
+
+// A pair bigger than a part is shown a few whole tables at a time, and a table too big for
+// the view is a notice with a button to the web browser.
+void MainWindowTest::BigPairsAreShownTableByTable() {
+  const qint64 mb = qint64{1} << 20;
+  auto table = [](qint64 bytes) {
+    QByteArray cells =
+        "<table>\n<tr>\n<td rowspan=2 width=50px><span class=\"caption\">文字単位"
+        "でDPマッチング</span></td>\n";
+    while (cells.size() < bytes) cells += "<td class=\"same\">x</td>\n";
+    return cells + "</tr>\n</table>\n<br>";
+  };
+  const QString path = tmp_->filePath(QStringLiteral("big.htm"));
   QFile file(path);
   QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write("<html><head></head><body><table><tr><td class=\"same\">");
-  file.write(QByteArray(ReportView::kMaxPageBytes + 1, 'x'));
-  file.write("</td></tr></table><hr><br></body></html>");
+  file.write("<html><head></head><body>");
+  file.write(table(1000) + "<hr><br>");
+  file.write(table(3 * mb) + table(2 * mb) + table(ReportView::kMaxTableBytes + 1) + "<hr><br>");
+  file.write(table(1000) + "<hr><br>");
+  file.write("</body></html>");
   file.close();
+  window_->show();
   window_->ShowReport(std::filesystem::path(path.toStdString()));
-  QCOMPARE(dialogs_->browserQuestions.size(), 1);
-  QVERIFY(dialogs_->browserQuestions.front().contains(QStringLiteral("huge.htm")));
-  QVERIFY(dialogs_->browserQuestions.front().contains(QStringLiteral("48.0 MB")));
-  // Save still copies the whole file.
+
+  // Pair 1, then the three tables of pair 2 one by one (two would not fit in a part), then
+  // pair 3.
+  struct Part {
+    int pair;
+    int table;  // -1: whole pairs
+  };
+  const Part parts[] = {{0, -1}, {1, 0}, {1, 1}, {1, 2}, {2, -1}};
+  QVERIFY(View()->IsPaged());
+  QCOMPARE(View()->PageCount(), 5);
+  for (int page = 0; page < 5; ++page) {
+    QCOMPARE(View()->PageFirstPair(page), parts[page].pair);
+    QCOMPARE(View()->PageTables(page).count, parts[page].table < 0 ? 0 : 3);
+    QCOMPARE(View()->PageTables(page).first, std::max(parts[page].table, 0));
+    QCOMPARE(View()->PageTooBig(page), page == 3);
+  }
+  QCOMPARE(View()->PageOfPair(1), 1);
+  QCOMPARE(View()->PageOfPair(2), 4);
+
+  QSignalSpy loaded(View(), &ReportView::PageLoaded);
+  View()->ShowPage(3);
+  QVERIFY(loaded.wait(30000));
+  QVERIFY(Child<QWidget>("openInBrowser")->isVisible());
+  const QString bar = Child<QLabel>("pageText")->text();
+  QVERIFY2(bar.contains(QStringLiteral("組 2 の表 3 / 3")), qPrintable(bar));
+  // The notice names the table and its size; Save still copies the whole file.
+  QString notice;
+  View()->page()->toPlainText([&notice](const QString& text) { notice = text; });
+  QTRY_VERIFY_WITH_TIMEOUT(!notice.isEmpty(), 10000);
+  QVERIFY2(notice.contains(QStringLiteral("組 2 の表「文字単位でDPマッチング」は 6.0 MB")),
+           qPrintable(notice));
   dialogs_->savePath = tmp_->filePath(QStringLiteral("copy.htm"));
   window_->Save();
   QCOMPARE(QFileInfo(dialogs_->savePath).size(), QFileInfo(path).size());
+  View()->ShowPage(2);
+  QVERIFY(loaded.wait(30000));
+  QVERIFY(!Child<QWidget>("openInBrowser")->isVisible());
+
+  // On a review page a pair is one row: one too big is a part of its own, whose notice
+  // stands in the pairs' table in place of the row.
+  auto row = [](int pair, qint64 bytes) {
+    return QStringLiteral("<tr id=\"p%1\" class=\"c\"><td>%1</td><td>%1</td><td class=\"a\">")
+               .arg(pair)
+               .toUtf8() +
+           QByteArray(bytes, 'x') + "</td><td class=\"b\">y</td></tr>\n";
+  };
+  const QString review = tmp_->filePath(QStringLiteral("review.htm"));
+  QFile page(review);
+  QVERIFY(page.open(QIODevice::WriteOnly));
+  page.write("<!DOCTYPE html>\n<html><body><table class=\"rv\"><tbody>\n");
+  page.write(row(1, 1000) + row(2, ReportView::kMaxTableBytes + 1) + row(3, 1000));
+  page.write("</tbody></table></body></html>\n");
+  page.close();
+  window_->ShowReport(std::filesystem::path(review.toStdString()));
+  QVERIFY(View()->Index().isReview());
+  QCOMPARE(View()->PageCount(), 3);
+  QCOMPARE(View()->PageTooBig(1), true);
+  QCOMPARE(View()->PageTables(1).count, 0);
+  View()->ShowPage(1);
+  QVERIFY(loaded.wait(30000));
+  QVERIFY(Child<QWidget>("openInBrowser")->isVisible());
+  notice.clear();
+  View()->page()->toPlainText([&notice](const QString& text) { notice = text; });
+  QTRY_VERIFY_WITH_TIMEOUT(!notice.isEmpty(), 10000);
+  QVERIFY2(notice.contains(QStringLiteral("組 2 は 6.0 MB")), qPrintable(notice));
 }
 
 void MainWindowTest::StopSignalCancelsCompareAndCloses() {

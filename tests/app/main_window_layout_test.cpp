@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSet>
+#include <QSplitter>
 #include <QTest>
 
 #include "app/main_menu.h"
@@ -22,8 +23,8 @@ void MainWindowTest::StartUpState() {
   QCOMPARE(Child<QPushButton>("compareButton")->text(), QStringLiteral("比較(&C)"));
   QCOMPARE(Child<QPushButton>("saveButton")->text(), QStringLiteral("保存(&S)"));
   QCOMPARE(Child<QPushButton>("printButton")->text(), QStringLiteral("印刷(&P)"));
-  QCOMPARE(Child<QLabel>("sourceCaption")->text(), QStringLiteral("Source"));
-  QCOMPARE(Child<QLabel>("targetCaption")->text(), QStringLiteral("Target"));
+  QCOMPARE(Child<QLabel>("sourceCaption")->text(), QStringLiteral("ソース"));
+  QCOMPARE(Child<QLabel>("targetCaption")->text(), QStringLiteral("ターゲット"));
 
   struct Box {
     const char* name;
@@ -60,8 +61,8 @@ void MainWindowTest::StartUpState() {
   QVERIFY(!window_->IsOptionChecked(sorowa::OptionId::MorphemeScores));
   QVERIFY(Child<QLabel>("compareStatus")->text().isEmpty());
 
-  QCOMPARE(Child<QLabel>("sourceLineCount")->text(), QStringLiteral("1"));
-  QCOMPARE(Child<QLabel>("targetLineCount")->text(), QStringLiteral("1"));
+  QCOMPARE(Child<QLabel>("sourceLineCount")->text(), QStringLiteral("0"));
+  QCOMPARE(Child<QLabel>("targetLineCount")->text(), QStringLiteral("0"));
   QVERIFY(Source()->toPlainText().isEmpty());
   QVERIFY(Target()->toPlainText().isEmpty());
   QVERIFY(!View()->HasReport());
@@ -91,13 +92,27 @@ void MainWindowTest::ScreenAndTabOrder() {
     QVERIFY2(left.right() < right.left(), row[i + 1]);
   }
 
-  // Tab visits the controls in the original dialog's order, which puts the pseudo-bunsetsu
-  // DP box last of the five although it stands in the middle of the row; the pairing box
-  // follows it.
-  const QStringList expected = {"sourceEditor",     "targetEditor",        "compareButton",
-                                "charDpBox",        "morphemeDpBox",       "pseudoBunsetsuMatchBox",
-                                "morphemeMatchBox", "reportView",          "saveButton",
-                                "printButton",      "pseudoBunsetsuDpBox", "alignLinesBox"};
+  // Tab visits the controls as they stand on screen, and leaves the list of pairs (which
+  // has rows once there is a report) as it leaves any other control.
+  Source()->setPlainText(QStringLiteral("一行目\n二行目\n"));
+  Target()->setPlainText(QStringLiteral("一行目\n二行め\n"));
+  window_->Compare();
+  const QStringList expected = {"sourceEditor",
+                                "targetEditor",
+                                "compareButton",
+                                "saveButton",
+                                "printButton",
+                                "charDpBox",
+                                "morphemeDpBox",
+                                "pseudoBunsetsuDpBox",
+                                "pseudoBunsetsuMatchBox",
+                                "morphemeMatchBox",
+                                "alignLinesBox",
+                                "changedOnlyBox",
+                                "pairOrder",
+                                "pairList",
+                                "reportView",
+                                "sourceEditor"};
   auto nameOf = [this](QWidget* widget) {
     // The view takes focus through the browser widget inside it.
     if (widget != nullptr && widget == View()->focusProxy()) return View()->objectName();
@@ -123,45 +138,57 @@ void MainWindowTest::ScreenAndTabOrder() {
 void MainWindowTest::CountersFollowTheText_data() {
   QTest::addColumn<QString>("text");
   QTest::addColumn<QString>("count");
-  QTest::newRow("empty") << QString() << "1";
+  QTest::addColumn<bool>("wraps");
+  QTest::newRow("empty") << QString() << "0" << false;
   QTest::newRow("one line") << "吾輩は猫である"
-                            << "1";
+                            << "1" << false;
   QTest::newRow("LF") << "a\nb"
-                      << "2";
+                      << "2" << false;
+  // A line break ends a line; it does not start one.
   QTest::newRow("trailing LF") << "a\n"
-                               << "2";
+                               << "1" << false;
   QTest::newRow("CR LF") << "a\r\nb\r\n"
-                         << "3";
+                         << "2" << false;
   QTest::newRow("CR alone") << "x\ry"
-                            << "2";
+                            << "2" << false;
   QTest::newRow("blank lines") << "\n\n\n"
-                               << "4";
-  QTest::newRow("long line does not wrap") << QString(5000, QChar(u'あ')) << "1";
+                               << "3" << false;
+  QTest::newRow("long line") << QString(PlainTextEditor::kLongLine, QChar(u'あ')) << "1" << false;
+  // A line too long to lay out whole at every paint is wrapped.
+  QTest::newRow("too long a line")
+      << QStringLiteral("短い\n") + QString(PlainTextEditor::kLongLine + 1, QChar(u'あ')) << "2"
+      << true;
 }
 
 void MainWindowTest::CountersFollowTheText() {
   QFETCH(QString, text);
   QFETCH(QString, count);
+  QFETCH(bool, wraps);
   window_->show();
   Source()->setPlainText(text);
   QCOMPARE(Child<QLabel>("sourceLineCount")->text(), count);
-  QCOMPARE(Child<QLabel>("targetLineCount")->text(), QStringLiteral("1"));
+  QCOMPARE(Child<QLabel>("targetLineCount")->text(), QStringLiteral("0"));
   window_->SetEditorText(sorowa::Editor::Target, text.toStdU16String());
   QCOMPARE(Child<QLabel>("targetLineCount")->text(), count);
+  QCOMPARE(Target()->lineWrapMode(), wraps ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
 }
 
 void MainWindowTest::CounterUpdatesWhileTyping() {
   window_->show();
   QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
   Target()->setFocus();
-  QTest::keyClicks(Target(), QStringLiteral("abc"));
+  QTest::keyClick(Target(), Qt::Key_A);
   QCOMPARE(Child<QLabel>("targetLineCount")->text(), QStringLiteral("1"));
+  QTest::keyClicks(Target(), QStringLiteral("bc"));
   QTest::keyClick(Target(), Qt::Key_Return);
   QTest::keyClick(Target(), Qt::Key_Return);
+  QCOMPARE(Child<QLabel>("targetLineCount")->text(), QStringLiteral("2"));
+  QTest::keyClick(Target(), Qt::Key_X);
   QCOMPARE(Child<QLabel>("targetLineCount")->text(), QStringLiteral("3"));
   QTest::keyClick(Target(), Qt::Key_Backspace);
-  QCOMPARE(Child<QLabel>("targetLineCount")->text(), QStringLiteral("2"));
-  QCOMPARE(Child<QLabel>("sourceLineCount")->text(), QStringLiteral("1"));
+  QTest::keyClick(Target(), Qt::Key_Backspace);
+  QCOMPARE(Child<QLabel>("targetLineCount")->text(), QStringLiteral("1"));
+  QCOMPARE(Child<QLabel>("sourceLineCount")->text(), QStringLiteral("0"));
 }
 
 void MainWindowTest::EscapeDoesNothing() {
@@ -204,16 +231,16 @@ void MainWindowTest::MnemonicsReachTheirControls() {
     QVERIFY2(!letters.contains(letter), qPrintable(button->objectName()));
     letters.insert(letter);
   }
-  QCOMPARE(letters.size(), 9);
-  // Alt+S is Save and Alt+P Print, which have nothing to act on yet.
-  QTest::keyClick(window, Qt::Key_S, Qt::AltModifier);
-  QTRY_COMPARE(dialogs_->errors.size(), 1);
-  QTest::keyClick(window, Qt::Key_P, Qt::AltModifier);
-  QTRY_COMPARE(dialogs_->errors.size(), 2);
-  QVERIFY(dialogs_->errors.at(1).text.contains(QStringLiteral("印刷")));
-  // Alt+C runs Compare.
+  QCOMPARE(letters.size(), 10);  // the nine of the button row and 再比較
+  // Alt+C runs Compare; then Alt+S is Save and Alt+P Print (SaveAndPrintWithoutReport: not
+  // before).
   QTest::keyClick(window, Qt::Key_C, Qt::AltModifier);
   QTRY_VERIFY(View()->HasReport());
+  QTest::keyClick(window, Qt::Key_S, Qt::AltModifier);
+  QTRY_COMPARE(dialogs_->suggestedPaths.size(), 1);
+  QTest::keyClick(window, Qt::Key_P, Qt::AltModifier);
+  QTRY_COMPARE(dialogs_->printDialogs, 1);
+  QVERIFY(dialogs_->errors.isEmpty());
 }
 
 void MainWindowTest::LayoutAfterResize_data() {
@@ -344,7 +371,10 @@ void MainWindowTest::MenuKeysAndMnemonicsDoNotClash() {
                                         {"Ctrl+Q", "quitAction"},
                                         {"F8", "nextChangeAction"},
                                         {"Shift+F8", "previousChangeAction"},
-                                        {"Ctrl+F", "findAction"}};
+                                        {"Ctrl+F", "findAction"},
+                                        {"Ctrl++", "zoomInAction"},
+                                        {"Ctrl+-", "zoomOutAction"},
+                                        {"Ctrl+0", "zoomResetAction"}};
   QCOMPARE(shortcuts, expected);
   // The option items follow the boxes both ways.
   auto* charDp = Child<QAction>("charDpBoxAction");
@@ -352,4 +382,21 @@ void MainWindowTest::MenuKeysAndMnemonicsDoNotClash() {
   QVERIFY(Child<QCheckBox>("charDpBox")->isChecked());
   Child<QCheckBox>("charDpBox")->setChecked(false);
   QVERIFY(!charDp->isChecked());
+}
+
+// The splitter under the editors makes them lower, down to two lines, and gives the room to
+// the report.
+void MainWindowTest::SplitterResizesTheEditors() {
+  window_->resize(1000, 700);
+  window_->show();
+  QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+  const int editorBefore = Source()->height();
+  const int viewBefore = View()->height();
+  Child<QSplitter>("editorSplitter")->setSizes({0, 10000});
+  QApplication::processEvents();
+  QVERIFY2(Source()->height() < MainWindow::kEditorHeight,
+           qPrintable(QString::number(Source()->height())));
+  QVERIFY(Source()->height() >= 2 * Source()->fontMetrics().lineSpacing());
+  QCOMPARE(Target()->height(), Source()->height());
+  QCOMPARE(View()->height() - viewBefore, editorBefore - Source()->height());
 }

@@ -1,6 +1,8 @@
 // Finding the changes: the list of pairs beside the report, F8 and Shift+F8, and the find
 // bar.
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -167,13 +169,55 @@ void MainWindowTest::NextAndPreviousChange() {
   }
   QTest::keyClick(window, Qt::Key_F8);
   QTRY_COMPARE_WITH_TIMEOUT(none.size(), 1, 10000);
+  // Said on the status line, not only by a beep.
+  const QString status = Child<QLabel>("compareStatus")->text();
+  QVERIFY2(status.contains(QStringLiteral("最後の相違です")), qPrintable(status));
   QTest::keyClick(window, Qt::Key_F8, Qt::ShiftModifier);
   QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 3, 10000);
   QCOMPARE(shown.last().at(0).toInt(), 1);
+  QTest::keyClick(window, Qt::Key_F8, Qt::ShiftModifier);
+  QTRY_COMPARE_WITH_TIMEOUT(none.size(), 2, 10000);
+  QVERIFY(Child<QLabel>("compareStatus")->text().contains(QStringLiteral("最初の相違です")));
   // Choosing a row in the list moves the report there.
   list->selectRow(2);
   QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 4, 10000);
   QCOMPARE(shown.last().at(0).toInt(), 2);
+
+  // Only the changes, the highest error rate first (25 % before 1 of 6): the rows still
+  // name their pairs, and the pair shown, now hidden, has no row.
+  Child<QCheckBox>("changedOnlyBox")->setChecked(true);
+  QVERIFY(!list->currentIndex().isValid());
+  auto* order = Child<QComboBox>("pairOrder");
+  order->setCurrentIndex(order->findData(static_cast<int>(sorowa::PairOrder::ErrorRate)));
+  QCOMPARE(list->model()->rowCount(), 2);
+  list->selectRow(1);
+  QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 5, 10000);
+  QCOMPARE(shown.last().at(0).toInt(), 3);
+  // All the pairs again: the identical ones after, in report order; the row of the pair
+  // shown stays chosen.
+  Child<QCheckBox>("changedOnlyBox")->setChecked(false);
+  QList<int> listed;
+  for (int row = 0; row < list->model()->rowCount(); ++row) listed << list->PairAtRow(row);
+  QCOMPARE(listed, (QList<int>{1, 3, 0, 2}));
+  QCOMPARE(list->currentIndex().row(), 1);
+  order->setCurrentIndex(order->findData(static_cast<int>(sorowa::PairOrder::Report)));
+  QCOMPARE(list->currentIndex().row(), 3);
+
+  // Ctrl+plus, Ctrl+minus and Ctrl+0 zoom the report, also with the focus in it.
+  View()->setFocus();
+  const struct {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    double factor;
+  } zooms[] = {{Qt::Key_Plus, Qt::ControlModifier, 1.1},
+               {Qt::Key_Equal, Qt::ControlModifier, 1.25},
+               {Qt::Key_Minus, Qt::ControlModifier, 1.1},
+               {Qt::Key_0, Qt::ControlModifier, 1.0},
+               {Qt::Key_Minus, Qt::ControlModifier, 0.9}};
+  for (const auto& zoom : zooms) {
+    QTest::keyClick(window, zoom.key, zoom.modifiers);
+    QTRY_COMPARE(View()->zoomFactor(), zoom.factor);
+  }
 
   // Ctrl+F opens the find bar; the browser counts the matches in the page.
   QTest::keyClick(window, Qt::Key_F, Qt::ControlModifier);
@@ -192,4 +236,55 @@ void MainWindowTest::NextAndPreviousChange() {
   // Rows without scores hide the column again.
   list->Model().SetRows(std::vector<sorowa::PairRow>(1));
   QVERIFY(list->isColumnHidden(sorowa::PairListModel::kErrorRate));
+}
+
+// A report shown in parts: Find goes on to the part that holds the text, also where the
+// text runs over two cells (the report splits it wherever the units split).
+void MainWindowTest::FindGoesOnAcrossPartsAndCells() {
+  window_->resize(900, 600);
+  window_->show();
+  const QString path = tmp_->filePath(QStringLiteral("parts.htm"));
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write("<html><head></head><body>");
+  // Pairs of about 2 KB, more than kDirectLoadBytes together; the last one splits the text.
+  const QByteArray cells = QStringLiteral("<td class=\"same\">文</td>\n").toUtf8().repeated(80);
+  const QByteArray pair =
+      "<table>\n<tr>\n" + cells + "</tr>\n<tr>\n" + cells + "</tr>\n</table>\n<br><hr><br>";
+  for (qint64 size = 0; size <= ReportView::kDirectLoadBytes; size += pair.size()) {
+    file.write(pair);
+  }
+  file.write(
+      QStringLiteral("<table>\n<tr>\n<td class=\"same\">1</td>\n<td class=\"same\">2000</td>\n"
+                     "<td class=\"different\">0番目</td>\n</tr>\n<tr>\n<td class=\"same\">1</td>\n"
+                     "<td class=\"same\">2000</td>\n<td class=\"different\">1番目</td>\n</tr>\n"
+                     "</table>\n<br><hr><br></body></html>")
+          .toUtf8());
+  file.close();
+
+  QSignalSpy pages(View(), &ReportView::PageLoaded);
+  window_->ShowReport(QFile::encodeName(path).toStdString());
+  QVERIFY(pages.wait(30000));
+  QVERIFY(View()->PageCount() > 1);
+  window_->OpenFind();
+  auto* field = Child<QLineEdit>("findField");
+  auto* matches = Child<QLabel>("findMatches");
+  const QString notHere = QStringLiteral("見つかりません（この部分のみ）");
+  field->setText(QStringLiteral("20000番目"));
+  QTRY_COMPARE_WITH_TIMEOUT(matches->text(), notHere, 10000);
+  QTest::keyClick(field, Qt::Key_Return);
+  QVERIFY(pages.wait(30000));
+  QCOMPARE(View()->ShownPage(), View()->PageCount() - 1);
+  QTRY_COMPARE_WITH_TIMEOUT(matches->text(), QStringLiteral("1 / 1 件（この部分のみ）"), 10000);
+
+  // The end of one row and the start of the next are not one text.
+  View()->ShowPage(0);
+  QVERIFY(pages.wait(30000));
+  field->setText(QStringLiteral("0番目1"));
+  QTRY_COMPARE_WITH_TIMEOUT(matches->text(), notHere, 10000);
+  QTest::keyClick(field, Qt::Key_Return);
+  QTRY_COMPARE_WITH_TIMEOUT(
+      matches->text(), QStringLiteral("見つかりません（この部分のみ。ほかの部分にはありません）"),
+      10000);
+  QCOMPARE(View()->ShownPage(), 0);
 }

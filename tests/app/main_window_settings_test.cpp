@@ -1,9 +1,10 @@
-// What the window keeps across a restart: the options, its size, the splitter, and the
-// folder of the last file.
+// What the window keeps across a restart: the options (named in the status line), its size,
+// the splitters, and the folder of the last file.
 
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QSettings>
 #include <QSplitter>
 #include <QTest>
@@ -28,6 +29,7 @@ void MainWindowTest::SettingsSurviveARestart() {
   };
   const QString file = tmp_->filePath(QStringLiteral("sorowa.ini"));
   QByteArray geometry;
+  int editorsHeight = 0;
   {
     QSettings settings(file, QSettings::IniFormat);
     MainWindow first(*dialogs_, *store_);
@@ -42,6 +44,9 @@ void MainWindowTest::SettingsSurviveARestart() {
     first.resize(700, 500);
     QTRY_COMPARE(first.size(), QSize(700, 500));
     first.findChild<QSplitter*>(QStringLiteral("reportSplitter"))->setSizes({250, 400});
+    auto* editors = first.findChild<QSplitter*>(QStringLiteral("editorSplitter"));
+    editors->setSizes({0, 1000});  // the editors as low as they go
+    editorsHeight = editors->sizes().front();
     geometry = first.saveGeometry();
     first.close();
   }
@@ -51,7 +56,13 @@ void MainWindowTest::SettingsSurviveARestart() {
   for (const Option& option : options) QCOMPARE(second.IsOptionChecked(option.id), option.checked);
   QVERIFY(second.IsOptionChecked(sorowa::OptionId::MorphemeDp));
   QCOMPARE(second.size(), QSize(700, 500));
+  second.show();
   QCOMPARE(second.findChild<QSplitter*>(QStringLiteral("reportSplitter"))->sizes().front(), 250);
+  QCOMPARE(second.findChild<QSplitter*>(QStringLiteral("editorSplitter"))->sizes().front(),
+           editorsHeight);
+  // The normalisation switches kept on are in sight, under the report.
+  const QString status = second.findChild<QLabel*>(QStringLiteral("compareStatus"))->text();
+  QCOMPARE(status, QStringLiteral("正規化: NFKC 正規化・かな同一視・空白を無視・句読点を無視"));
 
   // The Save dialog starts in the folder last used, named after the Source file.
   const QString source = tmp_->filePath(QStringLiteral("第一稿.txt"));

@@ -82,6 +82,7 @@ class MainWindowTest : public QObject {
   void LayoutAfterResize_data();
   void LayoutAfterResize();
   void WindowKeepsItsMinimumSize();
+  void SplitterResizesTheEditors();
   void MenuKeysAndMnemonicsDoNotClash();
 
   // main_window_editor_test.cpp: what paste, drop and the context menu put into the editors.
@@ -105,13 +106,16 @@ class MainWindowTest : public QObject {
   void CompareShowsBusyCursorAndEngineMessages();
   void CancelKeepsEarlierReport();
   void ClosingDuringCompareCancelsIt();
+  void TemporaryReportsGoAway();
+  void BigPairsAreShownTableByTable();
   void LongTableShowsItsEstimateAndCancels();
-  void TooBigReportOffersTheBrowser();
 
   // main_window_save_test.cpp: Save and Print.
   void SaveAndPrintWithoutReport();
   void SaveCopiesShownReport();
   void SaveFailureShowsErrorBox();
+  void OutOfDateReportIsMarked();
+  void PrintProposesANameAndMargins();
 
   // main_window_open_test.cpp: opening files and their encodings, the command line's files.
   void OpenFileFindsOrTakesTheEncoding_data();
@@ -123,6 +127,7 @@ class MainWindowTest : public QObject {
   void PairListRows_data();
   void PairListRows();
   void NextAndPreviousChange();
+  void FindGoesOnAcrossPartsAndCells();
 
   // main_window_settings_test.cpp: what a restart keeps.
   void SettingsSurviveARestart();

@@ -103,6 +103,9 @@ void PrintLayoutTest::SplitsIntoEvenRuns_data() {
       << QList<qint64>(8, kBig) << QList<int>{0, 2, 4, 6};
   QTest::newRow("one pair bigger than the rest")
       << QList<qint64>{8 * kBig, kBig, kBig, kBig} << QList<int>{0, 1, 2, 3};
+  // A long report: more runs than run at once, none much over the largest size.
+  constexpr qint64 kPart = sorowa::ReportPrinter::kMaxRunBytes;
+  QTest::newRow("a long report") << QList<qint64>(12, kPart / 2) << QList<int>{0, 2, 4, 6, 8, 10};
 }
 
 void PrintLayoutTest::SplitsIntoEvenRuns() {

@@ -13,16 +13,19 @@
 #include <QPageLayout>
 #include <QPrinter>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <QWebEnginePage>
 #include <memory>
 
 #include "app/main_window.h"
+#include "app/pair_list.h"
 #include "app/pair_navigator.h"
 #include "app/plain_text_editor.h"
 #include "app/report_printer.h"
@@ -60,9 +63,34 @@ QVariant Evaluate(ReportView* view, const QString& script) {
   return result;
 }
 
+// The memory of this process's browser processes, in megabytes.
+qint64 BrowserMemoryMb() {
+  auto field = [](const QString& pid, const QByteArray& name) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) return QByteArray();
+    for (const QByteArray& line : status.readAll().split('\n')) {
+      if (line.startsWith(name)) return line.mid(name.size()).trimmed();
+    }
+    return QByteArray();
+  };
+  const qint64 self = QCoreApplication::applicationPid();
+  qint64 kilobytes = 0;
+  for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+    if (field(pid, "Name:") != "QtWebEngineProc") continue;
+    // Only this test's: the other tests on the machine have browsers too.
+    qint64 ancestor = pid.toLongLong();
+    for (int depth = 0; depth < 8 && ancestor > 1 && ancestor != self; ++depth) {
+      ancestor = field(QString::number(ancestor), "PPid:").toLongLong();
+    }
+    if (ancestor == self) kilobytes += field(pid, "VmRSS:").split(' ').front().toLongLong();
+  }
+  return kilobytes / 1024;
+}
+
 // count lines of 40 to 80 kana and kanji, and the same lines with about one character in
 // twelve changed: a revised manuscript. The same seed gives the same texts.
-std::pair<QString, QString> RevisedTexts(int count, quint32 seed, int longest = 80) {
+std::pair<QString, QString> RevisedTexts(int count, quint32 seed, int longest = 80,
+                                         int shortest = 40) {
   static const QString kChars = QStringLiteral(
       "あいうえおかきくけこさしすせそたちつてとなにぬねのはひふへほまみむめもやゆよらりるれろわを"
       "ん日本語文章東京大学研究開発情報処理機械翻訳評価結果方法問題解決時間空間世界社会経済");
@@ -70,7 +98,7 @@ std::pair<QString, QString> RevisedTexts(int count, quint32 seed, int longest = 
   QString source;
   QString target;
   for (int i = 0; i < count; ++i) {
-    const int length = 40 + random.bounded(longest - 39);
+    const int length = shortest + random.bounded(longest - shortest + 1);
     for (int k = 0; k < length; ++k) {
       const QChar c = kChars.at(random.bounded(kChars.size()));
       source += c;
@@ -96,6 +124,7 @@ class ReportViewEndToEndTest : public QObject {
   void MissingReportShowsErrorBox();
   void BigReportShowsInParts();
   void PrintedPdfFitsTheWidestLine();
+  void HugePairIsShownTableByTable();
   // Last: the signal's handler is process-wide and leaves the default action behind.
   void StopSignalClosesTheWindowAfterAPageLoaded();
 
@@ -249,6 +278,28 @@ void ReportViewEndToEndTest::BigReportShowsInParts() {
   QCOMPARE(inPage, View()->PageEndPair(0));
   QVERIFY(Evaluate(View(), QStringLiteral("window.scrollTo(0, 5000); window.scrollY")).toInt() > 0);
 
+  // While the next part loads, a click on row 3 of the pair list and Down five times: the
+  // last choice wins, and the bar follows the part shown.
+  auto* list = window_->findChild<sorowa::PairList*>(QStringLiteral("pairList"));
+  auto* bar = window_->findChild<QLabel*>(QStringLiteral("pageText"));
+  QTest::mouseClick(window_->findChild<QToolButton*>(QStringLiteral("nextPage")), Qt::LeftButton);
+  QVERIFY(View()->IsLoading());
+  QVERIFY2(bar->text().contains(
+               QStringLiteral("2 / %1 部分を読み込んでいます").arg(View()->PageCount())),
+           qPrintable(bar->text()));
+  const QRect row3 = list->visualRect(list->model()->index(2, 0));
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row3.center());
+  for (int i = 0; i < 5; ++i) QTest::keyClick(list, Qt::Key_Down);
+  QVERIFY(pages.wait(kLoadTimeoutMs));
+  QTest::qWait(2000);  // the old code moved back to row 3 once the part had loaded
+  QCOMPARE(list->currentIndex().row(), 7);
+  QCOMPARE(window_->findChild<sorowa::PairNavigator*>()->CurrentPair(), 7);
+  QCOMPARE(View()->ShownPage(), 0);
+  QVERIFY2(bar->text().endsWith(QStringLiteral("1 / %1 部分）").arg(View()->PageCount())),
+           qPrintable(bar->text()));
+  QVERIFY(!window_->findChild<QToolButton*>(QStringLiteral("previousPage"))->isEnabled());
+  pages.clear();
+
   // Find says its count is the part's, and goes on to the part that has the text.
   window_->OpenFind();
   auto* field = window_->findChild<QLineEdit*>(QStringLiteral("findField"));
@@ -258,7 +309,7 @@ void ReportViewEndToEndTest::BigReportShowsInParts() {
                             kLoadTimeoutMs);
   QTest::keyClick(field, Qt::Key_Return);
   QVERIFY(pages.wait(kLoadTimeoutMs));
-  QCOMPARE(View()->CurrentPage(), View()->PageCount() - 1);
+  QCOMPARE(View()->ShownPage(), View()->PageCount() - 1);
   QTRY_VERIFY_WITH_TIMEOUT(matches->text().startsWith(QStringLiteral("1 / ")), kLoadTimeoutMs);
   QVERIFY2(matches->text().endsWith(QStringLiteral("件（この部分のみ）")),
            qPrintable(matches->text()));
@@ -268,19 +319,22 @@ void ReportViewEndToEndTest::BigReportShowsInParts() {
   while (!View()->Index().pairChanged(first)) ++first;
   window_->findChild<sorowa::PairNavigator*>()->ShowPair(first);
   QVERIFY(pages.wait(kLoadTimeoutMs));
-  QCOMPARE(View()->CurrentPage(), 0);
+  QCOMPARE(View()->ShownPage(), 0);
   QVERIFY(dialogs_->errors.isEmpty());
 }
 
 void ReportViewEndToEndTest::PrintedPdfFitsTheWidestLine() {
-  // 300 pairs with the character table as well, the widest line 300 characters long.
-  auto [source, target] = RevisedTexts(300, 300, 200);
+  // 400 pairs with the character table as well, the widest line 300 characters long, and a
+  // last line to find: a report of some 10 MB, shown in parts and printed whole.
+  auto [source, target] = RevisedTexts(400, 300, 200);
   const QString widest = QString(300, QChar(u'長')) + QStringLiteral("末尾の十文字です。");
-  source = widest + QStringLiteral("\n") + source;
-  target = widest + QStringLiteral("\n") + target;
+  const QString last = QStringLiteral("最後の行の目印です。");
+  source = widest + QStringLiteral("\n") + source + last;
+  target = widest + QStringLiteral("\n") + target + last;
   Editor("sourceEditor")->setPlainText(source);
   Editor("targetEditor")->setPlainText(target);
   QVERIFY(!CompareAndWait().isEmpty());
+  QVERIFY(View()->IsPaged());
 
   const QString pdf = tmp_->filePath(QStringLiteral("printed.pdf"));
   dialogs_->acceptPrint = true;
@@ -291,6 +345,21 @@ void ReportViewEndToEndTest::PrintedPdfFitsTheWidestLine() {
     paperRight = printer.pageLayout().paintRect(QPageLayout::Point).right();
   };
   auto* printer = window_->findChild<sorowa::ReportPrinter*>();
+  auto* status = window_->findChild<QLabel*>(QStringLiteral("compareStatus"));
+
+  // A report in parts prints with a progress dialog, whose Cancel stops it without a word.
+  QSignalSpy ended(printer, &sorowa::ReportPrinter::Finished);
+  window_->Print();
+  auto* progress = window_->findChild<QProgressDialog*>();
+  QVERIFY(progress != nullptr && progress->isVisible());
+  QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
+  QTRY_COMPARE(ended.size(), 1);
+  QCOMPARE(ended.takeFirst().at(0).toBool(), false);
+  QVERIFY(dialogs_->errors.isEmpty());
+  QVERIFY(!QFile::exists(pdf));
+  QVERIFY2(status->text().endsWith(QStringLiteral("印刷を取り消しました。")),
+           qPrintable(status->text()));
+
   QSignalSpy finished(printer, &sorowa::ReportPrinter::Finished);
   QElapsedTimer clock;
   clock.start();
@@ -302,7 +371,8 @@ void ReportViewEndToEndTest::PrintedPdfFitsTheWidestLine() {
   QCOMPARE(finished.takeFirst().at(0).toBool(), true);
   QVERIFY(dialogs_->errors.isEmpty());
   const qint64 size = QFileInfo(pdf).size();
-  qInfo("300 pairs printed to PDF: %lld bytes in %lld ms", size, took);
+  qInfo("400 pairs in %d parts printed to PDF: %lld bytes in %lld ms", View()->PageCount(), size,
+        took);
   QVERIFY(size > 1000);
   QVERIFY2(size <= 10 * 1024 * 1024, qPrintable(QString::number(size)));
 
@@ -316,6 +386,7 @@ void ReportViewEndToEndTest::PrintedPdfFitsTheWidestLine() {
   words.remove(QRegularExpression(QStringLiteral("\\s")));
   QVERIFY2(words.contains(QStringLiteral("末尾の十文字です。")),
            "the end of the widest line is cut off");
+  QVERIFY2(words.contains(last), "the last part is not printed");
   QVERIFY(words.count(QChar(u'長')) >= 300 * 2);
 
   // And all of it within the paper's printable width: text cut off at the margin would
@@ -339,6 +410,54 @@ void ReportViewEndToEndTest::PrintedPdfFitsTheWidestLine() {
                                                               "begins at %2 pt")
                                                    .arg(right)
                                                    .arg(paperRight)));
+}
+
+// Two lines of 200,000 characters with all five tables: a single pair of 38 MB. It is
+// shown a table or two at a time, the biggest tables as notices, the bar says what is
+// loading, and the browser stays under 2 GB.
+void ReportViewEndToEndTest::HugePairIsShownTableByTable() {
+  for (QCheckBox* box : window_->findChildren<QCheckBox*>()) {
+    box->setChecked(box->objectName() != QLatin1String("alignLinesBox"));
+  }
+  const auto [source, target] = RevisedTexts(1, 200, 200000, 200000);
+  Editor("sourceEditor")->setPlainText(source);
+  Editor("targetEditor")->setPlainText(target);
+  QSignalSpy pages(View(), &ReportView::PageLoaded);
+  window_->Compare();
+  QVERIFY(dialogs_->errors.isEmpty());
+  QVERIFY(View()->IsPaged());
+  QCOMPARE(View()->Index().pairCount(), 1);
+  QCOMPARE(View()->PageCount(), 5);
+  auto* bar = window_->findChild<QLabel*>(QStringLiteral("pageText"));
+  qint64 peak = 0;
+  for (int page = 0; page < View()->PageCount(); ++page) {
+    QCOMPARE(View()->PageTables(page).first, page);
+    QElapsedTimer clock;
+    clock.start();
+    if (page > 0) View()->ShowPage(page);
+    QVERIFY2(bar->text().contains(QStringLiteral("部分を読み込んでいます")),
+             qPrintable(bar->text()));
+    while (View()->IsLoading() && clock.elapsed() < kLoadTimeoutMs) {
+      QTest::qWait(200);
+      peak = std::max(peak, BrowserMemoryMb());
+    }
+    QVERIFY(!View()->IsLoading());
+    QVERIFY(pages.size() > 0 && pages.takeLast().at(1).toBool());
+    // The page is laid out once a script answers.
+    const int cells =
+        Evaluate(View(), QStringLiteral("document.querySelectorAll('td, span').length")).toInt();
+    peak = std::max(peak, BrowserMemoryMb());
+    qInfo("part %d (%s): %d elements, shown after %lld ms", page + 1,
+          View()->PageTooBig(page) ? "notice" : "tables", cells, clock.elapsed());
+    if (View()->PageTooBig(page)) QVERIFY(cells < 10);
+  }
+  qInfo("browser processes at most %lld MB", peak);
+  QVERIFY2(peak < 2048, qPrintable(QString::number(peak)));
+  // The two DP tables and the morpheme matching table are too big; the pseudo-bunsetsu ones
+  // are shown.
+  QCOMPARE(View()->PageTooBig(0), true);
+  QCOMPARE(View()->PageTooBig(2), false);
+  QCOMPARE(View()->PageTooBig(3), false);
 }
 
 // The program installs its handlers once the window exists; the web engine, fully started
