@@ -67,6 +67,23 @@ class TextMatcher {
   std::size_t fed_ = 0;
 };
 
+bool IsEntityByte(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '#';
+}
+
+// Whether the byte at `at` lies inside a character reference such as &amp; (after its '&'):
+// a match cannot start there, or searching for "amp" would find every escaped '&'. Names
+// longer than kLongestEntity are not references the report writes.
+constexpr std::size_t kLongestEntity = 32;
+bool InsideEntity(std::string_view bytes, std::size_t at) {
+  if (!IsEntityByte(bytes[at]) && bytes[at] != ';') return false;
+  for (std::size_t k = at; k > 0 && at - k < kLongestEntity; --k) {
+    if (bytes[k - 1] == '&') return true;
+    if (!IsEntityByte(bytes[k - 1])) return false;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::size_t FindReportText(std::string_view bytes, std::string_view needle, std::size_t from,
@@ -91,7 +108,7 @@ std::size_t FindReportText(std::string_view bytes, std::string_view needle, std:
       continue;
     }
     for (; at < next; ++at) {
-      if (!matcher.Feed(bytes[at], at)) continue;
+      if (!matcher.Feed(bytes[at], at) || InsideEntity(bytes, matcher.MatchStart())) continue;
       found = matcher.MatchStart();
       if (!backward) return found;
     }

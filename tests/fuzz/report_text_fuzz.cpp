@@ -62,6 +62,24 @@ std::vector<Run> PageText(std::string_view bytes, std::size_t to, bool review) {
   return runs;
 }
 
+// Which bytes lie inside a character reference, after its '&' and at most 32 bytes on: read
+// forwards, where the search looks backwards from a match.
+std::vector<bool> InsideEntities(std::string_view bytes) {
+  std::vector<bool> inside(bytes.size());
+  std::size_t amp = std::string_view::npos;
+  for (std::size_t k = 0; k < bytes.size(); ++k) {
+    const char c = bytes[k];
+    const bool name = std::isalnum(static_cast<unsigned char>(c)) || c == '#';
+    if (amp != std::string_view::npos && k - amp <= 32 && (name || c == ';')) inside[k] = true;
+    if (c == '&') {
+      amp = k;
+    } else if (!name) {
+      amp = std::string_view::npos;
+    }
+  }
+  return inside;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -83,10 +101,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const char c : needle) wanted += Lower(c);
   std::size_t expected = std::string_view::npos;
   if (!wanted.empty()) {
+    const std::vector<bool> inside = InsideEntities(bytes);
     for (const Run& run : PageText(bytes, to, review)) {
       for (std::size_t at = run.text.find(wanted); at != std::string::npos;
            at = run.text.find(wanted, at + 1)) {
         const std::size_t offset = run.offsets[at];
+        if (inside[offset]) continue;
         if (expected == std::string_view::npos || backward) expected = offset;
         if (!backward) break;
       }
