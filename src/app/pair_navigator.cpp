@@ -1,5 +1,6 @@
 #include "app/pair_navigator.h"
 
+#include <QPointer>
 #include <QVariantList>
 #include <QWebEnginePage>
 
@@ -107,10 +108,13 @@ void PairNavigator::ShowPair(int pair) {
 void PairNavigator::ScrollToLocalPair(int pair) {
   const quint64 serial = view_.RequestSerial();
   const char* script = view_.Index().isReview() ? kReviewScrollToPair : kScrollToPair;
+  // The page answers every script, also while it is destroyed, which may be after this
+  // navigator; such an answer holds nothing.
+  const QPointer<PairNavigator> self(this);
   view_.page()->runJavaScript(QString::fromLatin1(script).arg(pair),
-                              [this, serial](const QVariant& y) {
-                                if (serial == view_.RequestSerial())
-                                  scrollYAfterMove_ = y.toDouble();
+                              [self, serial](const QVariant& y) {
+                                if (self && y.isValid() && serial == self->view_.RequestSerial())
+                                  self->scrollYAfterMove_ = y.toDouble();
                               });
 }
 
@@ -125,14 +129,16 @@ void PairNavigator::Step(int direction) {
     return;
   }
   const quint64 serial = view_.RequestSerial();
+  const QPointer<PairNavigator> self(this);
   view_.page()->runJavaScript(
       QString::fromLatin1(view_.Index().isReview() ? kReviewPairAtTop : kPairAtTop),
-      [this, direction, serial](const QVariant& v) {
+      [self, direction, serial](const QVariant& v) {
         const QVariantList result = v.toList();
         // An answer about a page that something asked since has replaced is no answer.
-        if (result.size() != 2 || serial != view_.RequestSerial()) return;
-        StepFrom(direction, view_.PageFirstPair(view_.ShownPage()) + result[0].toInt(),
-                 result[1].toDouble());
+        if (!self || result.size() != 2 || serial != self->view_.RequestSerial()) return;
+        self->StepFrom(direction,
+                       self->view_.PageFirstPair(self->view_.ShownPage()) + result[0].toInt(),
+                       result[1].toDouble());
       });
 }
 
