@@ -246,8 +246,8 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
   }
 }
 
-std::string HelpText() {
-  return R"(Usage: sorowa-compare [OPTIONS] SOURCE TARGET
+// The help is text, kept as one literal so that it reads as it prints.
+constexpr std::string_view kHelpText = R"(Usage: sorowa-compare [OPTIONS] SOURCE TARGET
        sorowa-compare --batch --out-dir DIR [OPTIONS] SOURCE_DIR TARGET_DIR
        sorowa-compare --merge-stats OUT.json IN.json...
 Compare two Japanese texts line by line and write an HTML report.
@@ -368,7 +368,8 @@ error. SIGINT, SIGTERM or SIGHUP stops a run: its partial report is removed and 
 ends by that signal (status 128 + the signal's number, 130 for Ctrl-C). When the reader of
 standard output goes away (as with '| head'), it ends quietly by SIGPIPE (status 141).
 )";
-}
+
+std::string HelpText() { return std::string(kHelpText); }
 
 std::string VersionText() { return "sorowa-compare " SOROWA_VERSION "\n"; }
 
