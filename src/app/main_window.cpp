@@ -275,7 +275,11 @@ void MainWindow::ConnectCommands() {
   connect(zoom_, &ReportZoom::Zoomed, this, [this](double factor) {
     status_->SetActivity(QStringLiteral("表示倍率 %1 %").arg(qRound(factor * 100)));
   });
-  // Printing runs in the background for a while: the status line says how it goes.
+  ConnectPrinter();
+}
+
+// Printing runs in the background for a while: the status line says how it goes.
+void MainWindow::ConnectPrinter() {
   connect(printer_, &ReportPrinter::Started, this, [this](const QString& pdf, const QString& part) {
     printTarget_ = pdf;
     printedPart_ = part;
@@ -373,6 +377,35 @@ void MainWindow::BuildControls() {
   view_->installEventFilter(this);
 }
 
+// The report with its bars, beside the list of pairs; the user moves the splitter.
+void MainWindow::BuildReportSplitter() {
+  auto* reportPane = new QWidget(this);
+  auto* reportColumn = new QVBoxLayout(reportPane);
+  reportColumn->setContentsMargins(0, 0, 0, 0);
+  reportColumn->setSpacing(2);
+  reportColumn->addWidget(staleBar_);
+  reportColumn->addWidget(findBar_);
+  reportColumn->addWidget(pageBar_);
+  reportColumn->addWidget(view_, 1);
+  splitter_ = new QSplitter(Qt::Horizontal, this);
+  splitter_->setObjectName(QStringLiteral("reportSplitter"));
+  auto* pairPane = new QWidget(this);
+  auto* pairColumn = new QVBoxLayout(pairPane);
+  pairColumn->setContentsMargins(0, 0, 0, 0);
+  pairColumn->setSpacing(2);
+  auto* pairControls = new QHBoxLayout;
+  pairControls->addWidget(changedOnlyBox_);
+  pairControls->addStretch(1);
+  pairControls->addWidget(pairOrder_);
+  pairColumn->addLayout(pairControls);
+  pairColumn->addWidget(pairList_, 1);
+  splitter_->addWidget(pairPane);
+  splitter_->addWidget(reportPane);
+  splitter_->setStretchFactor(0, 0);
+  splitter_->setStretchFactor(1, 1);
+  splitter_->setSizes({pairList_->PreferredWidth(), 1000});
+}
+
 void MainWindow::BuildLayout() {
   auto* editors = new QGridLayout;
   editors->setHorizontalSpacing(8);
@@ -414,32 +447,7 @@ void MainWindow::BuildLayout() {
     commands->addWidget(box);
   }
 
-  // The report with its bars, beside the list of pairs; the user moves the splitter.
-  auto* reportPane = new QWidget(this);
-  auto* reportColumn = new QVBoxLayout(reportPane);
-  reportColumn->setContentsMargins(0, 0, 0, 0);
-  reportColumn->setSpacing(2);
-  reportColumn->addWidget(staleBar_);
-  reportColumn->addWidget(findBar_);
-  reportColumn->addWidget(pageBar_);
-  reportColumn->addWidget(view_, 1);
-  splitter_ = new QSplitter(Qt::Horizontal, this);
-  splitter_->setObjectName(QStringLiteral("reportSplitter"));
-  auto* pairPane = new QWidget(this);
-  auto* pairColumn = new QVBoxLayout(pairPane);
-  pairColumn->setContentsMargins(0, 0, 0, 0);
-  pairColumn->setSpacing(2);
-  auto* pairControls = new QHBoxLayout;
-  pairControls->addWidget(changedOnlyBox_);
-  pairControls->addStretch(1);
-  pairControls->addWidget(pairOrder_);
-  pairColumn->addLayout(pairControls);
-  pairColumn->addWidget(pairList_, 1);
-  splitter_->addWidget(pairPane);
-  splitter_->addWidget(reportPane);
-  splitter_->setStretchFactor(0, 0);
-  splitter_->setStretchFactor(1, 1);
-  splitter_->setSizes({pairList_->PreferredWidth(), 1000});
+  BuildReportSplitter();
 
   // The editors over the rest, with a splitter between: the editors' height is the user's
   // to choose. A larger window gives its height to the report.

@@ -109,9 +109,11 @@ class MainWindow : public QWidget, public CompareUi {
  private:
   void BuildControls();
   void BuildLayout();
+  void BuildReportSplitter();
   void ApplyTabOrder();
   void RestoreSplitters();
   void ConnectCommands();
+  void ConnectPrinter();
   PlainTextEditor* EditorFor(Editor editor) const;
   // What an editor's text was read from, for the label above it and the pages of its lines.
   struct EditorFile {
