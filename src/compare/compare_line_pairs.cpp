@@ -346,6 +346,47 @@ class ReviewRowWorker final : public PairWorker {
   std::size_t pair_ = 0;
 };
 
+// The status of every pair, which are shown and the next change after each, with the head's
+// counts. Whether two texts are equal decides a pair's status as its distance would.
+ReviewPlan PlanReview(const LinePairing& pairs, const PairTexts& texts, bool changedOnly,
+                      ReviewHead& head) {
+  const std::size_t items = pairs.size();
+  ReviewPlan plan;
+  plan.status.resize(items);
+  plan.shown.resize(items);
+  plan.nextChange.assign(items, 0);
+  std::u16string sourceScratch;
+  std::u16string targetScratch;
+  for (std::size_t k = 0; k < items; ++k) {
+    const LinePair& pair = pairs[k];
+    PairStatus& status = plan.status[k];
+    if (pair.targetCount == 0) {
+      status = PairStatus::SourceOnly;
+      ++head.sourceOnly;
+      head.sourceAloneLines += pair.sourceCount;
+    } else if (pair.sourceCount == 0) {
+      status = PairStatus::TargetOnly;
+      ++head.targetOnly;
+      head.targetAloneLines += pair.targetCount;
+    } else if (texts.Source(k, sourceScratch) == texts.Target(k, targetScratch)) {
+      status = PairStatus::Identical;
+      ++head.identical;
+    } else {
+      status = PairStatus::Changed;
+      ++head.changed;
+    }
+    head.movedPairs += pair.moved ? 1 : 0;
+    plan.shown[k] = !(changedOnly && status == PairStatus::Identical);
+    head.leftOut += plan.shown[k] ? 0 : 1;
+  }
+  for (std::size_t k = items, next = 0; k-- > 0;) {
+    plan.nextChange[k] = next;
+    if (plan.shown[k] && plan.status[k] != PairStatus::Identical) next = k + 1;
+    if (k == 0) head.firstChange = next;
+  }
+  return plan;
+}
+
 // The review page: every pair, those that the report by position leaves out included, is
 // scored first, keeping each pair's edit script, since the page's head gives the figures of
 // all of them; then the head and the rows are written, marked from the kept scripts.
@@ -392,45 +433,12 @@ CompareResult WriteReview(const SplitText& source, const SplitText& target,
     scheduler.Deliver(none, hooks, scores, scoreError);
   }
 
-  // Whether two texts are equal decides a pair's status as its distance would.
-  ReviewPlan plan;
-  plan.status.resize(items);
-  plan.shown.resize(items);
-  plan.nextChange.assign(items, 0);
   ReviewHead head;
   head.sourceName = options.sourceName;
   head.targetName = options.targetName;
   head.scores = scores ? &*scores : nullptr;
   head.scoresError = scoreError;
-  std::u16string sourceScratch;
-  std::u16string targetScratch;
-  for (std::size_t k = 0; k < items; ++k) {
-    const LinePair& pair = pairs[k];
-    PairStatus& status = plan.status[k];
-    if (pair.targetCount == 0) {
-      status = PairStatus::SourceOnly;
-      ++head.sourceOnly;
-      head.sourceAloneLines += pair.sourceCount;
-    } else if (pair.sourceCount == 0) {
-      status = PairStatus::TargetOnly;
-      ++head.targetOnly;
-      head.targetAloneLines += pair.targetCount;
-    } else if (texts.Source(k, sourceScratch) == texts.Target(k, targetScratch)) {
-      status = PairStatus::Identical;
-      ++head.identical;
-    } else {
-      status = PairStatus::Changed;
-      ++head.changed;
-    }
-    head.movedPairs += pair.moved ? 1 : 0;
-    plan.shown[k] = !(options.changedOnly && status == PairStatus::Identical);
-    head.leftOut += plan.shown[k] ? 0 : 1;
-  }
-  for (std::size_t k = items, next = 0; k-- > 0;) {
-    plan.nextChange[k] = next;
-    if (plan.shown[k] && plan.status[k] != PairStatus::Identical) next = k + 1;
-    if (k == 0) head.firstChange = next;
-  }
+  const ReviewPlan plan = PlanReview(pairs, texts, options.changedOnly, head);
 
   std::string headBytes;
   AppendReviewHead(headBytes, head);

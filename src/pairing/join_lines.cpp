@@ -24,6 +24,28 @@ std::uint32_t BandHigh(std::uint32_t pathHigh, std::uint32_t halfWidth, std::siz
       std::min<std::uint64_t>(end, std::uint64_t{pathHigh} + halfWidth));
 }
 
+// Fenwick tree of prefix maxima over the Target corner, holding the rows done.
+class PrefixMaxima {
+ public:
+  PrefixMaxima(std::vector<Scored>& tree, std::size_t end) : tree_(tree), end_(end) {}
+  Scored Query(std::size_t target) const {
+    Scored best{kNone, 0};
+    for (std::size_t at = target + 1; at > 0; at &= at - 1) {
+      if (tree_[at].first > best.first) best = tree_[at];
+    }
+    return best;
+  }
+  void Update(std::size_t target, Scored scored) {
+    for (std::size_t at = target + 1; at <= end_; at += at & (~at + 1)) {
+      if (scored.first > tree_[at].first) tree_[at] = scored;
+    }
+  }
+
+ private:
+  std::vector<Scored>& tree_;
+  std::size_t end_;
+};
+
 }  // namespace
 
 void JoinLines(const std::vector<std::u16string>& lines, std::size_t first, std::size_t count,
@@ -187,137 +209,152 @@ void LineJoiner::MakeBand(const JoinedText& a, const JoinedText& b,
 void LineJoiner::FindCorners(const JoinedText& a, const JoinedText& b,
                              const std::vector<EditOp>& path, std::vector<Corner>& corners,
                              std::uint64_t& distance) {
+  const std::size_t first = corners.size();
+  MakeBand(a, b, path);
+  FindCornersForward(a, b, corners);
+  distance = corners.back().before;
+  FindDetours(a, b, first, distance, corners);
+  CountLineMatches(a, b, path);
+}
+
+// The corners in the band, with their Dpre, forward: row x holds the distances of a's first x
+// code points to b's prefixes. At rows where Source lines start, the values at Target line
+// starts are the corners' Dpre.
+void LineJoiner::FindCornersForward(const JoinedText& a, const JoinedText& b,
+                                    std::vector<Corner>& corners) {
+  const std::vector<std::uint32_t>& x0 = a.starts;
+  const std::vector<std::uint32_t>& y0 = b.starts;
+  const auto n = static_cast<std::uint32_t>(a.text.size());
+  const std::size_t lastSource = x0.size() - 1;
+  const std::size_t lastTarget = y0.size() - 1;
+  std::size_t i = 0;
+  std::size_t row = 0;
+  std::uint32_t previousLow = 0;
+  std::uint32_t previousHigh = 0;
+  for (std::uint32_t x = 0; x <= n; ++x) {
+    const std::uint32_t low = low_[x];
+    const std::uint32_t high = high_[x];
+    row_.resize(high - low + 1);
+    if (x == 0) {
+      for (std::uint32_t c = low; c <= high; ++c) row_[c - low] = c;
+    } else {
+      const std::uint32_t ax = a.text[x - 1];
+      for (std::uint32_t c = low; c <= high; ++c) {
+        std::uint32_t v = kFar;
+        if (c <= previousHigh) v = previousRow_[c - previousLow] + 1;
+        if (c > previousLow && c - 1 <= previousHigh) {
+          v = std::min(v, previousRow_[c - 1 - previousLow] + (ax != b.text[c - 1] ? 1u : 0u));
+        }
+        if (c > low) v = std::min(v, row_[c - 1 - low] + 1);
+        row_[c - low] = v;
+      }
+    }
+    meter_.Add(high - low + 1);
+    if (i <= lastSource && x0[i] == x) {
+      // Only the row's own band and reach hold its corners; the rows around it may be wider
+      // for the reach of other rows.
+      const std::uint32_t from = cornerLow_[row];
+      const std::uint32_t to = cornerHigh_[row++];
+      for (; i <= lastSource && x0[i] == x; ++i) {
+        // A row's own reach need not grow with the row, so each row looks its columns up.
+        for (std::size_t j = static_cast<std::size_t>(std::lower_bound(y0.begin(), y0.end(), from) -
+                                                      y0.begin());
+             j <= lastTarget && y0[j] <= to; ++j) {
+          corners.push_back(
+              {static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(j), row_[y0[j] - low], 0});
+        }
+      }
+    }
+    std::swap(previousRow_, row_);
+    previousLow = low;
+    previousHigh = high;
+  }
+}
+
+// The corners' detours, backward: the distances of a's last code points to b's suffixes, over
+// the same band, give their Dsuf; distance is D.
+void LineJoiner::FindDetours(const JoinedText& a, const JoinedText& b, std::size_t first,
+                             std::uint64_t distance, std::vector<Corner>& corners) {
   const std::vector<std::uint32_t>& x0 = a.starts;
   const std::vector<std::uint32_t>& y0 = b.starts;
   const auto n = static_cast<std::uint32_t>(a.text.size());
   const auto m = static_cast<std::uint32_t>(b.text.size());
   const std::size_t lastSource = x0.size() - 1;
+  std::size_t i = lastSource + 1;
+  std::size_t row = cornerLow_.size();
+  std::size_t k = corners.size();
+  std::uint32_t previousLow = 0;
+  std::uint32_t previousHigh = 0;
+  for (std::uint32_t x = n + 1; x-- > 0;) {
+    const std::uint32_t low = low_[x];
+    const std::uint32_t high = high_[x];
+    row_.resize(high - low + 1);
+    if (x == n) {
+      for (std::uint32_t c = low; c <= high; ++c) row_[c - low] = m - c;
+    } else {
+      const std::uint32_t ax = a.text[x];
+      for (std::uint32_t c = high + 1; c-- > low;) {
+        std::uint32_t v = kFar;
+        if (c >= previousLow) v = previousRow_[c - previousLow] + 1;
+        if (c < m && c + 1 >= previousLow && c + 1 <= previousHigh) {
+          v = std::min(v, previousRow_[c + 1 - previousLow] + (ax != b.text[c] ? 1u : 0u));
+        }
+        if (c < high) v = std::min(v, row_[c + 1 - low] + 1);
+        row_[c - low] = v;
+      }
+    }
+    meter_.Add(high - low + 1);
+    if (i > 0 && x0[i - 1] == x) {
+      const std::uint32_t from = cornerLow_[--row];
+      const std::uint32_t to = cornerHigh_[row];
+      for (; i > 0 && x0[i - 1] == x; --i) {
+        for (std::size_t j =
+                 static_cast<std::size_t>(std::upper_bound(y0.begin(), y0.end(), to) - y0.begin());
+             j-- > 0 && y0[j] >= from;) {
+          Corner& corner = corners[--k];
+          if (corner.source != i - 1 || corner.target != j) {
+            throw std::logic_error("line joiner: the backward band missed a corner");
+          }
+          corner.detour = static_cast<std::uint32_t>(corner.before + row_[y0[j] - low] - distance);
+        }
+      }
+    }
+    std::swap(previousRow_, row_);
+    previousLow = low;
+    previousHigh = high;
+  }
+  if (k != first) throw std::logic_error("line joiner: the backward band missed a corner");
+}
+
+// The path's matches before each line end, on its own side: at a corner, the matches up to
+// the last point inside its lower left quadrant are the lesser of its row's and column's.
+void LineJoiner::CountLineMatches(const JoinedText& a, const JoinedText& b,
+                                  const std::vector<EditOp>& path) {
+  const std::vector<std::uint32_t>& x0 = a.starts;
+  const std::vector<std::uint32_t>& y0 = b.starts;
+  const std::size_t lastSource = x0.size() - 1;
   const std::size_t lastTarget = y0.size() - 1;
-  const std::size_t first = corners.size();
-  MakeBand(a, b, path);
-
-  // Forward: row x holds the distances of a's first x code points to b's prefixes. At rows
-  // where Source lines start, the values at Target line starts are the corners' Dpre.
-  {
-    std::size_t i = 0;
-    std::size_t row = 0;
-    std::uint32_t previousLow = 0;
-    std::uint32_t previousHigh = 0;
-    for (std::uint32_t x = 0; x <= n; ++x) {
-      const std::uint32_t low = low_[x];
-      const std::uint32_t high = high_[x];
-      row_.resize(high - low + 1);
-      if (x == 0) {
-        for (std::uint32_t c = low; c <= high; ++c) row_[c - low] = c;
-      } else {
-        const std::uint32_t ax = a.text[x - 1];
-        for (std::uint32_t c = low; c <= high; ++c) {
-          std::uint32_t v = kFar;
-          if (c <= previousHigh) v = previousRow_[c - previousLow] + 1;
-          if (c > previousLow && c - 1 <= previousHigh) {
-            v = std::min(v, previousRow_[c - 1 - previousLow] + (ax != b.text[c - 1] ? 1u : 0u));
-          }
-          if (c > low) v = std::min(v, row_[c - 1 - low] + 1);
-          row_[c - low] = v;
-        }
-      }
-      meter_.Add(high - low + 1);
-      if (i <= lastSource && x0[i] == x) {
-        // Only the row's own band and reach hold its corners; the rows around it may be wider
-        // for the reach of other rows.
-        const std::uint32_t from = cornerLow_[row];
-        const std::uint32_t to = cornerHigh_[row++];
-        for (; i <= lastSource && x0[i] == x; ++i) {
-          // A row's own reach need not grow with the row, so each row looks its columns up.
-          for (std::size_t j = static_cast<std::size_t>(
-                   std::lower_bound(y0.begin(), y0.end(), from) - y0.begin());
-               j <= lastTarget && y0[j] <= to; ++j) {
-            corners.push_back({static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(j),
-                               row_[y0[j] - low], 0});
-          }
-        }
-      }
-      std::swap(previousRow_, row_);
-      previousLow = low;
-      previousHigh = high;
-    }
-  }
-  distance = corners.back().before;
-
-  // Backward: the distances of a's last code points to b's suffixes, over the same band.
-  {
-    std::size_t i = lastSource + 1;
-    std::size_t row = cornerLow_.size();
-    std::size_t k = corners.size();
-    std::uint32_t previousLow = 0;
-    std::uint32_t previousHigh = 0;
-    for (std::uint32_t x = n + 1; x-- > 0;) {
-      const std::uint32_t low = low_[x];
-      const std::uint32_t high = high_[x];
-      row_.resize(high - low + 1);
-      if (x == n) {
-        for (std::uint32_t c = low; c <= high; ++c) row_[c - low] = m - c;
-      } else {
-        const std::uint32_t ax = a.text[x];
-        for (std::uint32_t c = high + 1; c-- > low;) {
-          std::uint32_t v = kFar;
-          if (c >= previousLow) v = previousRow_[c - previousLow] + 1;
-          if (c < m && c + 1 >= previousLow && c + 1 <= previousHigh) {
-            v = std::min(v, previousRow_[c + 1 - previousLow] + (ax != b.text[c] ? 1u : 0u));
-          }
-          if (c < high) v = std::min(v, row_[c + 1 - low] + 1);
-          row_[c - low] = v;
-        }
-      }
-      meter_.Add(high - low + 1);
-      if (i > 0 && x0[i - 1] == x) {
-        const std::uint32_t from = cornerLow_[--row];
-        const std::uint32_t to = cornerHigh_[row];
-        for (; i > 0 && x0[i - 1] == x; --i) {
-          for (std::size_t j = static_cast<std::size_t>(std::upper_bound(y0.begin(), y0.end(), to) -
-                                                        y0.begin());
-               j-- > 0 && y0[j] >= from;) {
-            Corner& corner = corners[--k];
-            if (corner.source != i - 1 || corner.target != j) {
-              throw std::logic_error("line joiner: the backward band missed a corner");
-            }
-            corner.detour =
-                static_cast<std::uint32_t>(corner.before + row_[y0[j] - low] - distance);
-          }
-        }
-      }
-      std::swap(previousRow_, row_);
-      previousLow = low;
-      previousHigh = high;
-    }
-    if (k != first) throw std::logic_error("line joiner: the backward band missed a corner");
-  }
-
-  // The path's matches before each line end, on its own side: at a corner, the matches up to
-  // the last point inside its lower left quadrant are the lesser of its row's and column's.
   rowMatches_.assign(lastSource + 1, 0);
   columnMatches_.assign(lastTarget + 1, 0);
-  {
-    std::uint32_t matches = 0;
-    std::uint32_t x = 0;
-    std::uint32_t y = 0;
-    std::size_t i = 0;
-    std::size_t j = 0;
-    for (const EditOp op : path) {
-      if (op != EditOp::Insert) {
-        for (; i <= lastSource && x0[i] == x; ++i) rowMatches_[i] = matches;
-        ++x;
-      }
-      if (op != EditOp::Delete) {
-        for (; j <= lastTarget && y0[j] == y; ++j) columnMatches_[j] = matches;
-        ++y;
-      }
-      if (op == EditOp::Match) ++matches;
+  std::uint32_t matches = 0;
+  std::uint32_t x = 0;
+  std::uint32_t y = 0;
+  std::size_t i = 0;
+  std::size_t j = 0;
+  for (const EditOp op : path) {
+    if (op != EditOp::Insert) {
+      for (; i <= lastSource && x0[i] == x; ++i) rowMatches_[i] = matches;
+      ++x;
     }
-    for (; i <= lastSource; ++i) rowMatches_[i] = matches;
-    for (; j <= lastTarget; ++j) columnMatches_[j] = matches;
-    meter_.Add(path.size());
+    if (op != EditOp::Delete) {
+      for (; j <= lastTarget && y0[j] == y; ++j) columnMatches_[j] = matches;
+      ++y;
+    }
+    if (op == EditOp::Match) ++matches;
   }
+  for (; i <= lastSource; ++i) rowMatches_[i] = matches;
+  for (; j <= lastTarget; ++j) columnMatches_[j] = matches;
+  meter_.Add(path.size());
 }
 
 std::uint32_t LineJoiner::Matches(const Block& block, const LinePair& pair, const Corner& from,
@@ -352,6 +389,18 @@ std::uint64_t LineJoiner::Chain(std::size_t block, std::int64_t level,
                                 std::vector<std::uint32_t>& chain) {
   const Block& info = blocks_[block];
   const std::span<const Corner> corners = Corners(block);
+  ChainValues(info, corners, level);
+  chain.clear();
+  for (std::size_t c = corners.size() - 1;; c = from_[c]) {
+    chain.push_back(static_cast<std::uint32_t>(c));
+    if (c == 0) break;
+  }
+  std::reverse(chain.begin(), chain.end());
+  return ChainExcess(info, corners, chain);
+}
+
+void LineJoiner::ChainValues(const Block& info, std::span<const Corner> corners,
+                             std::int64_t level) {
   const std::uint32_t* sourceStarts = starts_.data() + info.sourceStarts;
   const std::uint32_t* targetStarts = sourceStarts + info.gap.SourceSize() + 1;
   const std::size_t targetEnd = info.gap.TargetSize() + 1;
@@ -361,19 +410,7 @@ std::uint64_t LineJoiner::Chain(std::size_t block, std::int64_t level,
   tree_.assign(targetEnd + 1, {kNone, 0});
   columnBest_.assign(targetEnd, RunKeys{});
   meter_.Add(count * 8 + targetEnd);
-  // Fenwick tree of prefix maxima over the Target corner, holding the rows done.
-  const auto query = [&](std::size_t target) {
-    Scored best{kNone, 0};
-    for (std::size_t at = target + 1; at > 0; at &= at - 1) {
-      if (tree_[at].first > best.first) best = tree_[at];
-    }
-    return best;
-  };
-  const auto update = [&](std::size_t target, Scored scored) {
-    for (std::size_t at = target + 1; at <= targetEnd; at += at & (~at + 1)) {
-      if (scored.first > tree_[at].first) tree_[at] = scored;
-    }
-  };
+  PrefixMaxima rowsDone(tree_, targetEnd);
   // Values in hundredths: 200 L for a piece of both sides; for a run of lines alone, a reward
   // of 2 aloneShare for each character by which its length exceeds twice the characters the
   // path matches in it, if it does; minus 200 for each unit of excess. A run alone between
@@ -418,7 +455,7 @@ std::uint64_t LineJoiner::Chain(std::size_t block, std::int64_t level,
         // From a corner above and to the left: a pair of lines of both sides, which costs
         // the detour of the corner it starts at.
         if (j > 0) {
-          const Scored above = query(j - 1);
+          const Scored above = rowsDone.Query(j - 1);
           if (above.first != kNone) best = {above.first + pieceGain, above.second};
         }
         // From one in the same row or column: lines of one side alone.
@@ -446,17 +483,18 @@ std::uint64_t LineJoiner::Chain(std::size_t block, std::int64_t level,
     for (std::size_t c = k; c < rowEnd; ++c) {
       if (value_[c] == kNone) continue;
       const std::uint32_t j = corners[c].target;
-      update(j, {value_[c] - 200 * std::int64_t{corners[c].detour}, static_cast<std::uint32_t>(c)});
+      rowsDone.Update(
+          j, {value_[c] - 200 * std::int64_t{corners[c].detour}, static_cast<std::uint32_t>(c)});
       better(columnBest_[j], keys(c, x, rowMatches[i]));
     }
     k = rowEnd;
   }
-  chain.clear();
-  for (std::size_t c = count - 1;; c = from_[c]) {
-    chain.push_back(static_cast<std::uint32_t>(c));
-    if (c == 0) break;
-  }
-  std::reverse(chain.begin(), chain.end());
+}
+
+std::uint64_t LineJoiner::ChainExcess(const Block& info, std::span<const Corner> corners,
+                                      const std::vector<std::uint32_t>& chain) const {
+  const std::uint32_t* sourceStarts = starts_.data() + info.sourceStarts;
+  const std::uint32_t* targetStarts = sourceStarts + info.gap.SourceSize() + 1;
   // The excess: the detour where each piece of both sides starts, and for each run alone its
   // length less Dpre's rise across it.
   std::int64_t excess = 0;

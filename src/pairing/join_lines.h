@@ -131,6 +131,18 @@ class LineJoiner {
 
   void FindCorners(const JoinedText& a, const JoinedText& b, const std::vector<EditOp>& path,
                    std::vector<Corner>& corners, std::uint64_t& distance);
+  // The steps of FindCorners: the corners in the band with their Dpre, appended; the detours
+  // of those from corners[first] on, the block's distance being `distance`; the path's
+  // matches before each line end.
+  void FindCornersForward(const JoinedText& a, const JoinedText& b, std::vector<Corner>& corners);
+  void FindDetours(const JoinedText& a, const JoinedText& b, std::size_t first,
+                   std::uint64_t distance, std::vector<Corner>& corners);
+  void CountLineMatches(const JoinedText& a, const JoinedText& b, const std::vector<EditOp>& path);
+  // The steps of Chain: the best worth of a chain ending at each corner and the corner before
+  // it there (value_ and from_); the excess of a chain.
+  void ChainValues(const Block& info, std::span<const Corner> corners, std::int64_t level);
+  std::uint64_t ChainExcess(const Block& info, std::span<const Corner> corners,
+                            const std::vector<std::uint32_t>& chain) const;
   // Characters matched by the piece's own alignment.
   std::uint32_t Matches(const Block& block, const LinePair& pair, const Corner& from,
                         const Corner& to);

@@ -130,38 +130,52 @@ std::vector<std::size_t> HeaviestInOrder(const std::vector<JoinedPair>& pieces) 
   return chain;
 }
 
-// One round: the blocks of the lines still alone, paired by the joiner; the pieces found are
-// appended and their lines marked used.
-void FindPieces(const LineSet& lines, LineJoiner& joiner, std::int64_t level,
-                const AlignLinesTuning& tuning, WorkMeter& meter, std::vector<bool>& sourceUsed,
-                std::vector<bool>& targetUsed, std::vector<JoinedPair>& pieces) {
-  const std::size_t sourceLines = lines.source.size();
-  const std::size_t targetLines = lines.target.size();
-
-  // The alone Source lines by 3-gram.
+// The alone Source lines by 3-gram: their postings (gram, line) sorted, found through index.
+struct SourceGramIndex {
   std::vector<std::pair<std::uint64_t, std::uint32_t>> postings;
-  std::vector<std::uint64_t> grams;
-  std::vector<std::uint32_t> sourceGrams(sourceLines, 0);
+  std::vector<std::uint32_t> sourceGrams;  // per Source line, how many of its 3-grams are kept
+  std::uint64_t rate = 1;
+  PostingIndex index;
+};
+
+// Indexes the alone Source lines; false when there is none to index.
+bool IndexAloneSource(const LineSet& lines, const std::vector<bool>& sourceUsed, WorkMeter& meter,
+                      std::vector<std::uint64_t>& grams, SourceGramIndex& out) {
+  const std::size_t sourceLines = lines.source.size();
+  std::vector<std::pair<std::uint64_t, std::uint32_t>>& postings = out.postings;
+  out.sourceGrams.assign(sourceLines, 0);
   std::uint64_t total = 0;
   for (std::size_t s = 0; s < sourceLines; ++s) {
     if (!sourceUsed[s] && lines.source[s].size() <= kLongestMoved) total += lines.source[s].size();
   }
   const std::uint64_t rate = total / kMostGrams + 1;
+  out.rate = rate;
   for (std::size_t s = 0; s < sourceLines; ++s) {
     if (sourceUsed[s] || lines.source[s].size() > kLongestMoved) continue;
     Grams(lines.source[s], rate, grams);
-    sourceGrams[s] = static_cast<std::uint32_t>(grams.size());
+    out.sourceGrams[s] = static_cast<std::uint32_t>(grams.size());
     for (std::uint64_t gram : grams) postings.emplace_back(gram, static_cast<std::uint32_t>(s));
     meter.Add(lines.source[s].size() * 4);
   }
-  if (postings.empty()) return;
+  if (postings.empty()) return false;
   std::sort(postings.begin(), postings.end());
-  PostingIndex index;
-  index.Build(postings);
+  out.index.Build(postings);
   meter.Add(postings.size() * 16);
+  return true;
+}
 
-  // Each alone Target line's best Source line: an identical one if there is (a line of common
-  // words has no rare 4-gram to vote with), else the one sharing most of its rare 3-grams.
+// Each alone Target line's best Source line: an identical one if there is (a line of common
+// words has no rare 4-gram to vote with), else the one sharing most of its rare 3-grams.
+void VoteForSources(const LineSet& lines, const std::vector<bool>& sourceUsed,
+                    const std::vector<bool>& targetUsed, const SourceGramIndex& sourceIndex,
+                    WorkMeter& meter, std::vector<std::uint64_t>& grams,
+                    std::vector<std::uint32_t>& best, std::vector<std::uint32_t>& bestVotes) {
+  const std::size_t sourceLines = lines.source.size();
+  const std::size_t targetLines = lines.target.size();
+  const auto& postings = sourceIndex.postings;
+  const std::vector<std::uint32_t>& sourceGrams = sourceIndex.sourceGrams;
+  const std::uint64_t rate = sourceIndex.rate;
+  const PostingIndex& index = sourceIndex.index;
   const std::hash<std::u16string_view> hashText;
   std::vector<std::pair<std::size_t, std::uint32_t>> texts;
   for (std::size_t s = 0; s < sourceLines; ++s) {
@@ -170,8 +184,8 @@ void FindPieces(const LineSet& lines, LineJoiner& joiner, std::int64_t level,
     }
   }
   std::sort(texts.begin(), texts.end());
-  std::vector<std::uint32_t> best(targetLines, kNoLine);
-  std::vector<std::uint32_t> bestVotes(targetLines, 0);
+  best.assign(targetLines, kNoLine);
+  bestVotes.assign(targetLines, 0);
   std::vector<std::uint32_t> votes(sourceLines, 0);
   std::vector<std::uint32_t> touched;
   for (std::size_t t = 0; t < targetLines; ++t) {
@@ -210,10 +224,17 @@ void FindPieces(const LineSet& lines, LineJoiner& joiner, std::int64_t level,
     }
     for (std::uint32_t s : touched) votes[s] = 0;
   }
+}
 
-  // Blocks: runs of consecutive alone Target lines whose votes go to nearby alone Source lines
-  // in order, with the unvoted lines between them, and one more line on each side when both
-  // sides have one alone there.
+// Blocks: runs of consecutive alone Target lines whose votes go to nearby alone Source lines
+// in order, with the unvoted lines between them, and one more line on each side when both
+// sides have one alone there. Most votes first.
+std::vector<Block> FormBlocks(const LineSet& lines, const std::vector<bool>& sourceUsed,
+                              const std::vector<bool>& targetUsed,
+                              const std::vector<std::uint32_t>& best,
+                              const std::vector<std::uint32_t>& bestVotes) {
+  const std::size_t sourceLines = lines.source.size();
+  const std::size_t targetLines = lines.target.size();
   const auto sourceAloneBetween = [&](std::size_t from, std::size_t to) {
     for (std::size_t s = from; s <= to; ++s) {
       if (sourceUsed[s]) return false;
@@ -260,9 +281,14 @@ void FindPieces(const LineSet& lines, LineJoiner& joiner, std::int64_t level,
   }
   std::stable_sort(blocks.begin(), blocks.end(),
                    [](const Block& a, const Block& b) { return a.votes > b.votes; });
+  return blocks;
+}
 
-  // Pair each block's lines, most votes first, skipping blocks whose lines another took (the
-  // next round forms them anew from what is left).
+// Pair each block's lines, most votes first, skipping blocks whose lines another took (the
+// next round forms them anew from what is left).
+void PairBlocks(const std::vector<Block>& blocks, LineJoiner& joiner, std::int64_t level,
+                const AlignLinesTuning& tuning, std::vector<bool>& sourceUsed,
+                std::vector<bool>& targetUsed, std::vector<JoinedPair>& pieces) {
   for (const Block& block : blocks) {
     const Gap& gap = block.gap;
     bool free = true;
@@ -280,6 +306,21 @@ void FindPieces(const LineSet& lines, LineJoiner& joiner, std::int64_t level,
                   pair.targetCount, true);
     }
   }
+}
+
+// One round: the blocks of the lines still alone, paired by the joiner; the pieces found are
+// appended and their lines marked used.
+void FindPieces(const LineSet& lines, LineJoiner& joiner, std::int64_t level,
+                const AlignLinesTuning& tuning, WorkMeter& meter, std::vector<bool>& sourceUsed,
+                std::vector<bool>& targetUsed, std::vector<JoinedPair>& pieces) {
+  std::vector<std::uint64_t> grams;
+  SourceGramIndex index;
+  if (!IndexAloneSource(lines, sourceUsed, meter, grams, index)) return;
+  std::vector<std::uint32_t> best;
+  std::vector<std::uint32_t> bestVotes;
+  VoteForSources(lines, sourceUsed, targetUsed, index, meter, grams, best, bestVotes);
+  const std::vector<Block> blocks = FormBlocks(lines, sourceUsed, targetUsed, best, bestVotes);
+  PairBlocks(blocks, joiner, level, tuning, sourceUsed, targetUsed, pieces);
 }
 
 }  // namespace
