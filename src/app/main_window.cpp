@@ -770,6 +770,12 @@ void MainWindow::ForgetPagesIfEdited(Editor editor) {
   ShowFileLabel(editor);
 }
 
+std::vector<std::uint32_t> MainWindow::DocumentPages(Editor editor) const {
+  const EditorFile& origin = FileFor(editor);
+  if (EditorFor(editor)->document()->revision() != origin.revision) return {};
+  return origin.pages;
+}
+
 std::uint32_t MainWindow::PageOfLine(Editor editor, std::size_t line) const {
   const EditorFile& origin = FileFor(editor);
   if (EditorFor(editor)->document()->revision() != origin.revision) return 0;

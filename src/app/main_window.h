@@ -78,6 +78,7 @@ class MainWindow : public QWidget, public CompareUi {
   void SetEditorText(Editor editor, const std::u16string& text) override;
   bool IsOptionChecked(OptionId option) const override;
   std::string DocumentName(Editor editor) const override;
+  std::vector<std::uint32_t> DocumentPages(Editor editor) const override;
   void ShowReport(const std::filesystem::path& path) override;
   void ReportError(const std::string& message) override;
   void ReportFailure(const ErrorDetails& details, const std::string& message) override;

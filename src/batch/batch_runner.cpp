@@ -41,17 +41,21 @@ struct DocumentRun {
   bool finished = false;  // false for a document never started, or cancelled
 };
 
-// A document's text: a text file decoded in the encoding asked, a document read. Only a
-// regular file is read, and it is opened without waiting, so that a FIFO cannot hold up the
-// run.
+// A document's text: a text file decoded in the encoding asked, a document read, with the
+// page of each line in pages where the format has pages. Only a regular file is read, and it
+// is opened without waiting, so that a FIFO cannot hold up the run.
 std::u16string ReadSide(const std::string& path, const std::string& encoding,
-                        std::optional<InputFormat> asked, bool keepRuby) {
+                        std::optional<InputFormat> asked, bool keepRuby,
+                        std::vector<std::uint32_t>& pages) {
   const std::string bytes = ReadRegularFileBytes(path);
   const InputFormat format = asked ? *asked : DetectInputFormat(bytes);
   if (format == InputFormat::Text) return DecodeAsAsked(bytes, encoding, path);
   ReadOptions options;
   options.keepRuby = keepRuby;
-  return JoinLines(ReadDocument(bytes, format, path, options));
+  ExtractedText document = ReadDocument(bytes, format, path, options);
+  std::u16string text = JoinLines(document);
+  pages = std::move(document.pages);
+  return text;
 }
 
 // Compares and scores one document on the calling thread, its report going to its file as
@@ -69,10 +73,13 @@ void RunDocument(const BatchDocument& document, const BatchOptions& options, Res
     return;
   }
   try {
+    CompareOptions compare = options.compare;
     const std::u16string source =
-        ReadSide(document.source, options.sourceEncoding, options.sourceFormat, options.keepRuby);
+        ReadSide(document.source, options.sourceEncoding, options.sourceFormat, options.keepRuby,
+                 compare.sourcePages);
     const std::u16string target =
-        ReadSide(document.target, options.targetEncoding, options.targetFormat, options.keepRuby);
+        ReadSide(document.target, options.targetEncoding, options.targetFormat, options.keepRuby,
+                 compare.targetPages);
 
     CompareHooks hooks;
     hooks.threads = 1;
@@ -87,7 +94,6 @@ void RunDocument(const BatchDocument& document, const BatchOptions& options, Res
       stream.emplace(*writer, options.compare.report);
       hooks.reportBytes = [&stream](std::string_view bytes) { stream->Append(bytes); };
     }
-    CompareOptions compare = options.compare;
     compare.sourceName = document.source;
     compare.targetName = document.target;
     std::string unused;  // with a report, every byte goes through reportBytes
@@ -343,8 +349,7 @@ BatchOutcome RunBatch(const std::vector<BatchDocument>& documents, const BatchOp
       {{kSummaryNames[0], "the stats", WriteStatsJson(stats)},
        {kSummaryNames[1], "the stats", WriteStatsTsv(stats)},
        {kSummaryNames[2], "the results page",
-        WriteBatchIndex(stats, listed, hasReport,
-                        options.compare.report == ReportKind::Review)}});
+        WriteBatchIndex(stats, listed, hasReport, options.compare.report == ReportKind::Review)}});
   return outcome;
 }
 

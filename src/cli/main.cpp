@@ -251,13 +251,17 @@ int Run(const CommandLine& line) {
     return RunBatchCommand(line);
   }
   CheckCompareOutputs(line);
-  const CompareOptions options = ResolveCompareOptions(line);
+  CompareOptions options = ResolveCompareOptions(line);
   // MeCab sets itself up while the files are read.
   std::optional<MorphBackendPreload> preload;
   if (CompareNeedsAnalyzer(options)) preload.emplace();
   InputText sourceText;
   InputText targetText;
   ReadBothTexts(line, sourceText, targetText);
+  if (options.report == ReportKind::Review) {
+    options.sourcePages = sourceText.pages;
+    options.targetPages = targetText.pages;
+  }
 
   std::unique_ptr<ReportStore> namedStore;
   if (line.output == "-") {

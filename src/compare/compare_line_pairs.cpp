@@ -1,9 +1,11 @@
 #include "compare/compare_line_pairs.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <future>
 #include <memory>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
@@ -285,7 +287,13 @@ struct ReviewPlan {
   std::vector<PairStatus> status;
   std::vector<char> shown;
   std::vector<std::size_t> nextChange;  // the number of the next change shown, 0 for none
+  std::span<const std::uint32_t> sourcePages;
+  std::span<const std::uint32_t> targetPages;
 };
+
+std::uint32_t PageOfSide(const PairSide& side, std::span<const std::uint32_t> pages) {
+  return !side.empty() && side.first >= 1 && side.first <= pages.size() ? pages[side.first - 1] : 0;
+}
 
 // Writes a pair's row of the review page from what the scoring pass kept of it. The scoring
 // stops at the first pair too long to score; a pair after it is aligned here by the same
@@ -304,6 +312,8 @@ class ReviewRowWorker final : public PairWorker {
     row.number = pair_ + 1;
     row.sides = &record;
     row.moved = record.moved;
+    row.sourcePage = PageOfSide(record.source, plan_.sourcePages);
+    row.targetPage = PageOfSide(record.target, plan_.targetPages);
     row.status = plan_.status[pair_];
     row.source = texts_.Source(pair_, sourceScratch_);
     row.target = texts_.Target(pair_, targetScratch_);
@@ -438,7 +448,9 @@ CompareResult WriteReview(const SplitText& source, const SplitText& target,
   head.targetName = options.targetName;
   head.scores = scores ? &*scores : nullptr;
   head.scoresError = scoreError;
-  const ReviewPlan plan = PlanReview(pairs, texts, options.changedOnly, head);
+  ReviewPlan plan = PlanReview(pairs, texts, options.changedOnly, head);
+  plan.sourcePages = options.sourcePages;
+  plan.targetPages = options.targetPages;
 
   std::string headBytes;
   AppendReviewHead(headBytes, head);

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "text/text_normalizer.h"
 
@@ -37,6 +39,11 @@ struct CompareOptions {
   // bytes that are not are shown as U+FFFD).
   std::string sourceName{};
   std::string targetName{};
+  // Review only: the page of each line of a document read with pages (by line number from
+  // 1, as the pairs count lines; 0 where not known), so that the rows can say where a line
+  // stands in print; empty for plain text.
+  std::vector<std::uint32_t> sourcePages{};
+  std::vector<std::uint32_t> targetPages{};
 };
 
 }  // namespace sorowa

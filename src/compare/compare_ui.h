@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "base/engine_error.h"
 #include "base/long_work.h"
@@ -91,6 +93,9 @@ class CompareUi : public CompareFrontEnd {
   virtual std::string DocumentName(Editor editor) const {
     return editor == Editor::Source ? "ソース" : "ターゲット";
   }
+  // The page of each of the editor's lines, where its text is a document with pages as read
+  // (by line number from 1); empty otherwise.
+  virtual std::vector<std::uint32_t> DocumentPages(Editor) const { return {}; }
 };
 
 }  // namespace sorowa

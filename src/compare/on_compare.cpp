@@ -44,6 +44,8 @@ CompareOptions ReadOptions(const CompareUi& ui) {
   if (ui.IsOptionChecked(OptionId::ReviewReport)) options.report = ReportKind::Review;
   options.sourceName = ui.DocumentName(Editor::Source);
   options.targetName = ui.DocumentName(Editor::Target);
+  options.sourcePages = ui.DocumentPages(Editor::Source);
+  options.targetPages = ui.DocumentPages(Editor::Target);
   return options;
 }
 

@@ -89,11 +89,13 @@ void AppendFigure(std::string& out, std::string_view label, const std::string& h
 }
 
 // The lines of one side of a pair: "12", "12–40" for joined lines (the first and the last,
-// however many stand between), "—" for none.
-std::string SideLines(const PairSide& side) {
+// however many stand between), "—" for none; under them the page of the first line, where the
+// text came from a document with pages.
+std::string SideLines(const PairSide& side, std::uint32_t page) {
   if (side.empty()) return "—";
   std::string text = std::to_string(side.first);
   if (side.count > 1) text += "–" + std::to_string(side.last);
+  if (page != 0) text += "<br>(p." + std::to_string(page) + ")";
   return text;
 }
 
@@ -262,9 +264,9 @@ void AppendReviewRow(ReportBuffer& out, const ReviewRow& row, std::string& html)
   html += StatusClass(row.status);
   html += "\"><td>";
   if (row.sides != nullptr) {
-    html += SideLines(row.sides->source);
+    html += SideLines(row.sides->source, row.sourcePage);
     html += "</td><td>";
-    html += SideLines(row.sides->target);
+    html += SideLines(row.sides->target, row.targetPage);
   } else {
     html += "</td><td>";
   }

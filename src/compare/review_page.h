@@ -13,6 +13,7 @@
 // so "<tr" never occurs in it.
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -55,6 +56,9 @@ struct ReviewRow {
   std::size_t number = 0;  // from 1, in report order: the row's anchor is "p<number>"
   const PairRecord* sides = nullptr;
   bool moved = false;
+  // The page of each side's first line in a document with pages; 0 where not known.
+  std::uint32_t sourcePage = 0;
+  std::uint32_t targetPage = 0;
   PairStatus status = PairStatus::Identical;
   std::optional<double> rate;  // the pair's character error rate
   // The texts, joined lines joined; empty for a side without a line.

@@ -1,6 +1,7 @@
 // Opening files: the encoding found or chosen, the errors, and the two files of the
 // command line.
 
+#include <QAction>
 #include <QFile>
 #include <QLabel>
 #include <QStringEncoder>
@@ -158,6 +159,12 @@ void MainWindowTest::DocumentsShowTheirFormatAndPages() {
   // away: line 5 may no longer be the line read from page 2.
   window_->Compare();
   QCOMPARE(list->model()->index(4, sorowa::PairListModel::kTarget).data().toString(), "5 (p.2)");
+  // The review page says the pages too.
+  Child<QAction>("reviewViewAction")->setChecked(true);
+  window_->Compare();
+  QFile review(View()->ReportPath());
+  QVERIFY(review.open(QIODevice::ReadOnly));
+  QCOMPARE(review.readAll().count("<br>(p.2)"), 3);
   QTest::keyClick(Target(), Qt::Key_End, Qt::ControlModifier);
   QTest::keyClicks(Target(), QStringLiteral("typed"));
   QVERIFY(Child<QLabel>("targetFile")->text().contains(QStringLiteral("編集済み")));

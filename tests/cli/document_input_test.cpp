@@ -1,6 +1,6 @@
 // Documents through sorowa-compare: found by their content or named by --input-format, read
-// into lines whose pages reach the JSON pairs; a hostile document ends the run with one
-// message and no report.
+// into lines whose pages reach the JSON pairs and the review page; a hostile document ends the run
+// with one message and no report.
 
 #include <gtest/gtest.h>
 
@@ -51,7 +51,7 @@ class DocumentInput : public testing::Test {
   }();
 };
 
-TEST_F(DocumentInput, LinesAndPagesReachTheScores) {
+TEST_F(DocumentInput, LinesAndPagesReachTheScoresAndTheReviewPage) {
   const std::vector<std::u16string> lines = testdocs::SampleLines(12, 21, true);
   // The OCR has pages of five lines; the manuscript has none.
   const std::vector<std::vector<std::u16string>> pages = {{lines.begin(), lines.begin() + 5},
@@ -76,6 +76,21 @@ TEST_F(DocumentInput, LinesAndPagesReachTheScores) {
       EXPECT_EQ(pairs[i].at("target_page"), i / 5 + 1) << i;
     }
   }
+
+  // The review page names each Target line's page under its number; the manuscript has none.
+  const RunResult r =
+      Run(WithPaths({"--report", "review", "-o", "r.htm"}, {"manuscript.docx", "ocr.html"}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string page = ReadFile(work_ / "r.htm");
+  const auto count = [&page](const std::string& text) {
+    std::size_t n = 0;
+    for (auto at = page.find(text); at != std::string::npos; at = page.find(text, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("<br>(p.1)"), 5u);
+  EXPECT_EQ(count("<br>(p.2)"), 5u);
+  EXPECT_EQ(count("<br>(p.3)"), 2u);
+  EXPECT_EQ(count("<br>(p."), lines.size());
 }
 
 TEST_F(DocumentInput, BatchReadsEachFileInItsFormat) {
