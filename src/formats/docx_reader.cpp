@@ -92,20 +92,6 @@ class DocxReader {
   std::uint64_t copiedUnits_ = 0;
 };
 
-// Keeps the namespace declarations of an element in scope while it is read.
-class Scope {
- public:
-  Scope(Namespaces& namespaces, pugi::xml_node element)
-      : namespaces_(namespaces), count_(namespaces.Enter(element)) {}
-  ~Scope() { namespaces_.Leave(count_); }
-  Scope(const Scope&) = delete;
-  Scope& operator=(const Scope&) = delete;
-
- private:
-  Namespaces& namespaces_;
-  std::size_t count_;
-};
-
 std::map<std::string, std::string, std::less<>> DocxReader::Relationships(const ZipArchive& archive,
                                                                           const std::string& part) {
   std::map<std::string, std::string, std::less<>> targets;
@@ -119,9 +105,9 @@ std::map<std::string, std::string, std::less<>> DocxReader::Relationships(const 
   ParseXml(document, *rels, context_, relsName, XmlSpace::Drop);
   Namespaces namespaces;
   const pugi::xml_node root = document.document_element();
-  Scope scope(namespaces, root);
+  NamespaceScope scope(namespaces, root);
   for (pugi::xml_node relationship : root.children()) {
-    Scope inner(namespaces, relationship);
+    NamespaceScope inner(namespaces, relationship);
     const Namespaces::Name element = namespaces.Resolve(relationship);
     if (element.uri != kRelationships || element.local != "Relationship") continue;
     if (std::string_view(relationship.attribute("TargetMode").value()) == "External") continue;
@@ -141,10 +127,10 @@ void DocxReader::ReadNotes(const ZipArchive& archive, const std::string& part,
   ParseXml(document, *bytes, context_, part, XmlSpace::KeepSingle);
   part_ = part;
   const pugi::xml_node root = document.document_element();
-  Scope scope(namespaces_, root);
+  NamespaceScope scope(namespaces_, root);
   for (pugi::xml_node note : root.children()) {
     if (note.type() != pugi::node_element) continue;
-    Scope inner(namespaces_, note);
+    NamespaceScope inner(namespaces_, note);
     const Namespaces::Name name = namespaces_.Resolve(note);
     if (!IsWord(name.uri) || (name.local != "footnote" && name.local != "endnote")) continue;
     // The separator lines above the notes are notes too, of a type of their own.
@@ -188,21 +174,21 @@ void DocxReader::Blocks(pugi::xml_node parent, std::size_t depth, Output& out) {
 
 void DocxReader::Block(pugi::xml_node element, std::size_t depth, Output& out) {
   CheckDepth(context_, depth, part_);
-  Scope scope(namespaces_, element);
+  NamespaceScope scope(namespaces_, element);
   const Namespaces::Name name = namespaces_.Resolve(element);
   if (name.uri == kCompatibility) {
     // Alternatives of the same content: the first choice, never the fallback as well.
     if (name.local == "AlternateContent") {
       for (pugi::xml_node child : element.children()) {
         if (child.type() == pugi::node_element && LocalName(child.name()) == "Choice") {
-          Scope choice(namespaces_, child);
+          NamespaceScope choice(namespaces_, child);
           Blocks(child, depth + 1, out);
           return;
         }
       }
       for (pugi::xml_node child : element.children()) {
         if (child.type() == pugi::node_element && LocalName(child.name()) == "Fallback") {
-          Scope fallback(namespaces_, child);
+          NamespaceScope fallback(namespaces_, child);
           Blocks(child, depth + 1, out);
           return;
         }
@@ -218,7 +204,7 @@ void DocxReader::Block(pugi::xml_node element, std::size_t depth, Output& out) {
     if (local == "tr") {
       pugi::xml_node properties;
       if (HasWordChild(element, "trPr", &properties)) {
-        Scope inner(namespaces_, properties);
+        NamespaceScope inner(namespaces_, properties);
         if (HasWordChild(properties, "del")) return;
       }
     }
@@ -238,10 +224,10 @@ void DocxReader::ReadParagraph(pugi::xml_node element, std::size_t depth, Output
   bool markDeleted = false;
   pugi::xml_node properties;
   if (HasWordChild(element, "pPr", &properties)) {
-    Scope inner(namespaces_, properties);
+    NamespaceScope inner(namespaces_, properties);
     pugi::xml_node markProperties;
     if (HasWordChild(properties, "rPr", &markProperties)) {
-      Scope mark(namespaces_, markProperties);
+      NamespaceScope mark(namespaces_, markProperties);
       markDeleted = HasWordChild(markProperties, "del");
     }
   }
@@ -263,19 +249,19 @@ void DocxReader::Inline(pugi::xml_node parent, std::size_t depth, Paragraph& par
 
 void DocxReader::InlineElement(pugi::xml_node element, std::size_t depth, Paragraph& paragraph) {
   CheckDepth(context_, depth, part_);
-  Scope scope(namespaces_, element);
+  NamespaceScope scope(namespaces_, element);
   const Namespaces::Name name = namespaces_.Resolve(element);
   if (name.uri == kCompatibility) {
     if (name.local == "AlternateContent") {
       for (pugi::xml_node child : element.children()) {
         if (child.type() == pugi::node_element && LocalName(child.name()) == "Choice") {
-          Scope choice(namespaces_, child);
+          NamespaceScope choice(namespaces_, child);
           return Inline(child, depth + 1, paragraph);
         }
       }
       for (pugi::xml_node child : element.children()) {
         if (child.type() == pugi::node_element && LocalName(child.name()) == "Fallback") {
-          Scope fallback(namespaces_, child);
+          NamespaceScope fallback(namespaces_, child);
           return Inline(child, depth + 1, paragraph);
         }
       }
@@ -308,11 +294,11 @@ void DocxReader::InlineElement(pugi::xml_node element, std::size_t depth, Paragr
     HasWordChild(element, "rubyBase", &base);
     HasWordChild(element, "rt", &annotation);
     if (base) {
-      Scope inner(namespaces_, base);
+      NamespaceScope inner(namespaces_, base);
       Inline(base, depth + 1, paragraph);
     }
     if (annotation && context_.options.keepRuby) {
-      Scope inner(namespaces_, annotation);
+      NamespaceScope inner(namespaces_, annotation);
       Paragraph ruby;
       Inline(annotation, depth + 1, ruby);
       paragraph.text += u'（';
@@ -392,7 +378,7 @@ ExtractedText DocxReader::Read(std::string_view bytes) {
   ParseXml(xml, *document, context_, main, XmlSpace::KeepSingle);
   part_ = main;
   const pugi::xml_node root = xml.document_element();
-  Scope scope(namespaces_, root);
+  NamespaceScope scope(namespaces_, root);
   const Namespaces::Name rootName = namespaces_.Resolve(root);
   if (!IsWord(rootName.uri) || rootName.local != "document") {
     context_.Unsupported(

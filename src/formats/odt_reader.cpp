@@ -28,19 +28,6 @@ struct Paragraph {
   bool afterSpace = true;             // white space in the file adds nothing here
 };
 
-class Scope {
- public:
-  Scope(Namespaces& namespaces, pugi::xml_node element)
-      : namespaces_(namespaces), count_(namespaces.Enter(element)) {}
-  ~Scope() { namespaces_.Leave(count_); }
-  Scope(const Scope&) = delete;
-  Scope& operator=(const Scope&) = delete;
-
- private:
-  Namespaces& namespaces_;
-  std::size_t count_;
-};
-
 class OdtReader {
  public:
   explicit OdtReader(const ReadContext& context) : context_(context) {}
@@ -70,7 +57,7 @@ void OdtReader::Blocks(pugi::xml_node parent, std::size_t depth, std::vector<std
 
 void OdtReader::Block(pugi::xml_node element, std::size_t depth, std::vector<std::u16string>& out) {
   CheckDepth(context_, depth, kContent);
-  Scope scope(namespaces_, element);
+  NamespaceScope scope(namespaces_, element);
   const Namespaces::Name name = namespaces_.Resolve(element);
   if (name.uri == kText) {
     if (name.local == "p" || name.local == "h") return ReadParagraph(element, depth, out);
@@ -129,7 +116,7 @@ void OdtReader::Inline(pugi::xml_node parent, std::size_t depth, Paragraph& para
 
 void OdtReader::InlineElement(pugi::xml_node element, std::size_t depth, Paragraph& paragraph) {
   CheckDepth(context_, depth, kContent);
-  Scope scope(namespaces_, element);
+  NamespaceScope scope(namespaces_, element);
   const Namespaces::Name name = namespaces_.Resolve(element);
   if (name.uri == kOffice) return;  // comments and their ends
   if (name.uri != kText) {
@@ -165,7 +152,7 @@ void OdtReader::InlineElement(pugi::xml_node element, std::size_t depth, Paragra
   } else if (local == "ruby") {
     for (pugi::xml_node child : element.children()) {
       if (child.type() != pugi::node_element) continue;
-      Scope inner(namespaces_, child);
+      NamespaceScope inner(namespaces_, child);
       const std::string_view part = namespaces_.Resolve(child).local;
       if (part == "ruby-base") {
         Inline(child, depth + 1, paragraph);
@@ -183,7 +170,7 @@ void OdtReader::InlineElement(pugi::xml_node element, std::size_t depth, Paragra
     const bool endnote = noteClass != nullptr && std::string_view(noteClass) == "endnote";
     for (pugi::xml_node child : element.children()) {
       if (child.type() != pugi::node_element) continue;
-      Scope inner(namespaces_, child);
+      NamespaceScope inner(namespaces_, child);
       if (namespaces_.Resolve(child).local != "note-body") continue;  // not the citation mark
       std::vector<std::u16string> lines;
       Blocks(child, depth + 1, lines);
@@ -226,7 +213,7 @@ ExtractedText OdtReader::Read(std::string_view bytes) {
   pugi::xml_document xml;
   ParseXml(xml, *content, context_, kContent, XmlSpace::Keep);
   const pugi::xml_node root = xml.document_element();
-  Scope scope(namespaces_, root);
+  NamespaceScope scope(namespaces_, root);
   const Namespaces::Name rootName = namespaces_.Resolve(root);
   if (rootName.uri != kOffice || rootName.local != "document-content") {
     context_.Damaged("content.xml holds no document content");
@@ -235,11 +222,11 @@ ExtractedText OdtReader::Read(std::string_view bytes) {
   bool foundText = false;
   for (pugi::xml_node body : root.children()) {
     if (body.type() != pugi::node_element) continue;
-    Scope bodyScope(namespaces_, body);
+    NamespaceScope bodyScope(namespaces_, body);
     if (namespaces_.Resolve(body).local != "body") continue;
     for (pugi::xml_node text : body.children()) {
       if (text.type() != pugi::node_element) continue;
-      Scope textScope(namespaces_, text);
+      NamespaceScope textScope(namespaces_, text);
       const Namespaces::Name name = namespaces_.Resolve(text);
       if (name.uri != kOffice || name.local != "text") {
         context_.Unsupported("an OpenDocument " + std::string(name.local) + " document",

@@ -62,4 +62,18 @@ class Namespaces {
   std::vector<std::pair<std::string_view, std::string_view>> declarations_;  // prefix, uri
 };
 
+// Keeps the namespace declarations of an element in scope while it is read.
+class NamespaceScope {
+ public:
+  NamespaceScope(Namespaces& namespaces, pugi::xml_node element)
+      : namespaces_(namespaces), count_(namespaces.Enter(element)) {}
+  ~NamespaceScope() { namespaces_.Leave(count_); }
+  NamespaceScope(const NamespaceScope&) = delete;
+  NamespaceScope& operator=(const NamespaceScope&) = delete;
+
+ private:
+  Namespaces& namespaces_;
+  std::size_t count_;
+};
+
 }  // namespace sorowa::formats
