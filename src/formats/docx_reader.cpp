@@ -166,6 +166,17 @@ void DocxReader::Flush(Output& out) {
   }
 }
 
+// Of alternatives of the same content, the one read: the first choice, else the first
+// fallback, never both; null when there is neither.
+pugi::xml_node ChosenAlternative(pugi::xml_node alternateContent) {
+  for (const char* kind : {"Choice", "Fallback"}) {
+    for (pugi::xml_node child : alternateContent.children()) {
+      if (child.type() == pugi::node_element && LocalName(child.name()) == kind) return child;
+    }
+  }
+  return {};
+}
+
 void DocxReader::Blocks(pugi::xml_node parent, std::size_t depth, Output& out) {
   for (pugi::xml_node child : parent.children()) {
     if (child.type() == pugi::node_element) Block(child, depth + 1, out);
@@ -177,22 +188,10 @@ void DocxReader::Block(pugi::xml_node element, std::size_t depth, Output& out) {
   NamespaceScope scope(namespaces_, element);
   const Namespaces::Name name = namespaces_.Resolve(element);
   if (name.uri == kCompatibility) {
-    // Alternatives of the same content: the first choice, never the fallback as well.
-    if (name.local == "AlternateContent") {
-      for (pugi::xml_node child : element.children()) {
-        if (child.type() == pugi::node_element && LocalName(child.name()) == "Choice") {
-          NamespaceScope choice(namespaces_, child);
-          Blocks(child, depth + 1, out);
-          return;
-        }
-      }
-      for (pugi::xml_node child : element.children()) {
-        if (child.type() == pugi::node_element && LocalName(child.name()) == "Fallback") {
-          NamespaceScope fallback(namespaces_, child);
-          Blocks(child, depth + 1, out);
-          return;
-        }
-      }
+    if (name.local != "AlternateContent") return;
+    if (const pugi::xml_node chosen = ChosenAlternative(element)) {
+      NamespaceScope inner(namespaces_, chosen);
+      Blocks(chosen, depth + 1, out);
     }
     return;
   }
@@ -252,19 +251,10 @@ void DocxReader::InlineElement(pugi::xml_node element, std::size_t depth, Paragr
   NamespaceScope scope(namespaces_, element);
   const Namespaces::Name name = namespaces_.Resolve(element);
   if (name.uri == kCompatibility) {
-    if (name.local == "AlternateContent") {
-      for (pugi::xml_node child : element.children()) {
-        if (child.type() == pugi::node_element && LocalName(child.name()) == "Choice") {
-          NamespaceScope choice(namespaces_, child);
-          return Inline(child, depth + 1, paragraph);
-        }
-      }
-      for (pugi::xml_node child : element.children()) {
-        if (child.type() == pugi::node_element && LocalName(child.name()) == "Fallback") {
-          NamespaceScope fallback(namespaces_, child);
-          return Inline(child, depth + 1, paragraph);
-        }
-      }
+    if (name.local != "AlternateContent") return;
+    if (const pugi::xml_node chosen = ChosenAlternative(element)) {
+      NamespaceScope inner(namespaces_, chosen);
+      Inline(chosen, depth + 1, paragraph);
     }
     return;
   }
